@@ -1,0 +1,17 @@
+# Installs what building, testing and running need, from Debian's packages,
+# and only what is missing. Sourced by scripts/test and scripts/run.
+vornik_setup() {
+    local packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
+                    libbenchmark-dev fonts-wqy-microhei xvfb xauth iproute2)
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}

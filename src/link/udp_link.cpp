@@ -1,0 +1,1 @@
+#include "link/udp_link.h"

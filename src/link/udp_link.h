@@ -1,0 +1,82 @@
+// The UDP link: up to ten sending endpoints (one per local IPv4 address, each
+// bound to its address and the link port), a receive socket bound to any
+// address, and a receive thread that hands every datagram over intact.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <netinet/in.h>
+
+#include "link/frame.h"
+#include "link/frame_sender.h"
+
+namespace vornik {
+
+inline constexpr size_t ENDPOINT_SLOT_COUNT = 10;
+inline constexpr uint32_t BROADCAST_ADDRESS = 0xFFFFFFFF; // 255.255.255.255, host order
+
+struct EndpointSlot {
+    sockaddr_in localAddress{}; // all zero until the slot is opened
+    int socket = -1;            // -1 when the slot never had one
+    bool open = false;          // created, configured and bound
+};
+
+// IPv4 addresses in host order.
+using AddressSource = std::function<std::vector<uint32_t>()>;
+
+struct LinkConfig {
+    uint16_t port = LINK_PORT;
+    uint32_t broadcastAddress = BROADCAST_ADDRESS; // host order
+    AddressSource hostAddresses;                   // empty: HostIPv4Addresses
+};
+
+class UdpLink : public IFrameSender {
+public:
+    // Shown by the window that owns the link; called on the caller's thread
+    // (the window's), never on the receive thread.
+    using MessageSink = std::function<void(const std::string& text936)>;
+    // Called on the receive thread with each datagram of 1 to 1024 bytes, in the
+    // order of receipt; the receiver owns the copy.
+    using DatagramSink = std::function<void(std::vector<uint8_t> datagram)>;
+
+    UdpLink(LinkConfig config, MessageSink messages, DatagramSink datagrams);
+    ~UdpLink() override; // stops the receive thread and joins it, closes every socket
+
+    UdpLink(const UdpLink&) = delete;
+    UdpLink& operator=(const UdpLink&) = delete;
+
+    // The link start: receive socket (broadcast, address reuse, bound to any
+    // address on the port), broadcast target, receive thread. Failures are
+    // shown and passed over.
+    void Start();
+    void OpenEndpoints() override;
+    void SendFrame(const uint8_t* frame, size_t length) override;
+    // The window's close: closes the open endpoint sockets.
+    void CloseEndpoints();
+    // Stops and joins the receive thread and closes the receive socket.
+    void Stop();
+
+    const std::array<EndpointSlot, ENDPOINT_SLOT_COUNT>& Slots() const { return m_slots; }
+
+private:
+    // implementation details are the link's own
+    struct Impl;
+    LinkConfig m_config;
+    MessageSink m_messages;
+    DatagramSink m_datagrams;
+    std::array<EndpointSlot, ENDPOINT_SLOT_COUNT> m_slots{};
+    Impl* m_impl = nullptr;
+};
+
+// The IPv4 addresses (host order) of the interfaces that are up and not
+// loopback, in the system's order; the host name's addresses when there are none.
+std::vector<uint32_t> HostIPv4Addresses();
+
+} // namespace vornik

@@ -1,0 +1,40 @@
+// What the device operations need of a dialog: its controls by id. The main
+// window and each page offer these; texts are code page 936 bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "link/frame_sender.h"
+
+namespace vornik {
+
+enum class MessageIcon { None, Exclamation };
+
+class IControlOps {
+public:
+    virtual ~IControlOps() = default;
+
+    virtual std::string GetText(int id) const = 0;
+    virtual void SetText(int id, const std::string& text936) = 0;
+    // -1 when no entry is selected.
+    virtual int GetSel(int id) const = 0;
+    // An index outside the list's entries (-1 too) leaves no entry selected.
+    virtual void SetSel(int id, int index) = 0;
+    virtual void Enable(int id, bool enabled) = 0;
+
+    // Report-view lists.
+    virtual void ClearRows(int id) = 0;
+    virtual void InsertRow(int id, int row, const std::string& firstCell936) = 0;
+    virtual void SetCell(int id, int row, int column, const std::string& text936) = 0;
+    virtual int FirstSelectedRow(int id) const = 0; // -1 when none
+    virtual std::string GetCell(int id, int row, int column) const = 0;
+
+    // A modal box owned by this dialog with an OK button; an empty caption
+    // stands for the application's name.
+    virtual void MessageBox(const std::string& text936, const std::string& caption936 = {},
+                            MessageIcon icon = MessageIcon::None) = 0;
+};
+
+} // namespace vornik

@@ -1,0 +1,72 @@
+// The device operations: every request the tool sends and the handling of every
+// reply, written against the dialogs' control operations and the link.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "link/frame.h"
+#include "link/frame_dispatch.h"
+#include "link/frame_sender.h"
+#include "ops/control_ops.h"
+#include "ops/dev_params.h"
+#include "ops/net_params.h"
+
+namespace vornik {
+
+// The objects that live from start to end of the run; the application owns the one instance.
+struct SetupState {
+    std::string InfoLog;        // code page 936; the info area's content
+    FrameBuffer frameBuffer{};  // working copy of the datagram in hand
+    MacAddress TargetMac{};     // device chosen by the last double-click
+    NetworkParams networkParams{}; // image of the last network reply, edited by the write
+    DeviceParams deviceParams{};
+};
+
+class DeviceOps : private IFrameHandlers {
+public:
+    DeviceOps(SetupState& state, IControlOps& mainWindow, IControlOps& netPage, IControlOps& devPage,
+              IFrameSender& link);
+
+    // Start-up: the welcome text in the info area, the pages' start-up values.
+    void ShowWelcome();
+    void SetStartupValues();
+
+    // Main window.
+    void SearchDevices();
+    void OnDeviceListDoubleClick();
+    // A datagram handed over by the receive thread (WM_FRAME_RECEIVED).
+    void DispatchFrame(std::span<const uint8_t> datagram);
+    void RefreshInfoArea() override;
+
+    // Network page.
+    void OnWriteNetworkParams();
+    void OnWriteMac();
+    void OnFactoryDefaults();
+    void OnIpModeChanged();
+
+    // Device page.
+    void OnReadDeviceParams();
+    void OnWriteDeviceParams();
+
+    // Opens the device write; set by the first decoded device-parameter read reply.
+    bool m_deviceParamsRead = false;
+
+private:
+    void HandleSearchReply(std::span<const uint8_t> frame) override;
+    void HandleNetworkReply(std::span<const uint8_t> frame) override;
+    void HandleDeviceReply(std::span<const uint8_t> deviceFrame) override;
+
+    void ApplyIpModeRule();
+    void ShowDeviceParams();
+    void Send(const Frame& frame);
+    void StartLog(const char* line);
+
+    SetupState& m_state;
+    IControlOps& m_main;
+    IControlOps& m_net;
+    IControlOps& m_dev;
+    IFrameSender& m_link;
+};
+
+} // namespace vornik

@@ -1,0 +1,60 @@
+// An in-memory dialog: the control operations without a display, so every
+// operation can be run and inspected in tests.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ops/control_ops.h"
+
+namespace vornik {
+
+class MemoryControls : public IControlOps {
+public:
+    struct Box {
+        std::string text;
+        std::string caption;
+        MessageIcon icon;
+    };
+
+    // Declares a list and its entries; SetSel keeps to them.
+    void AddList(int id, std::vector<std::string> entries);
+
+    std::string GetText(int id) const override;
+    void SetText(int id, const std::string& text936) override;
+    int GetSel(int id) const override;
+    void SetSel(int id, int index) override;
+    void Enable(int id, bool enabled) override;
+    void ClearRows(int id) override;
+    void InsertRow(int id, int row, const std::string& firstCell936) override;
+    void SetCell(int id, int row, int column, const std::string& text936) override;
+    int FirstSelectedRow(int id) const override;
+    std::string GetCell(int id, int row, int column) const override;
+    void MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon) override;
+
+    // Inspection and user actions for tests.
+    bool IsEnabled(int id) const;
+    int SetTextCount(int id) const;
+    int RowCount(int id) const;
+    void SelectRow(int id, int row); // -1 clears the selection
+    const std::vector<Box>& Boxes() const { return m_boxes; }
+
+private:
+    struct List {
+        std::vector<std::string> entries;
+        int selected = -1;
+    };
+    struct Rows {
+        std::vector<std::vector<std::string>> cells;
+        int selected = -1;
+    };
+    std::map<int, std::string> m_texts;
+    std::map<int, int> m_setTextCounts;
+    std::map<int, List> m_lists;
+    std::map<int, bool> m_disabled;
+    std::map<int, Rows> m_rows;
+    std::vector<Box> m_boxes;
+};
+
+} // namespace vornik

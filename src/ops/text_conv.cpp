@@ -1,0 +1,112 @@
+#include "ops/text_conv.h"
+
+#include "ops/net_params.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+
+namespace vornik {
+
+std::optional<MacAddress> ParseMacText(std::string_view text)
+{
+    constexpr size_t kGroupStride = 3; // two digits and a '-'
+    constexpr size_t kLastSeparator = 14;
+    MacAddress mac;
+    mac.fill(0xFF);
+    bool error = false;
+    size_t group = 0;
+    for (size_t p = 0; p + 1 < text.size() && group < MAC_SIZE; p += kGroupStride, ++group) {
+        const uint8_t hi = HexDigitValue(text[p]);
+        const uint8_t lo = HexDigitValue(text[p + 1]);
+        if (hi == 0xFF || lo == 0xFF) error = true;
+        mac[group] = uint8_t(hi * 16 + lo);
+        if (p < kLastSeparator + 1 && (p + 2 >= text.size() || text[p + 2] != '-')) error = true;
+    }
+    if (group != MAC_SIZE || error) return std::nullopt;
+    return mac;
+}
+
+std::string FormatMacText(const MacAddress& mac)
+{
+    std::string s;
+    for (size_t i = 0; i < mac.size(); ++i) {
+        if (i) s += '-';
+        s += HexDigitChar(mac[i] >> 4);
+        s += HexDigitChar(mac[i] & 0x0F);
+    }
+    return s;
+}
+
+std::string FormatMacHex(const MacAddress& mac)
+{
+    std::string s;
+    for (uint8_t b : mac) {
+        s += HexDigitChar(b >> 4);
+        s += HexDigitChar(b & 0x0F);
+    }
+    return s;
+}
+
+MacAddress MacFromCellText(std::string_view text)
+{
+    MacAddress mac{};
+    for (size_t i = 0; i < MAC_SIZE && 2 * i + 1 < text.size(); ++i)
+        mac[i] = uint8_t(HexDigitValue(text[2 * i]) * 16 + HexDigitValue(text[2 * i + 1]));
+    return mac;
+}
+
+std::string FormatTenthsSigned(int16_t tenths)
+{
+    char buf[16];
+    const int v = tenths;
+    if (v < 0)
+        std::snprintf(buf, sizeof buf, "-%d.%01d", -v / 10, -v % 10);
+    else
+        std::snprintf(buf, sizeof buf, "%d.%01d", v / 10, v % 10);
+    return buf;
+}
+
+std::string FormatTenthsUnsigned(uint16_t tenths)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%u.%01u", unsigned(tenths) / 10, unsigned(tenths) % 10);
+    return buf;
+}
+
+int16_t ParseTenths(std::string_view text)
+{
+    // atof's rules in the "C" locale, whatever locale the program runs in.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const std::string s(text.substr(0, text.find('\0')));
+    const double scaled = strtod_l(s.c_str(), nullptr, cLocale) * 10.0;
+    // Out of range, the conversion yields the integer indefinite 0x80000000, as the
+    // processor's truncating conversion does; its low 16 bits are 0.
+    int32_t whole = INT32_MIN;
+    if (std::isfinite(scaled) && scaled > -2147483649.0 && scaled < 2147483648.0) whole = int32_t(scaled);
+    return int16_t(uint16_t(uint32_t(whole) & 0xFFFF));
+}
+
+int32_t DlgItemInt(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    const size_t digitsStart = i;
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > int64_t(INT32_MAX) + 1) return 0;
+    }
+    if (i == digitsStart) return 0;
+    if (negative) value = -value;
+    if (value < INT32_MIN || value > INT32_MAX) return 0;
+    return int32_t(value);
+}
+
+std::string DlgItemText(int32_t value) { return std::to_string(value); }
+
+} // namespace vornik

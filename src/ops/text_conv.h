@@ -1,0 +1,38 @@
+// Conversions between the texts typed into the pages and the values sent to devices.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/frame.h"
+
+namespace vornik {
+
+// Six groups of two hex digits joined by '-' (either case); anything after the
+// sixth group is ignored. Returns the bytes only when the text is valid.
+std::optional<MacAddress> ParseMacText(std::string_view text);
+// The bytes as 00-11-AA-BB-CC-DD.
+std::string FormatMacText(const MacAddress& mac);
+// The bytes as twelve upper-case hex digits without separators.
+std::string FormatMacHex(const MacAddress& mac);
+// The device-list MAC cell back to bytes: pairs of characters taken as hex
+// digits without a validity test, bytes not reached stay 0.
+MacAddress MacFromCellText(std::string_view text);
+
+// Tenths to text: signed for temperatures (-5 -> "-0.5"), unsigned for humidity.
+std::string FormatTenthsSigned(int16_t tenths);
+std::string FormatTenthsUnsigned(uint16_t tenths);
+// Text read by the C library's atof rules, times ten, truncated toward zero,
+// kept to its low 16 bits.
+int16_t ParseTenths(std::string_view text);
+
+// The integer value of an edit as a dialog reads it with signed translation:
+// leading white space, an optional sign, decimal digits; text it cannot
+// translate (no digits, out of 32-bit range) gives 0.
+int32_t DlgItemInt(std::string_view text);
+// The decimal text of a value read as a signed 32-bit number.
+std::string DlgItemText(int32_t value);
+
+} // namespace vornik
