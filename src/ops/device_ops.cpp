@@ -1,0 +1,322 @@
+#include "ops/device_ops.h"
+
+#include "ops/byte_io.h"
+#include "ops/control_ids.h"
+#include "ops/text_conv.h"
+#include "ops/texts.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace vornik {
+
+namespace {
+
+// Search reply fields.
+constexpr size_t SR_IP_ADDRESS = 8;
+constexpr size_t SR_MAC = 12;
+constexpr size_t SR_FIRMWARE = 18;
+
+constexpr int DATA_BITS_FIRST = 5; // list entry 0 is five data bits
+constexpr int STOP_BITS_FIRST = 1;
+constexpr size_t TERMINAL_ADDRESS_DIGITS = 8;
+
+std::string Decimal(unsigned value) { return std::to_string(value); }
+
+} // namespace
+
+DeviceOps::DeviceOps(SetupState& state, IControlOps& mainWindow, IControlOps& netPage, IControlOps& devPage,
+                     IFrameSender& link)
+    : m_state(state), m_main(mainWindow), m_net(netPage), m_dev(devPage), m_link(link)
+{
+}
+
+void DeviceOps::RefreshInfoArea() { m_main.SetText(IDC_INFO, m_state.InfoLog); }
+
+void DeviceOps::StartLog(const char* line)
+{
+    m_state.InfoLog.assign(line);
+}
+
+void DeviceOps::Send(const Frame& frame) { m_link.SendFrame(frame.data(), frame.size()); }
+
+void DeviceOps::ShowWelcome()
+{
+    m_main.SetText(IDC_LOCAL_PORT, Decimal(LINK_PORT));
+    m_state.InfoLog += text::kWelcomeText;
+    RefreshInfoArea();
+}
+
+void DeviceOps::SetStartupValues()
+{
+    m_net.SetText(IDC_NET_IP_ADDRESS, "192.168.0.9");
+    m_net.SetText(IDC_NET_SUBNET_MASK, "255.255.255.0");
+    m_net.SetText(IDC_NET_GATEWAY, "192.168.0.1");
+    for (size_t k = 0; k < SERVER_CONTROL_IDS.size(); ++k) {
+        const ServerControls& ids = SERVER_CONTROL_IDS[k];
+        m_net.SetText(ids.localPort, Decimal(unsigned(2000 + k)));
+        m_net.SetText(ids.targetPort, Decimal(unsigned(2000 + k)));
+        m_net.SetText(ids.targetAddress, "192.168.0.166");
+    }
+    m_net.SetSel(IDC_NET_MAX_CONNECTIONS, 8);
+    m_net.SetText(IDC_NET_MAC, "02-5A-C3-00-00-00");
+    m_net.Enable(IDC_NET_IP_ADDRESS, true);
+    m_net.Enable(IDC_NET_SUBNET_MASK, true);
+    m_net.Enable(IDC_NET_GATEWAY, true);
+    m_net.SetSel(IDC_NET_IP_MODE, 0);
+
+    m_dev.SetSel(IDC_DEV_SERVER_COUNT, 8);
+    char address[9];
+    std::snprintf(address, sizeof address, "%02X%02X%02X%02X", 0x12, 0x34, 0x56, 0x78);
+    m_dev.SetText(IDC_DEV_TERMINAL_ADDRESS, address);
+    m_dev.SetText(IDC_DEV_LOGIN_INTERVAL, DlgItemText(3));
+    m_dev.SetText(IDC_DEV_HEARTBEAT_INTERVAL, DlgItemText(60));
+    m_dev.SetText(IDC_DEV_UPLOAD_INTERVAL, DlgItemText(5));
+    m_dev.SetSel(IDC_DEV_WORK_MODE, 0);
+    m_dev.SetText(IDC_DEV_BAUD_RATE, DlgItemText(4800));
+    m_dev.SetSel(IDC_DEV_DATA_BITS, 8 - DATA_BITS_FIRST);
+    m_dev.SetSel(IDC_DEV_PARITY, 0);
+    m_dev.SetSel(IDC_DEV_STOP_BITS, 1 - STOP_BITS_FIRST);
+    m_dev.SetText(IDC_DEV_MODBUS_TERMINAL_COUNT, DlgItemText(1));
+    for (size_t c = 0; c < CHANNEL_ADDRESS_IDS.size(); ++c)
+        m_dev.SetText(CHANNEL_ADDRESS_IDS[c], DlgItemText(int32_t(c + 1)));
+    for (const LimitControls& ids : LimitEditIds) {
+        m_dev.SetText(ids.tempUpper, "99.9");
+        m_dev.SetText(ids.tempLower, "0");
+        m_dev.SetText(ids.humidityUpper, "99.9");
+        m_dev.SetText(ids.humidityLower, "0");
+    }
+}
+
+// ---- Discovery ----
+
+void DeviceOps::SearchDevices()
+{
+    m_state.InfoLog.clear();
+    RefreshInfoArea();
+    m_state.InfoLog += text::kLogSearching;
+    m_link.OpenEndpoints();
+    // Rows go before the request leaves, so every reply to it stays listed.
+    m_main.ClearRows(IDC_DEVICE_LIST);
+    Send(BuildSearchRequest());
+    RefreshInfoArea();
+}
+
+void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
+{
+    ByteReader r(frame);
+    const uint32_t address = r.At(SR_IP_ADDRESS).U32();
+    MacAddress mac{};
+    r.At(SR_MAC).Bytes(mac);
+    const uint16_t firmware = r.At(SR_FIRMWARE).U16();
+    if (!r.Ok()) return;
+
+    m_main.InsertRow(IDC_DEVICE_LIST, 0, FormatDottedQuad(address));
+    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, FormatMacHex(mac));
+    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_FIRMWARE, Decimal(firmware));
+    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_DEVICE_NAME, "");
+    m_state.InfoLog += text::kLogDeviceFound;
+    RefreshInfoArea();
+}
+
+void DeviceOps::DispatchFrame(std::span<const uint8_t> datagram)
+{
+    vornik::DispatchFrame(datagram, m_state.frameBuffer, *this);
+}
+
+// ---- Network parameters ----
+
+void DeviceOps::OnDeviceListDoubleClick()
+{
+    const int row = m_main.FirstSelectedRow(IDC_DEVICE_LIST);
+    if (row < 0) return;
+    m_state.TargetMac = MacFromCellText(m_main.GetCell(IDC_DEVICE_LIST, row, COL_MAC));
+    m_net.SetText(IDC_NET_MAC, FormatMacText(m_state.TargetMac));
+    const Frame frame = BuildNetworkReadRequest(m_state.TargetMac);
+    StartLog(text::kLogReadingNetwork);
+    Send(frame);
+    RefreshInfoArea();
+}
+
+void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
+{
+    NetworkParams& np = m_state.networkParams;
+    np = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
+
+    m_net.SetSel(IDC_NET_IP_MODE, IpModeFromFlag(np.ipMode));
+    m_net.SetText(IDC_NET_IP_ADDRESS, FormatDottedQuad(np.ipAddress));
+    m_net.SetText(IDC_NET_SUBNET_MASK, FormatDottedQuad(np.subnetMask));
+    m_net.SetText(IDC_NET_GATEWAY, FormatDottedQuad(np.gateway));
+    ApplyIpModeRule();
+    for (size_t k = 0; k < SERVER_COUNT; ++k) {
+        const ServerControls& ids = SERVER_CONTROL_IDS[k];
+        const ServerEntry& s = np.servers[k];
+        m_net.SetText(ids.localPort, Decimal(s.localPort));
+        m_net.SetText(ids.targetAddress, TargetAddressText(s.targetAddress));
+        m_net.SetText(ids.targetPort, Decimal(s.targetPort));
+    }
+    m_net.SetSel(IDC_NET_MAX_CONNECTIONS, np.maxConnections);
+    m_state.InfoLog += text::kLogNetworkRead;
+}
+
+void DeviceOps::OnIpModeChanged() { ApplyIpModeRule(); }
+
+void DeviceOps::ApplyIpModeRule()
+{
+    // Only a DHCP device ignores the static address fields.
+    const bool editable = m_net.GetSel(IDC_NET_IP_MODE) != 1;
+    m_net.Enable(IDC_NET_IP_ADDRESS, editable);
+    m_net.Enable(IDC_NET_SUBNET_MASK, editable);
+    m_net.Enable(IDC_NET_GATEWAY, editable);
+}
+
+void DeviceOps::OnWriteNetworkParams()
+{
+    // Read-modify-write: bytes the page does not show go back as the device sent them.
+    NetworkParams& np = m_state.networkParams;
+    np.ipAddress = ParseDottedQuad(m_net.GetText(IDC_NET_IP_ADDRESS));
+    np.subnetMask = ParseDottedQuad(m_net.GetText(IDC_NET_SUBNET_MASK));
+    np.gateway = ParseDottedQuad(m_net.GetText(IDC_NET_GATEWAY));
+    np.ipMode = IpModeToFlag(m_net.GetSel(IDC_NET_IP_MODE));
+    for (size_t k = 0; k < SERVER_COUNT; ++k) {
+        const ServerControls& ids = SERVER_CONTROL_IDS[k];
+        ServerEntry& s = np.servers[k];
+        StoreTargetAddress(s.targetAddress, m_net.GetText(ids.targetAddress));
+        s.localPort = PortFromText(m_net.GetText(ids.localPort));
+        s.targetPort = PortFromText(m_net.GetText(ids.targetPort));
+    }
+    np.maxConnections = uint8_t(m_net.GetSel(IDC_NET_MAX_CONNECTIONS));
+
+    Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(np)));
+    m_state.InfoLog.clear();
+    RefreshInfoArea();
+    m_state.InfoLog += text::kLogWriting;
+    RefreshInfoArea();
+}
+
+void DeviceOps::OnWriteMac()
+{
+    const std::optional<MacAddress> newMac = ParseMacText(m_net.GetText(IDC_NET_MAC));
+    if (!newMac) {
+        StartLog(text::kLogBadMac);
+    } else {
+        StartLog(text::kLogWritingMac);
+        Send(BuildWriteMacRequest(m_state.TargetMac, *newMac));
+    }
+    RefreshInfoArea();
+}
+
+void DeviceOps::OnFactoryDefaults()
+{
+    const Frame frame = BuildFactoryDefaultsRequest(m_state.TargetMac);
+    StartLog(text::kLogFactoryDefaults);
+    Send(frame);
+    RefreshInfoArea();
+}
+
+// ---- Device parameters ----
+
+void DeviceOps::OnReadDeviceParams()
+{
+    std::array<uint8_t, DEVICE_FRAME_SIZE> inner{};
+    const uint8_t length = BuildDeviceFrame(inner, DEVICE_FUNC_READ, m_state.deviceParams);
+    const Frame frame = BuildDeviceParamsRequest(m_state.TargetMac, std::span(inner.data(), length));
+    StartLog(text::kLogReadingDevice);
+    Send(frame);
+    RefreshInfoArea();
+}
+
+void DeviceOps::HandleDeviceReply(std::span<const uint8_t> deviceFrame)
+{
+    switch (ParseDeviceFrame(deviceFrame, m_state.deviceParams)) {
+    case DEVICE_FUNC_WRITE:
+        m_state.InfoLog += text::kLogDeviceWritten;
+        break;
+    case DEVICE_FUNC_READ:
+        m_deviceParamsRead = true;
+        ShowDeviceParams();
+        m_state.InfoLog += text::kLogDeviceRead;
+        break;
+    default:
+        break;
+    }
+}
+
+void DeviceOps::ShowDeviceParams()
+{
+    const DeviceParams& p = m_state.deviceParams;
+    m_dev.SetSel(IDC_DEV_SERVER_COUNT, p.serverCount);
+    char address[9];
+    std::snprintf(address, sizeof address, "%08x", unsigned(p.terminalAddress));
+    m_dev.SetText(IDC_DEV_TERMINAL_ADDRESS, address);
+    m_dev.SetText(IDC_DEV_LOGIN_INTERVAL, DlgItemText(p.loginInterval));
+    m_dev.SetText(IDC_DEV_HEARTBEAT_INTERVAL, DlgItemText(p.heartbeatInterval));
+    m_dev.SetText(IDC_DEV_UPLOAD_INTERVAL, DlgItemText(p.uploadInterval));
+    m_dev.SetSel(IDC_DEV_WORK_MODE, p.workMode);
+    m_dev.SetText(IDC_DEV_BAUD_RATE, DlgItemText(int32_t(p.baudRate)));
+    m_dev.SetSel(IDC_DEV_DATA_BITS, int(p.dataBits) - DATA_BITS_FIRST);
+    m_dev.SetSel(IDC_DEV_PARITY, p.parity);
+    m_dev.SetSel(IDC_DEV_STOP_BITS, int(p.stopBits) - STOP_BITS_FIRST);
+    m_dev.SetText(IDC_DEV_MODBUS_TERMINAL_COUNT, DlgItemText(p.modbusTerminalCount));
+    for (size_t c = 0; c < CHANNEL_COUNT; ++c) m_dev.SetText(CHANNEL_ADDRESS_IDS[c], DlgItemText(p.channelAddress[c]));
+    for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
+        const LimitControls& ids = LimitEditIds[c];
+        m_dev.SetText(ids.tempUpper, FormatTenthsSigned(p.tempUpperLimit[c]));
+        m_dev.SetText(ids.tempLower, FormatTenthsSigned(p.tempLowerLimit[c]));
+        m_dev.SetText(ids.humidityUpper, FormatTenthsUnsigned(p.humidityUpperLimit[c]));
+        m_dev.SetText(ids.humidityLower, FormatTenthsUnsigned(p.humidityLowerLimit[c]));
+    }
+}
+
+void DeviceOps::OnWriteDeviceParams()
+{
+    if (!m_deviceParamsRead) {
+        m_dev.MessageBox(text::kMsgReadFirst, text::kCaptionHint, MessageIcon::Exclamation);
+        return;
+    }
+    DeviceParams p = m_state.deviceParams;
+    p.serverCount = uint8_t(m_dev.GetSel(IDC_DEV_SERVER_COUNT));
+
+    // Bytes, not characters: a double-byte character counts twice.
+    const std::string address = m_dev.GetText(IDC_DEV_TERMINAL_ADDRESS);
+    if (address.size() != TERMINAL_ADDRESS_DIGITS) {
+        m_dev.MessageBox(text::kMsgTerminalAddressLength, text::kCaptionTerminalAddress, MessageIcon::Exclamation);
+        return;
+    }
+    uint32_t terminal = 0;
+    for (size_t k = 0; k < 4; ++k) {
+        // Characters that are no hex digit are not refused: their 0xFF goes into the sum.
+        const uint8_t byte = uint8_t(HexDigitValue(address[2 * k]) * 16 + HexDigitValue(address[2 * k + 1]));
+        terminal = (terminal << 8) | byte;
+    }
+    p.terminalAddress = terminal;
+
+    const auto intOf = [this](int id) { return DlgItemInt(m_dev.GetText(id)); };
+    p.loginInterval = uint16_t(intOf(IDC_DEV_LOGIN_INTERVAL));
+    p.heartbeatInterval = uint16_t(intOf(IDC_DEV_HEARTBEAT_INTERVAL));
+    p.uploadInterval = uint16_t(intOf(IDC_DEV_UPLOAD_INTERVAL));
+    p.workMode = uint8_t(m_dev.GetSel(IDC_DEV_WORK_MODE));
+    p.baudRate = uint32_t(intOf(IDC_DEV_BAUD_RATE));
+    p.dataBits = uint8_t(m_dev.GetSel(IDC_DEV_DATA_BITS) + DATA_BITS_FIRST);
+    p.parity = uint8_t(m_dev.GetSel(IDC_DEV_PARITY));
+    p.stopBits = uint8_t(m_dev.GetSel(IDC_DEV_STOP_BITS) + STOP_BITS_FIRST);
+    p.modbusTerminalCount = uint8_t(intOf(IDC_DEV_MODBUS_TERMINAL_COUNT));
+    for (size_t c = 0; c < CHANNEL_COUNT; ++c) p.channelAddress[c] = uint8_t(intOf(CHANNEL_ADDRESS_IDS[c]));
+    for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
+        const LimitControls& ids = LimitEditIds[c];
+        p.tempUpperLimit[c] = ParseTenths(m_dev.GetText(ids.tempUpper));
+        p.tempLowerLimit[c] = ParseTenths(m_dev.GetText(ids.tempLower));
+        // Humidity is never negative on the device: a typed minus sign is dropped.
+        p.humidityUpperLimit[c] = uint16_t(std::abs(int(ParseTenths(m_dev.GetText(ids.humidityUpper)))));
+        p.humidityLowerLimit[c] = uint16_t(std::abs(int(ParseTenths(m_dev.GetText(ids.humidityLower)))));
+    }
+    m_state.deviceParams = p;
+
+    std::array<uint8_t, DEVICE_FRAME_SIZE> inner{};
+    const uint8_t length = BuildDeviceFrame(inner, DEVICE_FUNC_WRITE, m_state.deviceParams);
+    Send(BuildDeviceParamsRequest(m_state.TargetMac, std::span(inner.data(), length)));
+    StartLog(text::kLogWriting);
+    RefreshInfoArea();
+}
+
+} // namespace vornik

@@ -1,0 +1,98 @@
+#include "ops/memory_controls.h"
+
+namespace vornik {
+
+void MemoryControls::AddList(int id, std::vector<std::string> entries)
+{
+    m_lists[id] = List{std::move(entries), -1};
+}
+
+std::string MemoryControls::GetText(int id) const
+{
+    const auto it = m_texts.find(id);
+    return it == m_texts.end() ? std::string() : it->second;
+}
+
+void MemoryControls::SetText(int id, const std::string& text936)
+{
+    m_texts[id] = text936;
+    ++m_setTextCounts[id];
+}
+
+int MemoryControls::GetSel(int id) const
+{
+    const auto it = m_lists.find(id);
+    return it == m_lists.end() ? -1 : it->second.selected;
+}
+
+void MemoryControls::SetSel(int id, int index)
+{
+    List& list = m_lists[id];
+    list.selected = (index >= 0 && size_t(index) < list.entries.size()) ? index : -1;
+}
+
+void MemoryControls::Enable(int id, bool enabled) { m_disabled[id] = !enabled; }
+
+bool MemoryControls::IsEnabled(int id) const
+{
+    const auto it = m_disabled.find(id);
+    return it == m_disabled.end() || !it->second;
+}
+
+int MemoryControls::SetTextCount(int id) const
+{
+    const auto it = m_setTextCounts.find(id);
+    return it == m_setTextCounts.end() ? 0 : it->second;
+}
+
+void MemoryControls::ClearRows(int id) { m_rows[id] = Rows{}; }
+
+void MemoryControls::InsertRow(int id, int row, const std::string& firstCell936)
+{
+    Rows& rows = m_rows[id];
+    if (row < 0 || size_t(row) > rows.cells.size()) row = int(rows.cells.size());
+    rows.cells.insert(rows.cells.begin() + row, std::vector<std::string>{firstCell936});
+    if (rows.selected >= row) ++rows.selected;
+}
+
+void MemoryControls::SetCell(int id, int row, int column, const std::string& text936)
+{
+    Rows& rows = m_rows[id];
+    if (row < 0 || size_t(row) >= rows.cells.size() || column < 0) return;
+    auto& cells = rows.cells[size_t(row)];
+    if (cells.size() <= size_t(column)) cells.resize(size_t(column) + 1);
+    cells[size_t(column)] = text936;
+}
+
+int MemoryControls::FirstSelectedRow(int id) const
+{
+    const auto it = m_rows.find(id);
+    return it == m_rows.end() ? -1 : it->second.selected;
+}
+
+std::string MemoryControls::GetCell(int id, int row, int column) const
+{
+    const auto it = m_rows.find(id);
+    if (it == m_rows.end() || row < 0 || size_t(row) >= it->second.cells.size() || column < 0) return {};
+    const auto& cells = it->second.cells[size_t(row)];
+    return size_t(column) < cells.size() ? cells[size_t(column)] : std::string();
+}
+
+int MemoryControls::RowCount(int id) const
+{
+    const auto it = m_rows.find(id);
+    return it == m_rows.end() ? 0 : int(it->second.cells.size());
+}
+
+void MemoryControls::SelectRow(int id, int row)
+{
+    Rows& rows = m_rows[id];
+    rows.selected = (row >= 0 && size_t(row) < rows.cells.size()) ? row : -1;
+}
+
+void MemoryControls::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)
+{
+    m_boxes.push_back(Box{text936, caption936, icon});
+}
+
+} // namespace vornik
