@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "hex.h"
+#include "ops/crc16.h"
+#include "ops/dev_params.h"
+
+using namespace vornik;
+using vornik::test::Hex;
+using vornik::test::ToHex;
+
+namespace {
+
+// Bit-at-a-time CRC-16/MODBUS, written from the algorithm's definition, as an
+// independent reference for the table-driven one.
+uint16_t ReferenceCrc(std::span<const uint8_t> data)
+{
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : data) {
+        crc ^= b;
+        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+// The block a device holds with the page's start-up values: server count 8,
+// terminal 12345678, intervals 3/60/5, work mode 0, 4800 baud 8N1, one Modbus
+// terminal, channels 1..8, upper limits 99.9, lower limits 0.
+const char* const kStartupBlock =
+    "08 78 56 34 12 03 00 3C 00 05 00 00 C0 12 00 00 08 00 01 01 01 02 03 04 05 06 07 08"
+    " E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00"
+    " E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00";
+
+DeviceParams StartupParams()
+{
+    DeviceParams p;
+    p.serverCount = 8;
+    p.terminalAddress = 0x12345678;
+    p.loginInterval = 3;
+    p.heartbeatInterval = 60;
+    p.uploadInterval = 5;
+    p.workMode = 0;
+    p.baudRate = 4800;
+    p.dataBits = 8;
+    p.parity = 0;
+    p.stopBits = 1;
+    p.modbusTerminalCount = 1;
+    p.channelAddress = {1, 2, 3, 4, 5, 6, 7, 8};
+    p.tempUpperLimit.fill(999);
+    p.humidityUpperLimit.fill(999);
+    return p;
+}
+
+std::vector<uint8_t> Bytes(const std::string& hex) { return Hex(hex); }
+
+TEST(Crc16Modbus, CheckValueOverDigits)
+{
+    const std::string digits = "123456789";
+    const uint16_t crc = Crc16Modbus(std::span(reinterpret_cast<const uint8_t*>(digits.data()), digits.size()));
+    EXPECT_EQ(crc, 0x4B37);
+}
+
+TEST(Crc16Modbus, AgreesWithBitwiseReference)
+{
+    std::mt19937 rng(1901);
+    for (size_t len : {0u, 1u, 2u, 4u, 94u, 255u, 1000u}) {
+        std::vector<uint8_t> data(len);
+        for (auto& b : data) b = uint8_t(rng());
+        EXPECT_EQ(Crc16Modbus(data), ReferenceCrc(data)) << len;
+    }
+}
+
+TEST(BuildDeviceFrame, ReadRequestIsFourBytes)
+{
+    std::array<uint8_t, DEVICE_FRAME_SIZE> buf{};
+    ASSERT_EQ(BuildDeviceFrame(buf, DEVICE_FUNC_READ, StartupParams()), 4);
+    EXPECT_EQ(ToHex(std::span(buf).first(4)), "7E 10 21 DC");
+}
+
+TEST(BuildDeviceFrame, OtherFunctionsWriteNothing)
+{
+    for (uint8_t f : {0x00, 0x0F, 0x12, 0xFF}) {
+        std::array<uint8_t, DEVICE_FRAME_SIZE> buf{};
+        EXPECT_EQ(BuildDeviceFrame(buf, f, StartupParams()), 0) << int(f);
+        EXPECT_EQ(buf, (std::array<uint8_t, DEVICE_FRAME_SIZE>{}));
+    }
+}
+
+TEST(BuildDeviceFrame, WriteFrameOfStartupValues)
+{
+    std::array<uint8_t, DEVICE_FRAME_SIZE> buf{};
+    ASSERT_EQ(BuildDeviceFrame(buf, DEVICE_FUNC_WRITE, StartupParams()), 96);
+    EXPECT_EQ(ToHex(buf), ToHex(Bytes(std::string("7E 11 ") + kStartupBlock + " F7 A4")));
+}
+
+TEST(BuildDeviceFrame, FieldEncodings)
+{
+    DeviceParams p;
+    p.terminalAddress = 0x12345678;
+    p.baudRate = 4800;
+    p.tempLowerLimit[0] = -50;
+    p.dataBits = 8;
+    p.parity = 0;
+    p.stopBits = 1;
+    p.humidityLowerLimit[7] = 0x8000;
+    std::array<uint8_t, DEVICE_FRAME_SIZE> buf{};
+    BuildDeviceFrame(buf, DEVICE_FUNC_WRITE, p);
+    EXPECT_EQ(ToHex(std::span(buf).subspan(3, 4)), "78 56 34 12");
+    EXPECT_EQ(ToHex(std::span(buf).subspan(14, 4)), "C0 12 00 00");
+    EXPECT_EQ(ToHex(std::span(buf).subspan(32, 2)), "CE FF");
+    EXPECT_EQ(ToHex(std::span(buf).subspan(18, 3)), "08 00 01");
+    EXPECT_EQ(ToHex(std::span(buf).subspan(92, 2)), "00 80");
+}
+
+TEST(ParseDeviceFrame, ReadReplyOfStartupValues)
+{
+    const auto frame = Bytes(std::string("7E 10 ") + kStartupBlock + " 87 34");
+    DeviceParams p;
+    ASSERT_EQ(ParseDeviceFrame(frame, p), DEVICE_FUNC_READ);
+    EXPECT_EQ(p, StartupParams());
+}
+
+TEST(ParseDeviceFrame, WriteFrameTurnedIntoReplyParsesBack)
+{
+    DeviceParams original = StartupParams();
+    original.tempLowerLimit = {-1, -32768, 32767, 0, 5, -5, 100, -100};
+    original.humidityLowerLimit = {0, 65535, 1, 2, 3, 4, 5, 6};
+    original.baudRate = 0xFFFFFFFF;
+    original.stopBits = 2;
+    original.parity = 2;
+    std::array<uint8_t, DEVICE_FRAME_SIZE> buf{};
+    BuildDeviceFrame(buf, DEVICE_FUNC_WRITE, original);
+    buf[1] = DEVICE_FUNC_READ;
+    const uint16_t crc = ReferenceCrc(std::span(buf).first(94));
+    buf[94] = uint8_t(crc & 0xFF);
+    buf[95] = uint8_t(crc >> 8);
+    DeviceParams parsed;
+    ASSERT_EQ(ParseDeviceFrame(buf, parsed), DEVICE_FUNC_READ);
+    EXPECT_EQ(parsed, original);
+}
+
+// Appends a correct CRC so that only the intended fault remains.
+std::vector<uint8_t> WithCrc(std::vector<uint8_t> body)
+{
+    const uint16_t crc = ReferenceCrc(body);
+    body.push_back(uint8_t(crc & 0xFF));
+    body.push_back(uint8_t(crc >> 8));
+    return body;
+}
+
+TEST(ParseDeviceFrame, RefusedFramesLeaveParamsAlone)
+{
+    const auto good = Bytes(std::string("7E 10 ") + kStartupBlock + " 87 34");
+    auto swapped = good;
+    std::swap(swapped[94], swapped[95]);
+    auto mark7F = good;
+    mark7F[0] = 0x7F;
+    mark7F = WithCrc(std::vector<uint8_t>(mark7F.begin(), mark7F.begin() + 94));
+    auto shortRead = WithCrc(std::vector<uint8_t>(good.begin(), good.begin() + 50));
+    const struct {
+        const char* name;
+        std::vector<uint8_t> frame;
+        uint8_t result;
+    } cases[] = {
+        {"checksum bytes exchanged", swapped, 0},
+        {"first byte 7F", mark7F, 0},
+        {"length 2", Hex("21 DC"), 0},
+        {"length 1", Hex("7E"), 0},
+        {"empty", {}, 0},
+        {"read reply shorter than a block", shortRead, 0},
+        {"read request echoed", Hex("7E 10 21 DC"), 0},
+        {"write acknowledgement", Hex("7E 11 E0 1C"), DEVICE_FUNC_WRITE},
+        {"longer acknowledgement", WithCrc(Hex("7E 11 01 02 03")), DEVICE_FUNC_WRITE},
+        {"function 0", WithCrc(Hex("7E 00")), 0},
+        {"function 0x33", WithCrc(Hex("7E 33 00")), 0x33},
+        {"three bytes with function 0x11", Hex("7E 11 E0"), 0},
+    };
+    for (const auto& c : cases) {
+        DeviceParams p = StartupParams();
+        p.loginInterval = 4242;
+        const DeviceParams before = p;
+        EXPECT_EQ(ParseDeviceFrame(c.frame, p), c.result) << c.name;
+        EXPECT_EQ(p, before) << c.name;
+    }
+}
+
+} // namespace

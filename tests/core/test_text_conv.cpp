@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "hex.h"
+#include "ops/text_conv.h"
+
+using namespace vornik;
+using vornik::test::Hex;
+using vornik::test::ToHex;
+
+namespace {
+
+TEST(ParseMacText, AcceptsSixDashedGroups)
+{
+    const struct {
+        const char* text;
+        const char* bytes;
+    } accepted[] = {
+        {"02-03-04-05-06-07", "02 03 04 05 06 07"},
+        {"02-0a-0b-0c-0d-0e", "02 0A 0B 0C 0D 0E"},
+        {"02-0A-0B-0C-0D-0E", "02 0A 0B 0C 0D 0E"},
+        {"02-03-04-05-06-07-99", "02 03 04 05 06 07"}, // the part after the sixth group is ignored
+        {"FF-FF-FF-FF-FF-FF", "FF FF FF FF FF FF"},
+    };
+    for (const auto& a : accepted) {
+        const auto mac = ParseMacText(a.text);
+        ASSERT_TRUE(mac.has_value()) << a.text;
+        EXPECT_EQ(ToHex(*mac), ToHex(Hex(a.bytes))) << a.text;
+    }
+}
+
+TEST(ParseMacText, RefusesEverythingElse)
+{
+    for (const char* text : {"02:03:04:05:06:07", "020304050607", "02-03-04-05-06-0", "0G-03-04-05-06-07",
+                             "", "02-03-04-05-06", "02-03-04-05-06-0G", "02-03-04-05-06 07", "2-03-04-05-06-07",
+                             " 02-03-04-05-06-07"})
+        EXPECT_FALSE(ParseMacText(text).has_value()) << text;
+}
+
+TEST(MacText, FormatsAndReadsTheListCell)
+{
+    const MacAddress mac{0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+    EXPECT_EQ(FormatMacText(mac), "00-11-AA-BB-CC-DD");
+    EXPECT_EQ(FormatMacHex(MacAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x0A}), "001A2B3C4D0A");
+
+    const struct {
+        const char* cell;
+        const char* bytes;
+    } cells[] = {
+        {"0011AABBCCDD", "00 11 AA BB CC DD"},
+        {"0011aabbccdd", "00 11 AA BB CC DD"},
+        {"0011A", "00 11 00 00 00 00"},   // bytes not reached stay 0
+        {"", "00 00 00 00 00 00"},
+        {"ZZ1122334455", "EF 11 22 33 44 55"}, // no validity test: 0xFF * 16 + 0xFF kept to 8 bits
+        {"0011AABBCCDDEE", "00 11 AA BB CC DD"},
+    };
+    for (const auto& c : cells) EXPECT_EQ(ToHex(MacFromCellText(c.cell)), ToHex(Hex(c.bytes))) << c.cell;
+}
+
+TEST(FormatTenths, SignedAndUnsigned)
+{
+    const struct {
+        int16_t v;
+        const char* text;
+    } temps[] = {{-5, "-0.5"}, {-123, "-12.3"}, {0, "0.0"}, {999, "99.9"}, {-32768, "-3276.8"}, {32767, "3276.7"},
+                 {253, "25.3"}, {-10, "-1.0"}};
+    for (const auto& t : temps) EXPECT_EQ(FormatTenthsSigned(t.v), t.text) << t.v;
+
+    const struct {
+        uint16_t v;
+        const char* text;
+    } hums[] = {{0, "0.0"}, {65535, "6553.5"}, {999, "99.9"}, {32768, "3276.8"}};
+    for (const auto& h : hums) EXPECT_EQ(FormatTenthsUnsigned(h.v), h.text) << h.v;
+}
+
+TEST(ParseTenths, FollowsAtofAndTruncates)
+{
+    const struct {
+        const char* text;
+        int16_t tenths;
+    } cases[] = {
+        {"99.9", 999},    {"25", 250},     {"-0.5", -5},       {"12.36", 123},  {"-0.05", 0},
+        {"", 0},          {"abc", 0},      {"  7.5xyz", 75},   {"+1.5", 15},    {"1e1", 100},
+        {"3276.8", -32768}, {"-3276.8", -32768}, {"6553.6", 0}, {"1,5", 10},     {".5", 5},
+        {"-12.3", -123},  {"1e30", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseTenths(c.text), c.tenths) << c.text;
+}
+
+TEST(DlgItemInt, SignedTranslation)
+{
+    const struct {
+        const char* text;
+        int32_t value;
+    } cases[] = {
+        {"4800", 4800},     {"-7", -7},     {"  42", 42},   {"", 0},       {"abc", 0},
+        {"-", 0},           {"12abc", 12},  {"2147483647", INT_MAX},  {"-2147483648", INT_MIN},
+        {"2147483648", 0},  {"99999999999", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DlgItemInt(c.text), c.value) << c.text;
+    EXPECT_EQ(DlgItemText(-1), "-1");
+    EXPECT_EQ(DlgItemText(int32_t(0xFFFFFFFFu)), "-1");
+}
+
+} // namespace
