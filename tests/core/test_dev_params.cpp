@@ -3,12 +3,16 @@
 #include <random>
 
 #include "hex.h"
+#include "vectors.h"
 #include "ops/crc16.h"
 #include "ops/dev_params.h"
 
 using namespace vornik;
 using vornik::test::Hex;
 using vornik::test::ToHex;
+using vornik::test::kStartupBlock;
+using vornik::test::kStartupReadCrc;
+using vornik::test::kStartupWriteCrc;
 
 namespace {
 
@@ -23,14 +27,6 @@ uint16_t ReferenceCrc(std::span<const uint8_t> data)
     }
     return crc;
 }
-
-// The block a device holds with the page's start-up values: server count 8,
-// terminal 12345678, intervals 3/60/5, work mode 0, 4800 baud 8N1, one Modbus
-// terminal, channels 1..8, upper limits 99.9, lower limits 0.
-const char* const kStartupBlock =
-    "08 78 56 34 12 03 00 3C 00 05 00 00 C0 12 00 00 08 00 01 01 01 02 03 04 05 06 07 08"
-    " E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00"
-    " E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00  E7 03 00 00 E7 03 00 00";
 
 DeviceParams StartupParams()
 {
@@ -91,7 +87,7 @@ TEST(BuildDeviceFrame, WriteFrameOfStartupValues)
 {
     std::array<uint8_t, DEVICE_FRAME_SIZE> buf{};
     ASSERT_EQ(BuildDeviceFrame(buf, DEVICE_FUNC_WRITE, StartupParams()), 96);
-    EXPECT_EQ(ToHex(buf), ToHex(Bytes(std::string("7E 11 ") + kStartupBlock + " F7 A4")));
+    EXPECT_EQ(ToHex(buf), ToHex(Bytes(std::string("7E 11 ") + kStartupBlock + " " + kStartupWriteCrc)));
 }
 
 TEST(BuildDeviceFrame, FieldEncodings)
@@ -115,7 +111,7 @@ TEST(BuildDeviceFrame, FieldEncodings)
 
 TEST(ParseDeviceFrame, ReadReplyOfStartupValues)
 {
-    const auto frame = Bytes(std::string("7E 10 ") + kStartupBlock + " 87 34");
+    const auto frame = Bytes(std::string("7E 10 ") + kStartupBlock + " " + kStartupReadCrc);
     DeviceParams p;
     ASSERT_EQ(ParseDeviceFrame(frame, p), DEVICE_FUNC_READ);
     EXPECT_EQ(p, StartupParams());
@@ -151,7 +147,7 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> body)
 
 TEST(ParseDeviceFrame, RefusedFramesLeaveParamsAlone)
 {
-    const auto good = Bytes(std::string("7E 10 ") + kStartupBlock + " 87 34");
+    const auto good = Bytes(std::string("7E 10 ") + kStartupBlock + " " + kStartupReadCrc);
     auto swapped = good;
     std::swap(swapped[94], swapped[95]);
     auto mark7F = good;

@@ -1,0 +1,271 @@
+#include "ops_fixture.h"
+#include "vectors.h"
+
+namespace vornik::test {
+namespace {
+
+class DeviceOpsTest : public OpsTest {
+protected:
+    // An outer reply around a DeviceFrame given as hex; the length field is the inner frame's.
+    static std::vector<uint8_t> Reply(const char* command, const std::string& innerHex, const char* lengthField)
+    {
+        return Hex(std::string("55 ") + lengthField + " " + command + " 01 02 03 04 05 06 " + innerHex + " 00");
+    }
+    static std::string StartupReadFrame()
+    {
+        return std::string("7E 10 ") + kStartupBlock + " " + kStartupReadCrc;
+    }
+    // Overwrites every device control so that a fill can be seen.
+    void ScribbleOverDevicePage()
+    {
+        for (int id : {IDC_DEV_TERMINAL_ADDRESS, IDC_DEV_LOGIN_INTERVAL, IDC_DEV_HEARTBEAT_INTERVAL,
+                       IDC_DEV_UPLOAD_INTERVAL, IDC_DEV_BAUD_RATE, IDC_DEV_MODBUS_TERMINAL_COUNT})
+            dev.SetText(id, "x");
+        for (int id : CHANNEL_ADDRESS_IDS) dev.SetText(id, "x");
+        for (const auto& l : LimitEditIds)
+            for (int id : {l.tempUpper, l.tempLower, l.humidityUpper, l.humidityLower}) dev.SetText(id, "x");
+        for (int id : {IDC_DEV_SERVER_COUNT, IDC_DEV_WORK_MODE, IDC_DEV_DATA_BITS, IDC_DEV_PARITY, IDC_DEV_STOP_BITS})
+            dev.SetSel(id, 1);
+    }
+    void ExpectStartupValuesShown()
+    {
+        EXPECT_EQ(dev.GetSel(IDC_DEV_SERVER_COUNT), 8);
+        EXPECT_EQ(dev.GetText(IDC_DEV_TERMINAL_ADDRESS), "12345678");
+        EXPECT_EQ(dev.GetText(IDC_DEV_LOGIN_INTERVAL), "3");
+        EXPECT_EQ(dev.GetText(IDC_DEV_HEARTBEAT_INTERVAL), "60");
+        EXPECT_EQ(dev.GetText(IDC_DEV_UPLOAD_INTERVAL), "5");
+        EXPECT_EQ(dev.GetSel(IDC_DEV_WORK_MODE), 0);
+        EXPECT_EQ(dev.GetText(IDC_DEV_BAUD_RATE), "4800");
+        EXPECT_EQ(dev.GetSel(IDC_DEV_DATA_BITS), 3); // "8"
+        EXPECT_EQ(dev.GetSel(IDC_DEV_PARITY), 0);
+        EXPECT_EQ(dev.GetSel(IDC_DEV_STOP_BITS), 0); // "1"
+        EXPECT_EQ(dev.GetText(IDC_DEV_MODBUS_TERMINAL_COUNT), "1");
+        for (size_t c = 0; c < 8; ++c) EXPECT_EQ(dev.GetText(CHANNEL_ADDRESS_IDS[c]), std::to_string(c + 1));
+        for (const auto& l : LimitEditIds) {
+            EXPECT_EQ(dev.GetText(l.tempUpper), "99.9");
+            EXPECT_EQ(dev.GetText(l.tempLower), "0.0");
+            EXPECT_EQ(dev.GetText(l.humidityUpper), "99.9");
+            EXPECT_EQ(dev.GetText(l.humidityLower), "0.0");
+        }
+    }
+    // A valid read reply whose block differs from the start-up one at the given block bytes.
+    static std::vector<uint8_t> ReadReplyWith(std::initializer_list<std::pair<size_t, uint8_t>> changes)
+    {
+        auto inner = Hex(std::string("7E 10 ") + kStartupBlock);
+        for (const auto& [offset, value] : changes) inner[offset] = value;
+        uint16_t crc = 0xFFFF; // computed bit by bit, independently of the program's tables
+        for (uint8_t b : inner) {
+            crc ^= b;
+            for (int i = 0; i < 8; ++i) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+        }
+        inner.push_back(uint8_t(crc & 0xFF));
+        inner.push_back(uint8_t(crc >> 8));
+        return Reply("0A", ToHex(inner), "00 60");
+    }
+    void Write()
+    {
+        ops.OnWriteDeviceParams();
+    }
+};
+
+TEST_F(DeviceOpsTest, ReadRequests)
+{
+    ops.OnReadDeviceParams();
+    EXPECT_EQ(LastFrame(), "AA 00 0B 0A 00 00 00 00 00 00 7E 10 21 DC 95");
+    EXPECT_EQ(Info(), Gbk("读取设备参数...\r\n"));
+    state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+    ops.OnReadDeviceParams();
+    EXPECT_EQ(LastFrame(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
+}
+
+TEST_F(DeviceOpsTest, ReadReplyFillsThePageThroughEitherCommand)
+{
+    for (const char* command : {"0A", "0B"}) {
+        ops.OnReadDeviceParams();
+        ScribbleOverDevicePage();
+        Receive(Reply(command, StartupReadFrame(), "00 60"));
+        ExpectStartupValuesShown();
+        EXPECT_TRUE(ops.m_deviceParamsRead) << command;
+        EXPECT_EQ(Info(), Gbk("读取设备参数...\r\n读取设备参数成功！\r\n")) << command;
+    }
+}
+
+TEST_F(DeviceOpsTest, WriteAcknowledgement)
+{
+    Receive(Reply("0A", "7E 11 E0 1C", "00 04"));
+    EXPECT_EQ(Info().substr(Info().size() - Gbk("下载设备参数成功！\r\n").size()), Gbk("下载设备参数成功！\r\n"));
+    EXPECT_FALSE(ops.m_deviceParamsRead);
+
+    const std::string before = Info();
+    Receive(Reply("0A", "7E 11 E0", "00 03")); // no 3-byte frame can pass the CRC test
+    EXPECT_EQ(Info(), before);
+}
+
+TEST_F(DeviceOpsTest, RefusedRepliesChangeNothing)
+{
+    ScribbleOverDevicePage();
+    auto badCrc = Reply("0A", StartupReadFrame(), "00 60");
+    badCrc[10 + 94] ^= 0x01;
+    auto cut = Reply("0A", StartupReadFrame(), "00 60");
+    cut.resize(60); // length field runs past the datagram
+    for (const auto& reply : {badCrc, cut}) {
+        Receive(reply);
+        EXPECT_FALSE(ops.m_deviceParamsRead);
+        EXPECT_EQ(dev.GetText(IDC_DEV_TERMINAL_ADDRESS), "x");
+    }
+}
+
+TEST_F(DeviceOpsTest, ReplyValuesShownAsThePageShowsThem)
+{
+    // Block bytes (frame offsets): terminal 3-6, data bits 18, parity 19, stop bits 20,
+    // channel 1 lower temperature 32-33, channel 8 upper humidity 90-91, baud 14-17.
+    Receive(ReadReplyWith({{3, 0xCD}, {4, 0xAB}, {5, 0x00}, {6, 0x00}, {18, 8}, {19, 2}, {20, 2}, {32, 0xFB}, {33, 0xFF},
+                           {90, 0x00}, {91, 0x00}, {14, 0xFF}, {15, 0xFF}, {16, 0xFF}, {17, 0xFF}}));
+    EXPECT_EQ(dev.GetText(IDC_DEV_TERMINAL_ADDRESS), "0000abcd");
+    EXPECT_EQ(dev.GetSel(IDC_DEV_DATA_BITS), 3);
+    EXPECT_EQ(dev.GetSel(IDC_DEV_PARITY), 2);
+    EXPECT_EQ(dev.GetSel(IDC_DEV_STOP_BITS), 1);
+    EXPECT_EQ(dev.GetText(1077), "-0.5");
+    EXPECT_EQ(dev.GetText(1093), "0.0"); // channel 8 upper humidity; there is no 1092
+    EXPECT_EQ(dev.GetText(1092), "");
+    EXPECT_EQ(dev.GetText(IDC_DEV_BAUD_RATE), "-1");
+}
+
+TEST_F(DeviceOpsTest, OutOfRangeListValuesLeaveNoSelectionAndGoBackAsTheyCame)
+{
+    Receive(ReadReplyWith({{2, 9}, {13, 6}, {18, 4}, {19, 3}, {20, 0}}));
+    for (int id : {IDC_DEV_SERVER_COUNT, IDC_DEV_WORK_MODE, IDC_DEV_DATA_BITS, IDC_DEV_PARITY, IDC_DEV_STOP_BITS})
+        EXPECT_EQ(dev.GetSel(id), -1) << id;
+    Write();
+    const auto& f = link.frames.back();
+    EXPECT_EQ(f[10 + 2], 0xFF);  // server count: no selection
+    EXPECT_EQ(f[10 + 13], 0xFF); // work mode
+    EXPECT_EQ(f[10 + 18], 4);    // data bits: -1 + 5
+    EXPECT_EQ(f[10 + 19], 0xFF); // parity
+    EXPECT_EQ(f[10 + 20], 0);    // stop bits: -1 + 1
+}
+
+TEST_F(DeviceOpsTest, ValidReplyFillsTheHiddenPageFromAnyDevice)
+{
+    state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+    ScribbleOverDevicePage();
+    Receive(Reply("0A", StartupReadFrame(), "00 60")); // reply names 01..06, not the target
+    ExpectStartupValuesShown();
+}
+
+TEST_F(DeviceOpsTest, WriteRefusedBeforeAnyRead)
+{
+    const std::string info = Info();
+    Write();
+    EXPECT_TRUE(link.frames.empty());
+    EXPECT_EQ(Info(), info);
+    ASSERT_EQ(dev.Boxes().size(), 1u);
+    EXPECT_EQ(dev.Boxes()[0].text, Gbk("请先执行\"读取设备参数\"操作;然后进行数据修改后再配置"));
+    EXPECT_EQ(dev.Boxes()[0].caption, Gbk("提示"));
+    EXPECT_EQ(dev.Boxes()[0].icon, MessageIcon::Exclamation);
+}
+
+TEST_F(DeviceOpsTest, WriteOfStartupValues)
+{
+    ops.m_deviceParamsRead = true;
+    state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+    Write();
+    EXPECT_EQ(LastFrame(), ToHex(Hex(std::string("AA 00 67 0A 02 00 00 00 00 01 7E 11 ") + kStartupBlock + " " +
+                                     kStartupWriteCrc + " 37")));
+    EXPECT_EQ(Info(), Gbk("设置参数... \r\n"));
+}
+
+TEST_F(DeviceOpsTest, TerminalAddressMustBeEightBytes)
+{
+    ops.m_deviceParamsRead = true;
+    const std::string info = Info();
+    for (const std::string& text : {std::string("1234567"), std::string("123456789"), std::string(""),
+                                    Gbk("1234567中")}) {
+        dev.SetText(IDC_DEV_TERMINAL_ADDRESS, text);
+        Write();
+        EXPECT_TRUE(link.frames.empty()) << text;
+        EXPECT_EQ(Info(), info);
+        ASSERT_FALSE(dev.Boxes().empty());
+        EXPECT_EQ(dev.Boxes().back().text, Gbk("终端地址要为8位长度"));
+        EXPECT_EQ(dev.Boxes().back().caption, Gbk("终端地址错误"));
+        EXPECT_EQ(dev.Boxes().back().icon, MessageIcon::Exclamation);
+    }
+}
+
+TEST_F(DeviceOpsTest, TerminalAddressDigits)
+{
+    ops.m_deviceParamsRead = true;
+    const struct {
+        std::string text;
+        const char* wire;
+    } cases[] = {
+        {"abcdef01", "01 EF CD AB"},
+        {"ABCDEF01", "01 EF CD AB"},
+        {"1234567G", "6F 56 34 12"}, // (7 * 16 + 0xFF) mod 256
+        {Gbk("123456中"), ""},       // eight bytes: sent, whatever the digits give
+    };
+    for (const auto& c : cases) {
+        dev.SetText(IDC_DEV_TERMINAL_ADDRESS, c.text);
+        const size_t sent = link.frames.size();
+        Write();
+        ASSERT_EQ(link.frames.size(), sent + 1) << c.text;
+        if (*c.wire) {
+            EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(13, 4)), c.wire) << c.text;
+        }
+    }
+}
+
+TEST_F(DeviceOpsTest, LimitTexts)
+{
+    ops.m_deviceParamsRead = true;
+    const struct {
+        int id;
+        const char* text;
+        size_t offset; // in the DeviceFrame
+        const char* wire;
+    } cases[] = {
+        {1069, "3276.8", 30, "00 80"},  // upper temperature, channel 1
+        {1077, "-5", 32, "CE FF"},      // lower temperature, channel 1
+        {1085, "-3276.8", 34, "00 80"}, // upper humidity, channel 1: absolute value
+        {1094, "-5", 36, "32 00"},      // lower humidity, channel 1: -50 stored as 50
+        {1093, "12.36", 90, "7B 00"},   // upper humidity, channel 8: truncated
+        {1076, "-0.05", 86, "00 00"},   // upper temperature, channel 8
+        {1101, "", 92, "00 00"},        // lower humidity, channel 8
+    };
+    for (const auto& c : cases) dev.SetText(c.id, c.text);
+    Write();
+    const auto& f = link.frames.back();
+    for (const auto& c : cases) EXPECT_EQ(ToHex(std::span(f).subspan(10 + c.offset, 2)), c.wire) << c.id;
+}
+
+TEST_F(DeviceOpsTest, NumberFieldsKeepTheirLowBits)
+{
+    ops.m_deviceParamsRead = true;
+    dev.SetText(IDC_DEV_LOGIN_INTERVAL, "65537");
+    dev.SetText(IDC_DEV_HEARTBEAT_INTERVAL, "-1");
+    dev.SetText(IDC_DEV_UPLOAD_INTERVAL, "abc");
+    dev.SetText(IDC_DEV_BAUD_RATE, "115200");
+    dev.SetText(IDC_DEV_MODBUS_TERMINAL_COUNT, "257");
+    dev.SetText(CHANNEL_ADDRESS_IDS[7], "-2");
+    Write();
+    const auto inner = std::span(link.frames.back()).subspan(10);
+    EXPECT_EQ(ToHex(inner.subspan(7, 6)), "01 00 FF FF 00 00");
+    EXPECT_EQ(ToHex(inner.subspan(14, 4)), "00 C2 01 00");
+    EXPECT_EQ(inner[21], 1);
+    EXPECT_EQ(inner[29], 0xFE);
+}
+
+TEST_F(DeviceOpsTest, ReadThenEditThenWriteCarriesTheEdits)
+{
+    Receive(Reply("0A", StartupReadFrame(), "00 60"));
+    dev.SetText(IDC_DEV_HEARTBEAT_INTERVAL, "120");
+    dev.SetSel(IDC_DEV_PARITY, 2);
+    Write();
+    const auto inner = std::span(link.frames.back()).subspan(10);
+    EXPECT_EQ(ToHex(inner.subspan(9, 2)), "78 00");
+    EXPECT_EQ(inner[19], 2);
+    EXPECT_TRUE(ops.m_deviceParamsRead); // the write leaves the flag alone
+}
+
+} // namespace
+} // namespace vornik::test

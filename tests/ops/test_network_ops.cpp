@@ -1,0 +1,264 @@
+#include "ops_fixture.h"
+
+namespace vornik::test {
+namespace {
+
+class NetworkOps : public OpsTest {
+protected:
+    // A block with bytes placed at block offsets, as a device would send it.
+    static std::vector<uint8_t> Block(std::initializer_list<std::pair<size_t, const char*>> fields)
+    {
+        std::vector<uint8_t> block(292, 0);
+        for (const auto& [offset, hex] : fields) {
+            const auto bytes = Hex(hex);
+            std::copy(bytes.begin(), bytes.end(), block.begin() + long(offset));
+        }
+        return block;
+    }
+    static std::vector<uint8_t> Ascii(const char* text)
+    {
+        std::string s(text);
+        return std::vector<uint8_t>(s.begin(), s.end());
+    }
+    void ReceiveNetworkReply(const std::vector<uint8_t>& block)
+    {
+        auto frame = Hex("55 01 2B 03 00 11 AA BB CC DD");
+        frame.insert(frame.end(), block.begin(), block.end());
+        frame.push_back(0);
+        Receive(frame);
+    }
+    // A device block: static 10.0.0.5/255.0.0.0 gw 10.0.0.1, carried 01..06, max 3,
+    // server 1 ports 1234/5678 to "192.168.0.166", server 8 ports 1/2 to "srv".
+    std::vector<uint8_t> DeviceBlock()
+    {
+        auto b = Block({{0, "80"},
+                        {1, "05 00 00 0A"},
+                        {5, "01 00 00 0A"},
+                        {9, "00 00 00 FF"},
+                        {13, "01 02 03 04 05 06"},
+                        {19, "03"},
+                        {20, "D2 04 2E 16"},
+                        {258, "01 00 02 00"}});
+        const auto a1 = Ascii("192.168.0.166");
+        std::copy(a1.begin(), a1.end(), b.begin() + 24);
+        const auto a8 = Ascii("srv");
+        std::copy(a8.begin(), a8.end(), b.begin() + 262);
+        return b;
+    }
+    void SelectDevice(const char* macCell)
+    {
+        main.InsertRow(IDC_DEVICE_LIST, 0, "10.0.0.5");
+        main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, macCell);
+        main.SelectRow(IDC_DEVICE_LIST, 0);
+        ops.OnDeviceListDoubleClick();
+    }
+    std::vector<uint8_t> WriteFrame()
+    {
+        ops.OnWriteNetworkParams();
+        return link.frames.back();
+    }
+};
+
+TEST_F(NetworkOps, DoubleClickChoosesTheDeviceAndReads)
+{
+    SelectDevice("0011AABBCCDD");
+    EXPECT_EQ(LastFrame(), "AA 00 07 03 00 11 AA BB CC DD 22");
+    EXPECT_EQ(ToHex(state.TargetMac), "00 11 AA BB CC DD");
+    EXPECT_EQ(net.GetText(IDC_NET_MAC), "00-11-AA-BB-CC-DD");
+    EXPECT_EQ(Info(), Gbk("读取参数...\r\n"));
+}
+
+TEST_F(NetworkOps, DoubleClickWithoutSelectionDoesNothing)
+{
+    main.InsertRow(IDC_DEVICE_LIST, 0, "10.0.0.5");
+    main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, "0011AABBCCDD");
+    const std::string info = Info();
+    ops.OnDeviceListDoubleClick();
+    EXPECT_TRUE(link.frames.empty());
+    EXPECT_EQ(ToHex(state.TargetMac), "00 00 00 00 00 00");
+    EXPECT_EQ(net.GetText(IDC_NET_MAC), "02-5A-C3-00-00-00");
+    EXPECT_EQ(Info(), info);
+}
+
+TEST_F(NetworkOps, ReplyFillsThePage)
+{
+    SelectDevice("0011AABBCCDD");
+    ReceiveNetworkReply(DeviceBlock());
+    EXPECT_EQ(net.GetSel(IDC_NET_IP_MODE), 0);
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
+    EXPECT_EQ(net.GetText(IDC_NET_GATEWAY), "10.0.0.1");
+    EXPECT_EQ(net.GetText(IDC_NET_SUBNET_MASK), "255.0.0.0");
+    EXPECT_TRUE(net.IsEnabled(IDC_NET_IP_ADDRESS));
+    EXPECT_EQ(net.GetSel(IDC_NET_MAX_CONNECTIONS), 3);
+    EXPECT_EQ(net.GetText(1014), "1234");
+    EXPECT_EQ(net.GetText(1015), "192.168.0.166");
+    EXPECT_EQ(net.GetText(1016), "5678");
+    EXPECT_EQ(net.GetText(1056), "0"); // server 2 sent zeros
+    EXPECT_EQ(net.GetText(1057), "");
+    EXPECT_EQ(net.GetText(1043), "1");
+    EXPECT_EQ(net.GetText(1044), "srv");
+    EXPECT_EQ(net.GetText(1045), "2");
+    EXPECT_EQ(Info(), Gbk("读取参数...\r\n读取网络参数成功！\r\n"));
+}
+
+TEST_F(NetworkOps, DhcpReplyDisablesButFillsTheAddressFields)
+{
+    auto block = DeviceBlock();
+    block[0] = 0x7F;
+    ReceiveNetworkReply(block);
+    EXPECT_EQ(net.GetSel(IDC_NET_IP_MODE), 1);
+    for (int id : {IDC_NET_IP_ADDRESS, IDC_NET_SUBNET_MASK, IDC_NET_GATEWAY}) EXPECT_FALSE(net.IsEnabled(id)) << id;
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
+}
+
+TEST_F(NetworkOps, SecondReplyWins)
+{
+    ReceiveNetworkReply(DeviceBlock());
+    auto block = DeviceBlock();
+    block[1] = 0x06;
+    ReceiveNetworkReply(block);
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.6");
+}
+
+TEST_F(NetworkOps, ShortReplyIsDropped)
+{
+    auto frame = Hex("55 01 2B 03 00 11 AA BB CC DD");
+    const auto block = DeviceBlock();
+    frame.insert(frame.end(), block.begin(), block.begin() + 100);
+    Receive(frame);
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
+}
+
+TEST_F(NetworkOps, WriteFromTheUntouchedStartupPage)
+{
+    const auto f = WriteFrame();
+    ASSERT_EQ(f.size(), 303u);
+    EXPECT_EQ(ToHex(std::span(f).first(34)),
+              "AA 01 2B 04 00 00 00 00 00 00 80 09 00 A8 C0 01 00 A8 C0 00 FF FF FF 00 00 00 00 00 00 08 D0 07 D0 07");
+    EXPECT_EQ(std::string(f.begin() + 34, f.begin() + 48), std::string("192.168.0.166\0", 14));
+    EXPECT_EQ(f[302], 0x9B);
+    EXPECT_EQ(Info(), Gbk("设置参数... \r\n"));
+}
+
+TEST_F(NetworkOps, DhcpSendsTheDisabledFieldsAndModeZero)
+{
+    net.SetSel(IDC_NET_IP_MODE, 1);
+    ops.OnIpModeChanged();
+    net.SetText(IDC_NET_IP_ADDRESS, "10.1.2.3");
+    const auto f = WriteFrame();
+    EXPECT_EQ(ToHex(std::span(f).subspan(10, 5)), "00 03 02 01 0A");
+}
+
+TEST_F(NetworkOps, IpModeRuleKeepsTheTexts)
+{
+    const int ids[] = {IDC_NET_IP_ADDRESS, IDC_NET_SUBNET_MASK, IDC_NET_GATEWAY};
+    const struct {
+        int selection;
+        bool enabled;
+    } steps[] = {{1, false}, {0, true}, {1, false}, {-1, true}};
+    for (const auto& s : steps) {
+        net.SetSel(IDC_NET_IP_MODE, s.selection);
+        ops.OnIpModeChanged();
+        for (int id : ids) EXPECT_EQ(net.IsEnabled(id), s.enabled) << s.selection << " " << id;
+    }
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
+}
+
+TEST_F(NetworkOps, FieldConversionsOnWrite)
+{
+    net.SetText(1014, "70000");
+    net.SetText(1016, "-1");
+    net.SetText(1056, "x12");
+    net.SetText(1058, "");
+    net.SetText(IDC_NET_IP_ADDRESS, "1.2.3.300");
+    net.SetSel(IDC_NET_MAX_CONNECTIONS, -1);
+    const auto f = WriteFrame();
+    EXPECT_EQ(ToHex(std::span(f).subspan(11, 4)), "2C 03 02 01");
+    EXPECT_EQ(f[29], 0xFF);                                     // no selection
+    EXPECT_EQ(ToHex(std::span(f).subspan(30, 4)), "70 11 FF FF"); // 4464, 65535
+    EXPECT_EQ(ToHex(std::span(f).subspan(64, 4)), "00 00 00 00"); // server 2
+}
+
+TEST_F(NetworkOps, MaxConnectionsAboveEightLeavesNoSelectionAndWritesFF)
+{
+    auto block = DeviceBlock();
+    block[19] = 9;
+    ReceiveNetworkReply(block);
+    EXPECT_EQ(net.GetSel(IDC_NET_MAX_CONNECTIONS), -1);
+    EXPECT_EQ(WriteFrame()[29], 0xFF);
+}
+
+TEST_F(NetworkOps, ShortenedTargetAddressKeepsTheOldTail)
+{
+    ReceiveNetworkReply(DeviceBlock());
+    net.SetText(1015, "10.0.0.1");
+    const auto f = WriteFrame();
+    EXPECT_EQ(std::string(f.begin() + 34, f.begin() + 48), std::string("10.0.0.1\0.166\0", 14));
+}
+
+TEST_F(NetworkOps, CarriedBytesComeBackUnchanged)
+{
+    const auto carried = [this] {
+        const auto f = WriteFrame();
+        return ToHex(std::span(f).subspan(23, 6));
+    };
+    EXPECT_EQ(carried(), "00 00 00 00 00 00");
+    ReceiveNetworkReply(DeviceBlock());
+    net.SetText(IDC_NET_GATEWAY, "10.9.9.9");
+    EXPECT_EQ(carried(), "01 02 03 04 05 06");
+    EXPECT_EQ(carried(), "01 02 03 04 05 06");
+}
+
+TEST_F(NetworkOps, SilentDeviceGetsTheOldValuesUnderItsOwnAddress)
+{
+    SelectDevice("0011AABBCCDD");
+    ReceiveNetworkReply(DeviceBlock());
+    SelectDevice("020000000001"); // does not answer
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
+    const auto f = WriteFrame();
+    EXPECT_EQ(ToHex(std::span(f).subspan(4, 6)), "02 00 00 00 00 01");
+    EXPECT_EQ(ToHex(std::span(f).subspan(11, 4)), "05 00 00 0A");
+    EXPECT_EQ(ToHex(std::span(f).subspan(23, 6)), "01 02 03 04 05 06");
+}
+
+TEST_F(NetworkOps, WriteMacSendsTheNewAddress)
+{
+    state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+    net.SetText(IDC_NET_MAC, "02-03-04-05-06-07");
+    ops.OnWriteMac();
+    EXPECT_EQ(LastFrame(), "AA 00 0D 0F 00 11 AA BB CC DD 02 03 04 05 06 07 49");
+    EXPECT_EQ(Info(), Gbk("写入MAC地址...\r\n"));
+    EXPECT_EQ(ToHex(state.TargetMac), "00 11 AA BB CC DD");
+    ops.OnFactoryDefaults(); // later requests still name the old address
+    EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(4, 6)), "00 11 AA BB CC DD");
+}
+
+TEST_F(NetworkOps, WriteMacRefusesMalformedText)
+{
+    for (const char* text : {"02:03:04:05:06:07", "020304050607", "02-03-04-05-06-0", "0G-03-04-05-06-07"}) {
+        net.SetText(IDC_NET_MAC, text);
+        ops.OnWriteMac();
+        EXPECT_TRUE(link.frames.empty()) << text;
+        EXPECT_EQ(Info(), Gbk("不合格的MAC地址格式!!!\r\n")) << text;
+        EXPECT_EQ(net.GetText(IDC_NET_MAC), text);
+    }
+}
+
+TEST_F(NetworkOps, FactoryDefaultsLeavesThePage)
+{
+    state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+    ops.OnFactoryDefaults();
+    EXPECT_EQ(LastFrame(), "AA 00 07 06 00 11 AA BB CC DD 25");
+    EXPECT_EQ(Info(), Gbk("恢复出厂设置...\r\n"));
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
+    EXPECT_EQ(net.GetText(IDC_NET_MAC), "02-5A-C3-00-00-00");
+}
+
+TEST_F(NetworkOps, NoDeviceChosenSendsZeroMac)
+{
+    ops.OnFactoryDefaults();
+    EXPECT_EQ(LastFrame(), "AA 00 07 06 00 00 00 00 00 00 06");
+}
+
+} // namespace
+} // namespace vornik::test
