@@ -1,0 +1,14 @@
+// Vornik_Setup: finds Vornik multi-probe devices on the LAN and edits their
+// network and device parameters.
+#include <cstring>
+
+#include "app/dev_link_config.h"
+#include "app/setup_app.h"
+
+int main(int argc, char** argv)
+{
+    vornik::CSetupApp app(argc, argv);
+    if (argc >= 3 && std::strcmp(argv[1], "--screenshot") == 0)
+        return app.WriteScreenshots(QString::fromLocal8Bit(argv[2]));
+    return app.InitInstance(vornik::LinkConfigFromEnvironment());
+}

@@ -1,0 +1,57 @@
+#include "app/setup_app.h"
+
+#include <QDir>
+#include <QPixmap>
+#include <QTextStream>
+
+#include <cstdio>
+
+#include "app/setup_dlg.h"
+#include "app/tab_ctrl.h"
+#include "pages/qt_control_ops.h"
+
+namespace vornik {
+
+CSetupApp::CSetupApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QString::fromLatin1(kApplicationName));
+}
+
+int CSetupApp::InitInstance(LinkConfig config)
+{
+    const AddressSource hostAddresses = config.hostAddresses;
+    UdpLink link(std::move(config), ShowOnMainWindow(), PostToMainWindow());
+    CSetupDlg dialog(m_state, link, hostAddresses);
+    dialog.OnInitDialog();
+    dialog.exec();
+    // The receive side ends before the window it posts to.
+    link.Stop();
+    return 0;
+}
+
+int CSetupApp::WriteScreenshots(const QString& directory)
+{
+    if (!QDir().mkpath(directory)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(directory));
+        return 1;
+    }
+    UdpLink link(LinkConfig{}, ShowOnMainWindow(), PostToMainWindow());
+    CSetupDlg dialog(m_state, link);
+    dialog.OnInitDialog(false);
+    dialog.show();
+    processEvents();
+    QtControlOps::FlushAllPending();
+    processEvents();
+
+    const QDir dir(directory);
+    bool ok = dialog.grab().save(dir.filePath(QStringLiteral("main.png")));
+    ok = dialog.NetPage().grab().save(dir.filePath(QStringLiteral("net.png"))) && ok;
+    dialog.Tab().SetCurSel(1);
+    processEvents();
+    ok = dialog.DevPage().grab().save(dir.filePath(QStringLiteral("dev.png"))) && ok;
+    ok = dialog.grab().save(dir.filePath(QStringLiteral("main-dev.png"))) && ok;
+    dialog.hide();
+    return ok ? 0 : 1;
+}
+
+} // namespace vornik

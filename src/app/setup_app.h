@@ -1,0 +1,28 @@
+// The application: owns the objects that live for the whole run, runs the
+// main window and stops the link after it.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include "link/udp_link.h"
+#include "ops/device_ops.h"
+
+namespace vornik {
+
+class CSetupApp : public QApplication {
+public:
+    CSetupApp(int& argc, char** argv);
+
+    // Runs the main window until it ends and stops the link; the result is
+    // the program's exit code.
+    int InitInstance(LinkConfig config);
+    // Renders the main window and both pages to main.png, net.png and dev.png
+    // in directory, without starting the link.
+    int WriteScreenshots(const QString& directory);
+
+private:
+    SetupState m_state;
+};
+
+} // namespace vornik

@@ -1,0 +1,275 @@
+#include "app/setup_dlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/about_dlg.h"
+#include "app/info_edit.h"
+#include "app/tab_ctrl.h"
+#include "controls/CIconButton.h"
+#include "ops/control_ids.h"
+#include "ops/net_params.h"
+#include "pages/cp936.h"
+#include "pages/dialog_builder.h"
+#include "pages/dialog_units.h"
+
+namespace vornik {
+
+std::atomic<CSetupDlg*> MainWindow{nullptr};
+
+namespace {
+
+// The window's template size, in dialog units.
+constexpr int kDialogWidth = 579;
+constexpr int kDialogHeight = 366;
+
+// The pages sit inside the tab control's client area, clear of the tabs.
+constexpr int kPageInsetLeft = 8;
+constexpr int kPageInsetTop = 20;
+constexpr int kPageInsetRight = 8;
+constexpr int kPageInsetBottom = 8;
+
+// Icon resources.
+constexpr int kAppIcon = 128;
+constexpr int kWriteIcon = 133;
+constexpr int kDefaultsIcon = 135;
+constexpr int kButtonIconSize = 25;
+
+} // namespace
+
+UdpLink::DatagramSink PostToMainWindow()
+{
+    // Posted to the application object, which outlives the window and the
+    // receive thread, so the thread never touches the window itself; the
+    // window is looked up when the datagram's turn comes.
+    return [](std::vector<uint8_t> datagram) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [datagram = std::move(datagram)] {
+                if (CSetupDlg* window = MainWindow.load()) window->OnFrameReceived(datagram);
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+UdpLink::MessageSink ShowOnMainWindow()
+{
+    return [](const std::string& text936) {
+        if (CSetupDlg* window = MainWindow.load()) {
+            window->MessageBox(text936);
+        } else {
+            QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), FromCp936(text936),
+                            QMessageBox::Ok);
+            box.exec();
+        }
+    };
+}
+
+CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, AddressSource hostAddresses)
+    : QDialog(nullptr),
+      QtControlOps(this),
+      m_icon(QStringLiteral(":/icon/%1").arg(kAppIcon)),
+      m_link(link),
+      m_hostAddresses(std::move(hostAddresses)),
+      m_ops(state, *this, m_netPage, m_devPage, link)
+{
+    setWindowTitle(QStringLiteral(u"Vornik多探头 V2.0"));
+    // Caption and system menu; no minimise or maximise box; a fixed frame.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(DialogFont());
+    const DialogUnits du = DialogUnits::FromFont(font());
+    setFixedSize(du.X(kDialogWidth), du.Y(kDialogHeight));
+    CreateControls();
+}
+
+CSetupDlg::~CSetupDlg()
+{
+    CSetupDlg* self = this;
+    MainWindow.compare_exchange_strong(self, nullptr);
+}
+
+void CSetupDlg::CreateControls()
+{
+    DialogBuilder b(this, *this);
+
+    b.Group(QStringLiteral(u"本机信息"), {7, 7, 236, 41});
+    QLineEdit* localIp = b.Edit(IDC_LOCAL_IP, {15, 25, 74, 14}, true);
+    QLineEdit* localPort = b.Edit(IDC_LOCAL_PORT, {106, 25, 40, 14}, true);
+    QPushButton* search = b.Button(IDC_SEARCH, QStringLiteral(u"搜索"), {157, 22, 77, 21});
+    b.Label(QStringLiteral(u"设备列表"), {12, 52, 56, 8}, IDC_DEVICE_LIST_LABEL);
+
+    m_deviceList = new QTreeWidget(this);
+    m_deviceList->setRootIsDecorated(false);
+    m_deviceList->setItemsExpandable(false);
+    m_deviceList->setUniformRowHeights(true);
+    m_deviceList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_deviceList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_deviceList->setSortingEnabled(false);
+    m_deviceList->setColumnCount(0);
+    b.Place(m_deviceList, {7, 64, 240, 143}, IDC_DEVICE_LIST);
+
+    b.Label(QStringLiteral(u"信息提示区"), {7, 212, 41, 8});
+    m_info = new CInfoEdit(this);
+    b.Place(m_info, {7, 227, 240, 131}, IDC_INFO);
+
+    m_tab = new CTabCtrl(this);
+    b.Place(m_tab, {254, 7, 315, 352}, IDC_TAB);
+
+    DialogBuilder::SetTabOrder({localIp, localPort, search, m_deviceList, m_info, m_tab->Bar()});
+
+    connect(search, &QPushButton::clicked, this, [this] { m_ops.SearchDevices(); });
+    // A double-click anywhere in the list; the operation looks at the selection.
+    m_deviceList->viewport()->installEventFilter(this);
+    connect(m_tab->Bar(), &QTabBar::currentChanged, this, [this] { OnTabSelChange(); });
+}
+
+void CSetupDlg::OnInitDialog(bool startLink)
+{
+    // 2. The about item where the system menu would carry it.
+    m_systemMenu = new QMenu(this);
+    QAction* close = m_systemMenu->addAction(QStringLiteral(u"关闭(&C)"));
+    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    m_systemMenu->addSeparator();
+    QAction* about = m_systemMenu->addAction(QStringLiteral(u"关于 Vornik_Setup(&A)..."));
+    connect(about, &QAction::triggered, this, [this] { OnSysCommandAbout(); });
+
+    // 3. Window icon.
+    setWindowIcon(m_icon);
+
+    // 5. DeviceList columns: 3/11, 3/11, 3/11 and 2/11 of the client width.
+    m_deviceList->ensurePolished();
+    const int client = m_deviceList->maximumViewportSize().width();
+    m_deviceList->setHeaderLabels(
+        {QStringLiteral(u"设备IP"), QStringLiteral(u"设备名称"), QStringLiteral(u"MAC地址"), QStringLiteral(u"固件版本")});
+    QHeaderView* header = m_deviceList->header();
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsMovable(false);
+    const int widths[] = {client * 3 / 11, client * 3 / 11, client * 3 / 11, client * 2 / 11};
+    for (int column = 0; column < 4; ++column) m_deviceList->setColumnWidth(column, widths[column]);
+
+    // 4, 6. Port 1901 and the welcome text.
+    m_ops.ShowWelcome();
+
+    // 7. Tab items.
+    m_tab->InsertItem(0, QStringLiteral(u"网络参数"));
+    m_tab->InsertItem(1, QStringLiteral(u"设备参数"));
+
+    // 8. Pages, then the icon buttons on the network page's two action buttons.
+    m_netPage.Create(m_tab, m_ops);
+    m_devPage.Create(m_tab, m_ops);
+    const struct {
+        int control;
+        int icon;
+    } iconButtons[] = {{IDC_NET_WRITE, kWriteIcon}, {IDC_NET_DEFAULTS, kDefaultsIcon}};
+    for (size_t i = 0; i < m_iconButtons.size(); ++i) {
+        m_iconButtons[i] = std::make_unique<CIconButton>();
+        m_iconButtons[i]->SubclassDlgItem(iconButtons[i].control, &m_netPage);
+        m_iconButtons[i]->LoadIcons(iconButtons[i].icon, kButtonIconSize, kButtonIconSize);
+        m_iconButtons[i]->SetFlatLook(false);
+        m_iconButtons[i]->SetImageAlignment(CIconButton::ST_ALIGN_HORIZ);
+    }
+
+    // 9. Both pages fill the tab control's client area, moved in from its edges.
+    const QRect pages = m_tab->ClientRect().adjusted(kPageInsetLeft, kPageInsetTop, -kPageInsetRight,
+                                                     -kPageInsetBottom);
+    m_netPage.setGeometry(pages);
+    m_devPage.setGeometry(pages);
+
+    // 10. The network page first.
+    m_netPage.show();
+    m_devPage.hide();
+    m_tab->SetCurSel(0);
+
+    // 11. The pages' start-up values.
+    m_ops.SetStartupValues();
+
+    // 12. Full-row selection.
+    m_deviceList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_deviceList->setAllColumnsShowFocus(true);
+
+    // 13.
+    MainWindow.store(this);
+
+    // 14. The link: receive socket and thread. Failures are shown and passed over.
+    if (startLink) m_link.Start();
+
+    // 15. This host's first IPv4 address; the edit stays empty without one.
+    const std::vector<uint32_t> addresses = m_hostAddresses ? m_hostAddresses() : HostIPv4Addresses();
+    if (!addresses.empty()) SetText(IDC_LOCAL_IP, FormatDottedQuad(addresses.front()));
+
+    // 16. The device write waits for a first read.
+    m_ops.m_deviceParamsRead = false;
+}
+
+CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(size_t(index)).get(); }
+
+void CSetupDlg::OnFrameReceived(const std::vector<uint8_t>& datagram) { m_ops.DispatchFrame(datagram); }
+
+void CSetupDlg::OnTabSelChange()
+{
+    switch (m_tab->GetCurSel()) {
+    case 0:
+        m_netPage.show();
+        m_devPage.hide();
+        break;
+    case 1:
+        m_netPage.hide();
+        m_devPage.show();
+        break;
+    default:
+        break;
+    }
+}
+
+void CSetupDlg::OnSysCommandAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CSetupDlg::closeEvent(QCloseEvent* event)
+{
+    // The endpoints go with the window; the receive side stops after the run.
+    m_link.CloseEndpoints();
+    QDialog::closeEvent(event);
+}
+
+void CSetupDlg::keyPressEvent(QKeyEvent* event)
+{
+    // A focused push button takes Enter itself. Anywhere else Enter ends the
+    // run as OK does and Esc as Cancel; the window adds no handling of its own.
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CSetupDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (m_systemMenu) m_systemMenu->exec(event->globalPos());
+}
+
+bool CSetupDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_deviceList->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        m_ops.OnDeviceListDoubleClick();
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace vornik

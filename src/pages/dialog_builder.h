@@ -1,0 +1,55 @@
+// Builds a dialog's controls from template-like descriptions: each control
+// at its place in dialog units, registered under its id.
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+#include "pages/dialog_units.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace vornik {
+
+class CGroupFrame;
+class QtControlOps;
+
+// Dialog-unit rectangle: x, y, width, height.
+struct DuRect {
+    int x, y, width, height;
+};
+
+class DialogBuilder {
+public:
+    DialogBuilder(QWidget* dialog, QtControlOps& controls);
+
+    const DialogUnits& Units() const { return m_units; }
+
+    CGroupFrame* Group(const QString& title, DuRect at);
+    QLabel* Label(const QString& text, DuRect at, int id = 0);
+    // Single-line, bordered, scrolls horizontally, no length limit.
+    QLineEdit* Edit(int id, DuRect at, bool readOnly = false);
+    // Drop-down combo box: an editable text field over a list. The height in
+    // the template includes the dropped-down list.
+    QComboBox* DropDown(int id, DuRect at, const QStringList& entries);
+    QPushButton* Button(int id, const QString& text, DuRect at);
+    // Places an already made control and registers it under id (0: none).
+    void Place(QWidget* control, DuRect at, int id = 0);
+
+    // The keyboard order through the given controls, first to last.
+    static void SetTabOrder(const std::vector<QWidget*>& order);
+
+private:
+    QWidget* m_dialog;
+    QtControlOps& m_controls;
+    DialogUnits m_units;
+};
+
+} // namespace vornik

@@ -1,0 +1,81 @@
+// The control operations over real widgets: a dialog registers each control
+// under its id and the logic reaches it by that id alone. Ids repeat between
+// dialogs, so every dialog has its own instance.
+//
+// Controls by kind: QLineEdit (edit), QComboBox (drop-down list; its selected
+// index is the list index), QPlainTextEdit (multi-line edit), QTreeWidget
+// (report list), QPushButton, QLabel, QGroupBox.
+#pragma once
+
+#include <QMetaObject>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ops/control_ops.h"
+
+class QWidget;
+class QPlainTextEdit;
+
+namespace vornik {
+
+// The caption of message boxes that the logic leaves without one.
+inline constexpr char kApplicationName[] = "Vornik_Setup";
+
+class QtControlOps : public IControlOps {
+public:
+    // Message boxes are owned by ownerDialog.
+    explicit QtControlOps(QWidget* ownerDialog);
+    ~QtControlOps() override;
+
+    QtControlOps(const QtControlOps&) = delete;
+    QtControlOps& operator=(const QtControlOps&) = delete;
+
+    // Also gives the widget the dynamic property "controlId", by which other
+    // parts (the icon buttons) find it.
+    void RegisterControl(int id, QWidget* control);
+    QWidget* Control(int id) const;
+
+    std::string GetText(int id) const override;
+    // A multi-line edit takes its new text when the event loop next has a
+    // free moment, once for any number of calls in between: a burst of
+    // replies each rewriting the whole info log then costs one repaint.
+    void SetText(int id, const std::string& text936) override;
+    int GetSel(int id) const override;
+    void SetSel(int id, int index) override;
+    void Enable(int id, bool enabled) override;
+    void ClearRows(int id) override;
+    void InsertRow(int id, int row, const std::string& firstCell936) override;
+    void SetCell(int id, int row, int column, const std::string& text936) override;
+    int FirstSelectedRow(int id) const override;
+    std::string GetCell(int id, int row, int column) const override;
+    // Shows any pending multi-line text first, so the log is current behind the box.
+    void MessageBox(const std::string& text936, const std::string& caption936 = {},
+                    MessageIcon icon = MessageIcon::None) override;
+
+    // Applies pending multi-line texts now.
+    void FlushPending();
+    // The same for every dialog.
+    static void FlushAllPending();
+
+private:
+    struct MultiLineText {
+        std::string pending;
+        bool hasPending = false;
+        std::string shown;       // what the widget shows, unless the user typed since
+        bool shownValid = false;
+        bool applying = false;
+    };
+
+    void Apply(int id, QPlainTextEdit* edit, MultiLineText& state);
+    void ScheduleFlush();
+
+    QWidget* m_owner;
+    std::map<int, QWidget*> m_controls;
+    std::map<int, MultiLineText> m_multiLine;
+    std::vector<QMetaObject::Connection> m_connections;
+    bool m_flushScheduled = false;
+};
+
+} // namespace vornik

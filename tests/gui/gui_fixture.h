@@ -1,0 +1,164 @@
+// A started main window on a loopback link: requests go to 127.255.255.255 on
+// a port of this process's own, never to the machine's network.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QStringEncoder>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "app/setup_dlg.h"
+#include "pages/qt_control_ops.h"
+
+namespace vornik::test {
+
+inline constexpr uint32_t kLoopbackBroadcast = 0x7FFFFFFF; // 127.255.255.255
+inline constexpr uint32_t kLocalAddress = 0x7F000002;       // 127.0.0.2
+
+// A UDP port nobody on this machine is bound to right now.
+inline uint16_t FreeUdpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t size = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+inline LinkConfig LoopbackConfig(uint16_t port)
+{
+    LinkConfig config;
+    config.port = port;
+    config.broadcastAddress = kLoopbackBroadcast;
+    config.hostAddresses = [] { return std::vector<uint32_t>{kLocalAddress}; };
+    return config;
+}
+
+// Text as the controls hold it: code page 936.
+inline std::string Cp936(const char* utf8)
+{
+    QStringEncoder encoder("GBK");
+    const QByteArray bytes = encoder.encode(QString::fromUtf8(utf8));
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// Lets the event loop run until pred holds or the time is up.
+inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!pred()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Every modal dialog that opens while this lives is recorded and closed.
+class ModalWatcher {
+public:
+    struct Seen {
+        std::string type; // typeid name of the dialog's class
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QWidget* parent = nullptr;
+    };
+
+    ModalWatcher()
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start();
+    }
+
+    const std::vector<Seen>& Dialogs() const { return m_seen; }
+
+private:
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        Seen seen;
+        seen.type = typeid(*modal).name();
+        seen.title = modal->windowTitle();
+        seen.parent = modal->parentWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen.text = box->text();
+            seen.icon = box->icon();
+        }
+        m_seen.push_back(seen);
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->done(QDialog::Accepted);
+        else modal->close();
+    }
+
+    QTimer m_timer;
+    std::vector<Seen> m_seen;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_config = LoopbackConfig(FreeUdpPort());
+        m_link = std::make_unique<UdpLink>(m_config, ShowOnMainWindow(), PostToMainWindow());
+        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_config.hostAddresses);
+        m_window->OnInitDialog();
+        m_window->show();
+        Settle();
+    }
+
+    void TearDown() override
+    {
+        m_link->Stop();
+        m_window.reset();
+        m_link.reset();
+    }
+
+    // Runs what is queued, the info area's refresh included.
+    static void Settle()
+    {
+        QCoreApplication::processEvents();
+        QtControlOps::FlushAllPending();
+    }
+
+    CSetupDlg& Window() { return *m_window; }
+    QtControlOps& Main() { return *m_window; }
+    QtControlOps& Net() { return m_window->NetPage(); }
+    QtControlOps& Dev() { return m_window->DevPage(); }
+
+    template <class T> T* Main(int id) { return qobject_cast<T*>(Main().Control(id)); }
+    template <class T> T* Net(int id) { return qobject_cast<T*>(Net().Control(id)); }
+    template <class T> T* Dev(int id) { return qobject_cast<T*>(Dev().Control(id)); }
+
+    // A datagram as the receive thread hands it over.
+    static void Deliver(std::vector<uint8_t> datagram) { PostToMainWindow()(std::move(datagram)); }
+
+    SetupState m_state;
+    LinkConfig m_config;
+    std::unique_ptr<UdpLink> m_link;
+    std::unique_ptr<CSetupDlg> m_window;
+};
+
+} // namespace vornik::test
