@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/about_dlg.h"
 #include "app/setup_dlg.h"
 #include "app/tab_ctrl.h"
 #include "pages/qt_control_ops.h"
@@ -50,6 +51,11 @@ int CSetupApp::WriteScreenshots(const QString& directory)
     processEvents();
     ok = dialog.DevPage().grab().save(dir.filePath(QStringLiteral("dev.png"))) && ok;
     ok = dialog.grab().save(dir.filePath(QStringLiteral("main-dev.png"))) && ok;
+    CAboutDlg about(&dialog);
+    about.show();
+    processEvents();
+    ok = about.grab().save(dir.filePath(QStringLiteral("about.png"))) && ok;
+    about.hide();
     dialog.hide();
     return ok ? 0 : 1;
 }

@@ -18,7 +18,7 @@ public:
     // the program's exit code.
     int InitInstance(LinkConfig config);
     // Renders the main window and both pages to main.png, net.png and dev.png
-    // in directory, without starting the link.
+    // in directory (and main-dev.png, about.png), without starting the link.
     int WriteScreenshots(const QString& directory);
 
 private:
