@@ -7,12 +7,15 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/types.h>
 
 #include "link/frame.h"
 #include "link/frame_sender.h"
@@ -31,10 +34,22 @@ struct EndpointSlot {
 // IPv4 addresses in host order.
 using AddressSource = std::function<std::vector<uint32_t>()>;
 
+// The socket calls the link makes on the window's thread. The product uses the
+// system's; tests put in their own to provoke failures the system won't give
+// on demand. Each returns like the system call and leaves its error in errno.
+struct SocketCalls {
+    std::function<int(int domain, int type, int protocol)> socket;
+    std::function<int(int fd, int level, int name, const void* value, socklen_t size)> setsockopt;
+    std::function<int(int fd, const sockaddr* address, socklen_t size)> bind;
+    std::function<ssize_t(int fd, const void* data, size_t size, int flags, const sockaddr* to, socklen_t toSize)>
+        sendto;
+};
+
 struct LinkConfig {
     uint16_t port = LINK_PORT;
     uint32_t broadcastAddress = BROADCAST_ADDRESS; // host order
     AddressSource hostAddresses;                   // empty: HostIPv4Addresses
+    SocketCalls calls;                             // any left empty: the system's
 };
 
 class UdpLink : public IFrameSender {
@@ -66,13 +81,14 @@ public:
     const std::array<EndpointSlot, ENDPOINT_SLOT_COUNT>& Slots() const { return m_slots; }
 
 private:
-    // implementation details are the link's own
-    struct Impl;
+    struct Receiver; // the receive thread and what it alone touches
+    void Show(const std::string& text936) const;
+    void ResetSlot(size_t index);
+
     LinkConfig m_config;
     MessageSink m_messages;
-    DatagramSink m_datagrams;
     std::array<EndpointSlot, ENDPOINT_SLOT_COUNT> m_slots{};
-    Impl* m_impl = nullptr;
+    std::unique_ptr<Receiver> m_receiver;
 };
 
 // The IPv4 addresses (host order) of the interfaces that are up and not
