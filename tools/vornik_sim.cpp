@@ -1,1 +1,396 @@
-int main() { return 0; }
+// vornik_sim: a fleet of simulated measuring devices on one UDP port, for the
+// tests, the benchmarks and the demo. See --help.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <getopt.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "sim_fleet.h"
+
+using namespace vornik;
+using namespace vornik::sim;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr char kUsage[] = R"(Usage: vornik_sim [options]
+
+Simulates a fleet of Vornik multi-probe temperature/humidity devices on one
+UDP port. Every device answers a search (AA 00 01 02 02); a request that names
+a MAC address in bytes 4-9 is answered only by the device(s) with that address.
+
+  0x02 search            every device replies: its address, MAC, firmware
+  0x03 read network      the 292-byte network parameter block
+  0x04 write network     stores the block, acknowledges (55 00 07 04 MAC sum)
+  0x06 factory defaults  restores both blocks (the MAC stays), acknowledges
+  0x0F write MAC         takes the new MAC, acknowledges from it
+  0x0A function 0x10     the device parameter block in a 96-byte inner frame
+  0x0A function 0x11     checks the CRC, stores the block, replies 7E 11 E0 1C
+Malformed requests (length field, checksum, CRC, size) are ignored.
+
+Network:
+  --port P           UDP port to listen on and reply to (default 1901)
+  --bind A           local address to listen on (default 0.0.0.0)
+  --reply-to A       broadcast address replies go to (default 255.255.255.255)
+  --unicast          reply to the requester's address and port instead
+
+  The defaults are the real protocol's. Outside a private network namespace
+  use loopback, e.g. --port 40001 --reply-to 127.255.255.255.
+
+Devices:
+  --devices N        number of devices, 1 to 1000000 (default 1)
+  --base-ip A        address of the first device; device i has A + i
+                     (default 192.168.0.100)
+  --base-mac M       MAC of the first device, as 02-00-00-00-00-01,
+                     02:00:00:00:00:01 or 020000000001; device i has M + i
+                     (default 02-00-00-00-00-01)
+  --firmware V       firmware version reported by the search, 0-65535 (default 100)
+  --reply-0b         answer device-parameter requests with command 0x0B, not 0x0A
+
+Faults (each a share from 0 to 1 of the replies, chosen at random):
+  --drop S           do not send the reply
+  --duplicate S      send the reply twice
+  --delay S          send the reply late, after --delay-ms (default 100)
+  --truncate S       send only the first half of the reply
+  --corrupt-crc S    spoil the inner CRC of device-parameter replies
+  --seed N           seed of the fault choices (default 1)
+
+Output:
+  --log              print every request received, as hex, to stdout
+  --ready-fd FD      write "ready" to descriptor FD once listening, then close it
+  --help             this text
+
+Factory values: static address, mask 255.255.255.0, gateway x.y.z.1, up to 8
+connections, servers 1-8 with ports 2000-2007 and target 192.168.0.166; device
+parameters: 8 servers, terminal address 12345678, intervals 3/60/5 s, work
+mode 0, 4800 baud 8N1, 1 Modbus terminal, channels 1-8, limits 99.9 and 0.0.
+
+Stops cleanly on SIGINT or SIGTERM, with exit status 0.
+)";
+
+volatile sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+struct Options {
+    uint16_t port = LINK_PORT;
+    in_addr bind{htonl(INADDR_ANY)};
+    in_addr replyTo{htonl(INADDR_BROADCAST)};
+    bool unicast = false;
+    FleetOptions fleet;
+    double drop = 0, duplicate = 0, delay = 0, truncate = 0, corruptCrc = 0;
+    int delayMs = 100;
+    uint32_t seed = 1;
+    bool log = false;
+    int readyFd = -1;
+};
+
+[[noreturn]] void Fail(const std::string& message)
+{
+    std::fprintf(stderr, "vornik_sim: %s (see --help)\n", message.c_str());
+    std::exit(2);
+}
+
+long long Number(const char* text, long long lo, long long hi, const char* what)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text, &end, 10);
+    if (errno || end == text || *end || v < lo || v > hi)
+        Fail(std::string("bad ") + what + " '" + text + "'");
+    return v;
+}
+
+double Share(const char* text, const char* what)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end || !(v >= 0 && v <= 1)) Fail(std::string("bad share for ") + what + " '" + text + "'");
+    return v;
+}
+
+in_addr Address(const char* text, const char* what)
+{
+    in_addr a{};
+    if (inet_pton(AF_INET, text, &a) != 1) Fail(std::string("bad address for ") + what + " '" + text + "'");
+    return a;
+}
+
+uint64_t Mac(const char* text)
+{
+    std::string digits;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '-' || *p == ':') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(*p))) Fail(std::string("bad MAC '") + text + "'");
+        digits += *p;
+    }
+    if (digits.size() != 12) Fail(std::string("bad MAC '") + text + "'");
+    return std::strtoull(digits.c_str(), nullptr, 16);
+}
+
+Options Parse(int argc, char** argv)
+{
+    enum { PORT = 1000, BIND, REPLY_TO, UNICAST, DEVICES, BASE_IP, BASE_MAC, FIRMWARE, REPLY_0B, DROP,
+           DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP };
+    static const option longOptions[] = {
+        {"port", required_argument, nullptr, PORT},
+        {"bind", required_argument, nullptr, BIND},
+        {"reply-to", required_argument, nullptr, REPLY_TO},
+        {"unicast", no_argument, nullptr, UNICAST},
+        {"devices", required_argument, nullptr, DEVICES},
+        {"base-ip", required_argument, nullptr, BASE_IP},
+        {"base-mac", required_argument, nullptr, BASE_MAC},
+        {"firmware", required_argument, nullptr, FIRMWARE},
+        {"reply-0b", no_argument, nullptr, REPLY_0B},
+        {"drop", required_argument, nullptr, DROP},
+        {"duplicate", required_argument, nullptr, DUPLICATE},
+        {"delay", required_argument, nullptr, DELAY},
+        {"delay-ms", required_argument, nullptr, DELAY_MS},
+        {"truncate", required_argument, nullptr, TRUNCATE},
+        {"corrupt-crc", required_argument, nullptr, CORRUPT_CRC},
+        {"seed", required_argument, nullptr, SEED},
+        {"log", no_argument, nullptr, LOG},
+        {"ready-fd", required_argument, nullptr, READY_FD},
+        {"help", no_argument, nullptr, HELP},
+        {nullptr, 0, nullptr, 0},
+    };
+    Options o;
+    int c;
+    while ((c = getopt_long(argc, argv, "", longOptions, nullptr)) != -1) {
+        switch (c) {
+        case PORT: o.port = uint16_t(Number(optarg, 1, 65535, "port")); break;
+        case BIND: o.bind = Address(optarg, "--bind"); break;
+        case REPLY_TO: o.replyTo = Address(optarg, "--reply-to"); break;
+        case UNICAST: o.unicast = true; break;
+        case DEVICES: o.fleet.count = uint32_t(Number(optarg, 1, 1000000, "device count")); break;
+        case BASE_IP: o.fleet.baseIp = ntohl(Address(optarg, "--base-ip").s_addr); break;
+        case BASE_MAC: o.fleet.baseMac = Mac(optarg); break;
+        case FIRMWARE: o.fleet.firmware = uint16_t(Number(optarg, 0, 65535, "firmware version")); break;
+        case REPLY_0B: o.fleet.deviceReplyCommand = CMD_DEVICE_PARAMS_REPLY; break;
+        case DROP: o.drop = Share(optarg, "--drop"); break;
+        case DUPLICATE: o.duplicate = Share(optarg, "--duplicate"); break;
+        case DELAY: o.delay = Share(optarg, "--delay"); break;
+        case DELAY_MS: o.delayMs = int(Number(optarg, 0, 600000, "delay")); break;
+        case TRUNCATE: o.truncate = Share(optarg, "--truncate"); break;
+        case CORRUPT_CRC: o.corruptCrc = Share(optarg, "--corrupt-crc"); break;
+        case SEED: o.seed = uint32_t(Number(optarg, 0, 0xFFFFFFFFLL, "seed")); break;
+        case LOG: o.log = true; break;
+        case READY_FD: o.readyFd = int(Number(optarg, 0, 1 << 20, "descriptor")); break;
+        case HELP: std::fputs(kUsage, stdout); std::exit(0);
+        default: Fail("unknown option");
+        }
+    }
+    if (optind < argc) Fail(std::string("unexpected argument '") + argv[optind] + "'");
+    return o;
+}
+
+std::string Hex(std::span<const uint8_t> bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    s.reserve(bytes.size() * 3);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i) s += ' ';
+        s += digits[bytes[i] >> 4];
+        s += digits[bytes[i] & 15];
+    }
+    return s;
+}
+
+std::string Endpoint(const sockaddr_in& a)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+struct Delayed {
+    Clock::time_point due;
+    Frame frame;
+    sockaddr_in to;
+};
+
+class Sender {
+public:
+    Sender(int fd, const Options& o) : m_fd(fd), m_options(o), m_random(o.seed) {}
+
+    // Sends one reply through the fault options.
+    void Send(Frame frame, const sockaddr_in& to)
+    {
+        const uint8_t command = frame[FRAME_COMMAND_OFFSET];
+        const bool carriesDeviceFrame = (command == CMD_DEVICE_PARAMS || command == CMD_DEVICE_PARAMS_REPLY) &&
+                                        frame.size() > FRAME_PAYLOAD_OFFSET + DEVICE_CRC_SIZE;
+        if (carriesDeviceFrame && Hit(m_options.corruptCrc)) {
+            frame[frame.size() - 2] ^= 0xFF; // the CRC's high byte, just before the outer checksum
+            frame.back() = FrameSum8(std::span<const uint8_t>(frame).subspan(3, frame.size() - 4));
+        }
+        if (Hit(m_options.drop)) return;
+        if (Hit(m_options.truncate)) frame.resize(std::max<size_t>(1, frame.size() / 2));
+        const int copies = Hit(m_options.duplicate) ? 2 : 1;
+        for (int i = 0; i < copies; ++i) {
+            if (Hit(m_options.delay))
+                m_late.push_back({Clock::now() + std::chrono::milliseconds(m_options.delayMs), frame, to});
+            else
+                Transmit(frame, to);
+        }
+    }
+
+    // Sends what has fallen due; gives the wait until the next one in
+    // milliseconds, or -1 when nothing is waiting.
+    int SendDue()
+    {
+        const auto now = Clock::now();
+        // Late replies share one delay, so they fall due in the order they were made.
+        while (!m_late.empty() && m_late.front().due <= now) {
+            Transmit(m_late.front().frame, m_late.front().to);
+            m_late.pop_front();
+        }
+        if (m_late.empty()) return -1;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_late.front().due - now);
+        return int(std::max<long long>(0, wait.count()));
+    }
+
+private:
+    bool Hit(double share) { return share > 0 && m_unit(m_random) < share; }
+
+    void Transmit(const Frame& frame, const sockaddr_in& to)
+    {
+        for (;;) {
+            if (::sendto(m_fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
+                return;
+            if (errno == EINTR && !g_stop) continue;
+            if (errno == ENOBUFS || errno == EAGAIN) { // the interface queue is full for a moment
+                ::usleep(200);
+                continue;
+            }
+            std::fprintf(stderr, "vornik_sim: send to %s: %s\n", Endpoint(to).c_str(), std::strerror(errno));
+            return;
+        }
+    }
+
+    int m_fd;
+    const Options& m_options;
+    std::mt19937 m_random;
+    std::uniform_real_distribution<double> m_unit{0.0, 1.0};
+    std::deque<Delayed> m_late;
+};
+
+int OpenSocket(const Options& o)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) return -1;
+    const int one = 1;
+    // Big buffers: a thousand devices answer one search at once, and on a
+    // broadcast network this socket also hears every one of those replies.
+    const int big = 8 * 1024 * 1024;
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &big, sizeof big) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
+    if (::setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &big, sizeof big) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(o.port);
+    local.sin_addr = o.bind;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        const int e = errno;
+        ::close(fd);
+        errno = e;
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Options o = Parse(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    // Signals stay blocked except while waiting, so a stop request cannot slip
+    // in between the check of the flag and the wait.
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigset_t blocked, waiting;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    sigprocmask(SIG_BLOCK, &blocked, &waiting);
+    sigdelset(&waiting, SIGINT);
+    sigdelset(&waiting, SIGTERM);
+
+    const int fd = OpenSocket(o);
+    if (fd < 0) {
+        std::fprintf(stderr, "vornik_sim: cannot listen on %s:%u: %s\n", inet_ntoa(o.bind), o.port,
+                     std::strerror(errno));
+        return 1;
+    }
+    Fleet fleet(o.fleet);
+    Sender sender(fd, o);
+
+    sockaddr_in broadcast{};
+    broadcast.sin_family = AF_INET;
+    broadcast.sin_port = htons(o.port);
+    broadcast.sin_addr = o.replyTo;
+    std::fprintf(stderr, "vornik_sim: %u device(s) on %s:%u, replies %s %s\n", o.fleet.count, inet_ntoa(o.bind),
+                 o.port, o.unicast ? "by unicast to the requester" : "by broadcast to",
+                 o.unicast ? "" : Endpoint(broadcast).c_str());
+    if (o.readyFd >= 0) {
+        [[maybe_unused]] ssize_t r = ::write(o.readyFd, "ready\n", 6);
+        ::close(o.readyFd);
+    }
+
+    std::vector<uint8_t> buffer(65536);
+    std::string why;
+    while (!g_stop) {
+        const int wait = sender.SendDue();
+        pollfd p{fd, POLLIN, 0};
+        timespec timeout{wait / 1000, (wait % 1000) * 1000000L};
+        const int ready = ::ppoll(&p, 1, wait < 0 ? nullptr : &timeout, &waiting);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            std::perror("vornik_sim: poll");
+            break;
+        }
+        if (ready == 0) continue;
+        // Take everything that is waiting before going back to the timers.
+        for (;;) {
+            sockaddr_in from{};
+            socklen_t fromSize = sizeof from;
+            const ssize_t n = ::recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(&from), &fromSize);
+            if (n < 0) break;
+            const std::span<const uint8_t> datagram(buffer.data(), size_t(n));
+            const bool request = n > 0 && buffer[0] == FRAME_REQUEST;
+            if (o.log && request)
+                std::printf("request from %s (%zd bytes): %s\n", Endpoint(from).c_str(), n, Hex(datagram).c_str());
+            const std::vector<Reply> replies = fleet.Handle(datagram, &why);
+            if (!why.empty()) std::fprintf(stderr, "vornik_sim: ignored a request from %s: %s\n",
+                                           Endpoint(from).c_str(), why.c_str());
+            if (o.log && request) std::printf("answered by %zu device(s)\n", replies.size());
+            for (const Reply& r : replies) sender.Send(r.frame, o.unicast ? from : broadcast);
+        }
+    }
+    ::close(fd);
+    std::fprintf(stderr, "vornik_sim: stopped\n");
+    return 0;
+}

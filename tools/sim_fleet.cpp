@@ -1,0 +1,259 @@
+#include "sim_fleet.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ops/byte_io.h"
+#include "ops/crc16.h"
+
+namespace vornik::sim {
+
+namespace {
+
+constexpr size_t kSearchReplyPayload = 16;  // 4 unused bytes, address, MAC, firmware
+constexpr size_t kMacOnlyRequestSize = 11;  // 0x03 and 0x06
+constexpr size_t kWriteMacRequestSize = 17;
+constexpr size_t kNetworkWriteRequestSize = FRAME_PAYLOAD_OFFSET + NETWORK_PARAMS_SIZE + 1;
+constexpr uint16_t kFirstServerPort = 2000;
+constexpr char kServerTarget[] = "192.168.0.166";
+constexpr uint8_t kWriteAckFrame[] = {DEVICE_FRAME_START, DEVICE_FUNC_WRITE, 0xE0, 0x1C};
+
+std::vector<uint8_t> MacAnd(const MacAddress& mac, std::span<const uint8_t> rest = {})
+{
+    std::vector<uint8_t> payload(mac.begin(), mac.end());
+    payload.insert(payload.end(), rest.begin(), rest.end());
+    return payload;
+}
+
+void StoreCrc(std::span<uint8_t> frame)
+{
+    const size_t body = frame.size() - DEVICE_CRC_SIZE;
+    ByteWriter(frame).At(body).U16(Crc16Modbus(frame.first(body)));
+}
+
+} // namespace
+
+NetworkParams FactoryNetworkParams(uint32_t ip)
+{
+    NetworkParams p;
+    p.ipMode = IP_MODE_STATIC;
+    p.ipAddress = ip;
+    p.gateway = (ip & 0xFFFFFF00) | 1;
+    p.subnetMask = 0xFFFFFF00;
+    p.maxConnections = 8;
+    for (size_t s = 0; s < SERVER_COUNT; ++s) {
+        p.servers[s].localPort = uint16_t(kFirstServerPort + s);
+        p.servers[s].targetPort = uint16_t(kFirstServerPort + s);
+        std::memcpy(p.servers[s].targetAddress.data(), kServerTarget, sizeof kServerTarget);
+    }
+    return p;
+}
+
+DeviceParams FactoryDeviceParams()
+{
+    DeviceParams p;
+    p.serverCount = 8;
+    p.terminalAddress = 0x12345678;
+    p.loginInterval = 3;
+    p.heartbeatInterval = 60;
+    p.uploadInterval = 5;
+    p.workMode = 0;
+    p.baudRate = 4800;
+    p.dataBits = 8;
+    p.parity = 0;
+    p.stopBits = 1;
+    p.modbusTerminalCount = 1;
+    for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
+        p.channelAddress[c] = uint8_t(c + 1);
+        p.tempUpperLimit[c] = 999;
+        p.tempLowerLimit[c] = 0;
+        p.humidityUpperLimit[c] = 999;
+        p.humidityLowerLimit[c] = 0;
+    }
+    return p;
+}
+
+MacAddress MacFromNumber(uint64_t value)
+{
+    MacAddress mac;
+    for (size_t i = 0; i < MAC_SIZE; ++i) mac[i] = uint8_t(value >> (8 * (MAC_SIZE - 1 - i)));
+    return mac;
+}
+
+uint64_t MacToNumber(const MacAddress& mac)
+{
+    uint64_t v = 0;
+    for (uint8_t b : mac) v = (v << 8) | b;
+    return v;
+}
+
+Frame SearchReply(const Device& d)
+{
+    std::array<uint8_t, kSearchReplyPayload> payload{};
+    // Bytes 4-7 of the frame mean nothing to the tool; they stay zero.
+    ByteWriter w(payload);
+    w.At(8 - FRAME_MAC_OFFSET).U32(d.network.ipAddress);
+    w.Bytes(d.mac);
+    w.U16(d.firmware);
+    return BuildReply(CMD_SEARCH, uint16_t(1 + payload.size()), payload);
+}
+
+Frame NetworkReply(const Device& d)
+{
+    const NetworkParamsImage image = EncodeNetworkParams(d.network);
+    const auto payload = MacAnd(d.mac, image);
+    return BuildReply(CMD_READ_NETWORK, uint16_t(1 + payload.size()), payload);
+}
+
+Frame AckReply(uint8_t command, const MacAddress& mac)
+{
+    return BuildReply(command, uint16_t(1 + MAC_SIZE), mac);
+}
+
+std::array<uint8_t, DEVICE_FRAME_SIZE> DeviceReadReplyFrame(const DeviceParams& p)
+{
+    // The write frame has the same layout; only the function byte, and so the CRC, differ.
+    std::array<uint8_t, DEVICE_FRAME_SIZE> frame{};
+    BuildDeviceFrame(frame, DEVICE_FUNC_WRITE, p);
+    frame[DF_FUNCTION] = DEVICE_FUNC_READ;
+    StoreCrc(frame);
+    return frame;
+}
+
+Frame DeviceParamsReply(const Device& d, uint8_t replyCommand)
+{
+    const auto inner = DeviceReadReplyFrame(d.params);
+    // Device replies carry the inner frame's length, not the outer N.
+    return BuildReply(replyCommand, uint16_t(inner.size()), MacAnd(d.mac, inner));
+}
+
+Frame DeviceWriteAck(const MacAddress& mac, uint8_t replyCommand)
+{
+    return BuildReply(replyCommand, uint16_t(sizeof kWriteAckFrame), MacAnd(mac, kWriteAckFrame));
+}
+
+Fleet::Fleet(const FleetOptions& options) : m_options(options)
+{
+    m_devices.resize(options.count);
+    for (uint32_t i = 0; i < options.count; ++i) {
+        Device& d = m_devices[i];
+        d.mac = MacFromNumber((options.baseMac + i) & 0xFFFFFFFFFFFF);
+        d.factoryIp = options.baseIp + i;
+        d.firmware = options.firmware;
+        d.network = FactoryNetworkParams(d.factoryIp);
+        d.params = FactoryDeviceParams();
+    }
+    Reindex();
+}
+
+void Fleet::Reindex()
+{
+    m_byMac.clear();
+    for (uint32_t i = 0; i < m_devices.size(); ++i) m_byMac[MacToNumber(m_devices[i].mac)].push_back(i);
+}
+
+std::vector<uint32_t> Fleet::Addressed(std::span<const uint8_t> request) const
+{
+    MacAddress mac;
+    std::copy_n(request.begin() + FRAME_MAC_OFFSET, MAC_SIZE, mac.begin());
+    const auto it = m_byMac.find(MacToNumber(mac));
+    return it == m_byMac.end() ? std::vector<uint32_t>{} : it->second;
+}
+
+std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
+{
+    auto reject = [&](const char* reason) {
+        if (why) *why = reason;
+        return std::vector<Reply>{};
+    };
+    if (why) why->clear();
+    if (in.empty() || in[FRAME_MARKER_OFFSET] != FRAME_REQUEST) return {};
+    if (in.size() < FRAME_HEADER_SIZE + 1) return reject("too short");
+    const size_t n = size_t(in[1]) << 8 | in[2];
+    if (n + FRAME_HEADER_SIZE != in.size()) return reject("length field does not match the datagram");
+    if (FrameSum8(in.subspan(FRAME_COMMAND_OFFSET, n)) != in.back()) return reject("checksum");
+
+    const uint8_t command = in[FRAME_COMMAND_OFFSET];
+    std::vector<Reply> out;
+    if (command == CMD_SEARCH) {
+        if (in.size() != 5) return reject("search with a payload");
+        out.reserve(m_devices.size());
+        for (uint32_t i = 0; i < m_devices.size(); ++i) out.push_back({i, SearchReply(m_devices[i])});
+        return out;
+    }
+    if (in.size() < FRAME_PAYLOAD_OFFSET + 1) return reject("no MAC address");
+
+    switch (command) {
+    case CMD_READ_NETWORK:
+        if (in.size() != kMacOnlyRequestSize) return reject("network read of the wrong size");
+        for (uint32_t i : Addressed(in)) out.push_back({i, NetworkReply(m_devices[i])});
+        return out;
+
+    case CMD_WRITE_NETWORK: {
+        if (in.size() != kNetworkWriteRequestSize) return reject("network write of the wrong size");
+        const auto block = in.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>();
+        for (uint32_t i : Addressed(in)) {
+            m_devices[i].network = DecodeNetworkParams(block);
+            out.push_back({i, AckReply(command, m_devices[i].mac)});
+        }
+        return out;
+    }
+
+    case CMD_FACTORY_DEFAULTS:
+        if (in.size() != kMacOnlyRequestSize) return reject("factory defaults of the wrong size");
+        for (uint32_t i : Addressed(in)) {
+            Device& d = m_devices[i];
+            d.network = FactoryNetworkParams(d.factoryIp);
+            d.params = FactoryDeviceParams();
+            out.push_back({i, AckReply(command, d.mac)});
+        }
+        return out;
+
+    case CMD_WRITE_MAC: {
+        if (in.size() != kWriteMacRequestSize) return reject("MAC write of the wrong size");
+        MacAddress newMac;
+        std::copy_n(in.begin() + FRAME_PAYLOAD_OFFSET, MAC_SIZE, newMac.begin());
+        const auto addressed = Addressed(in);
+        for (uint32_t i : addressed) {
+            m_devices[i].mac = newMac;
+            out.push_back({i, AckReply(command, newMac)});
+        }
+        if (!addressed.empty()) Reindex();
+        return out;
+    }
+
+    case CMD_DEVICE_PARAMS: {
+        const auto inner = in.subspan(FRAME_PAYLOAD_OFFSET, in.size() - FRAME_PAYLOAD_OFFSET - 1);
+        if (inner.size() < DEVICE_READ_FRAME_SIZE) return reject("device frame too short");
+        const size_t body = inner.size() - DEVICE_CRC_SIZE;
+        if (Crc16Modbus(inner.first(body)) != (inner[body] | inner[body + 1] << 8))
+            return reject("device frame CRC");
+        if (inner[DF_START] != DEVICE_FRAME_START) return reject("device frame start mark");
+        const uint8_t function = inner[DF_FUNCTION];
+        if (function == DEVICE_FUNC_READ) {
+            for (uint32_t i : Addressed(in))
+                out.push_back({i, DeviceParamsReply(m_devices[i], m_options.deviceReplyCommand)});
+            return out;
+        }
+        if (function != DEVICE_FUNC_WRITE) return reject("unknown device frame function");
+        if (inner.size() != DEVICE_FRAME_SIZE) return reject("device write of the wrong size");
+        // Decoded through the read layout, which the write shares.
+        std::array<uint8_t, DEVICE_FRAME_SIZE> asRead;
+        std::copy(inner.begin(), inner.end(), asRead.begin());
+        asRead[DF_FUNCTION] = DEVICE_FUNC_READ;
+        StoreCrc(asRead);
+        DeviceParams stored;
+        if (ParseDeviceFrame(asRead, stored) != DEVICE_FUNC_READ) return reject("device write block");
+        for (uint32_t i : Addressed(in)) {
+            m_devices[i].params = stored;
+            out.push_back({i, DeviceWriteAck(m_devices[i].mac, m_options.deviceReplyCommand)});
+        }
+        return out;
+    }
+
+    default:
+        return reject("unknown command");
+    }
+}
+
+} // namespace vornik::sim

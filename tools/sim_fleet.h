@@ -1,0 +1,77 @@
+// A fleet of simulated measuring devices: what each one stores and how it
+// answers a request. No sockets here; vornik_sim puts this on the network.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "link/frame.h"
+#include "ops/dev_params.h"
+#include "ops/net_params.h"
+
+namespace vornik::sim {
+
+struct FleetOptions {
+    uint32_t count = 1;
+    uint32_t baseIp = 0xC0A80064;       // 192.168.0.100; device i gets baseIp + i
+    uint64_t baseMac = 0x020000000001;  // 02-00-00-00-00-01; device i gets baseMac + i
+    uint16_t firmware = 100;
+    uint8_t deviceReplyCommand = CMD_DEVICE_PARAMS; // or CMD_DEVICE_PARAMS_REPLY
+};
+
+struct Device {
+    MacAddress mac{};
+    uint32_t factoryIp = 0;
+    uint16_t firmware = 0;
+    NetworkParams network;
+    DeviceParams params;
+};
+
+// Factory settings. The address is the device's own; the rest is what a
+// device leaves the factory with.
+NetworkParams FactoryNetworkParams(uint32_t ip);
+DeviceParams FactoryDeviceParams();
+
+MacAddress MacFromNumber(uint64_t value);
+uint64_t MacToNumber(const MacAddress& mac);
+
+// Reply layouts, as a device sends them.
+Frame SearchReply(const Device& d);
+Frame NetworkReply(const Device& d);
+Frame AckReply(uint8_t command, const MacAddress& mac);
+Frame DeviceParamsReply(const Device& d, uint8_t replyCommand);
+Frame DeviceWriteAck(const MacAddress& mac, uint8_t replyCommand);
+
+// The parameter block as a read reply carries it: 96 bytes, function 0x10.
+std::array<uint8_t, DEVICE_FRAME_SIZE> DeviceReadReplyFrame(const DeviceParams& p);
+
+struct Reply {
+    uint32_t device; // index of the answering device
+    Frame frame;
+};
+
+class Fleet {
+public:
+    explicit Fleet(const FleetOptions& options);
+
+    // Acts on one received datagram and gives the replies in device order.
+    // Anything that is not a well-formed request is ignored; `why`, when
+    // given, then says what was wrong (empty for replies of other devices,
+    // which every device sees on a broadcast network).
+    std::vector<Reply> Handle(std::span<const uint8_t> datagram, std::string* why = nullptr);
+
+    const std::vector<Device>& Devices() const { return m_devices; }
+
+private:
+    void Reindex();
+    std::vector<uint32_t> Addressed(std::span<const uint8_t> request) const;
+
+    FleetOptions m_options;
+    std::vector<Device> m_devices;
+    std::unordered_map<uint64_t, std::vector<uint32_t>> m_byMac;
+};
+
+} // namespace vornik::sim
