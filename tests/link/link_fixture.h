@@ -1,0 +1,137 @@
+// What the loopback link tests share: a collector for handed-over datagrams,
+// a plain socket that listens on the test's port, and a link on loopback.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "link/udp_link.h"
+#include "sim_process.h"
+
+namespace vornik::test {
+
+using Datagram = std::vector<uint8_t>;
+using namespace std::chrono_literals;
+
+// Collects what the receive thread hands over.
+class Inbox {
+public:
+    UdpLink::DatagramSink Sink()
+    {
+        return [this](Datagram d) {
+            std::lock_guard lock(m_mutex);
+            m_got.push_back(std::move(d));
+            m_changed.notify_all();
+        };
+    }
+
+    // Waits until `done` holds for what has arrived, or the time is up, and
+    // gives what has arrived.
+    std::vector<Datagram> WaitUntil(const std::function<bool(const std::vector<Datagram>&)>& done,
+                                    std::chrono::milliseconds timeout = 5s)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, timeout, [&] { return done(m_got); });
+        return m_got;
+    }
+
+    // Replies (marker 0x55) with the given command, once `count` of them are in.
+    std::vector<Datagram> Replies(uint8_t command, size_t count, std::chrono::milliseconds timeout = 5s)
+    {
+        auto pick = [command](const std::vector<Datagram>& all) {
+            std::vector<Datagram> out;
+            for (const Datagram& d : all)
+                if (d.size() > 3 && d[0] == 0x55 && d[3] == command) out.push_back(d);
+            return out;
+        };
+        return pick(WaitUntil([&](const std::vector<Datagram>& all) { return pick(all).size() >= count; }, timeout));
+    }
+
+    std::vector<Datagram> Now() { return WaitUntil([](const auto&) { return true; }, 0ms); }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Datagram> m_got;
+};
+
+// A plain socket on the test's port, bound like the link's receive socket, to
+// see what the link sends and from where.
+class Listener {
+public:
+    explicit Listener(uint16_t port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    }
+    ~Listener() { ::close(m_fd); }
+
+    struct Received {
+        uint32_t from; // host order
+        Datagram bytes;
+    };
+
+    // Everything that arrives until nothing more comes for `quiet`.
+    std::vector<Received> Drain(std::chrono::milliseconds quiet = 300ms)
+    {
+        std::vector<Received> out;
+        uint8_t buffer[70000];
+        for (;;) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, int(quiet.count())) != 1) return out;
+            sockaddr_in from{};
+            socklen_t size = sizeof from;
+            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &size);
+            if (n < 0) return out;
+            out.push_back({ntohl(from.sin_addr.s_addr), Datagram(buffer, buffer + n)});
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// Sends one datagram from an unbound socket.
+inline void SendDatagram(uint32_t address, uint16_t port, const Datagram& bytes)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(address);
+    EXPECT_EQ(::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+              ssize_t(bytes.size()));
+    ::close(fd);
+}
+
+class LinkTest : public testing::Test {
+protected:
+    uint16_t port = FreeUdpPort();
+    std::vector<std::string> messages; // the window's thread is the test's own
+    Inbox inbox;
+    std::vector<uint32_t> addresses{Loopback(2)};
+    SocketCalls calls;
+
+    std::unique_ptr<UdpLink> MakeLink()
+    {
+        LinkConfig config = LoopbackLinkConfig(port, {});
+        config.hostAddresses = [this] { return addresses; };
+        config.calls = calls;
+        return std::make_unique<UdpLink>(
+            std::move(config), [this](const std::string& m) { messages.push_back(m); }, inbox.Sink());
+    }
+};
+
+} // namespace vornik::test
