@@ -17,43 +17,15 @@
 #include <typeinfo>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "app/setup_dlg.h"
 #include "pages/qt_control_ops.h"
+#include "sim_process.h"
 
 namespace vornik::test {
 
-inline constexpr uint32_t kLoopbackBroadcast = 0x7FFFFFFF; // 127.255.255.255
-inline constexpr uint32_t kLocalAddress = 0x7F000002;       // 127.0.0.2
-
-// A UDP port nobody on this machine is bound to right now.
-inline uint16_t FreeUdpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t size = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-inline LinkConfig LoopbackConfig(uint16_t port)
-{
-    LinkConfig config;
-    config.port = port;
-    config.broadcastAddress = kLoopbackBroadcast;
-    config.hostAddresses = [] { return std::vector<uint32_t>{kLocalAddress}; };
-    return config;
-}
+inline constexpr uint32_t kLocalAddress = 0x7F000002; // 127.0.0.2
 
 // Text as the controls hold it: code page 936.
 inline std::string Cp936(const char* utf8)
@@ -121,7 +93,7 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_config = LoopbackConfig(FreeUdpPort());
+        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
         m_link = std::make_unique<UdpLink>(m_config, ShowOnMainWindow(), PostToMainWindow());
         m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_config.hostAddresses);
         m_window->OnInitDialog();
