@@ -15,73 +15,17 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "app/setup_dlg.h"
 #include "ops/control_ids.h"
 #include "pages/qt_control_ops.h"
-
-extern char** environ;
+#include "sim_process.h"
 
 namespace {
 
 using namespace vornik;
-
-constexpr uint32_t kLoopbackBroadcast = 0x7FFFFFFF; // 127.255.255.255
-constexpr uint32_t kLocalAddress = 0x7F000002;       // 127.0.0.2
+using namespace vornik::test;
 constexpr qint64 kQuietMs = 2000;   // no new row for this long: the burst is over
 constexpr qint64 kTimeoutMs = 20000;
-
-uint16_t FreeUdpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t size = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-// vornik_sim on loopback; gone with this object.
-class Simulator {
-public:
-    Simulator(uint16_t port, int devices)
-    {
-        int ready[2];
-        if (::pipe(ready) != 0) std::exit(1);
-        const std::vector<std::string> args = {VORNIK_SIM_PATH, "--port", std::to_string(port), "--reply-to",
-                                               "127.255.255.255", "--devices", std::to_string(devices),
-                                               "--ready-fd", std::to_string(ready[1])};
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-            std::fprintf(stderr, "cannot start %s\n", VORNIK_SIM_PATH);
-            std::exit(1);
-        }
-        ::close(ready[1]);
-        char line[16] = {};
-        [[maybe_unused]] ssize_t n = ::read(ready[0], line, sizeof line - 1);
-        ::close(ready[0]);
-    }
-    ~Simulator()
-    {
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-    }
-
-private:
-    pid_t m_pid = -1;
-};
 
 struct Result {
     int rows = 0;
@@ -135,10 +79,7 @@ int main(int argc, char** argv)
     const int devices = argc > 1 ? std::atoi(argv[1]) : 1000;
 
     const uint16_t port = FreeUdpPort();
-    LinkConfig config;
-    config.port = port;
-    config.broadcastAddress = kLoopbackBroadcast;
-    config.hostAddresses = [] { return std::vector<uint32_t>{kLocalAddress}; };
+    const LinkConfig config = LoopbackLinkConfig(port, {Loopback(2)});
 
     SetupState state;
     UdpLink link(config, ShowOnMainWindow(), PostToMainWindow());
@@ -151,7 +92,11 @@ int main(int argc, char** argv)
     QObject::connect(info->document(), &QTextDocument::contentsChanged, [] { ++g_refreshes; });
 
     {
-        Simulator sim(port, devices);
+        SimProcess sim(LoopbackSimArgs(port, {"--devices", std::to_string(devices)}));
+        if (!sim.Ready()) {
+            std::fprintf(stderr, "simulator did not start\n");
+            return 1;
+        }
         QElapsedTimer clock;
         clock.start();
         search->click();
