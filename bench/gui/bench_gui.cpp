@@ -82,8 +82,9 @@ int main(int argc, char** argv)
     const LinkConfig config = LoopbackLinkConfig(port, {Loopback(2)});
 
     SetupState state;
-    UdpLink link(config, ShowOnMainWindow(), PostToMainWindow());
-    auto window = std::make_unique<CSetupDlg>(state, link, config.hostAddresses);
+    MainWindowRef mainWindow;
+    UdpLink link(config, mainWindow.ShowMessages(), mainWindow.PostDatagrams());
+    auto window = std::make_unique<CSetupDlg>(state, link, mainWindow, config.hostAddresses);
     window->OnInitDialog();
     window->show();
     QCoreApplication::processEvents();
@@ -107,7 +108,7 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         QElapsedTimer clock;
         clock.start();
-        for (int i = 0; i < devices; ++i) PostToMainWindow()(SearchReply(i));
+        for (int i = 0; i < devices; ++i) mainWindow.PostDatagrams()(SearchReply(i));
         Report("hand-over only", devices, WaitForRows(window->DeviceList(), devices, clock));
     }
 

@@ -21,8 +21,8 @@ CSetupApp::CSetupApp(int& argc, char** argv) : QApplication(argc, argv)
 int CSetupApp::InitInstance(LinkConfig config)
 {
     const AddressSource hostAddresses = config.hostAddresses;
-    UdpLink link(std::move(config), ShowOnMainWindow(), PostToMainWindow());
-    CSetupDlg dialog(m_state, link, hostAddresses);
+    UdpLink link(std::move(config), m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
+    CSetupDlg dialog(m_state, link, m_mainWindow, hostAddresses);
     dialog.OnInitDialog();
     dialog.exec();
     // The receive side ends before the window it posts to.
@@ -36,8 +36,8 @@ int CSetupApp::WriteScreenshots(const QString& directory)
         std::fprintf(stderr, "cannot create %s\n", qPrintable(directory));
         return 1;
     }
-    UdpLink link(LinkConfig{}, ShowOnMainWindow(), PostToMainWindow());
-    CSetupDlg dialog(m_state, link);
+    UdpLink link(LinkConfig{}, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
+    CSetupDlg dialog(m_state, link, m_mainWindow);
     dialog.OnInitDialog(false);
     dialog.show();
     processEvents();

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QString>
 
+#include "app/setup_dlg.h"
 #include "link/udp_link.h"
 #include "ops/device_ops.h"
 
@@ -23,6 +24,7 @@ public:
 
 private:
     SetupState m_state;
+    MainWindowRef m_mainWindow;
 };
 
 } // namespace vornik

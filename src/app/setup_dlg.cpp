@@ -25,8 +25,6 @@
 
 namespace vornik {
 
-std::atomic<CSetupDlg*> MainWindow{nullptr};
-
 namespace {
 
 // The window's template size, in dialog units.
@@ -47,25 +45,24 @@ constexpr int kButtonIconSize = 25;
 
 } // namespace
 
-UdpLink::DatagramSink PostToMainWindow()
+UdpLink::DatagramSink MainWindowRef::PostDatagrams()
 {
-    // Posted to the application object, which outlives the window and the
-    // receive thread, so the thread never touches the window itself; the
-    // window is looked up when the datagram's turn comes.
-    return [](std::vector<uint8_t> datagram) {
+    // Posted to the window itself: the window stops the link before it goes,
+    // so the pointer is live whenever the receive thread uses it, and Qt drops
+    // whatever is still queued for a window once it is destroyed.
+    return [this](std::vector<uint8_t> datagram) {
+        CSetupDlg* window = Get();
+        if (!window) return;
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [datagram = std::move(datagram)] {
-                if (CSetupDlg* window = MainWindow.load()) window->OnFrameReceived(datagram);
-            },
+            window, [window, datagram = std::move(datagram)] { window->OnFrameReceived(datagram); },
             Qt::QueuedConnection);
     };
 }
 
-UdpLink::MessageSink ShowOnMainWindow()
+UdpLink::MessageSink MainWindowRef::ShowMessages()
 {
-    return [](const std::string& text936) {
-        if (CSetupDlg* window = MainWindow.load()) {
+    return [this](const std::string& text936) {
+        if (CSetupDlg* window = Get()) {
             window->MessageBox(text936);
         } else {
             QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), FromCp936(text936),
@@ -75,11 +72,12 @@ UdpLink::MessageSink ShowOnMainWindow()
     };
 }
 
-CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, AddressSource hostAddresses)
+CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow, AddressSource hostAddresses)
     : QDialog(nullptr),
       QtControlOps(this),
       m_icon(QStringLiteral(":/icon/%1").arg(kAppIcon)),
       m_link(link),
+      m_mainWindow(mainWindow),
       m_hostAddresses(std::move(hostAddresses)),
       m_ops(state, *this, m_netPage, m_devPage, link)
 {
@@ -95,8 +93,8 @@ CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, AddressSource hostAddress
 
 CSetupDlg::~CSetupDlg()
 {
-    CSetupDlg* self = this;
-    MainWindow.compare_exchange_strong(self, nullptr);
+    m_link.Stop();
+    m_mainWindow.Clear(this);
 }
 
 void CSetupDlg::CreateControls()
@@ -201,7 +199,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     m_deviceList->setAllColumnsShowFocus(true);
 
     // 13.
-    MainWindow.store(this);
+    m_mainWindow.Set(this);
 
     // 14. The link: receive socket and thread. Failures are shown and passed over.
     if (startLink) m_link.Start();

@@ -27,20 +27,31 @@ class CInfoEdit;
 class CTabCtrl;
 class CSetupDlg;
 
-// The one main window, from start-up step 13 until it is destroyed. Replies
-// reach it through this reference.
-extern std::atomic<CSetupDlg*> MainWindow;
+// The reference through which the link reaches the one main window: set in
+// start-up step 13, cleared when the window goes. The application owns it and
+// it outlives the link.
+class MainWindowRef {
+public:
+    CSetupDlg* Get() const { return m_window.load(); }
+    void Set(CSetupDlg* window) { m_window.store(window); }
+    void Clear(CSetupDlg* window) { m_window.compare_exchange_strong(window, nullptr); }
 
-// The link's hand-over ends: each datagram is posted to the window's thread
-// and dispatched there; link messages are shown as boxes of the main window.
-UdpLink::DatagramSink PostToMainWindow();
-UdpLink::MessageSink ShowOnMainWindow();
+    // The link's hand-over ends: each datagram is posted to the window's
+    // thread and dispatched there; link messages are boxes of the main window.
+    UdpLink::DatagramSink PostDatagrams();
+    UdpLink::MessageSink ShowMessages();
+
+private:
+    // Written on the window's thread, read on the receive thread too.
+    std::atomic<CSetupDlg*> m_window{nullptr};
+};
 
 class CSetupDlg : public QDialog, public QtControlOps {
 public:
     // hostAddresses gives the address shown as this host's (empty: the
     // system's); the link is the one its datagrams and messages come from.
-    CSetupDlg(SetupState& state, UdpLink& link, AddressSource hostAddresses = {});
+    CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow, AddressSource hostAddresses = {});
+    // Stops the link first: its thread must not post to a window that is going.
     ~CSetupDlg() override;
 
     // The start-up sequence; without startLink the link stays unstarted.
@@ -77,6 +88,7 @@ private:
     QMenu* m_systemMenu = nullptr;
 
     UdpLink& m_link;
+    MainWindowRef& m_mainWindow;
     AddressSource m_hostAddresses;
     DeviceOps m_ops;
 };

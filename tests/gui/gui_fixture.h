@@ -94,8 +94,8 @@ protected:
     void SetUp() override
     {
         m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
-        m_link = std::make_unique<UdpLink>(m_config, ShowOnMainWindow(), PostToMainWindow());
-        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_config.hostAddresses);
+        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
+        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
         m_window->OnInitDialog();
         m_window->show();
         Settle();
@@ -125,9 +125,10 @@ protected:
     template <class T> T* Dev(int id) { return qobject_cast<T*>(Dev().Control(id)); }
 
     // A datagram as the receive thread hands it over.
-    static void Deliver(std::vector<uint8_t> datagram) { PostToMainWindow()(std::move(datagram)); }
+    void Deliver(std::vector<uint8_t> datagram) { m_mainWindow.PostDatagrams()(std::move(datagram)); }
 
     SetupState m_state;
+    MainWindowRef m_mainWindow;
     LinkConfig m_config;
     std::unique_ptr<UdpLink> m_link;
     std::unique_ptr<CSetupDlg> m_window;

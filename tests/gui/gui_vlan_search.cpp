@@ -50,9 +50,10 @@ int main(int argc, char** argv)
     boxes.start(10);
 
     SetupState state;
-    UdpLink link(LinkConfig{}, ShowOnMainWindow(), PostToMainWindow());
+    MainWindowRef mainWindow;
+    UdpLink link(LinkConfig{}, mainWindow.ShowMessages(), mainWindow.PostDatagrams());
     {
-        CSetupDlg window(state, link);
+        CSetupDlg window(state, link, mainWindow);
         window.OnInitDialog();
         window.show();
         QApplication::processEvents();

@@ -118,7 +118,7 @@ TEST_F(DispatchTest, DeviceWriteBeforeAnyReadShowsTheHintOwnedByThePage)
 TEST_F(DispatchTest, LinkMessagesAreBoxesOfTheMainWindow)
 {
     ModalWatcher watcher;
-    ShowOnMainWindow()(Cp936("端口被占用"));
+    m_mainWindow.ShowMessages()(Cp936("端口被占用"));
     ASSERT_EQ(watcher.Dialogs().size(), 1u);
     EXPECT_EQ(watcher.Dialogs()[0].title, "Vornik_Setup");
     EXPECT_EQ(watcher.Dialogs()[0].text, QStringLiteral(u"端口被占用"));
