@@ -1,0 +1,136 @@
+// The pages' buttons through the real widgets: what leaves on the wire (caught
+// by a plain socket on the test's loopback port) and the boxes they show.
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "gui_fixture.h"
+#include "hex.h"
+#include "link_fixture.h"
+#include "ops/control_ids.h"
+#include "vectors.h"
+
+namespace vornik::test {
+namespace {
+
+class PageButtons : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        m_listener = std::make_unique<Listener>(m_config.port);
+        // A search opens the sending endpoint; nobody answers it.
+        Main<QPushButton>(IDC_SEARCH)->click();
+        Settle();
+        m_listener->Drain(std::chrono::milliseconds(100));
+    }
+
+    // Lists a device with the MAC and double-clicks its row.
+    void ChooseDevice(const char* macHex)
+    {
+        auto reply = Hex("55 00 11 02 00 00 00 00 09 00 A8 C0");
+        const auto mac = Hex(macHex);
+        reply.insert(reply.end(), mac.begin(), mac.end());
+        reply.insert(reply.end(), {0x64, 0x00, 0x00});
+        Deliver(reply);
+        QTreeWidget& list = Window().DeviceList();
+        ASSERT_TRUE(WaitFor([&] { return list.topLevelItemCount() > 0; }));
+        const QPoint cell = list.visualItemRect(list.topLevelItem(0)).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+        Settle();
+    }
+
+    // The frames that left since the last call, as hex, requests only.
+    std::vector<std::string> Sent()
+    {
+        std::vector<std::string> out;
+        for (const auto& r : m_listener->Drain(std::chrono::milliseconds(150)))
+            if (!r.bytes.empty() && r.bytes[0] == 0xAA) out.push_back(ToHex(r.bytes));
+        return out;
+    }
+
+    std::unique_ptr<Listener> m_listener;
+};
+
+TEST_F(PageButtons, NetworkWriteOfTheUntouchedStartupPage)
+{
+    Net<QPushButton>(IDC_NET_WRITE)->click();
+    Settle();
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 1u);
+    const auto frame = Hex(sent[0]);
+    ASSERT_EQ(frame.size(), 303u);
+    EXPECT_EQ(ToHex(std::span(frame).first(34)),
+              "AA 01 2B 04 00 00 00 00 00 00 80 09 00 A8 C0 01 00 A8 C0 00 FF FF FF 00 00 00 00 00 00 08 D0 07 D0 07");
+    EXPECT_EQ(frame[302], 0x9B);
+    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("设置参数... \r\n"));
+}
+
+TEST_F(PageButtons, WriteMacAndFactoryDefaults)
+{
+    ChooseDevice("00 11 AA BB CC DD");
+    Sent();
+    Net<QLineEdit>(IDC_NET_MAC)->setText(QStringLiteral("02-03-04-05-06-07"));
+    Net<QPushButton>(IDC_NET_WRITE_MAC)->click();
+    Settle();
+    EXPECT_EQ(Sent(), std::vector<std::string>{"AA 00 0D 0F 00 11 AA BB CC DD 02 03 04 05 06 07 49"});
+    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("写入MAC地址...\r\n"));
+
+    Net<QPushButton>(IDC_NET_DEFAULTS)->click();
+    Settle();
+    EXPECT_EQ(Sent(), std::vector<std::string>{"AA 00 07 06 00 11 AA BB CC DD 25"});
+    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("恢复出厂设置...\r\n"));
+    EXPECT_EQ(Net().GetText(IDC_NET_MAC), "02-03-04-05-06-07");
+}
+
+TEST_F(PageButtons, WriteMacRefusesAMalformedAddress)
+{
+    Net<QLineEdit>(IDC_NET_MAC)->setText(QStringLiteral("02:03:04:05:06:07"));
+    Net<QPushButton>(IDC_NET_WRITE_MAC)->click();
+    Settle();
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("不合格的MAC地址格式!!!\r\n"));
+}
+
+TEST_F(PageButtons, DeviceReadThenWriteOfTheStartupValues)
+{
+    ChooseDevice("02 00 00 00 00 01");
+    Dev<QPushButton>(IDC_DEV_READ)->click();
+    Settle();
+    EXPECT_EQ(Sent().back(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
+
+    Deliver(Hex(std::string("55 00 60 0A 02 00 00 00 00 01 7E 10 ") + kStartupBlock + " " + kStartupReadCrc + " 00"));
+    ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
+    Settle();
+    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("读取设备参数...\r\n读取设备参数成功！\r\n"));
+
+    Dev<QPushButton>(IDC_DEV_WRITE)->click();
+    Settle();
+    EXPECT_EQ(Sent(), std::vector<std::string>{ToHex(Hex(std::string("AA 00 67 0A 02 00 00 00 00 01 7E 11 ") +
+                                                        kStartupBlock + " " + kStartupWriteCrc + " 37"))});
+    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("设置参数... \r\n"));
+}
+
+TEST_F(PageButtons, TerminalAddressOfWrongLengthShowsTheBoxOfThePage)
+{
+    Deliver(Hex(std::string("55 00 60 0B 02 00 00 00 00 01 7E 10 ") + kStartupBlock + " " + kStartupReadCrc + " 00"));
+    ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
+    Sent();
+    for (const char* text : {"1234567", "123456789"}) {
+        ModalWatcher watcher;
+        Dev<QLineEdit>(IDC_DEV_TERMINAL_ADDRESS)->setText(QString::fromLatin1(text));
+        Dev<QPushButton>(IDC_DEV_WRITE)->click();
+        Settle();
+        ASSERT_EQ(watcher.Dialogs().size(), 1u) << text;
+        EXPECT_EQ(watcher.Dialogs()[0].title, QStringLiteral(u"终端地址错误"));
+        EXPECT_EQ(watcher.Dialogs()[0].text, QStringLiteral(u"终端地址要为8位长度"));
+        EXPECT_EQ(watcher.Dialogs()[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(watcher.Dialogs()[0].parent, &Window().DevPage());
+        EXPECT_TRUE(Sent().empty()) << text;
+    }
+}
+
+} // namespace
+} // namespace vornik::test
