@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "app/tab_ctrl.h"
 #include "gui_fixture.h"
 #include "ops/control_ids.h"
 
@@ -48,6 +49,17 @@ protected:
             const std::string log = Main().GetText(IDC_INFO);
             return log.size() >= tail.size() && log.compare(log.size() - tail.size(), tail.size(), tail) == 0;
         });
+    }
+
+    // With VORNIK_SCREENSHOT_DIR set, keeps a picture of the window as it is
+    // now, to look at what a filled page shows.
+    void Screenshot(const char* name, int tab)
+    {
+        const QString dir = qEnvironmentVariable("VORNIK_SCREENSHOT_DIR");
+        if (dir.isEmpty()) return;
+        Window().Tab().SetCurSel(tab);
+        Settle();
+        Window().grab().save(dir + QLatin1Char('/') + QLatin1String(name));
     }
 
     void TearDown() override
@@ -107,6 +119,7 @@ TEST_F(SimulatorTest, DoubleClickFillsTheNetworkPageFromTheDevice)
     EXPECT_EQ(Net().GetText(IDC_NET_GATEWAY), "192.168.0.1");
     EXPECT_EQ(Net().GetSel(IDC_NET_IP_MODE), 0);
     EXPECT_EQ(Net().GetSel(IDC_NET_MAX_CONNECTIONS), 8);
+    Screenshot("net-filled.png", 0);
 }
 
 TEST_F(SimulatorTest, NetworkWriteReachesTheDevice)
@@ -156,6 +169,7 @@ TEST_F(SimulatorTest, DevicePageReadThenWriteRoundTrip)
     ASSERT_TRUE(WaitForLog("读取设备参数成功！\r\n"));
     EXPECT_EQ(Dev().GetText(IDC_DEV_LOGIN_INTERVAL), "7");
     EXPECT_EQ(Dev().GetSel(IDC_DEV_PARITY), 2);
+    Screenshot("dev-filled.png", 1);
 }
 
 } // namespace
