@@ -18,13 +18,7 @@ class EndToEnd : public testing::Test {
 protected:
     EndToEnd()
     {
-        net.AddList(IDC_NET_IP_MODE, {"StaticIP", "DHCP/autoIP"});
-        net.AddList(IDC_NET_MAX_CONNECTIONS, Entries(9));
-        dev.AddList(IDC_DEV_SERVER_COUNT, Entries(9));
-        dev.AddList(IDC_DEV_WORK_MODE, Entries(6));
-        dev.AddList(IDC_DEV_DATA_BITS, Entries(5));
-        dev.AddList(IDC_DEV_PARITY, Entries(3));
-        dev.AddList(IDC_DEV_STOP_BITS, Entries(2));
+        AddPageLists(net, dev);
         ops.ShowWelcome();
         ops.SetStartupValues();
         link.Start();

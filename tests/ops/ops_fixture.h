@@ -25,17 +25,23 @@ inline std::vector<std::string> Entries(int count)
     return e;
 }
 
+// The pages' drop-down lists with as many entries as the real ones.
+inline void AddPageLists(MemoryControls& net, MemoryControls& dev)
+{
+    net.AddList(IDC_NET_IP_MODE, {"StaticIP", "DHCP/autoIP"});
+    net.AddList(IDC_NET_MAX_CONNECTIONS, Entries(9));
+    dev.AddList(IDC_DEV_SERVER_COUNT, Entries(9));
+    dev.AddList(IDC_DEV_WORK_MODE, Entries(6));
+    dev.AddList(IDC_DEV_DATA_BITS, {"5", "6", "7", "8", "9"});
+    dev.AddList(IDC_DEV_PARITY, {"NONE", "ODD", "EVEN"});
+    dev.AddList(IDC_DEV_STOP_BITS, {"1", "2"});
+}
+
 class OpsTest : public testing::Test {
 protected:
     OpsTest()
     {
-        net.AddList(IDC_NET_IP_MODE, {"StaticIP", "DHCP/autoIP"});
-        net.AddList(IDC_NET_MAX_CONNECTIONS, Entries(9));
-        dev.AddList(IDC_DEV_SERVER_COUNT, Entries(9));
-        dev.AddList(IDC_DEV_WORK_MODE, Entries(6));
-        dev.AddList(IDC_DEV_DATA_BITS, {"5", "6", "7", "8", "9"});
-        dev.AddList(IDC_DEV_PARITY, {"NONE", "ODD", "EVEN"});
-        dev.AddList(IDC_DEV_STOP_BITS, {"1", "2"});
+        AddPageLists(net, dev);
         ops.ShowWelcome();
         ops.SetStartupValues();
         ops.m_deviceParamsRead = false;
