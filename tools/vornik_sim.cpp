@@ -270,11 +270,13 @@ private:
 
     void Transmit(const Frame& frame, const sockaddr_in& to)
     {
-        for (;;) {
+        // A full interface queue drains within milliseconds; past a second the
+        // reply is given up, so that a stop request is never held back.
+        for (int retries = 0;; ++retries) {
             if (::sendto(m_fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
                 return;
             if (errno == EINTR && !g_stop) continue;
-            if (errno == ENOBUFS || errno == EAGAIN) { // the interface queue is full for a moment
+            if ((errno == ENOBUFS || errno == EAGAIN) && retries < 5000 && !g_stop) {
                 ::usleep(200);
                 continue;
             }

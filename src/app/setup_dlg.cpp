@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 
 #include "app/about_dlg.h"
@@ -134,7 +136,8 @@ void CSetupDlg::CreateControls()
 
 void CSetupDlg::OnInitDialog(bool startLink)
 {
-    // 2. The about item where the system menu would carry it.
+    // The about item where the system menu would carry it: X11 and Wayland
+    // keep the window manager's menu out of a program's reach.
     m_systemMenu = new QMenu(this);
     QAction* close = m_systemMenu->addAction(QStringLiteral(u"关闭(&C)"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
@@ -143,10 +146,9 @@ void CSetupDlg::OnInitDialog(bool startLink)
     QAction* about = m_systemMenu->addAction(QStringLiteral(u"关于 Vornik_Setup(&A)..."));
     connect(about, &QAction::triggered, this, [this] { OnSysCommandAbout(); });
 
-    // 3. Window icon.
     setWindowIcon(m_icon);
 
-    // 5. DeviceList columns: 3/11, 3/11, 3/11 and 2/11 of the client width.
+    // Column widths are shares of the client width, fixed once here.
     m_deviceList->ensurePolished();
     const int client = m_deviceList->maximumViewportSize().width();
     m_deviceList->setHeaderLabels(
@@ -158,14 +160,17 @@ void CSetupDlg::OnInitDialog(bool startLink)
     const int widths[] = {client * 3 / 11, client * 3 / 11, client * 3 / 11, client * 2 / 11};
     for (int column = 0; column < 4; ++column) m_deviceList->setColumnWidth(column, widths[column]);
 
-    // 4, 6. Port 1901 and the welcome text.
     m_ops.ShowWelcome();
 
-    // 7. Tab items.
-    m_tab->InsertItem(0, QStringLiteral(u"网络参数"));
-    m_tab->InsertItem(1, QStringLiteral(u"设备参数"));
+    {
+        // Inserting the first tab selects it; the pages do not exist yet, and
+        // showing a parentless page would open a window of its own.
+        const QSignalBlocker quiet(m_tab->Bar());
+        m_tab->InsertItem(0, QStringLiteral(u"网络参数"));
+        m_tab->InsertItem(1, QStringLiteral(u"设备参数"));
+    }
 
-    // 8. Pages, then the icon buttons on the network page's two action buttons.
+    // The icon buttons attach to controls of the network page, so it comes first.
     m_netPage.Create(m_tab, m_ops);
     m_devPage.Create(m_tab, m_ops);
     const struct {
@@ -180,35 +185,32 @@ void CSetupDlg::OnInitDialog(bool startLink)
         m_iconButtons[i]->SetImageAlignment(CIconButton::ST_ALIGN_HORIZ);
     }
 
-    // 9. Both pages fill the tab control's client area, moved in from its edges.
+    // Both pages fill the tab control's client area, clear of the tabs.
     const QRect pages = m_tab->ClientRect().adjusted(kPageInsetLeft, kPageInsetTop, -kPageInsetRight,
                                                      -kPageInsetBottom);
     m_netPage.setGeometry(pages);
     m_devPage.setGeometry(pages);
 
-    // 10. The network page first.
     m_netPage.show();
     m_devPage.hide();
     m_tab->SetCurSel(0);
 
-    // 11. The pages' start-up values.
     m_ops.SetStartupValues();
 
-    // 12. Full-row selection.
     m_deviceList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_deviceList->setAllColumnsShowFocus(true);
 
-    // 13.
+    // From here on received datagrams reach this window.
     m_mainWindow.Set(this);
 
-    // 14. The link: receive socket and thread. Failures are shown and passed over.
+    // Failures of the link start are shown and passed over: the window opens anyway.
     if (startLink) m_link.Start();
 
-    // 15. This host's first IPv4 address; the edit stays empty without one.
+    // The edit stays empty on a host without an address.
     const std::vector<uint32_t> addresses = m_hostAddresses ? m_hostAddresses() : HostIPv4Addresses();
     if (!addresses.empty()) SetText(IDC_LOCAL_IP, FormatDottedQuad(addresses.front()));
 
-    // 16. The device write waits for a first read.
+    // The device write waits for a first read.
     m_ops.m_deviceParamsRead = false;
 }
 
@@ -265,7 +267,9 @@ void CSetupDlg::contextMenuEvent(QContextMenuEvent* event)
 
 bool CSetupDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_deviceList->viewport() && event->type() == QEvent::MouseButtonDblClick)
+    // Anywhere in the list, on a row or not: the operation looks at the selection.
+    if (watched == m_deviceList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         m_ops.OnDeviceListDoubleClick();
     return QDialog::eventFilter(watched, event);
 }

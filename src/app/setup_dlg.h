@@ -27,9 +27,9 @@ class CInfoEdit;
 class CTabCtrl;
 class CSetupDlg;
 
-// The reference through which the link reaches the one main window: set in
-// start-up step 13, cleared when the window goes. The application owns it and
-// it outlives the link.
+// The reference through which the link reaches the one main window: set
+// during start-up, once the pages exist, and cleared when the window goes.
+// The application owns it, and it outlives the link.
 class MainWindowRef {
 public:
     CSetupDlg* Get() const { return m_window.load(); }

@@ -78,10 +78,33 @@ std::string FormatTenthsUnsigned(uint16_t tenths)
 
 int16_t ParseTenths(std::string_view text)
 {
-    // atof's rules in the "C" locale, whatever locale the program runs in.
+    // A decimal number only: white space, a sign, digits with a point, an
+    // exponent; reading stops at the first character that does not fit, so
+    // "0x10" is 0, not a hexadecimal 16.
+    size_t i = 0;
+    const auto digits = [&](size_t& at) {
+        const size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+        return at - start;
+    };
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    const size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t mantissa = digits(i);
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits(i);
+    }
+    if (mantissa == 0) return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t e = i + 1;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+        if (digits(e) > 0) i = e;
+    }
+    // Converted in the "C" locale, whatever locale the program runs in.
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    const std::string s(text.substr(0, text.find('\0')));
-    const double scaled = strtod_l(s.c_str(), nullptr, cLocale) * 10.0;
+    const std::string number(text.substr(start, i - start));
+    const double scaled = strtod_l(number.c_str(), nullptr, cLocale) * 10.0;
     // Out of range, the conversion yields the integer indefinite 0x80000000, as the
     // processor's truncating conversion does; its low 16 bits are 0.
     int32_t whole = INT32_MIN;
