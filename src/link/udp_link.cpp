@@ -63,11 +63,11 @@ void EnlargeReceiveBuffer(const SocketCalls& calls, int fd)
 // endpoint sockets only through `changes`, as duplicates that the thread then
 // owns and alone closes; so closing or re-creating an endpoint on the window's
 // thread can never pull a descriptor from under a pending receive.
-struct UdpLink::Receiver {
-    explicit Receiver(DatagramSink s) : sink(std::move(s)) { watched.fill(false); }
+struct UdpLink::ReceiveThread {
+    explicit ReceiveThread(DatagramSink s) : sink(std::move(s)) { watched.fill(false); }
 
     DatagramSink sink;
-    int socket = -1; // the receive socket; closed only after the thread is joined
+    int receiveSocket = -1; // closed only after the thread is joined
     int wakeRead = -1;
     int wakeWrite = -1;
     std::thread thread;
@@ -123,7 +123,7 @@ private:
     bool Drain(int fd, uint8_t* buffer);
 };
 
-bool UdpLink::Receiver::Drain(int fd, uint8_t* buffer)
+bool UdpLink::ReceiveThread::Drain(int fd, uint8_t* buffer)
 {
     for (int i = 0; i < kBatchPerSocket && !stopping.load(std::memory_order_relaxed); ++i) {
         // MSG_TRUNC makes the call return the datagram's real length, so one
@@ -140,7 +140,7 @@ bool UdpLink::Receiver::Drain(int fd, uint8_t* buffer)
     return true;
 }
 
-void UdpLink::Receiver::Run()
+void UdpLink::ReceiveThread::Run()
 {
     std::array<int, ENDPOINT_SLOT_COUNT> endpoints;
     endpoints.fill(-1);
@@ -165,7 +165,7 @@ void UdpLink::Receiver::Run()
 
         fds.clear();
         if (wakeRead >= 0) fds.push_back({wakeRead, POLLIN, 0});
-        if (socket >= 0) fds.push_back({socket, POLLIN, 0});
+        if (receiveSocket >= 0) fds.push_back({receiveSocket, POLLIN, 0});
         for (int fd : endpoints)
             if (fd >= 0) fds.push_back({fd, POLLIN, 0});
 
@@ -200,8 +200,9 @@ void UdpLink::Receiver::Run()
 
 UdpLink::UdpLink(LinkConfig config, MessageSink messages, DatagramSink datagrams)
     : m_config(std::move(config)),
+      m_broadcastTarget(Ipv4Address(m_config.broadcastAddress, m_config.port)),
       m_messages(std::move(messages)),
-      m_receiver(std::make_unique<Receiver>(std::move(datagrams)))
+      m_receiver(std::make_unique<ReceiveThread>(std::move(datagrams)))
 {
     m_config.calls = WithSystemDefaults(std::move(m_config.calls));
 }
@@ -219,7 +220,7 @@ void UdpLink::Show(const std::string& text936) const
 
 void UdpLink::Start()
 {
-    Receiver& r = *m_receiver;
+    ReceiveThread& r = *m_receiver;
     if (r.started) return;
     r.started = true;
     const SocketCalls& calls = m_config.calls;
@@ -227,9 +228,9 @@ void UdpLink::Start()
     // POSIX sockets need no library start-up, so there is nothing here that
     // could fail the way the socket library's start can on other systems.
 
-    r.socket = calls.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (r.socket < 0) {
-        r.socket = -1;
+    r.receiveSocket = calls.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (r.receiveSocket < 0) {
+        r.receiveSocket = -1;
         Show(text::kMsgReceiveSocket);
     }
 
@@ -241,14 +242,14 @@ void UdpLink::Start()
     // Each option is tried even without a socket, so a missing socket is
     // followed by both option messages as well.
     const int one = 1;
-    if (calls.setsockopt(r.socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) < 0)
+    if (calls.setsockopt(r.receiveSocket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) < 0)
         Show(text::kMsgReceiveBroadcast);
-    if (calls.setsockopt(r.socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) < 0)
+    if (calls.setsockopt(r.receiveSocket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) < 0)
         Show(text::kMsgReceiveReuse);
-    if (r.socket >= 0) EnlargeReceiveBuffer(calls, r.socket);
+    if (r.receiveSocket >= 0) EnlargeReceiveBuffer(calls, r.receiveSocket);
     // A refused bind is not reported: the endpoints still send, and replies
     // addressed to them are still read.
-    calls.bind(r.socket, reinterpret_cast<const sockaddr*>(&receiveAddress), sizeof receiveAddress);
+    calls.bind(r.receiveSocket, reinterpret_cast<const sockaddr*>(&receiveAddress), sizeof receiveAddress);
 
     int pipeFds[2];
     if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) == 0) {
@@ -321,11 +322,10 @@ void UdpLink::OpenEndpoints()
 void UdpLink::SendFrame(const uint8_t* frame, size_t length)
 {
     const size_t size = length % 65536;
-    const sockaddr_in target = Ipv4Address(m_config.broadcastAddress, m_config.port);
     for (const EndpointSlot& slot : m_slots) {
         if (!slot.open) continue;
-        if (m_config.calls.sendto(slot.socket, frame, size, 0, reinterpret_cast<const sockaddr*>(&target),
-                                  sizeof target) < 0)
+        if (m_config.calls.sendto(slot.socket, frame, size, 0, reinterpret_cast<const sockaddr*>(&m_broadcastTarget),
+                                  sizeof m_broadcastTarget) < 0)
             Show(text::kMsgSendFailed);
     }
 }
@@ -340,7 +340,7 @@ void UdpLink::CloseEndpoints()
 
 void UdpLink::Stop()
 {
-    Receiver& r = *m_receiver;
+    ReceiveThread& r = *m_receiver;
     if (r.thread.joinable()) {
         r.stopping.store(true);
         r.Wake();
@@ -348,7 +348,7 @@ void UdpLink::Stop()
     }
     r.running = false;
     r.watched.fill(false);
-    for (int* fd : {&r.wakeRead, &r.wakeWrite, &r.socket}) {
+    for (int* fd : {&r.wakeRead, &r.wakeWrite, &r.receiveSocket}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }

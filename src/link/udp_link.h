@@ -81,14 +81,15 @@ public:
     const std::array<EndpointSlot, ENDPOINT_SLOT_COUNT>& Slots() const { return m_slots; }
 
 private:
-    struct Receiver; // the receive thread and what it alone touches
+    struct ReceiveThread; // the receive thread and what it alone touches
     void Show(const std::string& text936) const;
     void ResetSlot(size_t index);
 
     LinkConfig m_config;
+    sockaddr_in m_broadcastTarget{}; // where every request goes; fixed for the run
     MessageSink m_messages;
     std::array<EndpointSlot, ENDPOINT_SLOT_COUNT> m_slots{};
-    std::unique_ptr<Receiver> m_receiver;
+    std::unique_ptr<ReceiveThread> m_receiver;
 };
 
 // The IPv4 addresses (host order) of the interfaces that are up and not
