@@ -31,7 +31,6 @@ public:
     }
     ByteWriter& Bytes(std::span<const uint8_t> src) { Put(src.data(), src.size()); return *this; }
 
-    size_t Pos() const { return m_pos; }
     bool Ok() const { return m_ok; }
 
 private:
@@ -70,7 +69,6 @@ public:
     }
     void Bytes(std::span<uint8_t> dst) { Get(dst.data(), dst.size()); }
 
-    size_t Pos() const { return m_pos; }
     bool Ok() const { return m_ok; }
 
 private:
