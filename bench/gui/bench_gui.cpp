@@ -108,7 +108,7 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         QElapsedTimer clock;
         clock.start();
-        for (int i = 0; i < devices; ++i) mainWindow.PostDatagrams()(SearchReply(i));
+        for (int i = 0; i < devices; ++i) mainWindow.PostDatagrams()(Datagram{SearchReply(i)});
         Report("hand-over only", devices, WaitForRows(window->DeviceList(), devices, clock));
     }
 

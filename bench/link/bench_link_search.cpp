@@ -30,7 +30,8 @@ class Collector {
 public:
     UdpLink::DatagramSink Sink()
     {
-        return [this](std::vector<uint8_t> d) {
+        return [this](Datagram received) {
+            const std::vector<uint8_t>& d = received.bytes;
             if (d.size() < 18 || d[0] != FRAME_REPLY || d[3] != CMD_SEARCH) return;
             const auto now = Clock::now();
             std::lock_guard lock(m_mutex);

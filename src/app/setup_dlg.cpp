@@ -52,7 +52,7 @@ UdpLink::DatagramSink MainWindowRef::PostDatagrams()
     // Posted to the window itself: the window stops the link before it goes,
     // so the pointer is live whenever the receive thread uses it, and Qt drops
     // whatever is still queued for a window once it is destroyed.
-    return [this](std::vector<uint8_t> datagram) {
+    return [this](Datagram datagram) {
         CSetupDlg* window = Get();
         if (!window) return;
         QMetaObject::invokeMethod(
@@ -216,7 +216,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
 
 CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(size_t(index)).get(); }
 
-void CSetupDlg::OnFrameReceived(const std::vector<uint8_t>& datagram) { m_ops.DispatchFrame(datagram); }
+void CSetupDlg::OnFrameReceived(const Datagram& datagram) { m_ops.DispatchFrame(datagram.bytes); }
 
 void CSetupDlg::OnTabSelChange()
 {

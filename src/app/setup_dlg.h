@@ -57,7 +57,7 @@ public:
     // The start-up sequence; without startLink the link stays unstarted.
     void OnInitDialog(bool startLink = true);
     // WM_FRAME_RECEIVED: one datagram, on the window's thread.
-    void OnFrameReceived(const std::vector<uint8_t>& datagram);
+    void OnFrameReceived(const Datagram& datagram);
     void OnSysCommandAbout();
 
     DeviceOps& Ops() { return m_ops; }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -57,6 +58,22 @@ void EnlargeReceiveBuffer(const SocketCalls& calls, int fd)
     calls.setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
+// Each datagram then comes with the local address that heard it, which tells
+// the adapter apart on the socket bound to any address.
+void AskForPacketInfo(int fd)
+{
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+}
+
+sockaddr_in BoundAddress(int fd)
+{
+    sockaddr_in bound{};
+    socklen_t size = sizeof bound;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size) != 0) bound = sockaddr_in{};
+    return bound;
+}
+
 } // namespace
 
 // Everything the receive thread reads or writes. The window's thread hands it
@@ -105,6 +122,7 @@ struct UdpLink::ReceiveThread {
         if (!running) return;
         const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (copy < 0) return; // the slot still sends; only its unicast replies go unread
+        AskForPacketInfo(copy);
         watched[slot] = true;
         Post(slot, copy);
     }
@@ -120,22 +138,50 @@ struct UdpLink::ReceiveThread {
     void Run();
 
 private:
-    bool Drain(int fd, uint8_t* buffer);
+    bool Drain(int fd, const sockaddr_in& bound, uint8_t* buffer);
 };
 
-bool UdpLink::ReceiveThread::Drain(int fd, uint8_t* buffer)
+bool UdpLink::ReceiveThread::Drain(int fd, const sockaddr_in& bound, uint8_t* buffer)
 {
     for (int i = 0; i < kBatchPerSocket && !stopping.load(std::memory_order_relaxed); ++i) {
+        sockaddr_in source{};
+        iovec data{buffer, RECEIVE_BUFFER_SIZE};
+        alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
+        msghdr message{};
+        message.msg_name = &source;
+        message.msg_namelen = sizeof source;
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
         // MSG_TRUNC makes the call return the datagram's real length, so one
         // that did not fit is recognised and dropped instead of handed over cut.
-        const ssize_t n = ::recv(fd, buffer, RECEIVE_BUFFER_SIZE, MSG_DONTWAIT | MSG_TRUNC);
+        const ssize_t n = ::recvmsg(fd, &message, MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
             if (errno == EINTR) continue;
             return false;
         }
-        if (n == 0 || size_t(n) > RECEIVE_BUFFER_SIZE) continue;
-        if (sink) sink(std::vector<uint8_t>(buffer, buffer + n));
+        if (n == 0 || size_t(n) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC)) continue;
+        if (!sink) continue;
+        Datagram d;
+        d.bytes.assign(buffer, buffer + n);
+        d.received = std::chrono::system_clock::now();
+        if (message.msg_namelen >= sizeof source && source.sin_family == AF_INET) {
+            d.sourceAddress = ntohl(source.sin_addr.s_addr);
+            d.sourcePort = ntohs(source.sin_port);
+        }
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;
+            in_pktinfo info;
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            d.localAddress = ntohl(info.ipi_spec_dst.s_addr);
+            d.destinationAddress = ntohl(info.ipi_addr.s_addr);
+        }
+        d.localPort = ntohs(bound.sin_port);
+        // An endpoint socket is bound to its adapter's address.
+        if (d.localAddress == 0) d.localAddress = ntohl(bound.sin_addr.s_addr);
+        sink(std::move(d));
     }
     return true;
 }
@@ -144,8 +190,12 @@ void UdpLink::ReceiveThread::Run()
 {
     std::array<int, ENDPOINT_SLOT_COUNT> endpoints;
     endpoints.fill(-1);
+    // Where each socket is bound, looked up once rather than per datagram.
+    std::array<sockaddr_in, ENDPOINT_SLOT_COUNT> endpointBound{};
+    const sockaddr_in receiveBound = BoundAddress(receiveSocket);
     std::vector<std::pair<size_t, int>> taken;
     std::vector<pollfd> fds;
+    std::vector<const sockaddr_in*> bounds; // beside fds
     uint8_t buffer[RECEIVE_BUFFER_SIZE];
 
     while (!stopping.load()) {
@@ -156,18 +206,29 @@ void UdpLink::ReceiveThread::Run()
         for (auto [slot, fd] : taken) {
             if (endpoints[slot] >= 0) {
                 // Whatever already arrived for the old socket still counts.
-                Drain(endpoints[slot], buffer);
+                Drain(endpoints[slot], endpointBound[slot], buffer);
                 ::close(endpoints[slot]);
             }
             endpoints[slot] = fd;
+            endpointBound[slot] = BoundAddress(fd);
         }
         taken.clear();
 
         fds.clear();
-        if (wakeRead >= 0) fds.push_back({wakeRead, POLLIN, 0});
-        if (receiveSocket >= 0) fds.push_back({receiveSocket, POLLIN, 0});
-        for (int fd : endpoints)
-            if (fd >= 0) fds.push_back({fd, POLLIN, 0});
+        bounds.clear();
+        if (wakeRead >= 0) {
+            fds.push_back({wakeRead, POLLIN, 0});
+            bounds.push_back(nullptr);
+        }
+        if (receiveSocket >= 0) {
+            fds.push_back({receiveSocket, POLLIN, 0});
+            bounds.push_back(&receiveBound);
+        }
+        for (size_t slot = 0; slot < ENDPOINT_SLOT_COUNT; ++slot) {
+            if (endpoints[slot] < 0) continue;
+            fds.push_back({endpoints[slot], POLLIN, 0});
+            bounds.push_back(&endpointBound[slot]);
+        }
 
         // Without a wake-up pipe, look at the stop flag now and then instead.
         const int timeout = wakeRead >= 0 ? -1 : 50;
@@ -177,7 +238,8 @@ void UdpLink::ReceiveThread::Run()
             continue;
         }
         bool failed = false;
-        for (const pollfd& p : fds) {
+        for (size_t k = 0; k < fds.size(); ++k) {
+            const pollfd& p = fds[k];
             if (p.revents == 0) continue;
             if (p.fd == wakeRead) {
                 uint8_t drained[64];
@@ -185,7 +247,7 @@ void UdpLink::ReceiveThread::Run()
                 }
                 continue;
             }
-            if ((p.revents & POLLNVAL) || !Drain(p.fd, buffer)) failed = true;
+            if ((p.revents & POLLNVAL) || !Drain(p.fd, *bounds[k], buffer)) failed = true;
         }
         if (failed) std::this_thread::sleep_for(kRetryPause);
     }
@@ -246,7 +308,10 @@ void UdpLink::Start()
         Show(text::kMsgReceiveBroadcast);
     if (calls.setsockopt(r.receiveSocket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) < 0)
         Show(text::kMsgReceiveReuse);
-    if (r.receiveSocket >= 0) EnlargeReceiveBuffer(calls, r.receiveSocket);
+    if (r.receiveSocket >= 0) {
+        EnlargeReceiveBuffer(calls, r.receiveSocket);
+        AskForPacketInfo(r.receiveSocket);
+    }
     // A refused bind is not reported: the endpoints still send, and replies
     // addressed to them are still read.
     calls.bind(r.receiveSocket, reinterpret_cast<const sockaddr*>(&receiveAddress), sizeof receiveAddress);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,6 +30,20 @@ struct EndpointSlot {
     sockaddr_in localAddress{}; // all zero until the slot is opened
     int socket = -1;            // -1 when the slot never had one
     bool open = false;          // created, configured and bound
+};
+
+// One datagram as the receive thread took it off a socket. Addresses and ports
+// are in host order.
+struct Datagram {
+    std::vector<uint8_t> bytes;
+    uint32_t sourceAddress = 0;
+    uint16_t sourcePort = 0;
+    // The address of the local interface that heard it (the adapter), and the
+    // address it was sent to (255.255.255.255 for a broadcast); 0 when unknown.
+    uint32_t localAddress = 0;
+    uint32_t destinationAddress = 0;
+    uint16_t localPort = 0;
+    std::chrono::system_clock::time_point received{};
 };
 
 // IPv4 addresses in host order.
@@ -59,7 +74,7 @@ public:
     using MessageSink = std::function<void(const std::string& text936)>;
     // Called on the receive thread with each datagram of 1 to 1024 bytes, in the
     // order of receipt; the receiver owns the copy.
-    using DatagramSink = std::function<void(std::vector<uint8_t> datagram)>;
+    using DatagramSink = std::function<void(Datagram datagram)>;
 
     UdpLink(LinkConfig config, MessageSink messages, DatagramSink datagrams);
     ~UdpLink() override; // stops the receive thread and joins it, closes every socket

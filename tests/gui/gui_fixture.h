@@ -125,7 +125,7 @@ protected:
     template <class T> T* Dev(int id) { return qobject_cast<T*>(Dev().Control(id)); }
 
     // A datagram as the receive thread hands it over.
-    void Deliver(std::vector<uint8_t> datagram) { m_mainWindow.PostDatagrams()(std::move(datagram)); }
+    void Deliver(std::vector<uint8_t> bytes) { m_mainWindow.PostDatagrams()(Datagram{std::move(bytes)}); }
 
     SetupState m_state;
     MainWindowRef m_mainWindow;

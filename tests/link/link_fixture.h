@@ -17,7 +17,7 @@
 
 namespace vornik::test {
 
-using Datagram = std::vector<uint8_t>;
+using Bytes = std::vector<uint8_t>; // the bytes of one datagram
 using namespace std::chrono_literals;
 
 // Collects what the receive thread hands over.
@@ -25,16 +25,17 @@ class Inbox {
 public:
     UdpLink::DatagramSink Sink()
     {
-        return [this](Datagram d) {
+        return [this](vornik::Datagram d) {
             std::lock_guard lock(m_mutex);
-            m_got.push_back(std::move(d));
+            m_got.push_back(d.bytes);
+            m_whole.push_back(std::move(d));
             m_changed.notify_all();
         };
     }
 
     // Waits until `done` holds for what has arrived, or the time is up, and
     // gives what has arrived.
-    std::vector<Datagram> WaitUntil(const std::function<bool(const std::vector<Datagram>&)>& done,
+    std::vector<Bytes> WaitUntil(const std::function<bool(const std::vector<Bytes>&)>& done,
                                     std::chrono::milliseconds timeout = 5s)
     {
         std::unique_lock lock(m_mutex);
@@ -43,23 +44,31 @@ public:
     }
 
     // Replies (marker 0x55) with the given command, once `count` of them are in.
-    std::vector<Datagram> Replies(uint8_t command, size_t count, std::chrono::milliseconds timeout = 5s)
+    std::vector<Bytes> Replies(uint8_t command, size_t count, std::chrono::milliseconds timeout = 5s)
     {
-        auto pick = [command](const std::vector<Datagram>& all) {
-            std::vector<Datagram> out;
-            for (const Datagram& d : all)
+        auto pick = [command](const std::vector<Bytes>& all) {
+            std::vector<Bytes> out;
+            for (const Bytes& d : all)
                 if (d.size() > 3 && d[0] == 0x55 && d[3] == command) out.push_back(d);
             return out;
         };
-        return pick(WaitUntil([&](const std::vector<Datagram>& all) { return pick(all).size() >= count; }, timeout));
+        return pick(WaitUntil([&](const std::vector<Bytes>& all) { return pick(all).size() >= count; }, timeout));
     }
 
-    std::vector<Datagram> Now() { return WaitUntil([](const auto&) { return true; }, 0ms); }
+    std::vector<Bytes> Now() { return WaitUntil([](const auto&) { return true; }, 0ms); }
+
+    // What arrived so far with the addresses it came with.
+    std::vector<vornik::Datagram> Whole()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_whole;
+    }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<Datagram> m_got;
+    std::vector<Bytes> m_got;
+    std::vector<vornik::Datagram> m_whole;
 };
 
 // A plain socket on the test's port, bound like the link's receive socket, to
@@ -80,7 +89,7 @@ public:
 
     struct Received {
         uint32_t from; // host order
-        Datagram bytes;
+        Bytes bytes;
     };
 
     // Everything that arrives until nothing more comes for `quiet`.
@@ -95,7 +104,7 @@ public:
             socklen_t size = sizeof from;
             const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &size);
             if (n < 0) return out;
-            out.push_back({ntohl(from.sin_addr.s_addr), Datagram(buffer, buffer + n)});
+            out.push_back({ntohl(from.sin_addr.s_addr), Bytes(buffer, buffer + n)});
         }
     }
 
@@ -104,7 +113,7 @@ private:
 };
 
 // Sends one datagram from an unbound socket.
-inline void SendDatagram(uint32_t address, uint16_t port, const Datagram& bytes)
+inline void SendDatagram(uint32_t address, uint16_t port, const Bytes& bytes)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in to{};

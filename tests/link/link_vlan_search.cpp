@@ -44,7 +44,8 @@ int main(int argc, char** argv)
 
     UdpLink link(
         LinkConfig{}, [&](const std::string& m) { messages.push_back(m); },
-        [&](std::vector<uint8_t> d) {
+        [&](Datagram received) {
+            const std::vector<uint8_t>& d = received.bytes;
             std::lock_guard lock(mutex);
             if (d.size() >= 18 && d[0] == FRAME_REPLY && d[3] == CMD_SEARCH) {
                 MacAddress mac;

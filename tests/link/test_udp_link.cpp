@@ -19,7 +19,7 @@ const std::string kEndpointSocket = Gbk("套接字创建失败");
 const std::string kEndpointRule = Gbk("设置socket规则失败");
 const std::string kEndpointRule2 = Gbk("设置socket规则失败2");
 const std::string kPortInUse = Gbk("端口被占用");
-const Datagram kSearch = Hex("AA 00 01 02 02");
+const Bytes kSearch = Hex("AA 00 01 02 02");
 
 std::string BindMessage(int error) { return Gbk("绑定SOCKET出错 -1  错误代码 " + std::to_string(error)); }
 
@@ -251,7 +251,7 @@ TEST_F(LinkTest, ADatagramTooBigForUdpFailsOnEverySlot)
     addresses = {Loopback(2), Loopback(3)};
     auto link = MakeLink();
     link->OpenEndpoints();
-    Datagram frame(65535, 0);
+    Bytes frame(65535, 0);
     link->SendFrame(frame.data(), frame.size());
     EXPECT_EQ(messages, std::vector<std::string>(2, kPortInUse));
 }
@@ -260,12 +260,12 @@ TEST_F(LinkTest, HandsOverDatagramsOf1To1024BytesIntactAndInOrder)
 {
     auto link = MakeLink();
     link->Start();
-    Datagram full(1024), tooLong(1025);
+    Bytes full(1024), tooLong(1025);
     for (size_t i = 0; i < tooLong.size(); ++i) full[i % 1024] = tooLong[i] = uint8_t(i * 7);
-    const std::vector<Datagram> sent{{}, tooLong, full, {0x55}, Datagram(65507, 1), {0x42, 0x43}};
-    for (const Datagram& d : sent) SendDatagram(Loopback(1), port, d);
+    const std::vector<Bytes> sent{{}, tooLong, full, {0x55}, Bytes(65507, 1), {0x42, 0x43}};
+    for (const Bytes& d : sent) SendDatagram(Loopback(1), port, d);
     const auto got = inbox.WaitUntil([](const auto& all) { return all.size() >= 3; });
-    EXPECT_EQ(got, (std::vector<Datagram>{full, {0x55}, {0x42, 0x43}}));
+    EXPECT_EQ(got, (std::vector<Bytes>{full, {0x55}, {0x42, 0x43}}));
 }
 
 TEST_F(LinkTest, KeepsTheOrderOfABurst)
@@ -276,7 +276,66 @@ TEST_F(LinkTest, KeepsTheOrderOfABurst)
     for (int i = 0; i < kCount; ++i) SendDatagram(Loopback(1), port, {uint8_t(i >> 8), uint8_t(i)});
     const auto got = inbox.WaitUntil([](const auto& all) { return all.size() >= kCount; });
     ASSERT_EQ(got.size(), size_t(kCount));
-    for (int i = 0; i < kCount; ++i) EXPECT_EQ(got[i], (Datagram{uint8_t(i >> 8), uint8_t(i)})) << i;
+    for (int i = 0; i < kCount; ++i) EXPECT_EQ(got[i], (Bytes{uint8_t(i >> 8), uint8_t(i)})) << i;
+}
+
+// Sends one datagram from a socket bound to the given loopback address and port.
+void SendFrom(uint32_t fromAddress, uint16_t fromPort, uint32_t to, uint16_t port, const Bytes& bytes)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_port = htons(fromPort);
+    from.sin_addr.s_addr = htonl(fromAddress);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    target.sin_addr.s_addr = htonl(to);
+    EXPECT_EQ(::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&target), sizeof target),
+              ssize_t(bytes.size()));
+    ::close(fd);
+}
+
+TEST_F(LinkTest, EachDatagramComesWithItsSenderAndTheLocalAddressThatHeardIt)
+{
+    auto link = MakeLink();
+    link->Start();
+    link->OpenEndpoints(); // endpoint on 127.0.0.2
+    const uint16_t devicePort = FreeUdpPort();
+    struct Row {
+        const char* name;
+        uint32_t to;
+        uint32_t local;       // adapter address expected
+        uint32_t destination; // 0: not checked
+    };
+    const Row rows[] = {
+        {"unicast to the any-address socket", Loopback(3), Loopback(3), Loopback(3)},
+        {"unicast to the endpoint", Loopback(2), Loopback(2), 0},
+        {"broadcast", 0x7FFFFFFF, 0, 0x7FFFFFFF},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        SendFrom(Loopback(7), devicePort, rows[i].to, port, {uint8_t(i)});
+        inbox.WaitUntil([i](const auto& all) { return all.size() > i; });
+        const auto whole = inbox.Whole();
+        ASSERT_GT(whole.size(), i);
+        const vornik::Datagram& d = whole[i];
+        EXPECT_EQ(d.bytes, Bytes{uint8_t(i)});
+        EXPECT_EQ(d.sourceAddress, Loopback(7));
+        EXPECT_EQ(d.sourcePort, devicePort);
+        EXPECT_EQ(d.localPort, port);
+        if (rows[i].local) {
+            EXPECT_EQ(d.localAddress, rows[i].local);
+        }
+        EXPECT_NE(d.localAddress, 0u);
+        if (rows[i].destination) {
+            EXPECT_EQ(d.destinationAddress, rows[i].destination);
+        }
+        EXPECT_NE(d.received.time_since_epoch().count(), 0);
+    }
 }
 
 TEST_F(LinkTest, ReadsWhatArrivesAtAnEndpointIncludingARecreatedOne)
@@ -293,7 +352,7 @@ TEST_F(LinkTest, ReadsWhatArrivesAtAnEndpointIncludingARecreatedOne)
     SendDatagram(Loopback(5), port, {0x02});
     const auto got = inbox.WaitUntil([](const auto& all) { return all.size() >= 2; });
     ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[1], Datagram{0x02});
+    EXPECT_EQ(got[1], Bytes{0x02});
 }
 
 TEST_F(LinkTest, EndpointsCanBeRecreatedWhileDatagramsArrive)
@@ -353,8 +412,8 @@ TEST_F(LinkTest, OneSearchFindsEveryDevice)
     link->Start();
     link->OpenEndpoints();
     link->SendFrame(kSearch.data(), kSearch.size());
-    std::set<Datagram> macs;
-    for (const Datagram& r : inbox.Replies(CMD_SEARCH, kDevices)) macs.emplace(r.begin() + 12, r.begin() + 18);
+    std::set<Bytes> macs;
+    for (const Bytes& r : inbox.Replies(CMD_SEARCH, kDevices)) macs.emplace(r.begin() + 12, r.begin() + 18);
     EXPECT_EQ(macs.size(), kDevices);
     EXPECT_EQ(sim.Stop(), 0); // SIGTERM ends it cleanly
 }

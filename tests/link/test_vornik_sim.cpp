@@ -11,8 +11,8 @@ using namespace vornik::test;
 
 namespace {
 
-const Datagram kSearch = Hex("AA 00 01 02 02");
-const Datagram kDeviceRead = Hex("AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
+const Bytes kSearch = Hex("AA 00 01 02 02");
+const Bytes kDeviceRead = Hex("AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
 
 // Runs the simulator to its end and gives its exit status and standard output.
 std::pair<int, std::string> RunToEnd(const std::string& args)
@@ -63,11 +63,11 @@ TEST_P(Faults, ShapeTheSearchReplies)
     link->OpenEndpoints();
     link->SendFrame(kSearch.data(), kSearch.size());
     std::this_thread::sleep_for(300ms);
-    std::vector<Datagram> replies;
-    for (const Datagram& d : inbox.Now())
+    std::vector<Bytes> replies;
+    for (const Bytes& d : inbox.Now())
         if (d[0] == 0x55) replies.push_back(d);
     EXPECT_EQ(replies.size(), GetParam().replies);
-    for (const Datagram& r : replies) EXPECT_EQ(r.size(), GetParam().replySize);
+    for (const Bytes& r : replies) EXPECT_EQ(r.size(), GetParam().replySize);
 }
 
 INSTANTIATE_TEST_SUITE_P(
