@@ -30,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr char kUsage[] = R"(Usage: vornik_sim [options]
+constexpr char kUsage[] = R"( [options]
 
 Simulates a fleet of Vornik multi-probe temperature/humidity devices on one
 UDP port. Every device answers a search (AA 00 01 02 02); a request that names
@@ -198,7 +198,13 @@ Options Parse(int argc, char** argv)
         case SEED: o.seed = uint32_t(Number(optarg, 0, 0xFFFFFFFFLL, "seed")); break;
         case LOG: o.log = true; break;
         case READY_FD: o.readyFd = int(Number(optarg, 0, 1 << 20, "descriptor")); break;
-        case HELP: std::fputs(kUsage, stdout); std::exit(0);
+        case HELP: {
+            // Installed, the program is vornik-sim; in the build tree, vornik_sim.
+            const char* slash = std::strrchr(argv[0], '/');
+            std::printf("Usage: %s", slash ? slash + 1 : argv[0]);
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
         case VARIED: o.fleet.varied = true; break;
         case VERSION: std::printf("vornik-sim %s (%s)\n", VORNIK_VERSION, VORNIK_COMMIT); std::exit(0);
         default: Fail("unknown option");
