@@ -86,6 +86,23 @@ void Settle(std::vector<DeviceResult>& results, const Progress& progress)
 
 } // namespace
 
+NetworkParams NetworkToWrite(const NetworkParams& device, const settings::Patch& patch)
+{
+    NetworkParams want = device;
+    // The window's page holds the address mode as a list index, so its write
+    // sends the bare static or DHCP flag; so does this one.
+    want.ipMode = IpModeToFlag(IpModeFromFlag(want.ipMode));
+    patch.ApplyTo(want);
+    return want;
+}
+
+DeviceParams DeviceToWrite(const DeviceParams& device, const settings::Patch& patch)
+{
+    DeviceParams want = device;
+    patch.ApplyTo(want);
+    return want;
+}
+
 Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written)
 {
     return BuildNetworkWriteRequest(mac, EncodeNetworkParams(written));
@@ -116,8 +133,8 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
     std::vector<size_t> open;
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
-        if (network) patch.ApplyTo(wantNetwork[i].emplace(*results[i].network));
-        if (device) patch.ApplyTo(wantDevice[i].emplace(*results[i].device));
+        if (network) wantNetwork[i] = NetworkToWrite(*results[i].network, patch);
+        if (device) wantDevice[i] = DeviceToWrite(*results[i].device, patch);
         open.push_back(i);
     }
 

@@ -29,6 +29,12 @@ struct DeviceResult {
 // Called once per device when its result is settled.
 using Progress = std::function<void(const DeviceResult&)>;
 
+// What a write sends to a device that holds `device`: the patch's fields
+// changed, every other byte as the device sent it (the address mode as the
+// window sends it: the bare static or DHCP flag).
+NetworkParams NetworkToWrite(const NetworkParams& device, const settings::Patch& patch);
+DeviceParams DeviceToWrite(const DeviceParams& device, const settings::Patch& patch);
+
 // The frames a write sends, built by the shared encoders from the device's
 // own block with the patch's fields changed (bytes no field names go back as read).
 Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written);
