@@ -51,7 +51,7 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
         }
     }
     if (requests.empty()) return;
-    client.Note(std::string(what) + ": " + std::to_string(requests.size()) + " request(s)");
+    if (results.size() > 1) client.Note(std::string(what) + ": " + std::to_string(results.size()) + " device(s)");
     const auto outcomes = client.Exchange(requests);
     for (size_t k = 0; k < outcomes.size(); ++k) {
         DeviceResult& r = results[owner[k].first];
@@ -155,7 +155,8 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
             results[i].writes = round;
             results[i].acknowledged = true;
         }
-        client.Note("write, round " + std::to_string(round) + ": " + std::to_string(writes.size()) + " request(s)");
+        if (results.size() > 1 || round > 1)
+            client.Note("write, round " + std::to_string(round) + ": " + std::to_string(open.size()) + " device(s)");
         const auto acks = client.Exchange(writes);
         for (size_t k = 0; k < acks.size(); ++k)
             if (!acks[k].reply) results[owner[k]].acknowledged = false;
