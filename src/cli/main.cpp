@@ -61,7 +61,8 @@ std::string CommandName(const CLI::App& app)
     return name;
 }
 
-void Emit(const Json& doc) { std::cout << doc.dump(2) << "\n"; }
+// Arguments are the user's bytes and may not be UTF-8; they are echoed in errors.
+void Emit(const Json& doc) { std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n"; }
 
 // A failure of the whole command rather than of one device.
 Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message)
