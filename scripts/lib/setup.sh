@@ -3,6 +3,8 @@
 vornik_setup() {
     local packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
                     libbenchmark-dev fonts-wqy-microhei xvfb xauth iproute2
+                    # vornikctl
+                    libcli11-dev nlohmann-json3-dev
                     # the Debian package and its checks (scripts/package-test)
                     scdoc dpkg-dev file lintian desktop-file-utils appstream git)
     local missing=()
