@@ -77,6 +77,11 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
         QWidget* targetPort = b.Edit(ids.targetPort, at.targetPort);
         QWidget* targetAddress = b.Edit(ids.targetAddress, at.targetAddress);
         QWidget* localPort = b.Edit(ids.localPort, at.localPort);
+        // The labels repeat in every group; a screen reader needs the group too.
+        const QString server = QStringLiteral(u"服务器%1 ").arg(k + 1);
+        targetPort->setAccessibleName(server + QStringLiteral(u"目标端口"));
+        targetAddress->setAccessibleName(server + QStringLiteral(u"目标地址"));
+        localPort->setAccessibleName(server + QStringLiteral(u"本地端口"));
         // Within a group the keyboard goes bottom to top.
         order.insert(order.end(), {localPort, targetAddress, targetPort});
     }
@@ -101,6 +106,13 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     QPushButton* writeMac = b.Button(IDC_NET_WRITE_MAC, QStringLiteral(u"写MAC"), {184, 295, 44, 12});
     QPushButton* write = b.Button(IDC_NET_WRITE, QStringLiteral(u"参数配置"), {33, 308, 53, 22});
     QPushButton* defaults = b.Button(IDC_NET_DEFAULTS, QStringLiteral(u"载入默认"), {130, 308, 49, 22});
+
+    ipAddress->setAccessibleName(QStringLiteral(u"静态IP"));
+    subnetMask->setAccessibleName(QStringLiteral(u"子网掩码"));
+    gateway->setAccessibleName(QStringLiteral(u"网关地址"));
+    DialogBuilder::Name(ipMode, QStringLiteral(u"IP获取方式"));
+    DialogBuilder::Name(maxConnections, QStringLiteral(u"最大连接数量"));
+    mac->setAccessibleName(QStringLiteral(u"MAC地址"));
 
     order.insert(order.end(), {write, defaults, subnetMask, gateway, ipAddress, ipMode, mac, writeMac, maxConnections});
     DialogBuilder::SetTabOrder(order);

@@ -1,4 +1,4 @@
-// What the user does with the window itself: tabs, keys, the about item,
+// What the user does with the window itself: tabs, the about item,
 // typing into the info area, closing.
 #include <QAction>
 #include <QComboBox>
@@ -79,48 +79,6 @@ TEST_F(WindowUseTest, CtrlEnterInTheInfoAreaStartsALine)
     QTest::keyClick(info, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(info->document()->blockCount(), lines + 1);
     EXPECT_TRUE(Window().isVisible());
-}
-
-TEST_F(WindowUseTest, EscapeEndsTheRunAsCancel)
-{
-    QTest::keyClick(Net<QLineEdit>(IDC_NET_MAC), Qt::Key_Escape);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Rejected);
-}
-
-TEST_F(WindowUseTest, EnterInAnEditEndsTheRunWithoutPressingAButton)
-{
-    // A button that had the focus must not become the target of Enter later.
-    auto* writeMac = Net<QPushButton>(IDC_NET_WRITE_MAC);
-    writeMac->setFocus();
-    auto* edit = Net<QLineEdit>(IDC_NET_GATEWAY);
-    edit->setFocus();
-    const std::string log = m_state.InfoLog;
-    ModalWatcher watcher;
-    QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Accepted);
-    EXPECT_EQ(m_state.InfoLog, log); // no operation ran
-    EXPECT_TRUE(watcher.Dialogs().empty());
-}
-
-TEST_F(WindowUseTest, EnterInADropDownEndsTheRunToo)
-{
-    auto* combo = Dev<QComboBox>(IDC_DEV_PARITY);
-    ClickTab(Window().Tab(), 1);
-    combo->setFocus();
-    QTest::keyClick(combo->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Accepted);
-}
-
-TEST_F(WindowUseTest, EnterInTheInfoAreaEndsTheRun)
-{
-    auto* info = Main<QPlainTextEdit>(IDC_INFO);
-    info->setFocus();
-    QTest::keyClick(info, Qt::Key_Return);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Accepted);
 }
 
 TEST_F(WindowUseTest, AboutItemComesLastAfterASeparatorAndOpensTheAboutBox)
