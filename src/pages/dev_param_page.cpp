@@ -1,6 +1,7 @@
 #include "pages/dev_param_page.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
@@ -45,10 +46,12 @@ void CDevParamPage::Create(QWidget* parent, DeviceOps& ops)
     QPushButton* write = b.Button(IDC_DEV_WRITE, QStringLiteral(u"配置设备参数"), {159, 311, 59, 21});
     order.insert(order.end(), {read, write});
 
-    order.push_back(named(b.DropDown(IDC_DEV_SERVER_COUNT, {113, 16, 48, 56},
-                                     {"0", "1", "2", "3", "4", "5", "6", "7", "8"}),
-                          QStringLiteral(u"服务器数量")));
-    b.Label(QStringLiteral(u"服务器数量"), {22, 19, 41, 8});
+    QWidget* serverCount = named(b.DropDown(IDC_DEV_SERVER_COUNT, {113, 16, 48, 56},
+                                            {"0", "1", "2", "3", "4", "5", "6", "7", "8"}),
+                                 QStringLiteral(u"服务器数量"));
+    order.push_back(serverCount);
+    // Some platforms name a drop-down by its current text and its label by relation.
+    b.Label(QStringLiteral(u"服务器数量"), {22, 19, 41, 8})->setBuddy(serverCount);
     b.Label(QStringLiteral(u"终端地址："), {22, 38, 41, 8});
     order.push_back(named(b.Edit(IDC_DEV_TERMINAL_ADDRESS, {114, 35, 81, 14}), QStringLiteral(u"终端地址")));
     b.Label(QStringLiteral(u"登陆帧间隔时间："), {21, 58, 65, 8});
@@ -58,12 +61,13 @@ void CDevParamPage::Create(QWidget* parent, DeviceOps& ops)
     b.Label(QStringLiteral(u"主动上送帧间隔时间："), {22, 95, 81, 8});
     order.push_back(
         named(b.Edit(IDC_DEV_UPLOAD_INTERVAL, {113, 93, 81, 14}), QStringLiteral(u"主动上送帧间隔时间")));
-    b.Label(QStringLiteral(u"工作模式："), {22, 114, 41, 8});
+    QLabel* workModeLabel = b.Label(QStringLiteral(u"工作模式："), {22, 114, 41, 8});
     order.push_back(named(b.DropDown(IDC_DEV_WORK_MODE, {113, 112, 94, 59},
                                      {QStringLiteral(u"温湿度探头"), QStringLiteral(u"Modbus温湿度传感器"),
                                       QStringLiteral(u"0-5V温湿度变送器"), QStringLiteral(u"0-10V温湿度变送器"),
                                       QStringLiteral(u"0-10mA温湿度变送器"), QStringLiteral(u"4-20mA温湿度变送器")}),
                           QStringLiteral(u"工作模式")));
+    workModeLabel->setBuddy(order.back());
     b.Label(QStringLiteral(u"485口波特率："), {22, 132, 53, 8});
     order.push_back(named(b.Edit(IDC_DEV_BAUD_RATE, {113, 129, 42, 14}), QStringLiteral(u"485口波特率")));
     b.Label(QStringLiteral(u"Modbus终端数量(1-8)："), {7, 162, 85, 8});

@@ -1,6 +1,7 @@
 #include "pages/net_param_page.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -93,10 +94,10 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     b.Label(QStringLiteral(u"网关地址："), {6, 277, 42, 8});
     QLineEdit* gateway = b.Edit(IDC_NET_GATEWAY, {52, 276, 68, 12});
 
-    b.Label(QStringLiteral(u"IP获取方式："), {149, 246, 50, 8});
+    QLabel* ipModeLabel = b.Label(QStringLiteral(u"IP获取方式："), {149, 246, 50, 8});
     QComboBox* ipMode = b.DropDown(IDC_NET_IP_MODE, {201, 243, 50, 35},
                                    {QStringLiteral("StaticIP"), QStringLiteral("DHCP/autoIP")});
-    b.Label(QStringLiteral(u"最大连接数量："), {149, 261, 49, 8});
+    QLabel* maxConnectionsLabel = b.Label(QStringLiteral(u"最大连接数量："), {149, 261, 49, 8});
     QComboBox* maxConnections =
         b.DropDown(IDC_NET_MAX_CONNECTIONS, {201, 259, 36, 69},
                    {"0", "1", "2", "3", "4", "5", "6", "7", "8"});
@@ -112,6 +113,9 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     gateway->setAccessibleName(QStringLiteral(u"网关地址"));
     DialogBuilder::Name(ipMode, QStringLiteral(u"IP获取方式"));
     DialogBuilder::Name(maxConnections, QStringLiteral(u"最大连接数量"));
+    // Some platforms name a drop-down by its current text and its label by relation.
+    ipModeLabel->setBuddy(ipMode);
+    maxConnectionsLabel->setBuddy(maxConnections);
     mac->setAccessibleName(QStringLiteral(u"MAC地址"));
 
     order.insert(order.end(), {write, defaults, subnetMask, gateway, ipAddress, ipMode, mac, writeMac, maxConnections});

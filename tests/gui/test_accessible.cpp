@@ -23,16 +23,25 @@ QString NameOf(QWidget* w)
     return face ? face->text(QAccessible::Name) : QString();
 }
 
-// A drop-down's interface: its name, or where the platform names it by a
-// label relation, the label's; its text field is named too.
+// A drop-down's name: some platforms (X11 among them) give its current text
+// as the name of the box itself, so the name lives on its text field, which
+// is the box's editable child.
 QString DropDownName(QComboBox* combo)
 {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(combo);
     if (!face) return {};
-    for (const auto& [label, relation] : face->relations(QAccessible::Label))
-        if (!label->text(QAccessible::Name).isEmpty()) return label->text(QAccessible::Name);
-    const QString name = face->text(QAccessible::Name);
-    return name == combo->currentText() ? NameOf(combo->lineEdit()) : name;
+    for (int i = 0; i < face->childCount(); ++i)
+        if (face->child(i)->role() == QAccessible::EditableText) return face->child(i)->text(QAccessible::Name);
+    return {};
+}
+
+// The labels a drop-down is related to, as a screen reader finds them.
+QStringList LabelsOf(QWidget* w)
+{
+    QStringList out;
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+    for (const auto& [label, relation] : face->relations(QAccessible::Label)) out << label->text(QAccessible::Name);
+    return out;
 }
 
 TEST_F(AccessibleNames, EveryFieldHasAUniqueName)
@@ -83,6 +92,23 @@ TEST_F(AccessibleNames, NamesFollowTheLabels)
         const QString name = qobject_cast<QComboBox*>(w) ? DropDownName(qobject_cast<QComboBox*>(w)) : NameOf(w);
         EXPECT_EQ(name, QString::fromUtf16(c.name)) << c.id;
     }
+}
+
+TEST_F(AccessibleNames, DropDownsWithALabelAreLabelledByIt)
+{
+    const struct {
+        bool devicePage;
+        int id;
+        const char16_t* label;
+    } cases[] = {
+        {false, IDC_NET_IP_MODE, u"IP获取方式："},
+        {false, IDC_NET_MAX_CONNECTIONS, u"最大连接数量："},
+        {true, IDC_DEV_SERVER_COUNT, u"服务器数量"},
+        {true, IDC_DEV_WORK_MODE, u"工作模式："},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LabelsOf((c.devicePage ? Dev() : Net()).Control(c.id)), QStringList{QString::fromUtf16(c.label)})
+            << c.id;
 }
 
 } // namespace
