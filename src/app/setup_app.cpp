@@ -8,6 +8,7 @@
 
 #include "app/about_dlg.h"
 #include "app/dev_link_config.h"
+#include "app/qt_translation.h"
 #include "app/setup_dlg.h"
 #include "app/tab_ctrl.h"
 #include "pages/qt_control_ops.h"
@@ -17,6 +18,8 @@ namespace vornik {
 CSetupApp::CSetupApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QString::fromLatin1(kApplicationName));
+    // Without it the standard buttons and menus stay English; nothing else depends on it.
+    InstallQtChineseTranslation(m_qtTexts);
 }
 
 int CSetupApp::InitInstance(LinkConfig config)
