@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "app/setup_dlg.h"
+#include "link/packet_capture.h"
 #include "link/udp_link.h"
 #include "ops/device_ops.h"
 
@@ -16,8 +17,9 @@ public:
     CSetupApp(int& argc, char** argv);
 
     // Runs the main window until it ends and stops the link; the result is
-    // the program's exit code.
-    int InitInstance(LinkConfig config);
+    // the program's exit code. With pcapPath, every datagram the link sends
+    // and receives is also written there as it passes.
+    int InitInstance(LinkConfig config, const std::string& pcapPath = {});
     // Renders the main window and both pages to main.png, net.png and dev.png
     // in directory (and main-dev.png, about.png), without starting the link.
     int WriteScreenshots(const QString& directory);
@@ -25,6 +27,8 @@ public:
 private:
     SetupState m_state;
     MainWindowRef m_mainWindow;
+    // Kept from start-up, for the window's "保存数据包记录...".
+    PacketCapture m_capture;
 };
 
 } // namespace vornik
