@@ -209,6 +209,8 @@ bool PacketCapture::StreamTo(const std::string& path, std::string* error)
 {
     auto stream = std::make_unique<Stream>();
     if (!stream->file.Open(path, error)) return false;
+    // The file header at once: a run that ends without a datagram still leaves a valid file.
+    pcap_dump_flush(stream->file.dumper);
     std::lock_guard lock(m_mutex);
     m_stream = std::move(stream);
     return true;
