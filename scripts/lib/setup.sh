@@ -2,7 +2,7 @@
 # and only what is missing. Sourced by scripts/test and scripts/run.
 vornik_setup() {
     local packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-                    libbenchmark-dev fonts-wqy-microhei xvfb xauth iproute2
+                    libbenchmark-dev fonts-wqy-microhei xvfb xauth iproute2 libcli11-dev nlohmann-json3-dev
                     libpcap-dev tshark)
     local missing=()
     for p in "${packages[@]}"; do
