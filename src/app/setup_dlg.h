@@ -68,6 +68,13 @@ public:
     void SetPacketCapture(PacketCapture* capture) { m_capture = capture; }
     // Writes the record to path; a failure is shown in a message box.
     bool SavePacketRecord(const QString& path);
+    // "导出参数...": what the two pages show, as the settings file that
+    // vornikctl export writes. "导入参数...": such a file into the pages,
+    // sending nothing; fields the file leaves out keep what the pages show. A
+    // file that does not read, or a value out of range, is named in a message
+    // box and leaves the pages as they were. Both give false on failure.
+    bool ExportSettings(const QString& path);
+    bool ImportSettings(const QString& path);
     DeviceListDiagnostics& ListDiagnostics() { return *m_listDiagnostics; }
 
     // The device list's rows, recorded beside the list for its diagnostics.
@@ -94,6 +101,8 @@ private:
     void OnTabSelChange();
     void AddDiagnosticsMenuItems();
     void OnSavePacketRecord();
+    void OnExportSettings();
+    void OnImportSettings();
 
     CTabCtrl* m_tab = nullptr;
     std::array<std::unique_ptr<CIconButton>, 2> m_iconButtons;

@@ -146,9 +146,12 @@ TEST_F(DiagnosticsTest, ANewSearchForgetsTheEarlierRows)
 TEST_F(DiagnosticsTest, WithoutAPacketRecordTheItemIsOfferedDisabledAndSavingSaysWhy)
 {
     const QList<QAction*> actions = Window().SystemMenu()->actions();
-    ASSERT_GE(actions.size(), 5);
-    EXPECT_EQ(actions[0]->text(), QStringLiteral(u"保存数据包记录..."));
-    EXPECT_FALSE(actions[0]->isEnabled());
+    ASSERT_GE(actions.size(), 7);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral(u"导出参数..."));
+    EXPECT_EQ(actions[1]->text(), QStringLiteral(u"导入参数..."));
+    EXPECT_EQ(actions[2]->text(), QStringLiteral(u"保存数据包记录..."));
+    EXPECT_FALSE(actions[2]->isEnabled());
+    EXPECT_TRUE(actions[3]->isSeparator());
     // The window's own items keep their places at the end.
     EXPECT_EQ(actions.back()->text(), QStringLiteral(u"关于 Vornik_Setup(&A)..."));
 
@@ -192,7 +195,7 @@ TEST_F(RecordedWindowTest, SavesWhatASearchSentAndReceivedAndEachRowNamesItsAdap
         EXPECT_TRUE(Window().ListDiagnostics().ToolTip(r).contains(QStringLiteral(u"接收网卡")));
     }
 
-    EXPECT_TRUE(Window().SystemMenu()->actions()[0]->isEnabled());
+    EXPECT_TRUE(Window().SystemMenu()->actions()[2]->isEnabled());
     const std::string path =
         (std::filesystem::temp_directory_path() / ("vornik-window-" + std::to_string(::getpid()) + ".pcap")).string();
     ASSERT_TRUE(Window().SavePacketRecord(QString::fromStdString(path)));
