@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli_process.h"
 #include "hex.h"
 #include "tshark.h"
 #include "link/frame.h"
@@ -281,6 +282,38 @@ TEST_F(DissectorTest, AWrongCrcAndAWrongChecksumAreExpertErrors)
     EXPECT_EQ(Fields("vornik && !vornik.checksum.bad && !vornik.dev.crc.bad && (_ws.expert || _ws.malformed)",
                      {"frame.number"}).size(),
               0u);
+}
+
+// vornikctl records its traffic with --pcap: a device read, reply included,
+// dissected like the window's, and a bad file name refused before anything is sent.
+TEST_F(DissectorTest, VornikctlRecordsItsTrafficWithPcap)
+{
+    const uint16_t port = FreeUdpPort();
+    SimProcess sim(LoopbackSimArgs(port, {"--base-mac", "02-00-00-00-00-07", "--firmware", "77"}));
+    ASSERT_TRUE(sim.Ready());
+    const fs::path pcap = s_dir / "vornikctl.pcap";
+    const std::vector<std::string> common{"--port", std::to_string(port), "--broadcast", "127.255.255.255",
+                                          "--bind", "127.0.0.4", "--interval", "0.2", "-q"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), common.begin(), common.end());
+        return RunProgram(VORNIKCTL_PATH, args);
+    };
+    const RunResult got = run({"--pcap", pcap.string(), "dev", "get", "02-00-00-00-00-07"});
+    ASSERT_EQ(got.exitCode, 0) << got.err;
+    ::chmod(pcap.c_str(), 0644);
+    const std::string decodeAs = "-d udp.port==" + std::to_string(port) + ",vornik";
+    const auto request = s_tshark->Fields(pcap, decodeAs, "vornik.marker == 0xaa && vornik.command == 0x0a",
+                                          {"ip.src", "vornik.mac", "vornik.dev.function"});
+    ASSERT_GE(request.size(), 1u);
+    EXPECT_EQ(request[0], (std::vector<std::string>{"127.0.0.4", "02:00:00:00:00:07", "0x10"}));
+    const auto reply = s_tshark->Fields(pcap, decodeAs, "vornik.marker == 0x55 && vornik.command == 0x0a",
+                                        {"vornik.dev.baud_rate", "vornik.dev.crc.good"});
+    ASSERT_GE(reply.size(), 1u);
+    EXPECT_EQ(reply[0], (std::vector<std::string>{"4800", "1"}));
+
+    const RunResult refused = run({"--pcap", "/nonexistent-folder/x.pcap", "dev", "get", "02-00-00-00-00-07"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--pcap"), std::string::npos) << refused.err;
 }
 
 } // namespace
