@@ -3,7 +3,9 @@
 vornik_setup() {
     local packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
                     libbenchmark-dev fonts-wqy-microhei xvfb xauth iproute2 libcli11-dev nlohmann-json3-dev
-                    libpcap-dev tshark)
+                    libpcap-dev tshark
+                    # the Debian package and its checks (scripts/package-test)
+                    scdoc dpkg-dev file lintian desktop-file-utils appstream git)
     local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

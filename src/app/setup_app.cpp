@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/about_dlg.h"
+#include "app/dev_link_config.h"
 #include "app/setup_dlg.h"
 #include "app/tab_ctrl.h"
 #include "pages/qt_control_ops.h"
@@ -31,6 +32,7 @@ int CSetupApp::InitInstance(LinkConfig config, const std::string& pcapPath)
     CSetupDlg dialog(m_state, link, m_mainWindow, hostAddresses);
     dialog.SetPacketCapture(&m_capture);
     dialog.OnInitDialog();
+    dialog.setWindowTitle(dialog.windowTitle() + QString::fromStdString(DemoTitleMark()));
     dialog.exec();
     // The receive side ends before the window it posts to.
     link.Stop();
