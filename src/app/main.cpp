@@ -10,11 +10,13 @@
 
 namespace {
 
-constexpr char kUsage[] = R"(Usage: Vornik_Setup [--screenshot DIR | --version | --help]
+constexpr char kUsage[] = R"(Usage: Vornik_Setup [--pcap FILE | --screenshot DIR | --version | --help]
 
 Opens the configuration window for Vornik multi-probe temperature and
 humidity devices on the local network (UDP port 1901).
 
+  --pcap FILE        also write every datagram sent and received to FILE,
+                     a pcap file for Wireshark, as it passes
   --screenshot DIR   write PNGs of the window and its pages to DIR and exit
                      (no network traffic; works with QT_QPA_PLATFORM=offscreen)
   --version          print the version and the commit it was built from
