@@ -51,7 +51,7 @@ struct Outcome {
 
 // One device as a search found it; the same device heard more than once is one entry.
 struct FoundDevice {
-    SearchReply reply;
+    SearchReplyFields reply;
     uint32_t source = 0;           // host order
     uint16_t sourcePort = 0;
     std::set<uint32_t> heardOn;    // local addresses that heard it

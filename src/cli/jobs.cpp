@@ -126,6 +126,16 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
     const bool device = patch.Touches(Block::Device);
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
+    // Each device is reported as soon as its result is settled.
+    std::vector<bool> settled(results.size(), false);
+    const auto settle = [&](size_t i) {
+        DeviceResult& r = results[i];
+        r.ok = r.error.empty();
+        settled[i] = true;
+        if (progress) progress(r);
+    };
+    for (size_t i = 0; i < results.size(); ++i)
+        if (!results[i].error.empty()) settle(i);
 
     // What each device should hold: its own block with the patch's fields changed.
     std::vector<std::optional<NetworkParams>> wantNetwork(results.size());
@@ -171,6 +181,7 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
             const DeviceResult& back = readBack[k];
             if (!back.error.empty()) {
                 r.error = back.error;
+                settle(open[k]);
                 continue;
             }
             r.network = back.network;
@@ -180,7 +191,10 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
                 for (auto& d : settings::Compare(*wantNetwork[open[k]], *back.network)) r.differences.push_back(d);
             if (device)
                 for (auto& d : settings::Compare(*wantDevice[open[k]], *back.device)) r.differences.push_back(d);
-            if (!r.differences.empty()) stillOpen.push_back(open[k]);
+            if (r.differences.empty())
+                settle(open[k]);
+            else
+                stillOpen.push_back(open[k]);
         }
         open = std::move(stillOpen);
     }
@@ -189,8 +203,8 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
         for (const auto& d : results[i].differences) fields += (fields.empty() ? "" : ", ") + d.field;
         results[i].error = "the read-back differs from what was written after " + std::to_string(results[i].writes) +
                            " write(s): " + fields;
+        settle(i);
     }
-    Settle(results, progress);
     return results;
 }
 

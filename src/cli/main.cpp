@@ -63,7 +63,14 @@ std::string CommandName(const CLI::App& app)
     return name;
 }
 
-void Emit(const Json& doc) { std::cout << doc.dump(2) << "\n"; }
+// Arguments are the user's bytes and may not be UTF-8; they are echoed in errors.
+void Emit(const Json& doc) { std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n"; }
+
+// A failure of the whole command rather than of one device.
+Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message)
+{
+    return Json{{"command", command}, {"ok", false}, {"error", Json{{"field", field}, {"message", message}}}};
+}
 
 MacAddress MacArgument(const std::string& what, const std::string& text)
 {
@@ -221,7 +228,7 @@ std::unique_ptr<Client> StartClient(const ClientOptions& options)
 
 int NoLink(const std::string& command, const Globals& g)
 {
-    if (g.json) Emit(Json{{"command", command}, {"ok", false}, {"error", "no local address could be opened to send from"}});
+    if (g.json) Emit(ErrorDoc(command, "--bind", "no local address could be opened to send from"));
     return EXIT_DEVICE_FAILED;
 }
 
@@ -295,7 +302,7 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);
         if (jsonAsked) {
-            Emit(Json{{"command", CommandName(app)}, {"ok", false}, {"error", Json{{"field", ""}, {"message", e.what()}}}});
+            Emit(ErrorDoc(CommandName(app), "", e.what()));
             std::cerr << "vornikctl: " << e.what() << "\n";
             return EXIT_BAD_INPUT;
         }
@@ -414,8 +421,7 @@ int main(int argc, char** argv)
                 out.close();
                 if (!out) {
                     std::cerr << "vornikctl: cannot write '" << file << "'\n";
-                    if (g.json)
-                        Emit(Json{{"command", command}, {"ok", false}, {"error", "cannot write '" + file + "'"}});
+                    if (g.json) Emit(ErrorDoc(command, "FILE", "cannot write '" + file + "'"));
                     return EXIT_DEVICE_FAILED;
                 }
             }
@@ -474,15 +480,17 @@ int main(int argc, char** argv)
             for (auto& r : skipped)
                 if (std::none_of(results.begin(), results.end(), [&](const DeviceResult& x) { return x.mac == r.mac; }))
                     results.push_back(r);
-            if (results.empty() && !g.json) std::printf("no device found\n");
+            if (results.empty()) {
+                // Nothing answered the search, so nothing was applied.
+                std::cerr << "vornikctl: no device found\n";
+                if (g.json) Emit(ErrorDoc(command, "--all", "no device answered the search"));
+                return EXIT_DEVICE_FAILED;
+            }
             return Report(command, g, results);
         }
     } catch (const UsageError& u) {
         std::cerr << "vornikctl: " << u.error.message << "\n";
-        if (g.json)
-            Emit(Json{{"command", command},
-                      {"ok", false},
-                      {"error", Json{{"field", u.error.field}, {"message", u.error.message}}}});
+        if (g.json) Emit(ErrorDoc(command, u.error.field, u.error.message));
         return EXIT_BAD_INPUT;
     }
     return EXIT_BAD_INPUT;

@@ -67,9 +67,9 @@ Frame BuildDeviceParamsRequest(const MacAddress& target, std::span<const uint8_t
     return WithTarget(CMD_DEVICE_PARAMS, target, deviceFrame);
 }
 
-std::optional<SearchReply> DecodeSearchReply(std::span<const uint8_t> frame)
+std::optional<SearchReplyFields> DecodeSearchReply(std::span<const uint8_t> frame)
 {
-    SearchReply reply;
+    SearchReplyFields reply;
     ByteReader r(frame);
     reply.ipAddress = r.At(SR_IP_ADDRESS).U32();
     r.At(SR_MAC).Bytes(reply.mac);

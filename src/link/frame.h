@@ -53,7 +53,7 @@ Frame BuildDeviceParamsRequest(const MacAddress& target, std::span<const uint8_t
 
 // What a search reply says about its device. The address is the record's
 // 32-bit value: its most significant byte is the first number of the dotted text.
-struct SearchReply {
+struct SearchReplyFields {
     uint32_t ipAddress = 0;
     MacAddress mac{};
     uint16_t firmware = 0;
@@ -63,7 +63,7 @@ inline constexpr size_t SR_MAC = 12;
 inline constexpr size_t SR_FIRMWARE = 18;
 // The fields of a search reply; nothing when the frame is too short to hold them.
 // The marker and command are the caller's to check.
-std::optional<SearchReply> DecodeSearchReply(std::span<const uint8_t> frame);
+std::optional<SearchReplyFields> DecodeSearchReply(std::span<const uint8_t> frame);
 
 // A reply as devices send it: marker 0x55, the given length field, command,
 // payload (MAC bytes included), checksum. Device-parameter replies carry the

@@ -96,7 +96,7 @@ void DeviceOps::SearchDevices()
 
 void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
 {
-    const std::optional<SearchReply> reply = DecodeSearchReply(frame);
+    const std::optional<SearchReplyFields> reply = DecodeSearchReply(frame);
     if (!reply) return;
 
     m_main.InsertRow(IDC_DEVICE_LIST, 0, FormatDottedQuad(reply->ipAddress));

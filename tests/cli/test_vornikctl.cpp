@@ -4,13 +4,17 @@
 // checked field by field.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "cli_process.h"
+#include "link/frame.h"
+#include "ops/net_params.h"
 #include "sim_process.h"
 
 using namespace vornik::test;
@@ -424,6 +428,93 @@ private:
     int m_fd = -1;
     bool m_bound = false;
 };
+
+// A device that acknowledges every network write but keeps its block as it
+// was, as one with a write-protected memory would.
+class StubbornDevice {
+public:
+    StubbornDevice(uint16_t port, vornik::MacAddress mac) : m_port(port), m_mac(mac)
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~StubbornDevice()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_fd);
+    }
+    int Writes() const { return m_writes; }
+
+private:
+    void Serve()
+    {
+        vornik::NetworkParams block;
+        block.ipMode = vornik::IP_MODE_STATIC;
+        block.ipAddress = 0xC0A80009;
+        block.subnetMask = 0xFFFFFF00;
+        block.maxConnections = 8;
+        const auto image = vornik::EncodeNetworkParams(block);
+        std::vector<uint8_t> payload(m_mac.begin(), m_mac.end());
+        payload.insert(payload.end(), image.begin(), image.end());
+        const vornik::Frame readReply = vornik::BuildReply(vornik::CMD_READ_NETWORK, uint16_t(1 + payload.size()), payload);
+        const vornik::Frame writeAck = vornik::BuildReply(vornik::CMD_WRITE_NETWORK, 7, m_mac);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(m_port);
+        to.sin_addr.s_addr = htonl(LOOPBACK_BROADCAST);
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) != 1) continue;
+            uint8_t buf[2048];
+            const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+            if (n < 11 || buf[0] != vornik::FRAME_REQUEST || !std::equal(m_mac.begin(), m_mac.end(), buf + 4)) continue;
+            const vornik::Frame* reply = nullptr;
+            if (buf[3] == vornik::CMD_READ_NETWORK) reply = &readReply;
+            if (buf[3] == vornik::CMD_WRITE_NETWORK) {
+                reply = &writeAck;
+                ++m_writes;
+            }
+            if (reply)
+                ::sendto(m_fd, reply->data(), reply->size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        }
+    }
+
+    uint16_t m_port;
+    vornik::MacAddress m_mac;
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_writes{0};
+    std::thread m_thread;
+};
+
+TEST_F(Vornikctl, AWriteTheReadBackDoesNotShowIsAnErrorListingTheFields)
+{
+    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x42});
+    const RunResult r = Ctl({"net", "set", "02-5A-C3-00-00-42", "max-connections=3", "server2.target-port=4002"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const Json doc = Doc(r);
+    EXPECT_EQ(doc["confirmed"], 0);
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["ok"], false);
+    EXPECT_EQ(d["acknowledged"], true);
+    // Written again each round, up to the tries.
+    EXPECT_EQ(d["writes"], 3);
+    EXPECT_EQ(device.Writes(), 3);
+    ASSERT_EQ(d["differences"].size(), 2u) << d.dump(1);
+    EXPECT_EQ(d["differences"][0], (Json{{"field", "max-connections"}, {"written", "3"}, {"read", "8"}}));
+    EXPECT_EQ(d["differences"][1], (Json{{"field", "server2.target-port"}, {"written", "4002"}, {"read", "0"}}));
+    const std::string error = d["error"];
+    EXPECT_NE(error.find("read-back differs"), std::string::npos) << error;
+    EXPECT_NE(error.find("max-connections, server2.target-port"), std::string::npos) << error;
+}
 
 struct BadInput {
     std::vector<std::string> args;
