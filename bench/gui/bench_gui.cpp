@@ -56,7 +56,7 @@ Result WaitForRows(QTreeWidget& list, int expected, const QElapsedTimer& clock)
     return r;
 }
 
-std::vector<uint8_t> SearchReplyBytes(int i)
+std::vector<uint8_t> SearchReply(int i)
 {
     std::vector<uint8_t> d = {0x55, 0x00, 0x11, 0x02, 0, 0, 0, 0,
                               uint8_t(i), uint8_t(i >> 8), 0xA8, 0xC0, // 192.168.x.y
@@ -108,7 +108,7 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         QElapsedTimer clock;
         clock.start();
-        for (int i = 0; i < devices; ++i) mainWindow.PostDatagrams()(Datagram{SearchReplyBytes(i)});
+        for (int i = 0; i < devices; ++i) mainWindow.PostDatagrams()(Datagram{SearchReply(i)});
         Report("hand-over only", devices, WaitForRows(window->DeviceList(), devices, clock));
     }
 
