@@ -7,6 +7,8 @@ vornik_setup() {
                     fonts-wqy-microhei fonts-arphic-uming fonts-dejavu-core qt6-translations-l10n
                     # vornikctl
                     libcli11-dev nlohmann-json3-dev
+                    # packet records and the dissector's test
+                    libpcap-dev tshark
                     # the Debian package and its checks (scripts/package-test)
                     scdoc dpkg-dev file lintian desktop-file-utils appstream git)
     local missing=()

@@ -2,6 +2,7 @@
 // network and device parameters.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/dev_link_config.h"
 #include "app/setup_app.h"
@@ -9,11 +10,13 @@
 
 namespace {
 
-constexpr char kUsage[] = R"(Usage: Vornik_Setup [--screenshot DIR | --version | --help]
+constexpr char kUsage[] = R"(Usage: Vornik_Setup [--pcap FILE | --screenshot DIR | --version | --help]
 
 Opens the configuration window for Vornik multi-probe temperature and
 humidity devices on the local network (UDP port 1901).
 
+  --pcap FILE        also write every datagram sent and received to FILE,
+                     a pcap file for Wireshark, as it passes
   --screenshot DIR   write PNGs of the window and its pages to DIR and exit
                      (no network traffic; works with QT_QPA_PLATFORM=offscreen)
   --version          print the version and the commit it was built from
@@ -36,5 +39,9 @@ int main(int argc, char** argv)
     vornik::CSetupApp app(argc, argv);
     if (argc >= 3 && std::strcmp(argv[1], "--screenshot") == 0)
         return app.WriteScreenshots(QString::fromLocal8Bit(argv[2]));
-    return app.InitInstance(vornik::LinkConfigFromEnvironment());
+    // --pcap FILE: a record of every datagram sent and received, as it passes.
+    std::string pcap;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--pcap") == 0) pcap = argv[i + 1];
+    return app.InitInstance(vornik::LinkConfigFromEnvironment(), pcap);
 }

@@ -22,11 +22,18 @@ CSetupApp::CSetupApp(int& argc, char** argv) : QApplication(argc, argv)
     InstallQtChineseTranslation(m_qtTexts);
 }
 
-int CSetupApp::InitInstance(LinkConfig config)
+int CSetupApp::InitInstance(LinkConfig config, const std::string& pcapPath)
 {
+    std::string error;
+    if (!pcapPath.empty() && !m_capture.StreamTo(pcapPath, &error)) {
+        std::fprintf(stderr, "--pcap %s: %s\n", pcapPath.c_str(), error.c_str());
+        return 2;
+    }
+    m_capture.Attach(config);
     const AddressSource hostAddresses = config.hostAddresses;
     UdpLink link(std::move(config), m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
     CSetupDlg dialog(m_state, link, m_mainWindow, hostAddresses);
+    dialog.SetPacketCapture(&m_capture);
     dialog.OnInitDialog();
     dialog.setWindowTitle(dialog.windowTitle() + QString::fromStdString(DemoTitleMark()));
     dialog.exec();

@@ -7,6 +7,7 @@
 #include <QTranslator>
 
 #include "app/setup_dlg.h"
+#include "link/packet_capture.h"
 #include "link/udp_link.h"
 #include "ops/device_ops.h"
 
@@ -17,8 +18,9 @@ public:
     CSetupApp(int& argc, char** argv);
 
     // Runs the main window until it ends and stops the link; the result is
-    // the program's exit code.
-    int InitInstance(LinkConfig config);
+    // the program's exit code. With pcapPath, every datagram the link sends
+    // and receives is also written there as it passes.
+    int InitInstance(LinkConfig config, const std::string& pcapPath = {});
     // Renders the main window and both pages to main.png, net.png and dev.png
     // in directory (and main-dev.png, about.png), without starting the link.
     int WriteScreenshots(const QString& directory);
@@ -27,6 +29,8 @@ private:
     QTranslator m_qtTexts;
     SetupState m_state;
     MainWindowRef m_mainWindow;
+    // Kept from start-up, for the window's "保存数据包记录...".
+    PacketCapture m_capture;
 };
 
 } // namespace vornik

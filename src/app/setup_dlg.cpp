@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "app/about_dlg.h"
+#include "app/device_list_diag.h"
 #include "app/info_edit.h"
 #include "app/tab_ctrl.h"
 #include "controls/CIconButton.h"
@@ -118,6 +119,7 @@ void CSetupDlg::CreateControls()
     m_deviceList->setSortingEnabled(false);
     m_deviceList->setColumnCount(0);
     b.Place(m_deviceList, {7, 64, 240, 143}, IDC_DEVICE_LIST);
+    m_listDiagnostics = new DeviceListDiagnostics(m_deviceList);
 
     b.Label(QStringLiteral(u"信息提示区"), {7, 212, 41, 8});
     m_info = new CInfoEdit(this);
@@ -151,6 +153,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     m_systemMenu->addSeparator();
     QAction* about = m_systemMenu->addAction(QStringLiteral(u"关于 Vornik_Setup(&A)..."));
     connect(about, &QAction::triggered, this, [this] { OnSysCommandAbout(); });
+    AddDiagnosticsMenuItems();
 
     setWindowIcon(m_icon);
 
@@ -222,7 +225,12 @@ void CSetupDlg::OnInitDialog(bool startLink)
 
 CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(size_t(index)).get(); }
 
-void CSetupDlg::OnFrameReceived(const Datagram& datagram) { m_ops.DispatchFrame(datagram.bytes); }
+void CSetupDlg::OnFrameReceived(const Datagram& datagram)
+{
+    m_dispatching = &datagram;
+    m_ops.DispatchFrame(datagram.bytes);
+    m_dispatching = nullptr;
+}
 
 void CSetupDlg::OnTabSelChange()
 {

@@ -23,6 +23,8 @@ class CIconButton;
 
 namespace vornik {
 
+class DeviceListDiagnostics;
+class PacketCapture;
 class CInfoEdit;
 class CTabCtrl;
 class CSetupDlg;
@@ -60,6 +62,26 @@ public:
     void OnFrameReceived(const Datagram& datagram);
     void OnSysCommandAbout();
 
+    // Diagnostics beside the specified behaviour (setup_dlg_diag.cpp).
+    // The record "保存数据包记录..." saves; without one the item is disabled.
+    // Set before OnInitDialog.
+    void SetPacketCapture(PacketCapture* capture) { m_capture = capture; }
+    // Writes the record to path; a failure is shown in a message box.
+    bool SavePacketRecord(const QString& path);
+    // "导出参数...": what the two pages show, as the settings file that
+    // vornikctl export writes. "导入参数...": such a file into the pages,
+    // sending nothing; fields the file leaves out keep what the pages show. A
+    // file that does not read, or a value out of range, is named in a message
+    // box and leaves the pages as they were. Both give false on failure.
+    bool ExportSettings(const QString& path);
+    bool ImportSettings(const QString& path);
+    DeviceListDiagnostics& ListDiagnostics() { return *m_listDiagnostics; }
+
+    // The device list's rows, recorded beside the list for its diagnostics.
+    void ClearRows(int id) override;
+    void InsertRow(int id, int row, const std::string& firstCell936) override;
+    void SetCell(int id, int row, int column, const std::string& text936) override;
+
     DeviceOps& Ops() { return m_ops; }
     CNetParamPage& NetPage() { return m_netPage; }
     CDevParamPage& DevPage() { return m_devPage; }
@@ -77,6 +99,10 @@ protected:
 private:
     void CreateControls();
     void OnTabSelChange();
+    void AddDiagnosticsMenuItems();
+    void OnSavePacketRecord();
+    void OnExportSettings();
+    void OnImportSettings();
 
     CTabCtrl* m_tab = nullptr;
     std::array<std::unique_ptr<CIconButton>, 2> m_iconButtons;
@@ -91,6 +117,10 @@ private:
     MainWindowRef& m_mainWindow;
     AddressSource m_hostAddresses;
     DeviceOps m_ops;
+
+    PacketCapture* m_capture = nullptr;
+    DeviceListDiagnostics* m_listDiagnostics = nullptr; // owned by the list
+    const Datagram* m_dispatching = nullptr;            // while OnFrameReceived runs
 };
 
 } // namespace vornik

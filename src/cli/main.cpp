@@ -19,6 +19,7 @@
 
 #include "cli/client.h"
 #include "cli/jobs.h"
+#include "link/packet_capture.h"
 #include "ops/text_conv.h"
 #include "settings/settings.h"
 #include "version.h"
@@ -43,6 +44,7 @@ struct Globals {
     std::vector<std::string> binds;
     int tries = 3;
     double interval = 1.0;
+    std::string pcap;
 };
 
 // Bad usage or input: reported, and the program ends before the link starts.
@@ -251,6 +253,7 @@ int main(int argc, char** argv)
     app.add_option("--bind", g.binds, "a local IPv4 address to send from; repeatable (default: every up interface)");
     app.add_option("--tries", g.tries, "sends of one request before the device counts as silent (default 3)");
     app.add_option("--interval", g.interval, "seconds between two sends of one request (default 1)");
+    app.add_option("--pcap", g.pcap, "write every datagram sent and received to this pcap file, as it passes");
 
     double wait = 1.0;
     auto* search = app.add_subcommand("search", "list every device that answers a search");
@@ -329,7 +332,14 @@ int main(int argc, char** argv)
         }
 
         // Everything typed is checked here, before the link starts.
-        const ClientOptions options = LinkOptions(g);
+        ClientOptions options = LinkOptions(g);
+        // Streamed to the file as it passes, so the record needs no ring of its own.
+        PacketCapture capture(1);
+        if (!g.pcap.empty()) {
+            std::string error;
+            if (!capture.StreamTo(g.pcap, &error)) throw UsageError{{"--pcap", "--pcap: " + g.pcap + ": " + error}};
+            capture.Attach(options.link);
+        }
         if (search->parsed() || apply->parsed()) {
             if (!(wait >= 0.01 && wait <= 600)) throw UsageError{{"--wait", "--wait: must be 0.01-600 seconds"}};
         }

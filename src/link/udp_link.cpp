@@ -81,9 +81,10 @@ sockaddr_in BoundAddress(int fd)
 // owns and alone closes; so closing or re-creating an endpoint on the window's
 // thread can never pull a descriptor from under a pending receive.
 struct UdpLink::ReceiveThread {
-    explicit ReceiveThread(DatagramSink s) : sink(std::move(s)) { watched.fill(false); }
+    ReceiveThread(DatagramSink s, ReceivedTap t) : sink(std::move(s)), tap(std::move(t)) { watched.fill(false); }
 
     DatagramSink sink;
+    ReceivedTap tap;
     int receiveSocket = -1; // closed only after the thread is joined
     int wakeRead = -1;
     int wakeWrite = -1;
@@ -163,7 +164,7 @@ bool UdpLink::ReceiveThread::Drain(int fd, const sockaddr_in& bound, uint8_t* bu
             return false;
         }
         if (n == 0 || size_t(n) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC)) continue;
-        if (!sink) continue;
+        if (!sink && !tap) continue;
         Datagram d;
         d.bytes.assign(buffer, buffer + n);
         d.received = std::chrono::system_clock::now();
@@ -181,7 +182,8 @@ bool UdpLink::ReceiveThread::Drain(int fd, const sockaddr_in& bound, uint8_t* bu
         d.localPort = ntohs(bound.sin_port);
         // An endpoint socket is bound to its adapter's address.
         if (d.localAddress == 0) d.localAddress = ntohl(bound.sin_addr.s_addr);
-        sink(std::move(d));
+        if (tap) tap(d);
+        if (sink) sink(std::move(d));
     }
     return true;
 }
@@ -264,7 +266,7 @@ UdpLink::UdpLink(LinkConfig config, MessageSink messages, DatagramSink datagrams
     : m_config(std::move(config)),
       m_broadcastTarget(Ipv4Address(m_config.broadcastAddress, m_config.port)),
       m_messages(std::move(messages)),
-      m_receiver(std::make_unique<ReceiveThread>(std::move(datagrams)))
+      m_receiver(std::make_unique<ReceiveThread>(std::move(datagrams), m_config.receivedTap))
 {
     m_config.calls = WithSystemDefaults(std::move(m_config.calls));
 }
@@ -389,9 +391,18 @@ void UdpLink::SendFrame(const uint8_t* frame, size_t length)
     const size_t size = length % 65536;
     for (const EndpointSlot& slot : m_slots) {
         if (!slot.open) continue;
+        // Taken before the call: on loopback the copy is received before sendto returns.
+        const auto sent = std::chrono::system_clock::now();
         if (m_config.calls.sendto(slot.socket, frame, size, 0, reinterpret_cast<const sockaddr*>(&m_broadcastTarget),
-                                  sizeof m_broadcastTarget) < 0)
+                                  sizeof m_broadcastTarget) < 0) {
             Show(text::kMsgSendFailed);
+            continue;
+        }
+        // Only what the system took is recorded: a refused send never reached the wire.
+        if (m_config.sentTap)
+            m_config.sentTap(SentDatagram{frame, size, ntohl(slot.localAddress.sin_addr.s_addr),
+                                          ntohs(slot.localAddress.sin_port), m_config.broadcastAddress, m_config.port,
+                                          sent});
     }
 }
 

@@ -46,6 +46,24 @@ struct Datagram {
     std::chrono::system_clock::time_point received{};
 };
 
+// One datagram the link handed to the system, as SendFrame saw it leave.
+// Addresses and ports are in host order.
+struct SentDatagram {
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    uint32_t localAddress = 0; // the sending slot's address
+    uint16_t localPort = 0;
+    uint32_t targetAddress = 0;
+    uint16_t targetPort = 0;
+    std::chrono::system_clock::time_point sent{};
+};
+
+// Taps see every datagram the link sends or receives, for a packet record.
+// The sent tap runs on the caller of SendFrame, the received tap on the
+// receive thread before the hand-over; both must be quick and thread-safe.
+using SentTap = std::function<void(const SentDatagram& datagram)>;
+using ReceivedTap = std::function<void(const Datagram& datagram)>;
+
 // IPv4 addresses in host order.
 using AddressSource = std::function<std::vector<uint32_t>()>;
 
@@ -65,6 +83,8 @@ struct LinkConfig {
     uint32_t broadcastAddress = BROADCAST_ADDRESS; // host order
     AddressSource hostAddresses;                   // empty: HostIPv4Addresses
     SocketCalls calls;                             // any left empty: the system's
+    SentTap sentTap;                               // optional
+    ReceivedTap receivedTap;                       // optional
 };
 
 class UdpLink : public IFrameSender {

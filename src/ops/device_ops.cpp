@@ -128,9 +128,13 @@ void DeviceOps::OnDeviceListDoubleClick()
 
 void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
 {
-    NetworkParams& np = m_state.networkParams;
-    np = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
+    m_state.networkParams = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
+    ShowNetworkParams(m_state.networkParams);
+    m_state.InfoLog += text::kLogNetworkRead;
+}
 
+void DeviceOps::ShowNetworkParams(const NetworkParams& np)
+{
     m_net.SetSel(IDC_NET_IP_MODE, IpModeFromFlag(np.ipMode));
     m_net.SetText(IDC_NET_IP_ADDRESS, FormatDottedQuad(np.ipAddress));
     m_net.SetText(IDC_NET_SUBNET_MASK, FormatDottedQuad(np.subnetMask));
@@ -144,7 +148,6 @@ void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
         m_net.SetText(ids.targetPort, Decimal(s.targetPort));
     }
     m_net.SetSel(IDC_NET_MAX_CONNECTIONS, np.maxConnections);
-    m_state.InfoLog += text::kLogNetworkRead;
 }
 
 void DeviceOps::OnIpModeChanged() { ApplyIpModeRule(); }
@@ -158,10 +161,10 @@ void DeviceOps::ApplyIpModeRule()
     m_net.Enable(IDC_NET_GATEWAY, editable);
 }
 
-void DeviceOps::OnWriteNetworkParams()
+NetworkParams DeviceOps::NetworkPageValues() const
 {
     // Read-modify-write: bytes the page does not show go back as the device sent them.
-    NetworkParams& np = m_state.networkParams;
+    NetworkParams np = m_state.networkParams;
     np.ipAddress = ParseDottedQuad(m_net.GetText(IDC_NET_IP_ADDRESS));
     np.subnetMask = ParseDottedQuad(m_net.GetText(IDC_NET_SUBNET_MASK));
     np.gateway = ParseDottedQuad(m_net.GetText(IDC_NET_GATEWAY));
@@ -174,8 +177,13 @@ void DeviceOps::OnWriteNetworkParams()
         s.targetPort = PortFromText(m_net.GetText(ids.targetPort));
     }
     np.maxConnections = uint8_t(m_net.GetSel(IDC_NET_MAX_CONNECTIONS));
+    return np;
+}
 
-    Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(np)));
+void DeviceOps::OnWriteNetworkParams()
+{
+    m_state.networkParams = NetworkPageValues();
+    Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(m_state.networkParams)));
     m_state.InfoLog.clear();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogWriting;
@@ -220,7 +228,7 @@ void DeviceOps::HandleDeviceReply(std::span<const uint8_t> deviceFrame)
         break;
     case DEVICE_FUNC_READ:
         m_deviceParamsRead = true;
-        ShowDeviceParams();
+        ShowDeviceParams(m_state.deviceParams);
         m_state.InfoLog += text::kLogDeviceRead;
         break;
     default:
@@ -228,9 +236,8 @@ void DeviceOps::HandleDeviceReply(std::span<const uint8_t> deviceFrame)
     }
 }
 
-void DeviceOps::ShowDeviceParams()
+void DeviceOps::ShowDeviceParams(const DeviceParams& p)
 {
-    const DeviceParams& p = m_state.deviceParams;
     m_dev.SetSel(IDC_DEV_SERVER_COUNT, p.serverCount);
     m_dev.SetText(IDC_DEV_TERMINAL_ADDRESS, FormatTerminalAddress(p.terminalAddress));
     m_dev.SetText(IDC_DEV_LOGIN_INTERVAL, DlgItemText(p.loginInterval));
@@ -252,21 +259,14 @@ void DeviceOps::ShowDeviceParams()
     }
 }
 
-void DeviceOps::OnWriteDeviceParams()
+std::optional<DeviceParams> DeviceOps::DevicePageValues() const
 {
-    if (!m_deviceParamsRead) {
-        m_dev.MessageBox(text::kMsgReadFirst, text::kCaptionHint, MessageIcon::Exclamation);
-        return;
-    }
     DeviceParams p = m_state.deviceParams;
     p.serverCount = uint8_t(m_dev.GetSel(IDC_DEV_SERVER_COUNT));
 
     // Bytes, not characters: a double-byte character counts twice.
     const std::string address = m_dev.GetText(IDC_DEV_TERMINAL_ADDRESS);
-    if (address.size() != TERMINAL_ADDRESS_DIGITS) {
-        m_dev.MessageBox(text::kMsgTerminalAddressLength, text::kCaptionTerminalAddress, MessageIcon::Exclamation);
-        return;
-    }
+    if (address.size() != TERMINAL_ADDRESS_DIGITS) return std::nullopt;
     p.terminalAddress = TerminalAddressFromText(address);
 
     const auto intOf = [this](int id) { return DlgItemInt(m_dev.GetText(id)); };
@@ -287,7 +287,21 @@ void DeviceOps::OnWriteDeviceParams()
         p.humidityUpperLimit[c] = HumidityTenthsFromText(m_dev.GetText(ids.humidityUpper));
         p.humidityLowerLimit[c] = HumidityTenthsFromText(m_dev.GetText(ids.humidityLower));
     }
-    m_state.deviceParams = p;
+    return p;
+}
+
+void DeviceOps::OnWriteDeviceParams()
+{
+    if (!m_deviceParamsRead) {
+        m_dev.MessageBox(text::kMsgReadFirst, text::kCaptionHint, MessageIcon::Exclamation);
+        return;
+    }
+    const std::optional<DeviceParams> p = DevicePageValues();
+    if (!p) {
+        m_dev.MessageBox(text::kMsgTerminalAddressLength, text::kCaptionTerminalAddress, MessageIcon::Exclamation);
+        return;
+    }
+    m_state.deviceParams = *p;
 
     Send(BuildDeviceWriteRequest(m_state.TargetMac, m_state.deviceParams));
     StartLog(text::kLogWriting);

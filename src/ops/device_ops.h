@@ -2,6 +2,7 @@
 // reply, written against the dialogs' control operations and the link.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -49,6 +50,18 @@ public:
     void OnReadDeviceParams();
     void OnWriteDeviceParams();
 
+    // What the pages show, converted as their writes convert it; nothing is
+    // sent and nothing stored. The network block starts from the image of the
+    // last reply, so the bytes the page does not show are those a write sends.
+    NetworkParams NetworkPageValues() const;
+    // Empty when the terminal address is not eight bytes long, which the write refuses.
+    std::optional<DeviceParams> DevicePageValues() const;
+    // Fills a page as a read reply does, without touching the stored blocks.
+    void ShowNetworkParams(const NetworkParams& params);
+    void ShowDeviceParams(const DeviceParams& params);
+
+    const SetupState& State() const { return m_state; }
+
     // Opens the device write; set by the first decoded device-parameter read reply.
     bool m_deviceParamsRead = false;
 
@@ -58,7 +71,6 @@ private:
     void HandleDeviceReply(std::span<const uint8_t> deviceFrame) override;
 
     void ApplyIpModeRule();
-    void ShowDeviceParams();
     void Send(const Frame& frame);
     void StartLog(const char* line);
 

@@ -1,0 +1,222 @@
+// The window's diagnostics: address conflicts and the adapter in the device
+// list, and the packet record's menu item. The list's rows and cells stay as
+// the search makes them.
+#include <QAction>
+#include <QHelpEvent>
+#include <QImage>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolTip>
+#include <QTreeWidget>
+
+#include <pcap/pcap.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+#include "app/device_list_diag.h"
+#include "gui_fixture.h"
+#include "hex.h"
+#include "link/packet_capture.h"
+#include "ops/control_ids.h"
+
+namespace vornik::test {
+namespace {
+
+constexpr uint32_t kAdapterA = 0x0A000001; // 10.0.0.1
+constexpr uint32_t kAdapterB = 0x0A000101; // 10.0.1.1
+
+// A search reply: bytes 8-11 the address (last number first), 12-17 the MAC,
+// 18-19 firmware 100; the checksum is not looked at.
+Datagram SearchReply(const char* ipBytes, const char* mac, uint32_t heardBy, uint32_t from)
+{
+    Datagram d;
+    d.bytes = Hex(std::string("55 00 11 02 00 00 00 00 ") + ipBytes + " " + mac + " 64 00 00");
+    d.localAddress = heardBy;
+    d.sourceAddress = from;
+    d.sourcePort = 1901;
+    d.localPort = 1901;
+    return d;
+}
+
+class DiagnosticsTest : public WindowTest {
+protected:
+    DeviceListDiagnostics& Diagnostics() { return Window().ListDiagnostics(); }
+
+    QRect NameCell(int row)
+    {
+        QTreeWidget& list = Window().DeviceList();
+        return list.visualRect(list.model()->index(row, COL_DEVICE_NAME));
+    }
+
+    // The colour in the middle of the row's empty name cell.
+    QColor Background(const QImage& image, int row) { return image.pixelColor(NameCell(row).center()); }
+
+    // What the viewport's tooltip handler shows for the row.
+    QString HoverToolTip(int row)
+    {
+        QWidget* viewport = Window().DeviceList().viewport();
+        const QPoint at = NameCell(row).center();
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &help);
+        return QToolTip::text();
+    }
+
+    // With VORNIK_SCREENSHOT_DIR set, keeps a picture of the window with the
+    // tooltip of `row` drawn where it shows.
+    void Screenshot(const char* name, int row)
+    {
+        const QString dir = qEnvironmentVariable("VORNIK_SCREENSHOT_DIR");
+        if (dir.isEmpty()) return;
+        HoverToolTip(row);
+        Settle();
+        QImage picture = Window().grab().toImage();
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->inherits("QTipLabel") || !w->isVisible()) continue;
+            QPainter painter(&picture);
+            painter.drawPixmap(Window().mapFromGlobal(w->mapToGlobal(QPoint(0, 0))), w->grab());
+        }
+        picture.save(dir + QLatin1Char('/') + QLatin1String(name));
+    }
+};
+
+TEST_F(DiagnosticsTest, TwoMacsOnOneAddressAreTintedAndNamedWhileADeviceHeardTwiceIsNot)
+{
+    // Delivered oldest first; the newest row is on top.
+    Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5E", kAdapterA, 0xC0A800A6));
+    Window().OnFrameReceived(SearchReply("A7 00 A8 C0", "00 1A 2B 3C 4D 60", kAdapterA, 0xC0A800A7));
+    Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5F", kAdapterB, 0xC0A801A6));
+    Window().OnFrameReceived(SearchReply("A7 00 A8 C0", "00 1A 2B 3C 4D 60", kAdapterB, 0xC0A800A7));
+    Settle();
+
+    // The rows are the search's own: four of them, four cells each.
+    QTreeWidget& list = Window().DeviceList();
+    ASSERT_EQ(list.topLevelItemCount(), 4);
+    EXPECT_EQ(list.columnCount(), 4);
+    const struct {
+        const char* ip;
+        const char* mac;
+        bool conflict;
+        const char* adapter;
+    } rows[] = {
+        {"192.168.0.167", "001A2B3C4D60", false, "10.0.1.1"},
+        {"192.168.0.166", "001A2B3C4D5F", true, "10.0.1.1"},
+        {"192.168.0.167", "001A2B3C4D60", false, "10.0.0.1"}, // the same device, heard through the other adapter
+        {"192.168.0.166", "001A2B3C4D5E", true, "10.0.0.1"},
+    };
+    const QImage image = list.viewport()->grab().toImage();
+    const QColor base = list.palette().color(QPalette::Base);
+    const QColor tint = Diagnostics().Tint();
+    ASSERT_NE(tint, base);
+    for (int r = 0; r < 4; ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(Main().GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP), rows[r].ip);
+        EXPECT_EQ(Main().GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_NAME), "");
+        EXPECT_EQ(Main().GetCell(IDC_DEVICE_LIST, r, COL_MAC), rows[r].mac);
+        EXPECT_EQ(Main().GetCell(IDC_DEVICE_LIST, r, COL_FIRMWARE), "100");
+        EXPECT_EQ(Background(image, r), rows[r].conflict ? tint : base);
+
+        const QString tip = HoverToolTip(r);
+        EXPECT_EQ(tip, Diagnostics().ToolTip(r));
+        EXPECT_TRUE(tip.contains(QLatin1String(rows[r].adapter))) << tip.toStdString();
+        EXPECT_EQ(tip.contains(QStringLiteral(u"IP地址冲突：")), rows[r].conflict) << tip.toStdString();
+        if (rows[r].conflict) {
+            EXPECT_TRUE(tip.startsWith(QStringLiteral(u"IP地址冲突：001A2B3C4D5E、001A2B3C4D5F"))) << tip.toStdString();
+            EXPECT_TRUE(tip.contains(QLatin1String("192.168.0.166")));
+        }
+    }
+    Screenshot("conflict.png", 1);
+}
+
+TEST_F(DiagnosticsTest, ANewSearchForgetsTheEarlierRows)
+{
+    Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5E", kAdapterA, 0xC0A800A6));
+    Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5F", kAdapterA, 0xC0A800A6));
+    ASSERT_TRUE(Diagnostics().Rows().InConflict(0));
+    Main<QPushButton>(IDC_SEARCH)->click(); // on the test's own loopback port; nothing answers
+    Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5F", kAdapterB, 0xC0A800A6));
+    Settle();
+    ASSERT_EQ(Window().DeviceList().topLevelItemCount(), 1);
+    EXPECT_FALSE(Diagnostics().Rows().InConflict(0));
+    EXPECT_FALSE(HoverToolTip(0).contains(QStringLiteral(u"IP地址冲突")));
+}
+
+TEST_F(DiagnosticsTest, WithoutAPacketRecordTheItemIsOfferedDisabledAndSavingSaysWhy)
+{
+    const QList<QAction*> actions = Window().SystemMenu()->actions();
+    ASSERT_GE(actions.size(), 7);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral(u"导出参数..."));
+    EXPECT_EQ(actions[1]->text(), QStringLiteral(u"导入参数..."));
+    EXPECT_EQ(actions[2]->text(), QStringLiteral(u"保存数据包记录..."));
+    EXPECT_FALSE(actions[2]->isEnabled());
+    EXPECT_TRUE(actions[3]->isSeparator());
+    // The window's own items keep their places at the end.
+    EXPECT_EQ(actions.back()->text(), QStringLiteral(u"关于 Vornik_Setup(&A)..."));
+
+    ModalWatcher watcher;
+    EXPECT_FALSE(Window().SavePacketRecord(QStringLiteral("/tmp/never.pcap")));
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_TRUE(watcher.Dialogs()[0].text.startsWith(QStringLiteral(u"保存数据包记录失败"))) << watcher.Dialogs()[0].text.toStdString();
+}
+
+// The program's own arrangement: a record attached to the link from the start.
+class RecordedWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
+        m_capture.Attach(m_config);
+        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
+        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
+        m_window->SetPacketCapture(&m_capture);
+        m_window->OnInitDialog();
+        m_window->show();
+        Settle();
+    }
+
+    PacketCapture m_capture;
+};
+
+TEST_F(RecordedWindowTest, SavesWhatASearchSentAndReceivedAndEachRowNamesItsAdapter)
+{
+    SimProcess sim(LoopbackSimArgs(m_config.port, {"--devices", "2", "--base-ip", "10.9.0.7"}));
+    ASSERT_TRUE(sim.Ready());
+    Main<QPushButton>(IDC_SEARCH)->click();
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() >= 2; }));
+    Settle();
+    for (int r = 0; r < 2; ++r) {
+        const DeviceRowInfo* info = Window().ListDiagnostics().Rows().At(r);
+        ASSERT_NE(info, nullptr);
+        EXPECT_NE(info->localAddress, 0u);
+        EXPECT_EQ(info->sourcePort, m_config.port);
+        EXPECT_FALSE(Window().ListDiagnostics().Rows().InConflict(r));
+        EXPECT_TRUE(Window().ListDiagnostics().ToolTip(r).contains(QStringLiteral(u"接收网卡")));
+    }
+
+    EXPECT_TRUE(Window().SystemMenu()->actions()[2]->isEnabled());
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("vornik-window-" + std::to_string(::getpid()) + ".pcap")).string();
+    ASSERT_TRUE(Window().SavePacketRecord(QString::fromStdString(path)));
+
+    char error[PCAP_ERRBUF_SIZE];
+    pcap_t* file = pcap_open_offline(path.c_str(), error);
+    ASSERT_NE(file, nullptr) << error;
+    pcap_pkthdr* h;
+    const u_char* data;
+    int requests = 0, replies = 0;
+    while (pcap_next_ex(file, &h, &data) == 1) {
+        ASSERT_GT(h->caplen, 28u);
+        const std::vector<uint8_t> payload(data + 28, data + h->caplen);
+        if (payload == Hex("AA 00 01 02 02")) ++requests;
+        if (payload.size() > 3 && payload[0] == 0x55 && payload[3] == 0x02) ++replies;
+    }
+    pcap_close(file);
+    std::remove(path.c_str());
+    EXPECT_GE(requests, 1); // sent, and heard back on loopback
+    EXPECT_EQ(replies, 2);
+}
+
+} // namespace
+} // namespace vornik::test

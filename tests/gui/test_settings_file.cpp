@@ -1,0 +1,223 @@
+// Settings files in the window: "导出参数..." saves what the pages show in the
+// format of vornikctl export, and a device's export applies to another device
+// with vornikctl apply; "导入参数..." fills the pages from a file and sends
+// nothing, and a bad file is named in a message box with the pages unchanged.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include "cli_process.h"
+#include "gui_fixture.h"
+#include "link/packet_capture.h"
+#include "ops/control_ids.h"
+
+namespace vornik::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class SettingsFileTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
+        m_capture.Attach(m_config);
+        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
+        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
+        m_window->SetPacketCapture(&m_capture);
+        m_window->OnInitDialog();
+        m_window->show();
+        Settle();
+        m_dir = fs::temp_directory_path() / ("vornik-settings-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+    }
+
+    void TearDown() override
+    {
+        m_sim.reset();
+        WindowTest::TearDown();
+        fs::remove_all(m_dir);
+    }
+
+    fs::path File(const char* name) const { return m_dir / name; }
+    QString QFile(const char* name) const { return QString::fromStdString(File(name).string()); }
+
+    RunResult Vornikctl(std::vector<std::string> args)
+    {
+        std::vector<std::string> all{"--port",  std::to_string(m_config.port), "--broadcast", "127.255.255.255",
+                                     "--bind",  "127.0.0.3", "--interval", "0.2", "-q"};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunProgram(VORNIKCTL_PATH, all);
+    }
+
+    // Both pages filled from the device with MAC 02-00-00-00-00-01 (of two),
+    // as an operator does it: search, double-click, "读取设备参数".
+    void ReadFirstDevice()
+    {
+        m_sim = std::make_unique<SimProcess>(LoopbackSimArgs(
+            m_config.port, {"--devices", "2", "--base-ip", "10.9.0.7", "--base-mac", "02-00-00-00-00-01"}));
+        ASSERT_TRUE(m_sim->Ready());
+        Main<QPushButton>(IDC_SEARCH)->click();
+        QTreeWidget& list = Window().DeviceList();
+        ASSERT_TRUE(WaitFor([&] { return list.topLevelItemCount() >= 2; }));
+        Settle();
+        int row = 0;
+        while (Main().GetCell(IDC_DEVICE_LIST, row, COL_MAC) != "020000000001") ++row;
+        const QPoint at = list.visualItemRect(list.topLevelItem(row)).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_IP_ADDRESS) == "10.9.0.7"; }));
+        Dev<QPushButton>(IDC_DEV_READ)->click();
+        ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
+        Settle();
+    }
+
+    // What a check of "the pages stay as they were" compares.
+    std::vector<std::string> PageTexts()
+    {
+        std::vector<std::string> texts;
+        for (int id : {IDC_NET_IP_ADDRESS, IDC_NET_GATEWAY, IDC_NET_SUBNET_MASK}) texts.push_back(Net().GetText(id));
+        texts.push_back(std::to_string(Net().GetSel(IDC_NET_IP_MODE)));
+        for (const ServerControls& ids : SERVER_CONTROL_IDS)
+            for (int id : {ids.localPort, ids.targetAddress, ids.targetPort}) texts.push_back(Net().GetText(id));
+        for (int id : {IDC_DEV_TERMINAL_ADDRESS, IDC_DEV_BAUD_RATE, IDC_DEV_LOGIN_INTERVAL})
+            texts.push_back(Dev().GetText(id));
+        for (const LimitControls& ids : LimitEditIds) texts.push_back(Dev().GetText(ids.tempUpper));
+        texts.push_back(std::to_string(Dev().GetSel(IDC_DEV_PARITY)));
+        return texts;
+    }
+
+    PacketCapture m_capture;
+    std::unique_ptr<SimProcess> m_sim;
+    fs::path m_dir;
+};
+
+TEST_F(SettingsFileTest, ExportIsWhatVornikctlExportsAndAppliesToAnotherDevice)
+{
+    ReadFirstDevice();
+    ASSERT_TRUE(Window().ExportSettings(QFile("window.json")));
+    const RunResult exported = Vornikctl({"export", "02-00-00-00-00-01", File("vornikctl.json").string()});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    const Json window = Json::parse(ReadFile(File("window.json")));
+    const Json cli = Json::parse(ReadFile(File("vornikctl.json")));
+    EXPECT_EQ(window["format"], cli["format"]);
+    EXPECT_EQ(window["version"], cli["version"]);
+    EXPECT_EQ(window["network"], cli["network"]);
+    EXPECT_EQ(window["device"], cli["device"]);
+    EXPECT_EQ(window["source"]["mac"], "02-00-00-00-00-01");
+
+    // The operator changes two fields and clones the result onto the second device.
+    Net().SetText(SERVER_CONTROL_IDS[2].targetPort, "4321");
+    Dev().SetText(IDC_DEV_BAUD_RATE, "9600");
+    Dev().SetText(LimitEditIds[3].tempUpper, "25.3");
+    ASSERT_TRUE(Window().ExportSettings(QFile("changed.json")));
+    const RunResult applied = Vornikctl({"apply", File("changed.json").string(), "02-00-00-00-00-02"});
+    ASSERT_EQ(applied.exitCode, 0) << applied.out << applied.err;
+    const RunResult second = Vornikctl({"export", "02-00-00-00-00-02", File("second.json").string()});
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    const Json cloned = Json::parse(ReadFile(File("second.json")));
+    EXPECT_EQ(cloned["network"]["server3"]["target-port"], 4321);
+    EXPECT_EQ(cloned["device"]["baud"], 9600);
+    EXPECT_EQ(cloned["device"]["channel4"]["temp-upper"], 25.3);
+    // Its own identity stays: apply leaves the address and terminal address alone.
+    EXPECT_EQ(cloned["network"]["ip"], "10.9.0.8");
+}
+
+TEST_F(SettingsFileTest, ImportFillsThePagesAndSendsNothing)
+{
+    std::ofstream(File("in.json")) << R"({
+        "format": "vornik-settings", "version": 1,
+        // comments are allowed
+        "network": {"mode": "dhcp", "ip": "10.1.2.3", "server3": {"target-port": 4321, "target-address": "测试.cn"}},
+        "device": {"terminal-address": "0000abcd", "parity": "even", "channel4": {"temp-upper": -12.3}}
+    })";
+    const std::vector<std::string> before = PageTexts();
+    const size_t recorded = m_capture.Size();
+    const std::string log = Main().GetText(IDC_INFO);
+
+    ModalWatcher watcher;
+    ASSERT_TRUE(Window().ImportSettings(QFile("in.json")));
+    Settle();
+    EXPECT_TRUE(watcher.Dialogs().empty());
+    EXPECT_EQ(Net().GetSel(IDC_NET_IP_MODE), 1);
+    EXPECT_FALSE(Net().Control(IDC_NET_IP_ADDRESS)->isEnabled()); // the page's rule for DHCP
+    EXPECT_EQ(Net().GetText(IDC_NET_IP_ADDRESS), "10.1.2.3");
+    EXPECT_EQ(Net().GetText(SERVER_CONTROL_IDS[2].targetPort), "4321");
+    EXPECT_EQ(Net().GetText(SERVER_CONTROL_IDS[2].targetAddress), Cp936("测试.cn"));
+    EXPECT_EQ(Dev().GetText(IDC_DEV_TERMINAL_ADDRESS), "0000abcd");
+    EXPECT_EQ(Dev().GetSel(IDC_DEV_PARITY), 2);
+    EXPECT_EQ(Dev().GetText(LimitEditIds[3].tempUpper), "-12.3");
+    // Fields the file leaves out keep what the pages showed.
+    EXPECT_EQ(Net().GetText(IDC_NET_GATEWAY), before[1]);
+    EXPECT_EQ(Net().GetText(SERVER_CONTROL_IDS[0].targetPort), before[6]);
+    EXPECT_EQ(Dev().GetText(IDC_DEV_BAUD_RATE), "4800");
+
+    QTest::qWait(50);
+    EXPECT_EQ(m_capture.Size(), recorded); // nothing went on the wire
+    EXPECT_EQ(Main().GetText(IDC_INFO), log);
+}
+
+TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
+{
+    const struct {
+        const char* name;
+        const char* text;
+        const char* named; // in the box's text
+    } cases[] = {
+        {"port out of range", R"({"format": "vornik-settings", "version": 1, "network": {"server3": {"target-port": 70000}}})",
+         "server3.target-port"},
+        {"a good network part, a bad device part",
+         R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.1.2.3"}, "device": {"data-bits": 4}})",
+         "data-bits"},
+        {"limit out of range",
+         R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"humidity-upper": -1}}})",
+         "channel2.humidity-upper"},
+        {"not JSON", "{ \"format\": ", "JSON"},
+        {"another format", R"({"format": "something-else", "version": 1})", "format"},
+    };
+    const std::vector<std::string> before = PageTexts();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(File("bad.json")) << c.text;
+        ModalWatcher watcher;
+        EXPECT_FALSE(Window().ImportSettings(QFile("bad.json")));
+        ASSERT_EQ(watcher.Dialogs().size(), 1u);
+        const QString text = watcher.Dialogs()[0].text;
+        EXPECT_TRUE(text.startsWith(QStringLiteral(u"导入参数失败"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String(c.named))) << text.toStdString();
+        EXPECT_EQ(PageTexts(), before);
+    }
+    ModalWatcher watcher;
+    EXPECT_FALSE(Window().ImportSettings(QFile("missing.json")));
+    EXPECT_EQ(watcher.Dialogs().size(), 1u);
+}
+
+TEST_F(SettingsFileTest, ExportRefusesATerminalAddressThatIsNotEightDigits)
+{
+    Dev().SetText(IDC_DEV_TERMINAL_ADDRESS, "1234567");
+    ModalWatcher watcher;
+    EXPECT_FALSE(Window().ExportSettings(QFile("out.json")));
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QLatin1String("terminal-address")));
+    EXPECT_FALSE(fs::exists(File("out.json")));
+}
+
+} // namespace
+} // namespace vornik::test
