@@ -119,8 +119,10 @@ TEST_F(KeysTest, AboutBoxKeepsItsDefaultButtonAndClosesOnEnterAndEscape)
 
 TEST_F(KeysTest, TheCloseItemEndsTheRun)
 {
-    QAction* close = Window().SystemMenu()->actions().front();
-    EXPECT_EQ(close->text(), QStringLiteral(u"关闭(&C)"));
+    QAction* close = nullptr;
+    for (QAction* action : Window().SystemMenu()->actions())
+        if (action->text() == QStringLiteral(u"关闭(&C)")) close = action;
+    ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
     close->trigger();
     EXPECT_FALSE(Window().isVisible());
