@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,14 +36,14 @@ struct Result {
 int g_refreshes = 0;
 
 // Runs the loop until the list has `expected` rows or stops growing.
-Result WaitForRows(QTreeWidget& list, int expected, const QElapsedTimer& clock)
+Result WaitForRows(CReportList& list, int expected, const QElapsedTimer& clock)
 {
     Result r;
     g_refreshes = 0;
     qint64 lastChange = clock.elapsed();
     while (clock.elapsed() < kTimeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        const int rows = list.topLevelItemCount();
+        const int rows = list.RowCount();
         if (rows != r.rows) {
             r.rows = rows;
             r.lastRowMs = clock.elapsed();

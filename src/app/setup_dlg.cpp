@@ -13,7 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTreeWidget>
+#include <QElapsedTimer>
 
 #include "app/about_dlg.h"
 #include "app/info_edit.h"
@@ -45,19 +45,30 @@ constexpr int kWriteIcon = 133;
 constexpr int kDefaultsIcon = 135;
 constexpr int kButtonIconSize = 25;
 
+// The hand-over's datagrams are handled for this long at most before the
+// event loop gets its turn (clicks, painting, a close), and taken from the
+// queue this many at a time.
+constexpr qint64 kHandOverSliceMs = 12;
+constexpr size_t kHandOverChunk = 256;
+
 } // namespace
+
+void MainWindowRef::Set(CSetupDlg* window)
+{
+    m_queue.Reset();
+    m_window.store(window);
+}
 
 UdpLink::DatagramSink MainWindowRef::PostDatagrams()
 {
-    // Posted to the window itself: the window stops the link before it goes,
-    // so the pointer is live whenever the receive thread uses it, and Qt drops
-    // whatever is still queued for a window once it is destroyed.
+    // The wake-up is posted to the window itself: the window stops the link
+    // before it goes, so the pointer is live whenever the receive thread uses
+    // it, and Qt drops whatever is still queued for a window once it is destroyed.
     return [this](Datagram datagram) {
         CSetupDlg* window = Get();
         if (!window) return;
-        QMetaObject::invokeMethod(
-            window, [window, datagram = std::move(datagram)] { window->OnFrameReceived(datagram); },
-            Qt::QueuedConnection);
+        if (m_queue.Push(std::move(datagram)))
+            QMetaObject::invokeMethod(window, [window] { window->OnDatagramsWaiting(); }, Qt::QueuedConnection);
     };
 }
 
@@ -109,14 +120,13 @@ void CSetupDlg::CreateControls()
     QPushButton* search = b.Button(IDC_SEARCH, QStringLiteral(u"搜索"), {157, 22, 77, 21});
     b.Label(QStringLiteral(u"设备列表"), {12, 52, 56, 8}, IDC_DEVICE_LIST_LABEL);
 
-    m_deviceList = new QTreeWidget(this);
+    m_deviceList = new CReportList(this);
     m_deviceList->setRootIsDecorated(false);
     m_deviceList->setItemsExpandable(false);
     m_deviceList->setUniformRowHeights(true);
     m_deviceList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_deviceList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_deviceList->setSortingEnabled(false);
-    m_deviceList->setColumnCount(0);
     b.Place(m_deviceList, {7, 64, 240, 143}, IDC_DEVICE_LIST);
 
     b.Label(QStringLiteral(u"信息提示区"), {7, 212, 41, 8});
@@ -139,6 +149,13 @@ void CSetupDlg::OnInitDialog(bool startLink)
     // The about item where the system menu would carry it: X11 and Wayland
     // keep the window manager's menu out of a program's reach.
     m_systemMenu = new QMenu(this);
+    // Replies dropped under a flood, for the operator to see: an informational
+    // entry above the menu's own items, which keep their order.
+    m_droppedEntry = m_systemMenu->addAction(QString());
+    m_droppedEntry->setEnabled(false);
+    m_systemMenu->addSeparator();
+    connect(m_systemMenu, &QMenu::aboutToShow, this, [this] { UpdateDroppedEntry(); });
+    UpdateDroppedEntry();
     QAction* close = m_systemMenu->addAction(QStringLiteral(u"关闭(&C)"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(close, &QAction::triggered, this, &QWidget::close);
@@ -217,6 +234,30 @@ void CSetupDlg::OnInitDialog(bool startLink)
 CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(size_t(index)).get(); }
 
 void CSetupDlg::OnFrameReceived(const Datagram& datagram) { m_ops.DispatchFrame(datagram.bytes); }
+
+void CSetupDlg::OnDatagramsWaiting()
+{
+    DatagramQueue& queue = m_mainWindow.Queue();
+    QElapsedTimer slice;
+    slice.start();
+    while (queue.Take(m_batch, kHandOverChunk)) {
+        for (const Datagram& datagram : m_batch) OnFrameReceived(datagram);
+        if (slice.elapsed() >= kHandOverSliceMs) {
+            // The queue still counts as woken: nothing else posts until this comes back.
+            QMetaObject::invokeMethod(this, [this] { OnDatagramsWaiting(); }, Qt::QueuedConnection);
+            break;
+        }
+    }
+    m_batch.clear();
+}
+
+uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropped(); }
+
+void CSetupDlg::UpdateDroppedEntry()
+{
+    if (m_droppedEntry)
+        m_droppedEntry->setText(QStringLiteral(u"丢弃的数据报：%1").arg(qulonglong(DroppedDatagrams())));
+}
 
 void CSetupDlg::OnTabSelChange()
 {

@@ -5,6 +5,7 @@
 #include "ops/text_conv.h"
 #include "ops/texts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -31,11 +32,36 @@ DeviceOps::DeviceOps(SetupState& state, IControlOps& mainWindow, IControlOps& ne
 {
 }
 
-void DeviceOps::RefreshInfoArea() { m_main.SetText(IDC_INFO, m_state.InfoLog); }
+void DeviceOps::RefreshInfoArea()
+{
+    // The area takes only what was added since its last refresh, so a reply
+    // costs the same however long the log has grown. Anything else (a new
+    // log, or one changed elsewhere) gives it the whole text again.
+    const std::string& log = m_state.InfoLog;
+    const bool grewOnly = m_infoShownValid && !m_infoRestarted && log.size() >= m_infoShownSize &&
+                          log.compare(m_infoShownSize - m_infoShownEnd.size(), m_infoShownEnd.size(),
+                                      m_infoShownEnd) == 0;
+    if (grewOnly)
+        m_main.AppendText(IDC_INFO, log.substr(m_infoShownSize));
+    else
+        m_main.SetText(IDC_INFO, log);
+    m_infoShownValid = true;
+    m_infoRestarted = false;
+    m_infoShownSize = log.size();
+    const size_t end = std::min(log.size(), kInfoEndCheck);
+    m_infoShownEnd.assign(log, log.size() - end, end);
+}
+
+void DeviceOps::RestartLog()
+{
+    m_state.InfoLog.clear();
+    m_infoRestarted = true;
+}
 
 void DeviceOps::StartLog(const char* line)
 {
     m_state.InfoLog.assign(line);
+    m_infoRestarted = true;
 }
 
 void DeviceOps::Send(const Frame& frame) { m_link.SendFrame(frame.data(), frame.size()); }
@@ -92,7 +118,7 @@ void DeviceOps::SetStartupValues()
 
 void DeviceOps::SearchDevices()
 {
-    m_state.InfoLog.clear();
+    RestartLog();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogSearching;
     m_link.OpenEndpoints();
@@ -188,7 +214,7 @@ void DeviceOps::OnWriteNetworkParams()
     np.maxConnections = uint8_t(m_net.GetSel(IDC_NET_MAX_CONNECTIONS));
 
     Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(np)));
-    m_state.InfoLog.clear();
+    RestartLog();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogWriting;
     RefreshInfoArea();

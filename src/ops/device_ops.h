@@ -61,12 +61,21 @@ private:
     void ShowDeviceParams();
     void Send(const Frame& frame);
     void StartLog(const char* line);
+    void RestartLog();
 
     SetupState& m_state;
     IControlOps& m_main;
     IControlOps& m_net;
     IControlOps& m_dev;
     IFrameSender& m_link;
+
+    // What the info area was last given: the log's length then and its last
+    // bytes, by which a log replaced elsewhere is told from one that grew.
+    static constexpr size_t kInfoEndCheck = 32;
+    size_t m_infoShownSize = 0;
+    std::string m_infoShownEnd;
+    bool m_infoShownValid = false;
+    bool m_infoRestarted = false;
 };
 
 } // namespace vornik

@@ -10,13 +10,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
-#include <QTreeWidget>
 
 #include <algorithm>
 #include <set>
 
 #include "pages/cp936.h"
 #include "pages/group_frame.h"
+#include "pages/report_list.h"
 
 namespace vornik {
 
@@ -95,6 +95,7 @@ void QtControlOps::SetText(int id, const std::string& text936)
         MultiLineText& state = m_multiLine[id];
         state.pending = text936;
         state.hasPending = true;
+        state.pendingIsTail = false;
         ScheduleFlush();
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->setText(FromCp936(text936));
@@ -103,6 +104,22 @@ void QtControlOps::SetText(int id, const std::string& text936)
     } else if (auto* group = dynamic_cast<CGroupFrame*>(w)) {
         group->SetTitle(FromCp936(text936));
     }
+}
+
+void QtControlOps::AppendText(int id, const std::string& tail936)
+{
+    if (!qobject_cast<QPlainTextEdit*>(Control(id))) {
+        IControlOps::AppendText(id, tail936);
+        return;
+    }
+    MultiLineText& state = m_multiLine[id];
+    if (!state.hasPending) {
+        state.pending.clear();
+        state.pendingIsTail = true;
+    }
+    state.pending += tail936; // a whole text pending grows by the tail, a tail by another
+    state.hasPending = true;
+    ScheduleFlush();
 }
 
 void QtControlOps::ScheduleFlush()
@@ -120,8 +137,11 @@ void QtControlOps::FlushPending()
         if (!state.hasPending) continue;
         if (auto* area = qobject_cast<QPlainTextEdit*>(Control(id))) Apply(id, area, state);
         state.hasPending = false;
+        state.pendingIsTail = false;
         state.pending.clear();
     }
+    for (const auto& [id, control] : m_controls)
+        if (auto* list = dynamic_cast<CReportList*>(control)) list->Rows().Commit();
 }
 
 void QtControlOps::FlushAllPending()
@@ -131,8 +151,27 @@ void QtControlOps::FlushAllPending()
 
 void QtControlOps::Apply(int, QPlainTextEdit* area, MultiLineText& state)
 {
-    const std::string& text = state.pending;
     state.applying = true;
+    if (state.pendingIsTail) {
+        const std::string& tail = state.pending;
+        if (state.shownValid) {
+            if (!tail.empty()) {
+                QTextCursor end(area->document());
+                end.movePosition(QTextCursor::End);
+                end.insertText(FromCp936(tail));
+            }
+            state.shown += tail;
+        } else {
+            // The user typed since: the area shows the logic's text again.
+            state.shown += tail;
+            area->setPlainText(FromCp936(state.shown));
+        }
+        state.shownValid = true;
+        state.applying = false;
+        FollowEnd(area);
+        return;
+    }
+    const std::string& text = state.pending;
     if (state.shownValid && text == state.shown) {
         // nothing new; only the caret goes back to the end below
     } else if (state.shownValid && !state.shown.empty() && state.shown.back() == '\n' &&
@@ -147,6 +186,11 @@ void QtControlOps::Apply(int, QPlainTextEdit* area, MultiLineText& state)
     state.shown = text;
     state.shownValid = true;
     state.applying = false;
+    FollowEnd(area);
+}
+
+void QtControlOps::FollowEnd(QPlainTextEdit* area)
+{
     // The area follows the end of the log.
     area->moveCursor(QTextCursor::End);
     area->ensureCursorVisible();
@@ -157,7 +201,7 @@ int QtControlOps::GetSel(int id) const
 {
     QWidget* w = Control(id);
     if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentIndex();
-    if (qobject_cast<QTreeWidget*>(w)) return FirstSelectedRow(id);
+    if (dynamic_cast<CReportList*>(w)) return FirstSelectedRow(id);
     return -1;
 }
 
@@ -174,40 +218,31 @@ void QtControlOps::Enable(int id, bool enabled)
 
 void QtControlOps::ClearRows(int id)
 {
-    if (auto* list = qobject_cast<QTreeWidget*>(Control(id))) list->clear();
+    if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().Clear();
 }
 
 void QtControlOps::InsertRow(int id, int row, const std::string& firstCell936)
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list) return;
-    auto* item = new QTreeWidgetItem(QStringList{FromCp936(firstCell936)});
-    list->insertTopLevelItem(std::clamp(row, 0, list->topLevelItemCount()), item);
+    if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().InsertRow(row, firstCell936);
 }
 
 void QtControlOps::SetCell(int id, int row, int column, const std::string& text936)
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list || column < 0 || column >= list->columnCount()) return;
-    if (QTreeWidgetItem* item = list->topLevelItem(row)) item->setText(column, FromCp936(text936));
+    auto* list = dynamic_cast<CReportList*>(Control(id));
+    if (!list || column < 0 || column >= list->Rows().ColumnCount()) return;
+    list->Rows().SetCell(row, column, text936);
 }
 
 int QtControlOps::FirstSelectedRow(int id) const
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list) return -1;
-    int first = -1;
-    for (const QModelIndex& index : list->selectionModel()->selectedIndexes())
-        if (!index.parent().isValid() && (first < 0 || index.row() < first)) first = index.row();
-    return first;
+    auto* list = dynamic_cast<CReportList*>(Control(id));
+    return list ? list->FirstSelectedRow() : -1;
 }
 
 std::string QtControlOps::GetCell(int id, int row, int column) const
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list) return {};
-    const QTreeWidgetItem* item = list->topLevelItem(row);
-    return item ? ToCp936(item->text(column)) : std::string{};
+    auto* list = dynamic_cast<CReportList*>(Control(id));
+    return list ? list->Rows().Cell(row, column) : std::string{};
 }
 
 void QtControlOps::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)

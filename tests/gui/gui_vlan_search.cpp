@@ -10,7 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,13 +60,13 @@ int main(int argc, char** argv)
 
         std::printf("local address shown: %s\n", window.GetText(IDC_LOCAL_IP).c_str());
         qobject_cast<QPushButton*>(window.Control(IDC_SEARCH))->click();
-        QTreeWidget& list = window.DeviceList();
-        for (int waited = 0; waited < 10000 && list.topLevelItemCount() < expected; waited += 10)
+        CReportList& list = window.DeviceList();
+        for (int waited = 0; waited < 10000 && list.RowCount() < expected; waited += 10)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         for (int waited = 0; waited < 300; waited += 10) QApplication::processEvents(QEventLoop::AllEvents, 10);
         QtControlOps::FlushAllPending();
 
-        const int rows = list.topLevelItemCount();
+        const int rows = list.RowCount();
         std::set<std::string> macs;
         for (int r = 0; r < rows; ++r) {
             const std::string ip = window.GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP);

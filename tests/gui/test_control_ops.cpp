@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "gui_fixture.h"
 #include "pages/qt_control_ops.h"
@@ -23,8 +23,8 @@ protected:
         m_combo->addItems({"StaticIP", "DHCP/autoIP"});
         m_area = new QPlainTextEdit(&m_dialog);
         m_area->resize(200, 60);
-        m_list = new QTreeWidget(&m_dialog);
-        m_list->setColumnCount(4);
+        m_list = new CReportList(&m_dialog);
+        m_list->setHeaderLabels({"a", "b", "c", "d"});
         m_button = new QPushButton(QStringLiteral("x"), &m_dialog);
         m_ops.RegisterControl(1, m_edit);
         m_ops.RegisterControl(2, m_combo);
@@ -39,7 +39,7 @@ protected:
     QLineEdit* m_edit;
     QComboBox* m_combo;
     QPlainTextEdit* m_area;
-    QTreeWidget* m_list;
+    CReportList* m_list;
     QPushButton* m_button;
 };
 
@@ -96,16 +96,16 @@ TEST_F(ControlOpsTest, ReportRows)
     m_ops.InsertRow(4, 99, "third");  // past the end: appended
     m_ops.SetCell(4, 0, 2, "001A2B3C4D5E");
     m_ops.SetCell(4, 7, 2, "nowhere"); // no such row: ignored
-    ASSERT_EQ(m_list->topLevelItemCount(), 3);
+    ASSERT_EQ(m_list->RowCount(), 3);
     EXPECT_EQ(m_ops.GetCell(4, 0, 0), "second");
     EXPECT_EQ(m_ops.GetCell(4, 0, 2), "001A2B3C4D5E");
     EXPECT_EQ(m_ops.GetCell(4, 1, 0), "first");
     EXPECT_EQ(m_ops.GetCell(4, 2, 0), "third");
     EXPECT_EQ(m_ops.GetCell(4, 5, 0), "");
-    m_list->setCurrentItem(m_list->topLevelItem(1));
+    m_list->setCurrentIndex(m_list->model()->index(1, 0));
     EXPECT_EQ(m_ops.FirstSelectedRow(4), 1);
     m_ops.ClearRows(4);
-    EXPECT_EQ(m_list->topLevelItemCount(), 0);
+    EXPECT_EQ(m_list->RowCount(), 0);
     EXPECT_EQ(m_ops.FirstSelectedRow(4), -1);
 }
 

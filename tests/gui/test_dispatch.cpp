@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "gui_fixture.h"
 #include "ops/control_ids.h"
@@ -36,7 +36,7 @@ std::vector<std::string> Row(QtControlOps& main, int row)
 TEST_F(DispatchTest, SearchReplyListsTheDevice)
 {
     Deliver(SearchReply({0xA6, 0x00, 0xA8, 0xC0}, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, {0x64, 0x00}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
     EXPECT_EQ(Row(Main(), 0), (std::vector<std::string>{"192.168.0.166", "", "001A2B3C4D5E", "100"}));
 }
 
@@ -46,7 +46,7 @@ TEST_F(DispatchTest, TwoRepliesGiveTwoRowsTheLaterOnTop)
     Main<QPushButton>(IDC_SEARCH)->click();
     Deliver(SearchReply({1, 0, 0, 10}, {0x02, 0, 0, 0, 0, 0x0A}, {0xFF, 0xFF}));
     Deliver(SearchReply({2, 0, 0, 10}, {0x02, 0, 0, 0, 0, 0x0B}, {0x01, 0x00}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 2; }));
     EXPECT_EQ(Row(Main(), 0), (std::vector<std::string>{"10.0.0.2", "", "02000000000B", "1"}));
     EXPECT_EQ(Row(Main(), 1), (std::vector<std::string>{"10.0.0.1", "", "02000000000A", "65535"}));
     Settle();
@@ -57,9 +57,9 @@ TEST_F(DispatchTest, TwoRepliesGiveTwoRowsTheLaterOnTop)
 TEST_F(DispatchTest, ASecondSearchClearsTheList)
 {
     Deliver(SearchReply({1, 0, 0, 10}, {2, 0, 0, 0, 0, 1}, {1, 0}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
     Main<QPushButton>(IDC_SEARCH)->click();
-    EXPECT_EQ(Window().DeviceList().topLevelItemCount(), 0);
+    EXPECT_EQ(Window().DeviceList().RowCount(), 0);
     Settle();
     EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("搜索...\r\n"));
 }
@@ -77,15 +77,15 @@ TEST_F(DispatchTest, EmptyDeviceReplyIsDroppedWithoutRefreshAndOtherCommandsOnly
     Deliver({0x55, 0x00, 0x00, 0x07});
     Settle();
     EXPECT_EQ(Main().GetText(IDC_INFO), "changed behind the area\r\n");
-    EXPECT_EQ(Window().DeviceList().topLevelItemCount(), 0);
+    EXPECT_EQ(Window().DeviceList().RowCount(), 0);
 }
 
 TEST_F(DispatchTest, DoubleClickOnARowReadsThatDevice)
 {
     Deliver(SearchReply({0x66, 0, 0xA8, 0xC0}, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x07}, {100, 0}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 1; }));
-    QTreeWidget& list = Window().DeviceList();
-    const QPoint cell = list.visualItemRect(list.topLevelItem(0)).center();
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
+    CReportList& list = Window().DeviceList();
+    const QPoint cell = list.RowRect(0).center();
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     Settle();
@@ -96,7 +96,7 @@ TEST_F(DispatchTest, DoubleClickOnARowReadsThatDevice)
 
 TEST_F(DispatchTest, DoubleClickOnEmptySpaceWithNothingSelectedDoesNothing)
 {
-    QTreeWidget& list = Window().DeviceList();
+    CReportList& list = Window().DeviceList();
     const std::string before = Main().GetText(IDC_INFO);
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.viewport()->rect().center());
     Settle();

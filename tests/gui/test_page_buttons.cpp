@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "gui_fixture.h"
 #include "hex.h"
@@ -34,9 +34,9 @@ protected:
         reply.insert(reply.end(), mac.begin(), mac.end());
         reply.insert(reply.end(), {0x64, 0x00, 0x00});
         Deliver(reply);
-        QTreeWidget& list = Window().DeviceList();
-        ASSERT_TRUE(WaitFor([&] { return list.topLevelItemCount() > 0; }));
-        const QPoint cell = list.visualItemRect(list.topLevelItem(0)).center();
+        CReportList& list = Window().DeviceList();
+        ASSERT_TRUE(WaitFor([&] { return list.RowCount() > 0; }));
+        const QPoint cell = list.RowRect(0).center();
         QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
         Settle();
