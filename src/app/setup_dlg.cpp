@@ -48,8 +48,8 @@ constexpr int kButtonIconSize = 25;
 // The hand-over's datagrams are handled for this long at most before the
 // event loop gets its turn (clicks, painting, a close), and taken from the
 // queue this many at a time.
-constexpr qint64 kHandOverSliceMs = 12;
-constexpr size_t kHandOverChunk = 256;
+constexpr qint64 kHandOverSliceMs = 8;
+constexpr size_t kHandOverChunk = 128;
 
 } // namespace
 
@@ -242,6 +242,9 @@ void CSetupDlg::OnDatagramsWaiting()
     slice.start();
     while (queue.Take(m_batch, kHandOverChunk)) {
         for (const Datagram& datagram : m_batch) OnFrameReceived(datagram);
+        // The info area shows each chunk's share at once: adding its lines
+        // costs more than handling the replies, and counts against the slice too.
+        FlushPendingTexts();
         if (slice.elapsed() >= kHandOverSliceMs) {
             // The queue still counts as woken: nothing else posts until this comes back.
             QMetaObject::invokeMethod(this, [this] { OnDatagramsWaiting(); }, Qt::QueuedConnection);

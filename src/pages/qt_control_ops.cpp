@@ -127,10 +127,17 @@ void QtControlOps::ScheduleFlush()
     if (m_flushScheduled) return;
     m_flushScheduled = true;
     // Queued behind whatever is already waiting, datagrams included.
-    QMetaObject::invokeMethod(m_owner, [this] { FlushPending(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_owner, [this] { FlushPendingTexts(); }, Qt::QueuedConnection);
 }
 
 void QtControlOps::FlushPending()
+{
+    FlushPendingTexts();
+    for (const auto& [id, control] : m_controls)
+        if (auto* list = dynamic_cast<CReportList*>(control)) list->Rows().Commit();
+}
+
+void QtControlOps::FlushPendingTexts()
 {
     m_flushScheduled = false;
     for (auto& [id, state] : m_multiLine) {
@@ -140,8 +147,6 @@ void QtControlOps::FlushPending()
         state.pendingIsTail = false;
         state.pending.clear();
     }
-    for (const auto& [id, control] : m_controls)
-        if (auto* list = dynamic_cast<CReportList*>(control)) list->Rows().Commit();
 }
 
 void QtControlOps::FlushAllPending()

@@ -60,6 +60,8 @@ public:
 
     // Applies pending multi-line texts and shows gathered list rows now.
     void FlushPending();
+    // Pending multi-line texts only.
+    void FlushPendingTexts();
     // The same for every dialog.
     static void FlushAllPending();
 

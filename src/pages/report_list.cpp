@@ -1,13 +1,17 @@
 #include "pages/report_list.h"
 
 #include <QItemSelectionModel>
-#include <QMetaObject>
+#include <QTimer>
 
 #include <algorithm>
 
 #include "pages/cp936.h"
 
 namespace vornik {
+
+namespace {
+constexpr int kCommitDelayMs = 40;
+} // namespace
 
 ReportListModel::ReportListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -79,7 +83,9 @@ void ReportListModel::ScheduleCommit()
 {
     if (m_commitScheduled) return;
     m_commitScheduled = true;
-    QMetaObject::invokeMethod(this, [this] { Commit(); }, Qt::QueuedConnection);
+    // The view lays out all its rows again for each step, so the steps come
+    // at most this often however fast rows arrive.
+    QTimer::singleShot(kCommitDelayMs, this, [this] { Commit(); });
 }
 
 void ReportListModel::Commit()

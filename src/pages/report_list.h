@@ -1,8 +1,7 @@
 // A report-view list for many rows: a table of texts (code page 936 bytes)
 // behind a tree view. Rows inserted at the top are gathered and shown in one
-// step when the event loop next has a free moment, so a row costs the same
-// however many rows are above it; the view lays itself out once per step
-// instead of once per row.
+// step a moment later, so a row costs the same however many rows are above
+// it; the view lays itself out once per step instead of once per row.
 #pragma once
 
 #include <QAbstractTableModel>

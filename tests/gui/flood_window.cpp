@@ -65,7 +65,7 @@ int main(int argc, char** argv)
         std::printf("ready\n");
         std::fflush(stdout);
         closeDueNs = MonotonicNs() + int64_t(closeAfterMs) * 1000000;
-        QTimer::singleShot(closeAfterMs, window, [&, window] {
+        QTimer::singleShot(closeAfterMs, Qt::PreciseTimer, window, [&, window] {
             closedNs = MonotonicNs();
             rows = window->DeviceList().RowCount();
             dropped = window->DroppedDatagrams();
