@@ -180,6 +180,10 @@ void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
         m_net.SetText(ids.localPort, Decimal(s.localPort));
         m_net.SetText(ids.targetAddress, TargetAddressText(s.targetAddress));
         m_net.SetText(ids.targetPort, Decimal(s.targetPort));
+        // The field may not show every byte as it came (bytes that are no
+        // code page 936 text); while it reads back as filled, the write
+        // sends the reply's bytes.
+        m_targetFilled[k] = FilledTarget{true, m_net.GetText(ids.targetAddress), s.targetAddress};
     }
     m_net.SetSel(IDC_NET_MAX_CONNECTIONS, np.maxConnections);
     m_state.InfoLog += text::kLogNetworkRead;
@@ -207,7 +211,11 @@ void DeviceOps::OnWriteNetworkParams()
     for (size_t k = 0; k < SERVER_COUNT; ++k) {
         const ServerControls& ids = SERVER_CONTROL_IDS[k];
         ServerEntry& s = np.servers[k];
-        StoreTargetAddress(s.targetAddress, m_net.GetText(ids.targetAddress));
+        const std::string target = m_net.GetText(ids.targetAddress);
+        if (m_targetFilled[k].valid && target == m_targetFilled[k].text)
+            s.targetAddress = m_targetFilled[k].bytes;
+        else
+            StoreTargetAddress(s.targetAddress, target);
         s.localPort = PortFromText(m_net.GetText(ids.localPort));
         s.targetPort = PortFromText(m_net.GetText(ids.targetPort));
     }
@@ -333,8 +341,8 @@ void DeviceOps::OnWriteDeviceParams()
         p.tempUpperLimit[c] = ParseTenths(m_dev.GetText(ids.tempUpper));
         p.tempLowerLimit[c] = ParseTenths(m_dev.GetText(ids.tempLower));
         // Humidity is never negative on the device: a typed minus sign is dropped.
-        p.humidityUpperLimit[c] = uint16_t(std::abs(int(ParseTenths(m_dev.GetText(ids.humidityUpper)))));
-        p.humidityLowerLimit[c] = uint16_t(std::abs(int(ParseTenths(m_dev.GetText(ids.humidityLower)))));
+        p.humidityUpperLimit[c] = ParseHumidityTenths(m_dev.GetText(ids.humidityUpper));
+        p.humidityLowerLimit[c] = ParseHumidityTenths(m_dev.GetText(ids.humidityLower));
     }
     m_state.deviceParams = p;
 

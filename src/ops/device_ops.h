@@ -69,6 +69,15 @@ private:
     IControlOps& m_dev;
     IFrameSender& m_link;
 
+    // Each target address as the last network reply filled it: the text the
+    // field then gave back and the reply's bytes.
+    struct FilledTarget {
+        bool valid = false;
+        std::string text;
+        std::array<uint8_t, TARGET_ADDRESS_SIZE> bytes{};
+    };
+    std::array<FilledTarget, SERVER_COUNT> m_targetFilled{};
+
     // What the info area was last given: the log's length then and its last
     // bytes, by which a log replaced elsewhere is told from one that grew.
     static constexpr size_t kInfoEndCheck = 32;

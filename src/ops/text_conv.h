@@ -25,8 +25,12 @@ MacAddress MacFromCellText(std::string_view text);
 std::string FormatTenthsSigned(int16_t tenths);
 std::string FormatTenthsUnsigned(uint16_t tenths);
 // Text read by the C library's atof rules, times ten, truncated toward zero,
-// kept to its low 16 bits.
+// kept to its low 16 bits (however large the value; not finite gives 0).
 int16_t ParseTenths(std::string_view text);
+// A humidity text: the same reading, as the unsigned value a device holds, so
+// that every text FormatTenthsUnsigned makes goes back as its value. A
+// negative text loses its sign (the magnitude of its signed 16-bit tenths).
+uint16_t ParseHumidityTenths(std::string_view text);
 
 // The integer value of an edit as a dialog reads it with signed translation:
 // leading white space, an optional sign, decimal digits; text it cannot
