@@ -2,7 +2,8 @@
 # and only what is missing. Sourced by scripts/test and scripts/run.
 vornik_setup() {
     local packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-                    libbenchmark-dev fonts-wqy-microhei xvfb xauth iproute2)
+                    libbenchmark-dev fonts-wqy-microhei xvfb xauth iproute2
+                    clang libclang-rt-14-dev)
     local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
