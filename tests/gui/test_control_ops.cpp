@@ -109,6 +109,46 @@ TEST_F(ControlOpsTest, ReportRows)
     EXPECT_EQ(m_ops.FirstSelectedRow(4), -1);
 }
 
+TEST_F(ControlOpsTest, RowsOnTopAreGatheredAndShownInOneStep)
+{
+    int steps = 0;
+    QObject::connect(m_list->model(), &QAbstractItemModel::rowsInserted, [&] { ++steps; });
+    m_ops.InsertRow(4, 0, "a");
+    m_ops.FlushPending();
+    m_list->setCurrentIndex(m_list->model()->index(0, 0));
+    ASSERT_EQ(m_ops.FirstSelectedRow(4), 0);
+    for (const char* first : {"b", "c", "d"}) {
+        m_ops.InsertRow(4, 0, first);
+        m_ops.SetCell(4, 0, 1, std::string(first) + "1");
+    }
+    // The logic sees the new rows at once; the view after the step.
+    EXPECT_EQ(m_ops.GetCell(4, 0, 0), "d");
+    EXPECT_EQ(m_ops.GetCell(4, 2, 1), "b1");
+    EXPECT_EQ(m_ops.GetCell(4, 3, 0), "a");
+    EXPECT_EQ(m_list->RowCount(), 1);
+    EXPECT_EQ(m_ops.FirstSelectedRow(4), 3); // the selected row, as the logic numbers it
+    m_ops.FlushPending();
+    EXPECT_EQ(steps, 2);
+    ASSERT_EQ(m_list->RowCount(), 4);
+    EXPECT_EQ(m_list->model()->index(0, 1).data().toString(), QStringLiteral("d1"));
+    EXPECT_EQ(m_list->model()->index(3, 0).data().toString(), QStringLiteral("a"));
+    EXPECT_EQ(m_ops.FirstSelectedRow(4), 3);
+}
+
+TEST_F(ControlOpsTest, AppendedTailsMakeTheWholeTextEvenAfterTyping)
+{
+    m_ops.SetText(3, "one\r\n");
+    m_ops.AppendText(3, "two\r\n");
+    m_ops.FlushPending();
+    EXPECT_EQ(m_ops.GetText(3), "one\r\ntwo\r\n");
+    m_area->moveCursor(QTextCursor::Start);
+    m_area->insertPlainText(QStringLiteral("typed "));
+    m_ops.AppendText(3, "three\r\n");
+    m_ops.AppendText(3, "four\r\n");
+    m_ops.FlushPending();
+    EXPECT_EQ(m_ops.GetText(3), "one\r\ntwo\r\nthree\r\nfour\r\n");
+}
+
 TEST_F(ControlOpsTest, MultiLineTextArrivesOnceTheLoopIsFree)
 {
     m_ops.SetText(3, "one\r\n");

@@ -1,6 +1,9 @@
 // Datagrams handed over from the receive thread, the search and the device
 // list, on a loopback link with no device behind it.
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include "pages/report_list.h"
@@ -78,6 +81,52 @@ TEST_F(DispatchTest, EmptyDeviceReplyIsDroppedWithoutRefreshAndOtherCommandsOnly
     Settle();
     EXPECT_EQ(Main().GetText(IDC_INFO), "changed behind the area\r\n");
     EXPECT_EQ(Window().DeviceList().RowCount(), 0);
+}
+
+TEST_F(DispatchTest, ABurstKeepsTheOrderOfRowsAndLogLines)
+{
+    Main<QPushButton>(IDC_SEARCH)->click();
+    Settle();
+    constexpr int kReplies = 3000;
+    for (int i = 0; i < kReplies; ++i)
+        Deliver(SearchReply({uint8_t(i), uint8_t(i >> 8), 0xA8, 0xC0}, {2, 0, 0, 0, uint8_t(i >> 8), uint8_t(i)}, {1, 0}));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == kReplies; }));
+    Settle();
+    // Newest on top: row r is reply kReplies-1-r.
+    for (int row : {0, 1, kReplies / 2, kReplies - 1}) {
+        const int i = kReplies - 1 - row;
+        EXPECT_EQ(Main().GetCell(IDC_DEVICE_LIST, row, 0), "192.168." + std::to_string(i >> 8) + "." + std::to_string(i & 0xFF));
+    }
+    std::string log = Cp936("搜索...\r\n");
+    for (int i = 0; i < kReplies; ++i) log += Cp936("搜索到设备\r\n");
+    EXPECT_EQ(m_state.InfoLog, log);
+    EXPECT_EQ(Main().GetText(IDC_INFO), log);
+    EXPECT_EQ(Window().DroppedDatagrams(), 0u);
+}
+
+TEST_F(DispatchTest, RepliesBeyondTheHandOverBoundAreDroppedCountedAndShownInTheMenu)
+{
+    // Nothing is handled while the loop does not run: the queue fills up.
+    const size_t cost = DatagramQueue::Cost(Datagram{SearchReply({1, 0, 0, 10}, {2, 0, 0, 0, 0, 1}, {1, 0})});
+    const size_t fits = DatagramQueue::kDefaultMaxBytes / cost;
+    for (size_t i = 0; i < fits + 25; ++i) Deliver(SearchReply({1, 0, 0, 10}, {2, 0, 0, 0, 0, 1}, {1, 0}));
+    EXPECT_EQ(Window().DroppedDatagrams(), 25u);
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == int(fits); }, 60000));
+
+    QAction* entry = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : popup->actions())
+                if (a->text().contains(QStringLiteral("25"))) entry = a;
+            popup->close();
+        }
+    });
+    Window().SystemMenu()->exec(Window().mapToGlobal(QPoint(5, 5)));
+    ASSERT_NE(entry, nullptr) << "no menu entry shows the count";
+    EXPECT_FALSE(entry->isEnabled());
+    EXPECT_EQ(entry->text(), QStringLiteral(u"丢弃的数据报：25"));
+    // The log has no line for them.
+    EXPECT_EQ(Main().GetText(IDC_INFO).find(Cp936("丢弃")), std::string::npos);
 }
 
 TEST_F(DispatchTest, DoubleClickOnARowReadsThatDevice)
