@@ -170,7 +170,9 @@ void FloodTable(int seconds)
     long long closeDueNs = 0, closedNs = 0, stallMs = 0;
     int rows = 0;
     unsigned long long dropped = 0;
-    report >> key >> closeDueNs >> key >> closedNs >> key >> stallMs >> key >> rows >> key >> dropped;
+    long peakKib = 0;
+    report >> key >> closeDueNs >> key >> closedNs >> key >> stallMs >> key >> rows >> key >> dropped >> key >>
+        peakKib;
 
     std::printf("A flood of %d replies/s for %d s, then the window's close (tests/gui/flood_window)\n", kFloodRate,
                 seconds);
@@ -178,6 +180,7 @@ void FloodTable(int seconds)
     std::printf("%-34s%14d\n", "rows listed by the close", rows);
     std::printf("%-34s%14llu\n", "replies dropped (counted)", dropped);
     std::printf("%-34s%14lld\n", "longest stall (ms)", stallMs);
+    std::printf("%-34s%14.1f\n", "peak memory (MB)", double(peakKib) / 1024.0);
     std::printf("%-34s%14.1f\n", "close acted on after (ms)", double(closedNs - closeDueNs) / 1e6);
     if (ended)
         std::printf("%-34s%14.1f\n", "program ended after (ms)", double(endedNs - closeDueNs) / 1e6);

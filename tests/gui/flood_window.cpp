@@ -3,14 +3,16 @@
 //   flood_window PORT CLOSE_AFTER_MS
 // Prints "ready" once the window takes datagrams, and on the way out the
 // monotonic time the close was due ("close_due_ns"), when it was acted on
-// ("closed_ns"), the longest event-loop stall, the rows listed and the
-// datagrams dropped. Exits with the program's status.
+// ("closed_ns"), the longest event-loop stall, the rows listed, the
+// datagrams dropped and the peak memory. Exits with the program's status.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 #include "app/setup_app.h"
 #include "app/setup_dlg.h"
@@ -27,6 +29,16 @@ CSetupDlg* TheWindow()
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* window = dynamic_cast<CSetupDlg*>(w)) return window;
     return nullptr;
+}
+
+// Peak resident memory of this process, in KiB.
+long PeakKib()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
 }
 
 } // namespace
@@ -74,8 +86,9 @@ int main(int argc, char** argv)
     });
 
     const int status = app.InitInstance(LoopbackLinkConfig(port, {Loopback(2)}));
-    std::printf("close_due_ns %lld closed_ns %lld stall_ms %lld rows %d dropped %llu\n", (long long)closeDueNs,
-                (long long)closedNs, (long long)longestStallMs, rows, (unsigned long long)dropped);
+    std::printf("close_due_ns %lld closed_ns %lld stall_ms %lld rows %d dropped %llu peak_kib %ld\n",
+                (long long)closeDueNs, (long long)closedNs, (long long)longestStallMs, rows,
+                (unsigned long long)dropped, PeakKib());
     std::fflush(stdout);
     return status;
 }
