@@ -10,7 +10,7 @@
 namespace vornik {
 
 namespace {
-constexpr int kCommitDelayMs = 40;
+constexpr qint64 kCommitDelayMs = 40;
 } // namespace
 
 ReportListModel::ReportListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -84,14 +84,16 @@ void ReportListModel::ScheduleCommit()
     if (m_commitScheduled) return;
     m_commitScheduled = true;
     // The view lays out all its rows again for each step, so the steps come
-    // at most this often however fast rows arrive.
-    QTimer::singleShot(kCommitDelayMs, this, [this] { Commit(); });
+    // at most this often however fast rows arrive; the first after a pause at once.
+    const qint64 since = m_lastCommit.isValid() ? m_lastCommit.elapsed() : kCommitDelayMs;
+    QTimer::singleShot(int(std::max<qint64>(0, kCommitDelayMs - since)), this, [this] { Commit(); });
 }
 
 void ReportListModel::Commit()
 {
     m_commitScheduled = false;
     if (m_gathered == 0) return;
+    m_lastCommit.start();
     beginInsertRows({}, 0, m_gathered - 1);
     m_gathered = 0;
     endInsertRows();

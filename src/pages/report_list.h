@@ -1,10 +1,12 @@
 // A report-view list for many rows: a table of texts (code page 936 bytes)
 // behind a tree view. Rows inserted at the top are gathered and shown in one
-// step a moment later, so a row costs the same however many rows are above
-// it; the view lays itself out once per step instead of once per row.
+// step when the event loop is free, at most every 40 ms, so a row costs the
+// same however many rows are above it; the view lays itself out once per
+// step instead of once per row.
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTreeView>
 
@@ -52,6 +54,7 @@ private:
     std::vector<Row> m_rows;
     int m_gathered = 0;
     bool m_commitScheduled = false;
+    QElapsedTimer m_lastCommit;
 };
 
 class CReportList : public QTreeView {
