@@ -104,8 +104,11 @@ TEST(ParseHumidityTenths, EveryShownValueGoesBackUnchanged)
         {"-5", 50},       {"-3276.8", 32768}, {"-0.05", 0},     {"-4000", 25536},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseHumidityTenths(c.text), c.tenths) << c.text;
-    for (unsigned v : {0u, 1u, 999u, 32767u, 32768u, 40000u, 65535u})
-        EXPECT_EQ(ParseHumidityTenths(FormatTenthsUnsigned(uint16_t(v))), v) << v;
+    // Every value a page can show, humidity and temperature, goes back as it came.
+    for (unsigned v = 0; v <= 0xFFFF; ++v) {
+        ASSERT_EQ(ParseHumidityTenths(FormatTenthsUnsigned(uint16_t(v))), v) << v;
+        ASSERT_EQ(ParseTenths(FormatTenthsSigned(int16_t(v))), int16_t(v)) << v;
+    }
 }
 
 TEST(DlgItemInt, SignedTranslation)
