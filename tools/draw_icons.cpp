@@ -3,6 +3,8 @@
 //   128-program.png    48 x 48  thermometer with a water droplet (window, about box, desktop)
 //   133-floppy.png     45 x 43  floppy disk (the "write parameters" button)
 //   135-connector.png  54 x 53  connector with a green incoming arrow ("load defaults")
+//   hicolor/NxN/apps/vornik-setup.png  the program icon at the sizes desktops
+//                      look for (48, 64, 128, 256), for installation
 // The buttons load 133 and 135 stretched to 25 x 25, so the shapes are kept
 // bold and few. Nothing here draws text, so no font is involved and the
 // output is the same on every machine with the same Qt.
@@ -23,11 +25,13 @@ QImage NewImage(int w, int h)
     return image;
 }
 
-QImage DrawProgramIcon()
+// Drawn on a 48-unit grid and scaled, so that every size shows the same picture.
+QImage DrawProgramIcon(int size = 48)
 {
-    QImage image = NewImage(48, 48);
+    QImage image = NewImage(size, size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 48.0, size / 48.0);
 
     // Thermometer: glass tube with a bulb, red column.
     QPainterPath glass;
@@ -189,6 +193,14 @@ int main(int argc, char** argv)
     for (const auto& icon : icons) {
         const QString path = dir.filePath(QString::fromLatin1(icon.name));
         if (!icon.image.save(path, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+    }
+    for (int size : {48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        const QString path = dir.filePath(folder + QStringLiteral("/vornik-setup.png"));
+        if (!dir.mkpath(folder) || !DrawProgramIcon(size).save(path, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }

@@ -73,6 +73,45 @@ DeviceParams FactoryDeviceParams()
     return p;
 }
 
+void VaryFactorySettings(Device& d, uint32_t index)
+{
+    static constexpr uint32_t kBaudRates[] = {4800, 9600, 19200, 38400, 57600, 115200};
+    static constexpr uint8_t kModeCount = 6; // the probe kinds the device page lists
+    const uint32_t i = index;
+
+    d.firmware = uint16_t(d.firmware + i % 3);
+
+    NetworkParams& n = d.factoryNetwork;
+    if (i % 4 == 3) n.ipMode = IP_MODE_DHCP;
+    n.maxConnections = uint8_t(1 + (i + 3) % 8);
+    for (size_t s = 0; s < SERVER_COUNT; ++s) {
+        n.servers[s].localPort = uint16_t(kFirstServerPort + 100 * (i % 10) + s);
+        n.servers[s].targetPort = uint16_t(5000 + 10 * (i % 50) + s);
+        const std::string target = "10.1." + std::to_string(i % 250) + "." + std::to_string(10 + s);
+        n.servers[s].targetAddress.fill(0);
+        std::memcpy(n.servers[s].targetAddress.data(), target.c_str(), target.size());
+    }
+
+    DeviceParams& p = d.factoryParams;
+    p.serverCount = uint8_t(1 + i % 8);
+    p.terminalAddress = 0x20260001 + i;
+    p.loginInterval = uint16_t(3 + i % 5);
+    p.heartbeatInterval = uint16_t(30 + 15 * (i % 4));
+    p.uploadInterval = uint16_t(5 + 5 * (i % 6));
+    p.workMode = uint8_t(i % kModeCount);
+    p.baudRate = kBaudRates[i % std::size(kBaudRates)];
+    p.parity = uint8_t(i % 3);
+    p.modbusTerminalCount = uint8_t(1 + i % CHANNEL_COUNT);
+    for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
+        const int step = int((i + c) % 7);
+        p.channelAddress[c] = uint8_t(1 + (i * CHANNEL_COUNT + c) % 247);
+        p.tempUpperLimit[c] = int16_t(450 + 25 * step);    // 45.0 to 60.0
+        p.tempLowerLimit[c] = int16_t(-200 + 20 * step);   // -20.0 to -8.0
+        p.humidityUpperLimit[c] = uint16_t(800 + 20 * step); // 80.0 to 92.0
+        p.humidityLowerLimit[c] = uint16_t(100 + 10 * step); // 10.0 to 16.0
+    }
+}
+
 MacAddress MacFromNumber(uint64_t value)
 {
     MacAddress mac;
@@ -140,8 +179,11 @@ Fleet::Fleet(const FleetOptions& options) : m_options(options)
         d.mac = MacFromNumber((options.baseMac + i) & 0xFFFFFFFFFFFF);
         d.factoryIp = options.baseIp + i;
         d.firmware = options.firmware;
-        d.network = FactoryNetworkParams(d.factoryIp);
-        d.params = FactoryDeviceParams();
+        d.factoryNetwork = FactoryNetworkParams(d.factoryIp);
+        d.factoryParams = FactoryDeviceParams();
+        if (options.varied) VaryFactorySettings(d, i);
+        d.network = d.factoryNetwork;
+        d.params = d.factoryParams;
     }
     Reindex();
 }
@@ -203,8 +245,8 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         if (in.size() != kMacOnlyRequestSize) return reject("factory defaults of the wrong size");
         for (uint32_t i : Addressed(in)) {
             Device& d = m_devices[i];
-            d.network = FactoryNetworkParams(d.factoryIp);
-            d.params = FactoryDeviceParams();
+            d.network = d.factoryNetwork;
+            d.params = d.factoryParams;
             out.push_back({i, AckReply(command, d.mac)});
         }
         return out;

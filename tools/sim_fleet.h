@@ -20,6 +20,10 @@ struct FleetOptions {
     uint64_t baseMac = 0x020000000001;  // 02-00-00-00-00-01; device i gets baseMac + i
     uint16_t firmware = 100;
     uint8_t deviceReplyCommand = CMD_DEVICE_PARAMS; // or CMD_DEVICE_PARAMS_REPLY
+    // Each device leaves the factory with settings of its own (firmware,
+    // address mode, servers, intervals, probe kind, line settings, limits), so
+    // that a demo shows devices that differ; off, all share the factory values.
+    bool varied = false;
 };
 
 struct Device {
@@ -28,12 +32,18 @@ struct Device {
     uint16_t firmware = 0;
     NetworkParams network;
     DeviceParams params;
+    // What a factory reset restores.
+    NetworkParams factoryNetwork;
+    DeviceParams factoryParams;
 };
 
 // Factory settings. The address is the device's own; the rest is what a
 // device leaves the factory with.
 NetworkParams FactoryNetworkParams(uint32_t ip);
 DeviceParams FactoryDeviceParams();
+// Device index's own factory settings for a varied fleet, derived from the
+// index alone, so that every run of the demo shows the same fleet.
+void VaryFactorySettings(Device& d, uint32_t index);
 
 MacAddress MacFromNumber(uint64_t value);
 uint64_t MacToNumber(const MacAddress& mac);

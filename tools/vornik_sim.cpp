@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "sim_fleet.h"
+#include "version.h"
 
 using namespace vornik;
 using namespace vornik::sim;
@@ -29,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr char kUsage[] = R"(Usage: vornik_sim [options]
+constexpr char kUsage[] = R"( [options]
 
 Simulates a fleet of Vornik multi-probe temperature/humidity devices on one
 UDP port. Every device answers a search (AA 00 01 02 02); a request that names
@@ -62,6 +63,9 @@ Devices:
                      (default 02-00-00-00-00-01)
   --firmware V       firmware version reported by the search, 0-65535 (default 100)
   --reply-0b         answer device-parameter requests with command 0x0B, not 0x0A
+  --varied           give each device factory settings of its own (firmware,
+                     address mode, servers, intervals, probe kind, baud rate,
+                     parity, limits), the same on every run
 
 Faults (each a share from 0 to 1 of the replies, chosen at random):
   --drop S           do not send the reply
@@ -74,6 +78,7 @@ Faults (each a share from 0 to 1 of the replies, chosen at random):
 Output:
   --log              print every request received, as hex, to stdout
   --ready-fd FD      write "ready" to descriptor FD once listening, then close it
+  --version          print the version and the commit it was built from
   --help             this text
 
 Factory values: static address, mask 255.255.255.0, gateway x.y.z.1, up to 8
@@ -146,7 +151,7 @@ uint64_t Mac(const char* text)
 Options Parse(int argc, char** argv)
 {
     enum { PORT = 1000, BIND, REPLY_TO, UNICAST, DEVICES, BASE_IP, BASE_MAC, FIRMWARE, REPLY_0B, DROP,
-           DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP };
+           DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP, VARIED, VERSION };
     static const option longOptions[] = {
         {"port", required_argument, nullptr, PORT},
         {"bind", required_argument, nullptr, BIND},
@@ -167,6 +172,8 @@ Options Parse(int argc, char** argv)
         {"log", no_argument, nullptr, LOG},
         {"ready-fd", required_argument, nullptr, READY_FD},
         {"help", no_argument, nullptr, HELP},
+        {"varied", no_argument, nullptr, VARIED},
+        {"version", no_argument, nullptr, VERSION},
         {nullptr, 0, nullptr, 0},
     };
     Options o;
@@ -191,7 +198,15 @@ Options Parse(int argc, char** argv)
         case SEED: o.seed = uint32_t(Number(optarg, 0, 0xFFFFFFFFLL, "seed")); break;
         case LOG: o.log = true; break;
         case READY_FD: o.readyFd = int(Number(optarg, 0, 1 << 20, "descriptor")); break;
-        case HELP: std::fputs(kUsage, stdout); std::exit(0);
+        case HELP: {
+            // Installed, the program is vornik-sim; in the build tree, vornik_sim.
+            const char* slash = std::strrchr(argv[0], '/');
+            std::printf("Usage: %s", slash ? slash + 1 : argv[0]);
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
+        case VARIED: o.fleet.varied = true; break;
+        case VERSION: std::printf("vornik-sim %s (%s)\n", VORNIK_VERSION, VORNIK_COMMIT); std::exit(0);
         default: Fail("unknown option");
         }
     }

@@ -52,4 +52,11 @@ LinkConfig LinkConfigFromEnvironment()
     return config;
 }
 
+std::string DemoTitleMark()
+{
+    const char* demo = std::getenv("VORNIK_DEMO");
+    if (!demo || !*demo || std::string(demo) == "0") return {};
+    return " — 演示（模拟设备）";
+}
+
 } // namespace vornik

@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "app/about_dlg.h"
+#include "app/dev_link_config.h"
+#include "app/qt_translation.h"
 #include "app/setup_dlg.h"
 #include "app/tab_ctrl.h"
 #include "pages/qt_control_ops.h"
@@ -16,6 +18,8 @@ namespace vornik {
 CSetupApp::CSetupApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QString::fromLatin1(kApplicationName));
+    // Without it the standard buttons and menus stay English; nothing else depends on it.
+    InstallQtChineseTranslation(m_qtTexts);
 }
 
 int CSetupApp::InitInstance(LinkConfig config)
@@ -24,6 +28,7 @@ int CSetupApp::InitInstance(LinkConfig config)
     UdpLink link(std::move(config), m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
     CSetupDlg dialog(m_state, link, m_mainWindow, hostAddresses);
     dialog.OnInitDialog();
+    dialog.setWindowTitle(dialog.windowTitle() + QString::fromStdString(DemoTitleMark()));
     dialog.exec();
     // The receive side ends before the window it posts to.
     link.Stop();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTranslator>
 
 #include "app/setup_dlg.h"
 #include "link/udp_link.h"
@@ -23,6 +24,7 @@ public:
     int WriteScreenshots(const QString& directory);
 
 private:
+    QTranslator m_qtTexts;
     SetupState m_state;
     MainWindowRef m_mainWindow;
 };

@@ -136,6 +136,12 @@ void CSetupDlg::CreateControls()
     m_tab = new CTabCtrl(this);
     b.Place(m_tab, {254, 7, 315, 352}, IDC_TAB);
 
+    // The local-host fields have the group's title for a label.
+    localIp->setAccessibleName(QStringLiteral(u"本机IP地址"));
+    localPort->setAccessibleName(QStringLiteral(u"本机端口"));
+    m_deviceList->setAccessibleName(QStringLiteral(u"设备列表"));
+    m_info->setAccessibleName(QStringLiteral(u"信息提示区"));
+
     DialogBuilder::SetTabOrder({localIp, localPort, search, m_deviceList, m_info, m_tab->Bar()});
 
     connect(search, &QPushButton::clicked, this, [this] { m_ops.SearchDevices(); });
@@ -149,17 +155,18 @@ void CSetupDlg::OnInitDialog(bool startLink)
     // The about item where the system menu would carry it: X11 and Wayland
     // keep the window manager's menu out of a program's reach.
     m_systemMenu = new QMenu(this);
+    QAction* close = m_systemMenu->addAction(QStringLiteral(u"关闭(&C)"));
+    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    m_systemMenu->addSeparator();
     // Replies dropped under a flood, for the operator to see: an informational
-    // entry above the menu's own items, which keep their order.
+    // entry between the menu's own items, which keep their places (关闭 first,
+    // 关于 last after a separator).
     m_droppedEntry = m_systemMenu->addAction(QString());
     m_droppedEntry->setEnabled(false);
     m_systemMenu->addSeparator();
     connect(m_systemMenu, &QMenu::aboutToShow, this, [this] { UpdateDroppedEntry(); });
     UpdateDroppedEntry();
-    QAction* close = m_systemMenu->addAction(QStringLiteral(u"关闭(&C)"));
-    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-    connect(close, &QAction::triggered, this, &QWidget::close);
-    m_systemMenu->addSeparator();
     QAction* about = m_systemMenu->addAction(QStringLiteral(u"关于 Vornik_Setup(&A)..."));
     connect(about, &QAction::triggered, this, [this] { OnSysCommandAbout(); });
 
@@ -293,12 +300,20 @@ void CSetupDlg::closeEvent(QCloseEvent* event)
 
 void CSetupDlg::keyPressEvent(QKeyEvent* event)
 {
-    // A focused push button takes Enter itself. Anywhere else Enter ends the
-    // run as OK does and Esc as Cancel; the window adds no handling of its own.
+    // Nothing typed into the pages may be lost to a stray key: Enter and Esc
+    // never end the run (it ends through the close button, Alt+F4 and 关闭).
+    // The buttons are not auto-default, so Enter on a focused one arrives
+    // here and presses it, as on any dialog button.
     const bool plain = event->modifiers() == Qt::NoModifier ||
                        (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
     if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        accept();
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+            button->click();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Escape) return;
+    if (plain && event->key() == Qt::Key_F1) {
+        OnSysCommandAbout();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -1,5 +1,7 @@
 #include "link/frame.h"
 
+#include "ops/byte_io.h"
+
 namespace vornik {
 
 uint8_t FrameSum8(std::span<const uint8_t> commandAndPayload)
@@ -63,6 +65,17 @@ Frame BuildWriteMacRequest(const MacAddress& target, const MacAddress& newMac)
 Frame BuildDeviceParamsRequest(const MacAddress& target, std::span<const uint8_t> deviceFrame)
 {
     return WithTarget(CMD_DEVICE_PARAMS, target, deviceFrame);
+}
+
+std::optional<SearchReplyFields> DecodeSearchReply(std::span<const uint8_t> frame)
+{
+    SearchReplyFields reply;
+    ByteReader r(frame);
+    reply.ipAddress = r.At(SR_IP_ADDRESS).U32();
+    r.At(SR_MAC).Bytes(reply.mac);
+    reply.firmware = r.At(SR_FIRMWARE).U16();
+    if (!r.Ok()) return std::nullopt;
+    return reply;
 }
 
 } // namespace vornik

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -49,6 +50,20 @@ Frame BuildNetworkWriteRequest(const MacAddress& target, std::span<const uint8_t
 Frame BuildFactoryDefaultsRequest(const MacAddress& target);
 Frame BuildWriteMacRequest(const MacAddress& target, const MacAddress& newMac);
 Frame BuildDeviceParamsRequest(const MacAddress& target, std::span<const uint8_t> deviceFrame);
+
+// What a search reply says about its device. The address is the record's
+// 32-bit value: its most significant byte is the first number of the dotted text.
+struct SearchReplyFields {
+    uint32_t ipAddress = 0;
+    MacAddress mac{};
+    uint16_t firmware = 0;
+};
+inline constexpr size_t SR_IP_ADDRESS = 8;
+inline constexpr size_t SR_MAC = 12;
+inline constexpr size_t SR_FIRMWARE = 18;
+// The fields of a search reply; nothing when the frame is too short to hold them.
+// The marker and command are the caller's to check.
+std::optional<SearchReplyFields> DecodeSearchReply(std::span<const uint8_t> frame);
 
 // A reply as devices send it: marker 0x55, the given length field, command,
 // payload (MAC bytes included), checksum. Device-parameter replies carry the

@@ -86,4 +86,18 @@ uint8_t ParseDeviceFrame(std::span<const uint8_t> frame, DeviceParams& params)
     return DEVICE_FUNC_READ;
 }
 
+Frame BuildDeviceReadRequest(const MacAddress& target)
+{
+    std::array<uint8_t, DEVICE_FRAME_SIZE> inner{};
+    const uint8_t length = BuildDeviceFrame(inner, DEVICE_FUNC_READ, DeviceParams{});
+    return BuildDeviceParamsRequest(target, std::span(inner.data(), length));
+}
+
+Frame BuildDeviceWriteRequest(const MacAddress& target, const DeviceParams& params)
+{
+    std::array<uint8_t, DEVICE_FRAME_SIZE> inner{};
+    const uint8_t length = BuildDeviceFrame(inner, DEVICE_FUNC_WRITE, params);
+    return BuildDeviceParamsRequest(target, std::span(inner.data(), length));
+}
+
 } // namespace vornik

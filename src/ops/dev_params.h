@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "link/frame.h"
+
 namespace vornik {
 
 inline constexpr uint8_t DEVICE_FRAME_START = 0x7E;
@@ -70,5 +72,10 @@ uint8_t BuildDeviceFrame(std::span<uint8_t, DEVICE_FRAME_SIZE> buffer, uint8_t f
 // otherwise its function byte. A read reply (0x10) is stored into params first;
 // one shorter than a whole block is refused, so no field comes from beyond it.
 uint8_t ParseDeviceFrame(std::span<const uint8_t> frame, DeviceParams& params);
+
+// The command-0x0A requests that carry a read (function 0x10) or a write of
+// params (function 0x11) to the device with the given MAC address.
+Frame BuildDeviceReadRequest(const MacAddress& target);
+Frame BuildDeviceWriteRequest(const MacAddress& target, const DeviceParams& params);
 
 } // namespace vornik

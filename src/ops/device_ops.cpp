@@ -1,26 +1,18 @@
 #include "ops/device_ops.h"
 
-#include "ops/byte_io.h"
 #include "ops/control_ids.h"
 #include "ops/text_conv.h"
 #include "ops/texts.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace vornik {
 
 namespace {
 
-// Search reply fields.
-constexpr size_t SR_IP_ADDRESS = 8;
-constexpr size_t SR_MAC = 12;
-constexpr size_t SR_FIRMWARE = 18;
-
 constexpr int DATA_BITS_FIRST = 5; // list entry 0 is five data bits
 constexpr int STOP_BITS_FIRST = 1;
-constexpr size_t TERMINAL_ADDRESS_DIGITS = 8;
 
 std::string Decimal(unsigned value) { return std::to_string(value); }
 
@@ -130,16 +122,12 @@ void DeviceOps::SearchDevices()
 
 void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
 {
-    ByteReader r(frame);
-    const uint32_t address = r.At(SR_IP_ADDRESS).U32();
-    MacAddress mac{};
-    r.At(SR_MAC).Bytes(mac);
-    const uint16_t firmware = r.At(SR_FIRMWARE).U16();
-    if (!r.Ok()) return;
+    const std::optional<SearchReplyFields> reply = DecodeSearchReply(frame);
+    if (!reply) return;
 
-    m_main.InsertRow(IDC_DEVICE_LIST, 0, FormatDottedQuad(address));
-    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, FormatMacHex(mac));
-    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_FIRMWARE, Decimal(firmware));
+    m_main.InsertRow(IDC_DEVICE_LIST, 0, FormatDottedQuad(reply->ipAddress));
+    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, FormatMacHex(reply->mac));
+    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_FIRMWARE, Decimal(reply->firmware));
     m_main.SetCell(IDC_DEVICE_LIST, 0, COL_DEVICE_NAME, "");
     m_state.InfoLog += text::kLogDeviceFound;
     RefreshInfoArea();
@@ -252,9 +240,7 @@ void DeviceOps::OnFactoryDefaults()
 
 void DeviceOps::OnReadDeviceParams()
 {
-    std::array<uint8_t, DEVICE_FRAME_SIZE> inner{};
-    const uint8_t length = BuildDeviceFrame(inner, DEVICE_FUNC_READ, m_state.deviceParams);
-    const Frame frame = BuildDeviceParamsRequest(m_state.TargetMac, std::span(inner.data(), length));
+    const Frame frame = BuildDeviceReadRequest(m_state.TargetMac);
     StartLog(text::kLogReadingDevice);
     Send(frame);
     RefreshInfoArea();
@@ -280,9 +266,7 @@ void DeviceOps::ShowDeviceParams()
 {
     const DeviceParams& p = m_state.deviceParams;
     m_dev.SetSel(IDC_DEV_SERVER_COUNT, p.serverCount);
-    char address[9];
-    std::snprintf(address, sizeof address, "%08x", unsigned(p.terminalAddress));
-    m_dev.SetText(IDC_DEV_TERMINAL_ADDRESS, address);
+    m_dev.SetText(IDC_DEV_TERMINAL_ADDRESS, FormatTerminalAddress(p.terminalAddress));
     m_dev.SetText(IDC_DEV_LOGIN_INTERVAL, DlgItemText(p.loginInterval));
     m_dev.SetText(IDC_DEV_HEARTBEAT_INTERVAL, DlgItemText(p.heartbeatInterval));
     m_dev.SetText(IDC_DEV_UPLOAD_INTERVAL, DlgItemText(p.uploadInterval));
@@ -317,13 +301,7 @@ void DeviceOps::OnWriteDeviceParams()
         m_dev.MessageBox(text::kMsgTerminalAddressLength, text::kCaptionTerminalAddress, MessageIcon::Exclamation);
         return;
     }
-    uint32_t terminal = 0;
-    for (size_t k = 0; k < 4; ++k) {
-        // Characters that are no hex digit are not refused: their 0xFF goes into the sum.
-        const uint8_t byte = uint8_t(HexDigitValue(address[2 * k]) * 16 + HexDigitValue(address[2 * k + 1]));
-        terminal = (terminal << 8) | byte;
-    }
-    p.terminalAddress = terminal;
+    p.terminalAddress = TerminalAddressFromText(address);
 
     const auto intOf = [this](int id) { return DlgItemInt(m_dev.GetText(id)); };
     p.loginInterval = uint16_t(intOf(IDC_DEV_LOGIN_INTERVAL));
@@ -340,15 +318,12 @@ void DeviceOps::OnWriteDeviceParams()
         const LimitControls& ids = LimitEditIds[c];
         p.tempUpperLimit[c] = ParseTenths(m_dev.GetText(ids.tempUpper));
         p.tempLowerLimit[c] = ParseTenths(m_dev.GetText(ids.tempLower));
-        // Humidity is never negative on the device: a typed minus sign is dropped.
-        p.humidityUpperLimit[c] = ParseHumidityTenths(m_dev.GetText(ids.humidityUpper));
-        p.humidityLowerLimit[c] = ParseHumidityTenths(m_dev.GetText(ids.humidityLower));
+        p.humidityUpperLimit[c] = HumidityTenthsFromText(m_dev.GetText(ids.humidityUpper));
+        p.humidityLowerLimit[c] = HumidityTenthsFromText(m_dev.GetText(ids.humidityLower));
     }
     m_state.deviceParams = p;
 
-    std::array<uint8_t, DEVICE_FRAME_SIZE> inner{};
-    const uint8_t length = BuildDeviceFrame(inner, DEVICE_FUNC_WRITE, m_state.deviceParams);
-    Send(BuildDeviceParamsRequest(m_state.TargetMac, std::span(inner.data(), length)));
+    Send(BuildDeviceWriteRequest(m_state.TargetMac, m_state.deviceParams));
     StartLog(text::kLogWriting);
     RefreshInfoArea();
 }

@@ -123,7 +123,7 @@ uint16_t Low16(double whole)
 
 int16_t ParseTenths(std::string_view text) { return int16_t(Low16(TruncatedTenths(text))); }
 
-uint16_t ParseHumidityTenths(std::string_view text)
+uint16_t HumidityTenthsFromText(std::string_view text)
 {
     const double whole = TruncatedTenths(text);
     if (whole >= 0) return Low16(whole);
@@ -149,5 +149,25 @@ int32_t DlgItemInt(std::string_view text)
 }
 
 std::string DlgItemText(int32_t value) { return std::to_string(value); }
+
+
+uint32_t TerminalAddressFromText(std::string_view text)
+{
+    uint32_t terminal = 0;
+    for (size_t k = 0; k < TERMINAL_ADDRESS_DIGITS / 2; ++k) {
+        const size_t at = 2 * k;
+        const uint8_t hi = at < text.size() ? HexDigitValue(text[at]) : 0;
+        const uint8_t lo = at + 1 < text.size() ? HexDigitValue(text[at + 1]) : 0;
+        terminal = (terminal << 8) | uint8_t(hi * 16 + lo);
+    }
+    return terminal;
+}
+
+std::string FormatTerminalAddress(uint32_t address)
+{
+    char text[TERMINAL_ADDRESS_DIGITS + 1];
+    std::snprintf(text, sizeof text, "%08x", unsigned(address));
+    return text;
+}
 
 } // namespace vornik

@@ -27,10 +27,21 @@ std::string FormatTenthsUnsigned(uint16_t tenths);
 // Text read by the C library's atof rules, times ten, truncated toward zero,
 // kept to its low 16 bits (however large the value; not finite gives 0).
 int16_t ParseTenths(std::string_view text);
-// A humidity text: the same reading, as the unsigned value a device holds, so
-// that every text FormatTenthsUnsigned makes goes back as its value. A
-// negative text loses its sign (the magnitude of its signed 16-bit tenths).
-uint16_t ParseHumidityTenths(std::string_view text);
+
+// A humidity limit text to tenths: read like a temperature, as the unsigned
+// value a device holds, so that every text FormatTenthsUnsigned makes goes
+// back as its value. Humidity is never negative on the device: a negative
+// text gives the magnitude of its signed 16-bit tenths.
+uint16_t HumidityTenthsFromText(std::string_view text);
+
+// The eight characters of a terminal address text, pairs taken as hex digits
+// most significant first; a character that is no hex digit counts as 0xFF in
+// its pair's sum, as the page has always sent it. Only the first eight
+// characters are read; a shorter text reads as if padded with zero bytes.
+uint32_t TerminalAddressFromText(std::string_view text);
+// The address as eight lower-case hex digits, as a read reply shows it.
+std::string FormatTerminalAddress(uint32_t address);
+inline constexpr size_t TERMINAL_ADDRESS_DIGITS = 8;
 
 // The integer value of an edit as a dialog reads it with signed translation:
 // leading white space, an optional sign, decimal digits; text it cannot

@@ -11,11 +11,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <QEvent>
-#include <QKeyEvent>
-
 #include <algorithm>
 
+#include "pages/drop_down.h"
 #include "pages/group_frame.h"
 #include "pages/qt_control_ops.h"
 
@@ -23,31 +21,9 @@ namespace vornik {
 
 namespace {
 
-// Enter in a drop-down's text field belongs to the dialog, as in an edit:
-// it ends the dialog rather than being taken by the box. With the list open,
-// Enter chooses the entry as usual.
-class PassEnterToDialog : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress) return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        auto* combo = qobject_cast<QComboBox*>(watched);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && combo &&
-            !combo->view()->isVisible()) {
-            key->ignore(); // unaccepted, the key goes on to the parent widgets
-            return true;
-        }
-        return false;
-    }
-};
-
-// The narrow drop-downs of the templates (31 units for "NONE") leave the
-// text too little room beside the usual arrow button; a button the width of
-// a slim scroll bar gives it back.
+// The narrow drop-downs of the templates (31 units for "NONE", 50 for
+// "DHCP/autoIP") leave the text too little room beside the usual arrow
+// button; a slim button, with the text field reaching up to it, gives it back.
 class SlimArrowStyle : public QProxyStyle {
 public:
     SlimArrowStyle() = default;
@@ -61,12 +37,12 @@ public:
         const int spare = arrow.width() - kArrowWidth;
         if (spare <= 0) return r;
         if (sub == SC_ComboBoxArrow) r.setLeft(r.left() + spare);
-        if (sub == SC_ComboBoxEditField) r.setRight(r.right() + spare);
+        if (sub == SC_ComboBoxEditField) r.setRight(arrow.left() + spare - 1);
         return r;
     }
 
 private:
-    static constexpr int kArrowWidth = 14;
+    static constexpr int kArrowWidth = 11;
 };
 
 QStyle* DropDownStyle()
@@ -127,12 +103,8 @@ QComboBox* DialogBuilder::DropDown(int id, DuRect at, const QStringList& entries
     combo->setInsertPolicy(QComboBox::NoInsert); // typing never adds entries
     combo->setCompleter(nullptr);                // nor completes to one
     combo->addItems(entries);
-    combo->installEventFilter(new PassEnterToDialog(combo));
     combo->setCurrentIndex(-1);
-    // A chosen entry is shown from its beginning, like any new text of an edit.
-    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [combo] {
-        if (QLineEdit* field = combo->lineEdit()) field->setCursorPosition(0);
-    });
+    KeepDropDownTextSelected(combo);
     Place(combo, at, id);
 
     // Closed, the box is as high as its text field; the rest of the template
@@ -148,8 +120,18 @@ QComboBox* DialogBuilder::DropDown(int id, DuRect at, const QStringList& entries
 QPushButton* DialogBuilder::Button(int id, const QString& text, DuRect at)
 {
     auto* button = new QPushButton(text, m_dialog);
+    // No button is the dialog's default: Enter presses only a focused button.
+    button->setAutoDefault(false);
     Place(button, at, id);
     return button;
+}
+
+QWidget* DialogBuilder::Name(QWidget* control, const QString& name)
+{
+    control->setAccessibleName(name);
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
+        combo->lineEdit()->setAccessibleName(name);
+    return control;
 }
 
 void DialogBuilder::SetTabOrder(const std::vector<QWidget*>& order)

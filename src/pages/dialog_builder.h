@@ -43,6 +43,9 @@ public:
     // Places an already made control and registers it under id (0: none).
     void Place(QWidget* control, DuRect at, int id = 0);
 
+    // The name a screen reader gives the control (a drop-down's text field too).
+    static QWidget* Name(QWidget* control, const QString& name);
+
     // The keyboard order through the given controls, first to last.
     static void SetTabOrder(const std::vector<QWidget*>& order);
 

@@ -17,24 +17,40 @@ int MulDiv(int a, int b, int c)
     return static_cast<int>(p >= 0 ? (p + c / 2) / c : (p - c / 2) / c);
 }
 
-QString PickFamily()
+bool Installed(const QStringList& installed, const QString& family)
+{
+    return installed.contains(family, Qt::CaseInsensitive);
+}
+
+QStringList PickFamilies()
 {
     const QStringList installed = QFontDatabase::families();
-    for (const QString& name : {QStringLiteral(u"宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                                QStringLiteral("WenQuanYi Micro Hei")}) {
-        if (installed.contains(name, Qt::CaseInsensitive)) return name;
-    }
+    for (const QString& name : {QStringLiteral(u"宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")})
+        if (Installed(installed, name)) return {name};
+    // Another Song (Ming) face for the Chinese. Its own Latin letters are as
+    // narrow as 宋体's, and at 12 pixels that makes a dialog unit too small
+    // for the templates' Chinese labels ("最大连接数量：" needs 84 pixels of
+    // 74); a serif Latin face beside it keeps the Song look and widens the
+    // units so that every label, button and entry fits.
+    const QString song = QStringLiteral("AR PL UMing CN");
+    const QString latinSerif = QStringLiteral("DejaVu Serif");
+    if (Installed(installed, song) && Installed(installed, latinSerif)) return {latinSerif, song};
+    // A Hei face carries both scripts at units wide enough.
+    const QString hei = QStringLiteral("WenQuanYi Micro Hei");
+    if (Installed(installed, hei)) return {hei};
+    if (Installed(installed, song)) return {song};
     const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    if (!chinese.isEmpty()) return chinese.first();
-    return QStringLiteral(u"宋体"); // let the font matcher substitute
+    if (!chinese.isEmpty()) return {chinese.first()};
+    return {QStringLiteral(u"宋体")}; // let the font matcher substitute
 }
 
 } // namespace
 
 QFont DialogFont()
 {
-    static const QString family = PickFamily();
-    QFont font(family);
+    static const QStringList families = PickFamilies();
+    QFont font;
+    font.setFamilies(families);
     font.setPixelSize(DIALOG_FONT_PIXELS);
     return font;
 }

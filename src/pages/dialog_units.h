@@ -8,8 +8,10 @@
 
 namespace vornik {
 
-// "宋体" at 9 points (12 pixels). Where that face is not installed, a face
-// that carries Simplified Chinese: WenQuanYi Micro Hei first.
+// "宋体" at 9 points (12 pixels). Where that face is not installed, another
+// Song face for the Chinese (AR PL UMing CN) with a serif face for the Latin
+// letters (DejaVu Serif); then WenQuanYi Micro Hei; then any face that
+// carries Simplified Chinese.
 QFont DialogFont();
 
 struct DialogUnits {

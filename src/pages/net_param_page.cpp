@@ -1,6 +1,7 @@
 #include "pages/net_param_page.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -77,6 +78,11 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
         QWidget* targetPort = b.Edit(ids.targetPort, at.targetPort);
         QWidget* targetAddress = b.Edit(ids.targetAddress, at.targetAddress);
         QWidget* localPort = b.Edit(ids.localPort, at.localPort);
+        // The labels repeat in every group; a screen reader needs the group too.
+        const QString server = QStringLiteral(u"服务器%1 ").arg(k + 1);
+        targetPort->setAccessibleName(server + QStringLiteral(u"目标端口"));
+        targetAddress->setAccessibleName(server + QStringLiteral(u"目标地址"));
+        localPort->setAccessibleName(server + QStringLiteral(u"本地端口"));
         // Within a group the keyboard goes bottom to top.
         order.insert(order.end(), {localPort, targetAddress, targetPort});
     }
@@ -88,10 +94,10 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     b.Label(QStringLiteral(u"网关地址："), {6, 277, 42, 8});
     QLineEdit* gateway = b.Edit(IDC_NET_GATEWAY, {52, 276, 68, 12});
 
-    b.Label(QStringLiteral(u"IP获取方式："), {149, 246, 50, 8});
+    QLabel* ipModeLabel = b.Label(QStringLiteral(u"IP获取方式："), {149, 246, 50, 8});
     QComboBox* ipMode = b.DropDown(IDC_NET_IP_MODE, {201, 243, 50, 35},
                                    {QStringLiteral("StaticIP"), QStringLiteral("DHCP/autoIP")});
-    b.Label(QStringLiteral(u"最大连接数量："), {149, 261, 49, 8});
+    QLabel* maxConnectionsLabel = b.Label(QStringLiteral(u"最大连接数量："), {149, 261, 49, 8});
     QComboBox* maxConnections =
         b.DropDown(IDC_NET_MAX_CONNECTIONS, {201, 259, 36, 69},
                    {"0", "1", "2", "3", "4", "5", "6", "7", "8"});
@@ -101,6 +107,16 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     QPushButton* writeMac = b.Button(IDC_NET_WRITE_MAC, QStringLiteral(u"写MAC"), {184, 295, 44, 12});
     QPushButton* write = b.Button(IDC_NET_WRITE, QStringLiteral(u"参数配置"), {33, 308, 53, 22});
     QPushButton* defaults = b.Button(IDC_NET_DEFAULTS, QStringLiteral(u"载入默认"), {130, 308, 49, 22});
+
+    ipAddress->setAccessibleName(QStringLiteral(u"静态IP"));
+    subnetMask->setAccessibleName(QStringLiteral(u"子网掩码"));
+    gateway->setAccessibleName(QStringLiteral(u"网关地址"));
+    DialogBuilder::Name(ipMode, QStringLiteral(u"IP获取方式"));
+    DialogBuilder::Name(maxConnections, QStringLiteral(u"最大连接数量"));
+    // Some platforms name a drop-down by its current text and its label by relation.
+    ipModeLabel->setBuddy(ipMode);
+    maxConnectionsLabel->setBuddy(maxConnections);
+    mac->setAccessibleName(QStringLiteral(u"MAC地址"));
 
     order.insert(order.end(), {write, defaults, subnetMask, gateway, ipAddress, ipMode, mac, writeMac, maxConnections});
     DialogBuilder::SetTabOrder(order);

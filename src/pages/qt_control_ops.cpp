@@ -15,6 +15,7 @@
 #include <set>
 
 #include "pages/cp936.h"
+#include "pages/drop_down.h"
 #include "pages/group_frame.h"
 #include "pages/report_list.h"
 
@@ -70,7 +71,10 @@ std::string QtControlOps::GetText(int id) const
     QWidget* w = Control(id);
     if (!w) return {};
     if (auto* edit = qobject_cast<QLineEdit*>(w)) return ToCp936(edit->text());
-    if (auto* combo = qobject_cast<QComboBox*>(w)) return ToCp936(combo->currentText());
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        SettleDropDownText(combo);
+        return ToCp936(combo->currentText());
+    }
     if (auto* area = qobject_cast<QPlainTextEdit*>(w)) {
         // Reading returns what the area is about to show.
         const_cast<QtControlOps*>(this)->FlushPending();
@@ -205,7 +209,11 @@ void QtControlOps::FollowEnd(QPlainTextEdit* area)
 int QtControlOps::GetSel(int id) const
 {
     QWidget* w = Control(id);
-    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentIndex();
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        // What is read is what the box shows.
+        SettleDropDownText(combo);
+        return combo->currentIndex();
+    }
     if (dynamic_cast<CReportList*>(w)) return FirstSelectedRow(id);
     return -1;
 }

@@ -181,4 +181,21 @@ TEST(ParseDeviceFrame, RefusedFramesLeaveParamsAlone)
     }
 }
 
+TEST(ParseDeviceFrame, LongerReadReplyDecodesItsBlockAndIgnoresTheRest)
+{
+    // The start-up block, with its login interval changed to 7, then four
+    // bytes more before the checksum: a valid 0x10 frame of 100 bytes.
+    auto body = Bytes(std::string("7E 10 ") + kStartupBlock);
+    body[7] = 0x07;
+    body[8] = 0x00;
+    body.insert(body.end(), {0xDE, 0xAD, 0xBE, 0xEF});
+    const auto frame = WithCrc(body);
+    ASSERT_EQ(frame.size(), 100u);
+    DeviceParams expected = StartupParams();
+    expected.loginInterval = 7;
+    DeviceParams p;
+    ASSERT_EQ(ParseDeviceFrame(frame, p), DEVICE_FUNC_READ);
+    EXPECT_EQ(p, expected);
+}
+
 } // namespace

@@ -26,6 +26,12 @@ TEST(ParseDottedQuad, ConvertsWithoutValidation)
         {"1.2.3.4.5", 0x02030405, "2.3.4.5"},
         {"", 0, "0.0.0.0"},
         {"255.255.255.0", 0xFFFFFF00, "255.255.255.0"},
+        // Any character but '.' is a digit of value (code - 48): 'a' counts 49, 'x' 72.
+        {"1.2a.3.4", 0x01450304, "1.69.3.4"},
+        {"1.x.3.4", 0x01480304, "1.72.3.4"},
+        // A middle number over 255 is ORed over the number before it, not added.
+        {"1.300.3.4", 0x012C0304, "1.44.3.4"},
+        {"4.256.3.4", 0x05000304, "5.0.3.4"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParseDottedQuad(c.text), c.value) << c.text;

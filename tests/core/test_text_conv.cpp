@@ -92,7 +92,7 @@ TEST(ParseTenths, FollowsAtofAndTruncates)
     for (const auto& c : cases) EXPECT_EQ(ParseTenths(c.text), c.tenths) << c.text;
 }
 
-TEST(ParseHumidityTenths, EveryShownValueGoesBackUnchanged)
+TEST(HumidityTenthsFromText, EveryShownValueGoesBackUnchanged)
 {
     const struct {
         const char* text;
@@ -103,10 +103,10 @@ TEST(ParseHumidityTenths, EveryShownValueGoesBackUnchanged)
         // A typed minus sign is dropped, from the signed 16-bit tenths as before.
         {"-5", 50},       {"-3276.8", 32768}, {"-0.05", 0},     {"-4000", 25536},
     };
-    for (const auto& c : cases) EXPECT_EQ(ParseHumidityTenths(c.text), c.tenths) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(HumidityTenthsFromText(c.text), c.tenths) << c.text;
     // Every value a page can show, humidity and temperature, goes back as it came.
     for (unsigned v = 0; v <= 0xFFFF; ++v) {
-        ASSERT_EQ(ParseHumidityTenths(FormatTenthsUnsigned(uint16_t(v))), v) << v;
+        ASSERT_EQ(HumidityTenthsFromText(FormatTenthsUnsigned(uint16_t(v))), v) << v;
         ASSERT_EQ(ParseTenths(FormatTenthsSigned(int16_t(v))), int16_t(v)) << v;
     }
 }

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Numbers: any text gives some value; values shown on the pages come back.
     (void)ParseTenths(text);
-    (void)ParseHumidityTenths(text);
+    (void)HumidityTenthsFromText(text);
     (void)ParseDottedQuad(text);
     (void)PortFromText(text);
     const int32_t number = DlgItemInt(text);
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size >= 4) {
         const uint16_t u = Le16(data);
         const int16_t s = int16_t(Le16(data + 2));
-        Check(ParseHumidityTenths(FormatTenthsUnsigned(u)) == u, "a humidity shown does not go back unchanged");
+        Check(HumidityTenthsFromText(FormatTenthsUnsigned(u)) == u, "a humidity shown does not go back unchanged");
         Check(ParseTenths(FormatTenthsSigned(s)) == s, "a temperature shown does not go back unchanged");
         Check(PortFromText(std::to_string(u)) == u, "a port shown does not go back unchanged");
         const uint32_t address = Le32(data);

@@ -7,6 +7,7 @@
 // Exits 0 on success, 1 on failure, and 77 (skipped) outside a virtual LAN,
 // where these constants would reach a real network.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -61,9 +62,14 @@ int main(int argc, char** argv)
         std::printf("local address shown: %s\n", window.GetText(IDC_LOCAL_IP).c_str());
         qobject_cast<QPushButton*>(window.Control(IDC_SEARCH))->click();
         CReportList& list = window.DeviceList();
-        for (int waited = 0; waited < 10000 && list.RowCount() < expected; waited += 10)
+        // processEvents returns at once when idle: the waits run on a clock.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000 && list.RowCount() < expected)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
-        for (int waited = 0; waited < 300; waited += 10) QApplication::processEvents(QEventLoop::AllEvents, 10);
+        // Late duplicates would show as extra rows; give them a moment.
+        const qint64 settled = clock.elapsed() + 300;
+        while (clock.elapsed() < settled) QApplication::processEvents(QEventLoop::AllEvents, 10);
         QtControlOps::FlushAllPending();
 
         const int rows = list.RowCount();

@@ -1,5 +1,6 @@
 // The pages' buttons through the real widgets: what leaves on the wire (caught
 // by a plain socket on the test's loopback port) and the boxes they show.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -99,7 +100,9 @@ TEST_F(PageButtons, DeviceReadThenWriteOfTheStartupValues)
     ChooseDevice("02 00 00 00 00 01");
     Dev<QPushButton>(IDC_DEV_READ)->click();
     Settle();
-    EXPECT_EQ(Sent().back(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
+    const auto requests = Sent();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
 
     Deliver(Hex(std::string("55 00 60 0A 02 00 00 00 00 01 7E 10 ") + kStartupBlock + " " + kStartupReadCrc + " 00"));
     ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
@@ -163,6 +166,94 @@ TEST_F(PageButtons, TerminalAddressOfWrongLengthShowsTheBoxOfThePage)
         EXPECT_EQ(watcher.Dialogs()[0].parent, &Window().DevPage());
         EXPECT_TRUE(Sent().empty()) << text;
     }
+}
+
+TEST_F(PageButtons, RightButtonDoubleClickOnARowSendsNothing)
+{
+    auto reply = Hex("55 00 11 02 00 00 00 00 09 00 A8 C0 02 00 00 00 00 05 64 00 00");
+    Deliver(reply);
+    CReportList& list = Window().DeviceList();
+    ASSERT_TRUE(WaitFor([&] { return list.RowCount() > 0; }));
+    const QPoint cell = list.RowRect(0).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+    Settle();
+    Sent();
+    const std::string info = Main().GetText(IDC_INFO);
+    QTest::mouseDClick(list.viewport(), Qt::RightButton, Qt::NoModifier, cell);
+    Settle();
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Main().GetText(IDC_INFO), info);
+    EXPECT_EQ(Net().GetText(IDC_NET_MAC), "02-5A-C3-00-00-00");
+}
+
+// The edits of servers 1 to 8 as the network page's template numbers them.
+struct ServerIds {
+    int localPort, targetAddress, targetPort;
+};
+constexpr ServerIds kServers[8] = {{1014, 1015, 1016}, {1056, 1057, 1058}, {1026, 1027, 1028}, {1029, 1032, 1033},
+                                   {1034, 1035, 1036}, {1037, 1038, 1039}, {1040, 1041, 1042}, {1043, 1044, 1045}};
+// Where server k's entry starts in a network frame: 10 header bytes, 20 block
+// bytes before the servers, 34 bytes per server (two ports, 30 address bytes).
+constexpr size_t ServerOffset(size_t k) { return 10 + 20 + 34 * k; }
+
+TEST_F(PageButtons, EveryServerIsWrittenFromItsOwnEdits)
+{
+    for (size_t k = 0; k < 8; ++k) {
+        Net().SetText(kServers[k].localPort, std::to_string(3001 + k));
+        Net().SetText(kServers[k].targetAddress, "10.0.0." + std::to_string(k + 1));
+        Net().SetText(kServers[k].targetPort, std::to_string(0x1101 * (k + 1)));
+    }
+    Net<QPushButton>(IDC_NET_WRITE)->click();
+    Settle();
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 1u);
+    const auto frame = Hex(sent[0]);
+    ASSERT_EQ(frame.size(), 303u);
+    for (size_t k = 0; k < 8; ++k) {
+        const uint16_t local = uint16_t(3001 + k), target = uint16_t(0x1101 * (k + 1));
+        std::vector<uint8_t> entry = {uint8_t(local & 0xFF), uint8_t(local >> 8), uint8_t(target & 0xFF),
+                                      uint8_t(target >> 8)};
+        const std::string address = "10.0.0." + std::to_string(k + 1);
+        entry.insert(entry.end(), address.begin(), address.end());
+        entry.push_back(0);
+        EXPECT_EQ(ToHex(std::span(frame).subspan(ServerOffset(k), entry.size())), ToHex(entry)) << "server " << k + 1;
+    }
+}
+
+TEST_F(PageButtons, EveryServerIsShownInItsOwnEdits)
+{
+    std::vector<uint8_t> reply = Hex("55 01 2B 03 02 00 00 00 00 01");
+    reply.resize(10 + 292, 0);
+    for (size_t k = 0; k < 8; ++k) {
+        const size_t at = ServerOffset(k);
+        reply[at] = uint8_t(k + 1); // local port k + 1
+        reply[at + 2] = uint8_t(0x10 + k); // target port 0x10 + k
+        reply[at + 4] = 'h';
+        reply[at + 5] = uint8_t('1' + k);
+    }
+    reply.push_back(0);
+    Deliver(reply);
+    ASSERT_TRUE(WaitFor([&] { return Net().GetText(kServers[7].targetAddress) == "h8"; }));
+    for (size_t k = 0; k < 8; ++k) {
+        EXPECT_EQ(Net().GetText(kServers[k].localPort), std::to_string(k + 1)) << "server " << k + 1;
+        EXPECT_EQ(Net().GetText(kServers[k].targetPort), std::to_string(0x10 + k)) << "server " << k + 1;
+        EXPECT_EQ(Net().GetText(kServers[k].targetAddress), std::string("h") + char('1' + k)) << "server " << k + 1;
+    }
+}
+
+TEST_F(PageButtons, AMaxConnectionsTextNamingNoEntryIsPutBackBeforeTheWrite)
+{
+    // The field shows "12" but "8" is selected: the write sends 08, and the field says so.
+    auto* box = Net<QComboBox>(IDC_NET_MAX_CONNECTIONS);
+    box->lineEdit()->setText(QStringLiteral("12"));
+    Net<QPushButton>(IDC_NET_WRITE)->click();
+    Settle();
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 1u);
+    const auto frame = Hex(sent[0]);
+    ASSERT_EQ(frame.size(), 303u);
+    EXPECT_EQ(frame[29], 0x08);
+    EXPECT_EQ(box->currentText(), QStringLiteral("8"));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// What the user does with the window itself: tabs, keys, the about item,
+// What the user does with the window itself: tabs, the about item,
 // typing into the info area, closing.
 #include <QAction>
 #include <QComboBox>
@@ -7,10 +7,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include "pages/report_list.h"
 
 #include "app/about_dlg.h"
 #include "app/tab_ctrl.h"
 #include "gui_fixture.h"
+#include "hex.h"
+#include "link_fixture.h"
 #include "ops/control_ids.h"
 
 namespace vornik::test {
@@ -81,48 +84,6 @@ TEST_F(WindowUseTest, CtrlEnterInTheInfoAreaStartsALine)
     EXPECT_TRUE(Window().isVisible());
 }
 
-TEST_F(WindowUseTest, EscapeEndsTheRunAsCancel)
-{
-    QTest::keyClick(Net<QLineEdit>(IDC_NET_MAC), Qt::Key_Escape);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Rejected);
-}
-
-TEST_F(WindowUseTest, EnterInAnEditEndsTheRunWithoutPressingAButton)
-{
-    // A button that had the focus must not become the target of Enter later.
-    auto* writeMac = Net<QPushButton>(IDC_NET_WRITE_MAC);
-    writeMac->setFocus();
-    auto* edit = Net<QLineEdit>(IDC_NET_GATEWAY);
-    edit->setFocus();
-    const std::string log = m_state.InfoLog;
-    ModalWatcher watcher;
-    QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Accepted);
-    EXPECT_EQ(m_state.InfoLog, log); // no operation ran
-    EXPECT_TRUE(watcher.Dialogs().empty());
-}
-
-TEST_F(WindowUseTest, EnterInADropDownEndsTheRunToo)
-{
-    auto* combo = Dev<QComboBox>(IDC_DEV_PARITY);
-    ClickTab(Window().Tab(), 1);
-    combo->setFocus();
-    QTest::keyClick(combo->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Accepted);
-}
-
-TEST_F(WindowUseTest, EnterInTheInfoAreaEndsTheRun)
-{
-    auto* info = Main<QPlainTextEdit>(IDC_INFO);
-    info->setFocus();
-    QTest::keyClick(info, Qt::Key_Return);
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(Window().result(), QDialog::Accepted);
-}
-
 TEST_F(WindowUseTest, AboutItemComesLastAfterASeparatorAndOpensTheAboutBox)
 {
     QMenu* menu = Window().SystemMenu();
@@ -162,6 +123,39 @@ TEST_F(WindowUseTest, ClosingWithoutASearchEndsCleanly)
     EXPECT_FALSE(Window().isVisible());
     for (const EndpointSlot& slot : m_link->Slots()) EXPECT_FALSE(slot.open);
     // TearDown stops the link, joining its receive thread, as the program does.
+}
+
+TEST_F(WindowUseTest, ClosingAfterASearchClosesTheEndpointsWhileTheReceiveSideRuns)
+{
+    Main<QPushButton>(IDC_SEARCH)->click();
+    Settle();
+    ASSERT_TRUE(m_link->Slots()[0].open);
+    Window().close();
+    EXPECT_FALSE(Window().isVisible());
+    for (const EndpointSlot& slot : m_link->Slots()) EXPECT_FALSE(slot.open);
+    // The receive thread stops only after the run (TearDown, as the program):
+    // a reply that arrives now is still handed over.
+    SendDatagram(0x7F000001, m_config.port, Hex("55 00 11 02 00 00 00 00 09 00 A8 C0 02 00 00 00 00 09 64 00 00"));
+    EXPECT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
+}
+
+// A host with two addresses shows the first.
+class TwoAddressesTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        m_config = LoopbackLinkConfig(FreeUdpPort(), {0x7F000003, kLocalAddress});
+        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
+        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
+        m_window->OnInitDialog();
+        m_window->show();
+        Settle();
+    }
+};
+
+TEST_F(TwoAddressesTest, TheLocalAddressEditShowsTheFirst)
+{
+    EXPECT_EQ(Main().GetText(IDC_LOCAL_IP), "127.0.0.3");
 }
 
 } // namespace

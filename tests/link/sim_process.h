@@ -142,7 +142,8 @@ public:
     {
         if (m_pid <= 0) return m_status;
         ::kill(m_pid, signal);
-        for (int i = 0; i < 500; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline) {
             if (::waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
                 m_pid = -1;
                 return m_status;

@@ -2,6 +2,8 @@
 // protocol notes rather than against the builders they are made with.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "hex.h"
 #include "sim_fleet.h"
 
@@ -139,6 +141,64 @@ TEST(SimFleet, OnlyTheNamedDeviceAnswers)
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].device, 1u);
     EXPECT_TRUE(fleet.Handle(BuildNetworkReadRequest(MacFromNumber(0x020000000009))).empty());
+}
+
+// A varied fleet is for people looking at the pages: the devices must differ
+// where the pages show it, every value must be one the pages can show, and
+// a factory reset must bring back the device's own values, not the common ones.
+TEST(SimFleet, VariedDevicesDifferAndKeepValuesThePagesCanShow)
+{
+    FleetOptions o;
+    o.count = 8;
+    o.varied = true;
+    Fleet fleet(o);
+    std::set<uint32_t> terminals, bauds;
+    std::set<uint8_t> modes, ipModes;
+    std::set<uint16_t> firmwares;
+    for (const Device& d : fleet.Devices()) {
+        const DeviceParams& p = d.params;
+        terminals.insert(p.terminalAddress);
+        bauds.insert(p.baudRate);
+        modes.insert(p.workMode);
+        ipModes.insert(d.network.ipMode);
+        firmwares.insert(d.firmware);
+        EXPECT_LE(p.serverCount, 8);
+        EXPECT_LT(p.workMode, 6);                 // 温湿度探头 .. 4-20mA温湿度变送器
+        EXPECT_LT(p.parity, 3);
+        EXPECT_GE(p.modbusTerminalCount, 1);
+        EXPECT_LE(p.modbusTerminalCount, 8);
+        for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
+            EXPECT_GE(p.channelAddress[c], 1);
+            EXPECT_LT(p.tempLowerLimit[c], p.tempUpperLimit[c]);
+            EXPECT_LT(p.humidityLowerLimit[c], p.humidityUpperLimit[c]);
+            EXPECT_LE(p.humidityUpperLimit[c], 1000); // 100.0 %
+        }
+        // The block survives the read reply's frame as it is.
+        DeviceParams decoded;
+        EXPECT_EQ(ParseDeviceFrame(DeviceReadReplyFrame(p), decoded), DEVICE_FUNC_READ);
+        EXPECT_EQ(decoded, p);
+    }
+    EXPECT_EQ(terminals.size(), 8u);
+    EXPECT_GE(bauds.size(), 4u);
+    EXPECT_GE(modes.size(), 4u);
+    EXPECT_EQ(ipModes, (std::set<uint8_t>{IP_MODE_STATIC, IP_MODE_DHCP}));
+    EXPECT_GE(firmwares.size(), 2u);
+
+    // The same fleet on every run.
+    Fleet again(o);
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(again.Devices()[i].params, fleet.Devices()[i].params);
+
+    const Device third = fleet.Devices()[2];
+    ASSERT_EQ(fleet.Handle(BuildNetworkWriteRequest(third.mac, EncodeNetworkParams(NetworkParams{}))).size(), 1u);
+    DeviceParams changed = third.params;
+    changed.uploadInterval = 999;
+    std::array<uint8_t, DEVICE_FRAME_SIZE> inner{};
+    BuildDeviceFrame(inner, DEVICE_FUNC_WRITE, changed);
+    ASSERT_EQ(fleet.Handle(BuildDeviceParamsRequest(third.mac, inner)).size(), 1u);
+    ASSERT_EQ(fleet.Handle(BuildFactoryDefaultsRequest(third.mac)).size(), 1u);
+    EXPECT_EQ(fleet.Devices()[2].network, third.network);
+    EXPECT_EQ(fleet.Devices()[2].params, third.params);
+    EXPECT_NE(fleet.Devices()[2].params, FactoryDeviceParams());
 }
 
 struct Malformed {

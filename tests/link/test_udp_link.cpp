@@ -229,6 +229,30 @@ TEST_F(LinkTest, AFrameLeavesOncePerOpenSlotInSlotOrder)
     EXPECT_EQ(got[1].bytes, kSearch);
 }
 
+TEST_F(LinkTest, ASendLeavesThroughALaterOpenSlotWhenSlotZeroFailedToBind)
+{
+    addresses = {Loopback(2), Loopback(3)};
+    calls.bind = [](int fd, const sockaddr* address, socklen_t size) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        if (ntohl(in->sin_addr.s_addr) == Loopback(2)) return errno = EADDRNOTAVAIL, -1;
+        return ::bind(fd, address, size);
+    };
+    auto link = MakeLink();
+    link->OpenEndpoints();
+    ASSERT_FALSE(link->Slots()[0].open);
+    ASSERT_TRUE(link->Slots()[1].open);
+    EXPECT_EQ(messages, std::vector<std::string>{BindMessage(EADDRNOTAVAIL)});
+
+    messages.clear();
+    Listener listener(port);
+    link->SendFrame(kSearch.data(), kSearch.size());
+    const auto got = listener.Drain(200ms);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].from, Loopback(3));
+    EXPECT_EQ(got[0].bytes, kSearch);
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(LinkTest, AFailingSendIsReportedOncePerFailingSlot)
 {
     addresses = {Loopback(2), Loopback(3), Loopback(4)};

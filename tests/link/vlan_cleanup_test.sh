@@ -35,7 +35,8 @@ check_gone $vlan_pid "$pids" "failing command"
 : > "$pids"
 "$vlan" run --devices 2 --hosts 2 --sim "$sim" -- sh -c 'echo "$VORNIK_VLAN_SIM_PIDS" > '"$pids"'; sleep 30' &
 vlan_pid=$!
-for _ in $(seq 100); do [ -s "$pids" ] && break; sleep 0.1; done
+deadline=$((SECONDS + 10))
+while ((SECONDS < deadline)); do [ -s "$pids" ] && break; sleep 0.1; done
 kill -TERM $vlan_pid
 wait $vlan_pid
 rc=$?

@@ -137,6 +137,7 @@ TEST_F(DeviceOpsTest, OutOfRangeListValuesLeaveNoSelectionAndGoBackAsTheyCame)
     for (int id : {IDC_DEV_SERVER_COUNT, IDC_DEV_WORK_MODE, IDC_DEV_DATA_BITS, IDC_DEV_PARITY, IDC_DEV_STOP_BITS})
         EXPECT_EQ(dev.GetSel(id), -1) << id;
     Write();
+    ASSERT_FALSE(link.frames.empty()) << "the write sent nothing";
     const auto& f = link.frames.back();
     EXPECT_EQ(f[10 + 2], 0xFF);  // server count: no selection
     EXPECT_EQ(f[10 + 13], 0xFF); // work mode
@@ -234,6 +235,7 @@ TEST_F(DeviceOpsTest, LimitTexts)
     };
     for (const auto& c : cases) dev.SetText(c.id, c.text);
     Write();
+    ASSERT_FALSE(link.frames.empty()) << "the write sent nothing";
     const auto& f = link.frames.back();
     for (const auto& c : cases) EXPECT_EQ(ToHex(std::span(f).subspan(10 + c.offset, 2)), c.wire) << c.id;
 }
@@ -273,6 +275,7 @@ TEST_F(DeviceOpsTest, NumberFieldsKeepTheirLowBits)
     dev.SetText(IDC_DEV_MODBUS_TERMINAL_COUNT, "257");
     dev.SetText(CHANNEL_ADDRESS_IDS[7], "-2");
     Write();
+    ASSERT_FALSE(link.frames.empty()) << "the write sent nothing";
     const auto inner = std::span(link.frames.back()).subspan(10);
     EXPECT_EQ(ToHex(inner.subspan(7, 6)), "01 00 FF FF 00 00");
     EXPECT_EQ(ToHex(inner.subspan(14, 4)), "00 C2 01 00");
@@ -286,10 +289,33 @@ TEST_F(DeviceOpsTest, ReadThenEditThenWriteCarriesTheEdits)
     dev.SetText(IDC_DEV_HEARTBEAT_INTERVAL, "120");
     dev.SetSel(IDC_DEV_PARITY, 2);
     Write();
+    ASSERT_FALSE(link.frames.empty()) << "the write sent nothing";
     const auto inner = std::span(link.frames.back()).subspan(10);
     EXPECT_EQ(ToHex(inner.subspan(9, 2)), "78 00");
     EXPECT_EQ(inner[19], 2);
     EXPECT_TRUE(ops.m_deviceParamsRead); // the write leaves the flag alone
+}
+
+TEST_F(DeviceOpsTest, UnsignedFieldsShowTheirHighValuesUnsigned)
+{
+    // Values with the top bit set, which a signed reading would show negative.
+    Receive(ReadReplyWith({{7, 0x00}, {8, 0x80},    // login interval 32768
+                           {9, 0xFF}, {10, 0xFF},   // heartbeat interval 65535
+                           {11, 0x01}, {12, 0x80},  // upload interval 32769
+                           {22, 0xFF}, {29, 0x80},  // channel addresses 1 and 8
+                           {34, 0xFF}, {35, 0xFF},  // upper humidity, channel 1
+                           {92, 0x00}, {93, 0x80}})); // lower humidity, channel 8
+    ASSERT_TRUE(ops.m_deviceParamsRead);
+    const struct {
+        int id;
+        const char* shown;
+    } cases[] = {
+        {IDC_DEV_LOGIN_INTERVAL, "32768"}, {IDC_DEV_HEARTBEAT_INTERVAL, "65535"},
+        {IDC_DEV_UPLOAD_INTERVAL, "32769"}, {CHANNEL_ADDRESS_IDS[0], "255"},
+        {CHANNEL_ADDRESS_IDS[7], "128"},    {LimitEditIds[0].humidityUpper, "6553.5"},
+        {LimitEditIds[7].humidityLower, "3276.8"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dev.GetText(c.id), c.shown) << c.id;
 }
 
 } // namespace

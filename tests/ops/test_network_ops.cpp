@@ -52,10 +52,13 @@ protected:
         main.SelectRow(IDC_DEVICE_LIST, 0);
         ops.OnDeviceListDoubleClick();
     }
+    // The frame the write sent, or none (empty): callers assert its size
+    // before they look into it.
     std::vector<uint8_t> WriteFrame()
     {
+        const size_t before = link.frames.size();
         ops.OnWriteNetworkParams();
-        return link.frames.back();
+        return link.frames.size() > before ? link.frames.back() : std::vector<uint8_t>{};
     }
 };
 
@@ -146,6 +149,7 @@ TEST_F(NetworkOps, DhcpSendsTheDisabledFieldsAndModeZero)
     ops.OnIpModeChanged();
     net.SetText(IDC_NET_IP_ADDRESS, "10.1.2.3");
     const auto f = WriteFrame();
+    ASSERT_EQ(f.size(), 303u);
     EXPECT_EQ(ToHex(std::span(f).subspan(10, 5)), "00 03 02 01 0A");
 }
 
@@ -173,6 +177,7 @@ TEST_F(NetworkOps, FieldConversionsOnWrite)
     net.SetText(IDC_NET_IP_ADDRESS, "1.2.3.300");
     net.SetSel(IDC_NET_MAX_CONNECTIONS, -1);
     const auto f = WriteFrame();
+    ASSERT_EQ(f.size(), 303u);
     EXPECT_EQ(ToHex(std::span(f).subspan(11, 4)), "2C 03 02 01");
     EXPECT_EQ(f[29], 0xFF);                                     // no selection
     EXPECT_EQ(ToHex(std::span(f).subspan(30, 4)), "70 11 FF FF"); // 4464, 65535
@@ -185,7 +190,9 @@ TEST_F(NetworkOps, MaxConnectionsAboveEightLeavesNoSelectionAndWritesFF)
     block[19] = 9;
     ReceiveNetworkReply(block);
     EXPECT_EQ(net.GetSel(IDC_NET_MAX_CONNECTIONS), -1);
-    EXPECT_EQ(WriteFrame()[29], 0xFF);
+    const auto f = WriteFrame();
+    ASSERT_EQ(f.size(), 303u);
+    EXPECT_EQ(f[29], 0xFF);
 }
 
 TEST_F(NetworkOps, ShortenedTargetAddressKeepsTheOldTail)
@@ -193,6 +200,7 @@ TEST_F(NetworkOps, ShortenedTargetAddressKeepsTheOldTail)
     ReceiveNetworkReply(DeviceBlock());
     net.SetText(1015, "10.0.0.1");
     const auto f = WriteFrame();
+    ASSERT_EQ(f.size(), 303u);
     EXPECT_EQ(std::string(f.begin() + 34, f.begin() + 48), std::string("10.0.0.1\0.166\0", 14));
 }
 
@@ -200,7 +208,7 @@ TEST_F(NetworkOps, CarriedBytesComeBackUnchanged)
 {
     const auto carried = [this] {
         const auto f = WriteFrame();
-        return ToHex(std::span(f).subspan(23, 6));
+        return f.size() == 303u ? ToHex(std::span(f).subspan(23, 6)) : std::string("no frame of 303 bytes");
     };
     EXPECT_EQ(carried(), "00 00 00 00 00 00");
     ReceiveNetworkReply(DeviceBlock());
@@ -216,6 +224,7 @@ TEST_F(NetworkOps, SilentDeviceGetsTheOldValuesUnderItsOwnAddress)
     SelectDevice("020000000001"); // does not answer
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
     const auto f = WriteFrame();
+    ASSERT_EQ(f.size(), 303u);
     EXPECT_EQ(ToHex(std::span(f).subspan(4, 6)), "02 00 00 00 00 01");
     EXPECT_EQ(ToHex(std::span(f).subspan(11, 4)), "05 00 00 0A");
     EXPECT_EQ(ToHex(std::span(f).subspan(23, 6)), "01 02 03 04 05 06");
@@ -230,6 +239,7 @@ TEST_F(NetworkOps, WriteMacSendsTheNewAddress)
     EXPECT_EQ(Info(), Gbk("写入MAC地址...\r\n"));
     EXPECT_EQ(ToHex(state.TargetMac), "00 11 AA BB CC DD");
     ops.OnFactoryDefaults(); // later requests still name the old address
+    ASSERT_FALSE(link.frames.empty());
     EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(4, 6)), "00 11 AA BB CC DD");
 }
 
@@ -258,6 +268,31 @@ TEST_F(NetworkOps, NoDeviceChosenSendsZeroMac)
 {
     ops.OnFactoryDefaults();
     EXPECT_EQ(LastFrame(), "AA 00 07 06 00 00 00 00 00 00 06");
+}
+
+TEST_F(NetworkOps, IpModeByteIsWrittenAsExactly80Or00WhateverWasRead)
+{
+    const struct {
+        uint8_t read;
+        uint8_t written;
+    } cases[] = {{0x81, 0x80}, {0xFF, 0x80}, {0x80, 0x80}, {0x01, 0x00}, {0x7F, 0x00}, {0x00, 0x00}};
+    for (const auto& c : cases) {
+        auto block = DeviceBlock();
+        block[0] = c.read;
+        ReceiveNetworkReply(block);
+        const auto f = WriteFrame();
+        ASSERT_EQ(f.size(), 303u) << int(c.read);
+        EXPECT_EQ(f[10], c.written) << int(c.read);
+    }
+}
+
+TEST_F(NetworkOps, PortsOf32768AndMoreShowUnsigned)
+{
+    ReceiveNetworkReply(Block({{0, "80"}, {20, "00 80 FF FF"}, {258, "01 80 FE FF"}}));
+    EXPECT_EQ(net.GetText(1014), "32768"); // server 1 local port
+    EXPECT_EQ(net.GetText(1016), "65535"); // server 1 target port
+    EXPECT_EQ(net.GetText(1043), "32769"); // server 8 local port
+    EXPECT_EQ(net.GetText(1045), "65534"); // server 8 target port
 }
 
 } // namespace

@@ -1,0 +1,115 @@
+// Request and reply for vornikctl: the window's link underneath, each request
+// matched to its reply by the device's MAC address and the reply's kind, sent
+// again after a pause until its tries are spent, and many requests in flight
+// at once so that a batch of devices takes about as long as one.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "link/frame.h"
+#include "link/udp_link.h"
+
+namespace vornik::cli {
+
+using Clock = std::chrono::steady_clock;
+
+struct ClientOptions {
+    LinkConfig link;
+    int tries = 3;                                  // sends of one request before it counts as unanswered
+    std::chrono::milliseconds interval{1000};       // pause between two sends of one request
+    size_t window = 64;                             // requests waiting for their reply at one time
+    std::function<void(const std::string&)> note;   // what is being done, for the operator
+};
+
+// What a reply is, as far as matching goes.
+enum class ReplyKind { Search, NetworkRead, DeviceRead, DeviceWriteAck, NetworkWriteAck, DefaultsAck, MacWriteAck };
+
+struct Request {
+    Frame frame;
+    ReplyKind expect;
+    MacAddress mac{};                        // the MAC the reply carries
+    std::optional<MacAddress> alternativeMac; // another MAC that may answer (the MAC write's new one)
+    int tries = 0;                           // 0: the client's default
+};
+
+struct Outcome {
+    std::optional<Datagram> reply;
+    int sent = 0;
+    int refused = 0; // replies from the device that failed their check (CRC, length)
+};
+
+// One device as a search found it; the same device heard more than once is one entry.
+struct FoundDevice {
+    SearchReplyFields reply;
+    uint32_t source = 0;           // host order
+    uint16_t sourcePort = 0;
+    std::set<uint32_t> heardOn;    // local addresses that heard it
+    int replies = 0;
+    bool duplicateIp = false;      // another MAC answered with the same address
+    bool duplicateMac = false;     // the same MAC answered with another address
+};
+
+class Client {
+public:
+    // Messages of the link (socket failures) go to `messages`, as UTF-8.
+    Client(ClientOptions options, std::function<void(const std::string&)> messages);
+    ~Client();
+
+    // Starts the link and opens the endpoints; false when nothing can be sent.
+    bool Start();
+
+    // Sends every request (at most `window` waiting at once) and waits for
+    // their replies; afterwards() is called once per request as it ends.
+    std::vector<Outcome> Exchange(const std::vector<Request>& requests,
+                                  const std::function<void(size_t index, const Outcome&)>& afterwards = {});
+
+    // Broadcasts the search and gathers replies for `wait`; when `until` is given the
+    // search is sent again every interval (up to the tries) and ends as soon as until()
+    // holds. Duplicates are marked.
+    std::vector<FoundDevice> Search(std::chrono::milliseconds wait,
+                                    const std::function<bool(const std::vector<FoundDevice>&)>& until = {});
+
+    const ClientOptions& Options() const { return m_options; }
+    void Note(const std::string& text) const
+    {
+        if (m_options.note) m_options.note(text);
+    }
+
+private:
+    struct Arrival {
+        Datagram datagram;
+        Clock::time_point at;
+    };
+    std::optional<Arrival> Next(Clock::time_point deadline);
+    void Send(const Frame& frame);
+
+    ClientOptions m_options;
+    std::function<void(const std::string&)> m_messages;
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::deque<Arrival> m_queue;
+    std::unique_ptr<UdpLink> m_link;
+};
+
+// The kind and MAC of a reply, or nothing when it is no reply the tool reads
+// or fails its check; `refused` is set for a device reply that fails its check.
+struct ReplyKey {
+    ReplyKind kind;
+    MacAddress mac;
+};
+std::optional<ReplyKey> ClassifyReply(std::span<const uint8_t> datagram, std::optional<MacAddress>* refused = nullptr);
+
+std::string AddressText(uint32_t hostOrder);
+
+} // namespace vornik::cli

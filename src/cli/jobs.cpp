@@ -1,0 +1,282 @@
+#include "cli/jobs.h"
+
+#include "link/frame_dispatch.h"
+#include "ops/text_conv.h"
+
+namespace vornik::cli {
+
+namespace {
+
+using settings::Block;
+
+std::string NoReply(const char* what, int sent, int refused)
+{
+    std::string s = std::string("no reply to the ") + what + " (" + std::to_string(sent) +
+                    (sent == 1 ? " try)" : " tries)");
+    if (refused) s += ", " + std::to_string(refused) + " reply(ies) failed their check";
+    return s;
+}
+
+NetworkParams NetworkOf(const Datagram& d)
+{
+    return DecodeNetworkParams(std::span<const uint8_t>(d.bytes).subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
+}
+
+DeviceParams DeviceOf(const Datagram& d)
+{
+    const size_t length = size_t(d.bytes[FRAME_LENGTH_OFFSET]) << 8 | d.bytes[FRAME_LENGTH_OFFSET + 1];
+    DeviceParams p;
+    ParseDeviceFrame(std::span<const uint8_t>(d.bytes).subspan(FRAME_PAYLOAD_OFFSET, length), p);
+    return p;
+}
+
+Request ReadNetworkRequest(const MacAddress& mac) { return {BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac, std::nullopt, 0}; }
+Request ReadDeviceRequest(const MacAddress& mac) { return {BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac, std::nullopt, 0}; }
+
+// Reads the asked blocks of every result still ok into it; a device that does
+// not answer gets its error.
+void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, bool device, const char* what)
+{
+    std::vector<Request> requests;
+    std::vector<std::pair<size_t, bool>> owner; // result index, is the network read
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].error.empty()) continue;
+        if (network) {
+            requests.push_back(ReadNetworkRequest(results[i].mac));
+            owner.emplace_back(i, true);
+        }
+        if (device) {
+            requests.push_back(ReadDeviceRequest(results[i].mac));
+            owner.emplace_back(i, false);
+        }
+    }
+    if (requests.empty()) return;
+    if (results.size() > 1) client.Note(std::string(what) + ": " + std::to_string(results.size()) + " device(s)");
+    const auto outcomes = client.Exchange(requests);
+    for (size_t k = 0; k < outcomes.size(); ++k) {
+        DeviceResult& r = results[owner[k].first];
+        const Outcome& o = outcomes[k];
+        const bool isNetwork = owner[k].second;
+        if (!o.reply) {
+            if (r.error.empty())
+                r.error = NoReply((std::string(isNetwork ? "network " : "device ") + what).c_str(), o.sent, o.refused);
+            continue;
+        }
+        if (isNetwork)
+            r.network = NetworkOf(*o.reply);
+        else
+            r.device = DeviceOf(*o.reply);
+    }
+}
+
+std::vector<DeviceResult> ResultsFor(const std::vector<MacAddress>& macs)
+{
+    std::vector<DeviceResult> results(macs.size());
+    for (size_t i = 0; i < macs.size(); ++i) results[i].mac = macs[i];
+    return results;
+}
+
+void Settle(std::vector<DeviceResult>& results, const Progress& progress)
+{
+    for (DeviceResult& r : results) {
+        r.ok = r.error.empty();
+        if (progress) progress(r);
+    }
+}
+
+} // namespace
+
+NetworkParams NetworkToWrite(const NetworkParams& device, const settings::Patch& patch)
+{
+    NetworkParams want = device;
+    // The window's page holds the address mode as a list index, so its write
+    // sends the bare static or DHCP flag; so does this one.
+    want.ipMode = IpModeToFlag(IpModeFromFlag(want.ipMode));
+    patch.ApplyTo(want);
+    return want;
+}
+
+DeviceParams DeviceToWrite(const DeviceParams& device, const settings::Patch& patch)
+{
+    DeviceParams want = device;
+    patch.ApplyTo(want);
+    return want;
+}
+
+Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written)
+{
+    return BuildNetworkWriteRequest(mac, EncodeNetworkParams(written));
+}
+
+Frame DeviceWriteFrame(const MacAddress& mac, const DeviceParams& written) { return BuildDeviceWriteRequest(mac, written); }
+
+std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddress>& macs, bool network, bool device,
+                                     const Progress& progress)
+{
+    auto results = ResultsFor(macs);
+    ReadInto(client, results, network, device, "read");
+    Settle(results, progress);
+    return results;
+}
+
+std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddress>& macs, const settings::Patch& patch,
+                                     const Progress& progress)
+{
+    const bool network = patch.Touches(Block::Network);
+    const bool device = patch.Touches(Block::Device);
+    auto results = ResultsFor(macs);
+    ReadInto(client, results, network, device, "read");
+    // Each device is reported as soon as its result is settled.
+    std::vector<bool> settled(results.size(), false);
+    const auto settle = [&](size_t i) {
+        DeviceResult& r = results[i];
+        r.ok = r.error.empty();
+        settled[i] = true;
+        if (progress) progress(r);
+    };
+    for (size_t i = 0; i < results.size(); ++i)
+        if (!results[i].error.empty()) settle(i);
+
+    // What each device should hold: its own block with the patch's fields changed.
+    std::vector<std::optional<NetworkParams>> wantNetwork(results.size());
+    std::vector<std::optional<DeviceParams>> wantDevice(results.size());
+    std::vector<size_t> open;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].error.empty()) continue;
+        if (network) wantNetwork[i] = NetworkToWrite(*results[i].network, patch);
+        if (device) wantDevice[i] = DeviceToWrite(*results[i].device, patch);
+        open.push_back(i);
+    }
+
+    for (int round = 1; round <= client.Options().tries && !open.empty(); ++round) {
+        // One send per round: the read-back, not the acknowledgement, decides.
+        std::vector<Request> writes;
+        std::vector<size_t> owner;
+        for (size_t i : open) {
+            const MacAddress& mac = results[i].mac;
+            if (network) {
+                writes.push_back({NetworkWriteFrame(mac, *wantNetwork[i]), ReplyKind::NetworkWriteAck, mac, {}, 1});
+                owner.push_back(i);
+            }
+            if (device) {
+                writes.push_back({DeviceWriteFrame(mac, *wantDevice[i]), ReplyKind::DeviceWriteAck, mac, {}, 1});
+                owner.push_back(i);
+            }
+            results[i].writes = round;
+            results[i].acknowledged = true;
+        }
+        if (results.size() > 1 || round > 1)
+            client.Note("write, round " + std::to_string(round) + ": " + std::to_string(open.size()) + " device(s)");
+        const auto acks = client.Exchange(writes);
+        for (size_t k = 0; k < acks.size(); ++k)
+            if (!acks[k].reply) results[owner[k]].acknowledged = false;
+
+        std::vector<DeviceResult> readBack;
+        for (size_t i : open) readBack.push_back(ResultsFor({results[i].mac})[0]);
+        ReadInto(client, readBack, network, device, "read-back");
+
+        std::vector<size_t> stillOpen;
+        for (size_t k = 0; k < open.size(); ++k) {
+            DeviceResult& r = results[open[k]];
+            const DeviceResult& back = readBack[k];
+            if (!back.error.empty()) {
+                r.error = back.error;
+                settle(open[k]);
+                continue;
+            }
+            r.network = back.network;
+            r.device = back.device;
+            r.differences.clear();
+            if (network)
+                for (auto& d : settings::Compare(*wantNetwork[open[k]], *back.network)) r.differences.push_back(d);
+            if (device)
+                for (auto& d : settings::Compare(*wantDevice[open[k]], *back.device)) r.differences.push_back(d);
+            if (r.differences.empty())
+                settle(open[k]);
+            else
+                stillOpen.push_back(open[k]);
+        }
+        open = std::move(stillOpen);
+    }
+    for (size_t i : open) {
+        std::string fields;
+        for (const auto& d : results[i].differences) fields += (fields.empty() ? "" : ", ") + d.field;
+        results[i].error = "the read-back differs from what was written after " + std::to_string(results[i].writes) +
+                           " write(s): " + fields;
+        settle(i);
+    }
+    return results;
+}
+
+std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
+                                          const Progress& progress)
+{
+    auto results = ResultsFor(macs);
+    ReadInto(client, results, true, true, "read");
+    std::vector<std::pair<NetworkParams, DeviceParams>> before;
+    std::vector<Request> requests;
+    std::vector<size_t> owner;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].error.empty()) continue;
+        before.emplace_back(*results[i].network, *results[i].device);
+        requests.push_back({BuildFactoryDefaultsRequest(results[i].mac), ReplyKind::DefaultsAck, results[i].mac, std::nullopt, 0});
+        owner.push_back(i);
+    }
+    const auto acks = client.Exchange(requests);
+    std::vector<DeviceResult> after;
+    for (size_t i : owner) after.push_back(ResultsFor({results[i].mac})[0]);
+    ReadInto(client, after, true, true, "read after the reset");
+    for (size_t k = 0; k < owner.size(); ++k) {
+        DeviceResult& r = results[owner[k]];
+        r.writes = acks[k].sent;
+        r.acknowledged = acks[k].reply.has_value();
+        if (!after[k].error.empty()) {
+            r.error = after[k].error;
+            continue;
+        }
+        r.network = after[k].network;
+        r.device = after[k].device;
+        const bool changed = *r.network != before[k].first || *r.device != before[k].second;
+        if (!r.acknowledged && !changed)
+            r.error = "not confirmed: no acknowledgement after " + std::to_string(acks[k].sent) +
+                      " tries and the parameters did not change (they may already be the factory values)";
+    }
+    Settle(results, progress);
+    return results;
+}
+
+DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac)
+{
+    DeviceResult r;
+    r.mac = mac;
+    const auto holds = [&](const std::vector<FoundDevice>& found) {
+        for (const FoundDevice& f : found)
+            if (f.reply.mac == newMac) return &f;
+        return static_cast<const FoundDevice*>(nullptr);
+    };
+    if (mac != newMac) {
+        const auto before = client.Search(client.Options().interval);
+        if (const FoundDevice* other = holds(before)) {
+            r.error = "a device at " + AddressText(other->reply.ipAddress) + " already answers with " +
+                      FormatMacText(newMac) + "; nothing written";
+            return r;
+        }
+    }
+    Request write{BuildWriteMacRequest(mac, newMac), ReplyKind::MacWriteAck, newMac, mac, 0};
+    const auto outcome = client.Exchange({write});
+    r.writes = outcome[0].sent;
+    r.acknowledged = outcome[0].reply.has_value();
+    const auto found = client.Search(client.Options().interval,
+                                     [&](const std::vector<FoundDevice>& f) { return holds(f) != nullptr; });
+    if (const FoundDevice* f = holds(found)) {
+        r.found = *f;
+        r.ok = true;
+    } else {
+        r.error = std::string(r.acknowledged ? "acknowledged, but " : "no acknowledgement, and ") +
+                  "no search found " + FormatMacText(newMac) + " after " + std::to_string(client.Options().tries) +
+                  " tries";
+    }
+    return r;
+}
+
+} // namespace vornik::cli

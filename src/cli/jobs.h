@@ -1,0 +1,61 @@
+// What vornikctl does to devices: reads, writes confirmed by reading back,
+// the factory reset and the MAC write, each over many devices at once.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/client.h"
+#include "ops/dev_params.h"
+#include "ops/net_params.h"
+#include "settings/settings.h"
+
+namespace vornik::cli {
+
+struct DeviceResult {
+    MacAddress mac{};
+    bool ok = false;
+    std::string error;                              // why not, when !ok
+    std::optional<NetworkParams> network;           // as last read from the device
+    std::optional<DeviceParams> device;
+    std::vector<settings::Difference> differences;  // written and read back differ
+    int writes = 0;                                 // rounds of writing
+    bool acknowledged = false;                      // the device acknowledged the (last) write
+    std::optional<FoundDevice> found;               // the MAC write's confirming search
+};
+
+// Called once per device when its result is settled.
+using Progress = std::function<void(const DeviceResult&)>;
+
+// What a write sends to a device that holds `device`: the patch's fields
+// changed, every other byte as the device sent it (the address mode as the
+// window sends it: the bare static or DHCP flag).
+NetworkParams NetworkToWrite(const NetworkParams& device, const settings::Patch& patch);
+DeviceParams DeviceToWrite(const DeviceParams& device, const settings::Patch& patch);
+
+// The frames a write sends, built by the shared encoders from the device's
+// own block with the patch's fields changed (bytes no field names go back as read).
+Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written);
+Frame DeviceWriteFrame(const MacAddress& mac, const DeviceParams& written);
+
+std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddress>& macs, bool network, bool device,
+                                     const Progress& progress = {});
+
+// Reads the blocks the patch touches, changes the patch's fields, writes, and
+// reads back until both agree (a write round per try); a device is confirmed
+// only when the read-back equals what was written.
+std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddress>& macs, const settings::Patch& patch,
+                                     const Progress& progress = {});
+
+// The factory reset, confirmed by its acknowledgement or by blocks that
+// changed; the blocks read afterwards are in the result.
+std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
+                                          const Progress& progress = {});
+
+// The MAC write, confirmed by a search that finds the new address. Refused
+// when a device already answers with the new address.
+DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac);
+
+} // namespace vornik::cli

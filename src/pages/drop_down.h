@@ -1,0 +1,18 @@
+// The editable drop-downs of the pages: what the field shows and the entry a
+// write sends are kept the same.
+#pragma once
+
+class QComboBox;
+
+namespace vornik {
+
+// Typed text that names an entry selects it at once (as the user's choice);
+// text that names none is put back to the selected entry's text when the
+// field loses the focus or takes Enter. The box must be editable.
+void KeepDropDownTextSelected(QComboBox* combo);
+
+// Puts the field back to the selected entry's text (empty with none
+// selected); called before the selection is read.
+void SettleDropDownText(QComboBox* combo);
+
+} // namespace vornik

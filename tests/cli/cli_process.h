@@ -1,0 +1,83 @@
+// Runs vornikctl as a child process and gives its exit code, stdout and
+// stderr; a run that outlasts its time is killed and reported as such.
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vornik::test {
+
+struct RunResult {
+    int exitCode = -1; // -1: did not end by itself
+    std::string out, err;
+    std::chrono::milliseconds took{0};
+};
+
+inline RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(60))
+{
+    RunResult result;
+    int outPipe[2], errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return result;
+    std::vector<std::string> all{path};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    pid_t pid = -1;
+    const auto start = std::chrono::steady_clock::now();
+    const bool spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    const auto deadline = start + timeout;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = spawned ? 2 : 0;
+    bool killed = false;
+    while (open > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+            break;
+        }
+        if (::poll(fds, 2, int(left.count())) <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buf[4096];
+            const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                sinks[i]->append(buf, size_t(n));
+            } else {
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
+    if (spawned) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!killed && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+    }
+    result.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    return result;
+}
+
+} // namespace vornik::test

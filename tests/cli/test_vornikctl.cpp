@@ -1,0 +1,575 @@
+// vornikctl end to end: the program as a child process, simulated devices in
+// another, the link on loopback (a port of the test's own, replies to
+// 127.255.255.255, sending from 127.0.0.2). Its --json output is parsed and
+// checked field by field.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "cli_process.h"
+#include "link/frame.h"
+#include "ops/net_params.h"
+#include "sim_process.h"
+
+using namespace vornik::test;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kMac1 = "02-00-00-00-00-01", kMac2 = "02-00-00-00-00-02", kMac3 = "02-00-00-00-00-03",
+                  kMac4 = "02-00-00-00-00-04", kMac5 = "02-00-00-00-00-05";
+
+class Vornikctl : public testing::Test {
+protected:
+    // Runs vornikctl on this test's loopback link with --json.
+    RunResult Ctl(std::vector<std::string> args, std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> all{"--json", "--quiet", "--port", std::to_string(port), "--broadcast",
+                                     "127.255.255.255", "--bind", "127.0.0.2", "--interval", "0.2"};
+        all.insert(all.end(), extra.begin(), extra.end());
+        all.insert(all.end(), args.begin(), args.end());
+        return RunProgram(VORNIKCTL_PATH, all);
+    }
+    // The one JSON document on stdout.
+    static Json Doc(const RunResult& r)
+    {
+        try {
+            return Json::parse(r.out);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "stdout is not one JSON document: " << e.what() << "\n" << r.out << "\nstderr:\n" << r.err;
+            return Json();
+        }
+    }
+    // Runs and expects every device confirmed.
+    Json Confirmed(std::vector<std::string> args)
+    {
+        const RunResult r = Ctl(args);
+        const Json doc = Doc(r);
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(doc.value("ok", false), true) << r.out;
+        return doc;
+    }
+    std::string TempFile(const std::string& name)
+    {
+        const std::string path = testing::TempDir() + "vornikctl-" + std::to_string(port) + "-" + name;
+        files.push_back(path);
+        return path;
+    }
+    ~Vornikctl() override
+    {
+        for (const auto& f : files) std::remove(f.c_str());
+    }
+
+    const uint16_t port = FreeUdpPort();
+    std::vector<std::string> files;
+};
+
+TEST_F(Vornikctl, SearchListsEveryDeviceFieldByField)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "4", "--firmware", "513"}));
+    ASSERT_TRUE(sim.Ready());
+    const Json doc = Confirmed({"search", "--wait", "0.5"});
+    EXPECT_EQ(doc["command"], "search");
+    ASSERT_EQ(doc["count"], 4);
+    ASSERT_EQ(doc["devices"].size(), 4u);
+    std::set<std::string> macs;
+    for (const Json& d : doc["devices"]) {
+        const std::string mac = d["mac"];
+        macs.insert(mac);
+        const int n = std::stoi(mac.substr(15), nullptr, 16); // 1..4
+        EXPECT_EQ(d["ip"], "192.168.0." + std::to_string(99 + n));
+        EXPECT_EQ(d["firmware"], 513);
+        EXPECT_EQ(d["source"].get<std::string>().rfind("127.", 0), 0u) << d["source"];
+        EXPECT_EQ(d["source"].get<std::string>().substr(d["source"].get<std::string>().find(':') + 1),
+                  std::to_string(port));
+        EXPECT_FALSE(d["heard-on"].empty());
+        EXPECT_GE(d["replies"], 1);
+        EXPECT_EQ(d["duplicate-ip"], false);
+        EXPECT_EQ(d["duplicate-mac"], false);
+    }
+    EXPECT_EQ(macs, (std::set<std::string>{kMac1, kMac2, kMac3, kMac4}));
+}
+
+TEST_F(Vornikctl, SearchMarksDuplicateAddresses)
+{
+    SimProcess fleet(LoopbackSimArgs(port, {"--devices", "2"}));
+    // A second device with 02-00-00-00-00-01 elsewhere, and a third on 192.168.0.101.
+    SimProcess sameMac(LoopbackSimArgs(port, {"--base-mac", kMac1, "--base-ip", "10.0.0.9"}));
+    SimProcess sameIp(LoopbackSimArgs(port, {"--base-mac", "02-00-00-00-00-77", "--base-ip", "192.168.0.101"}));
+    ASSERT_TRUE(fleet.Ready() && sameMac.Ready() && sameIp.Ready());
+    const Json doc = Confirmed({"search", "--wait", "0.5"});
+    ASSERT_EQ(doc["count"], 4) << doc.dump(1);
+    for (const Json& d : doc["devices"]) {
+        const std::string key = d["mac"].get<std::string>() + " " + d["ip"].get<std::string>();
+        const bool dupMac = d["mac"] == kMac1;
+        const bool dupIp = d["ip"] == "192.168.0.101";
+        EXPECT_EQ(d["duplicate-mac"], dupMac) << key;
+        EXPECT_EQ(d["duplicate-ip"], dupIp) << key;
+    }
+    // A table for people says the same.
+    const RunResult table = RunProgram(VORNIKCTL_PATH, {"--port", std::to_string(port), "--broadcast", "127.255.255.255",
+                                                        "--bind", "127.0.0.2", "search", "--wait", "0.5"});
+    EXPECT_EQ(table.exitCode, 0);
+    EXPECT_NE(table.out.find("duplicate MAC"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("duplicate IP"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("4 device(s)"), std::string::npos) << table.out;
+}
+
+TEST_F(Vornikctl, GetReadsBothFactoryBlocksFieldByField)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "2"}));
+    ASSERT_TRUE(sim.Ready());
+    const Json net = Confirmed({"net", "get", kMac2});
+    EXPECT_EQ(net["command"], "net get");
+    ASSERT_EQ(net["devices"].size(), 1u);
+    const Json& d = net["devices"][0];
+    EXPECT_EQ(d["mac"], kMac2);
+    EXPECT_EQ(d["ok"], true);
+    const Json& n = d["network"];
+    EXPECT_EQ(n["mode"], "static");
+    EXPECT_EQ(n["ip"], "192.168.0.101");
+    EXPECT_EQ(n["mask"], "255.255.255.0");
+    EXPECT_EQ(n["gateway"], "192.168.0.1");
+    EXPECT_EQ(n["max-connections"], 8);
+    for (int k = 1; k <= 8; ++k) {
+        const Json& s = n["server" + std::to_string(k)];
+        EXPECT_EQ(s["local-port"], 1999 + k);
+        EXPECT_EQ(s["target-address"], "192.168.0.166");
+        EXPECT_EQ(s["target-port"], 1999 + k);
+    }
+    EXPECT_FALSE(d.contains("device"));
+
+    const Json dev = Confirmed({"dev", "get", kMac2});
+    const Json& p = dev["devices"][0]["device"];
+    EXPECT_EQ(p["server-count"], 8);
+    EXPECT_EQ(p["terminal-address"], "12345678");
+    EXPECT_EQ(p["login-interval"], 3);
+    EXPECT_EQ(p["heartbeat-interval"], 60);
+    EXPECT_EQ(p["upload-interval"], 5);
+    EXPECT_EQ(p["work-mode"], "probe");
+    EXPECT_EQ(p["baud"], 4800);
+    EXPECT_EQ(p["data-bits"], 8);
+    EXPECT_EQ(p["parity"], "none");
+    EXPECT_EQ(p["stop-bits"], 1);
+    EXPECT_EQ(p["modbus-terminal-count"], 1);
+    for (int c = 1; c <= 8; ++c) {
+        const Json& ch = p["channel" + std::to_string(c)];
+        EXPECT_EQ(ch["address"], c);
+        EXPECT_DOUBLE_EQ(ch["temp-upper"].get<double>(), 99.9);
+        EXPECT_DOUBLE_EQ(ch["temp-lower"].get<double>(), 0.0);
+        EXPECT_DOUBLE_EQ(ch["humidity-upper"].get<double>(), 99.9);
+        EXPECT_DOUBLE_EQ(ch["humidity-lower"].get<double>(), 0.0);
+    }
+}
+
+// A field, the value given, and where and how the device shows it afterwards.
+struct Setting {
+    const char* assignment;
+    const char* pointer;
+    Json expected;
+};
+
+void ExpectSettings(const Json& block, const std::vector<Setting>& settings, const char* root)
+{
+    for (const Setting& s : settings) {
+        const Json& got = block.at(Json::json_pointer(std::string(s.pointer).substr(std::strlen(root))));
+        if (s.expected.is_number_float())
+            EXPECT_DOUBLE_EQ(got.get<double>(), s.expected.get<double>()) << s.assignment;
+        else
+            EXPECT_EQ(got, s.expected) << s.assignment;
+    }
+}
+
+TEST_F(Vornikctl, NetSetChangesEveryFieldAndConfirmsItByReadBack)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "2"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::vector<Setting> settings = {
+        {"mode=dhcp", "/network/mode", "dhcp"},
+        {"ip=10.20.30.40", "/network/ip", "10.20.30.40"},
+        {"mask=255.255.0.0", "/network/mask", "255.255.0.0"},
+        {"gateway=10.20.0.1", "/network/gateway", "10.20.0.1"},
+        {"max-connections=3", "/network/max-connections", 3},
+        {"server1.local-port=0", "/network/server1/local-port", 0},
+        {"server3.target-address=collector.example", "/network/server3/target-address", "collector.example"},
+        {"server3.target-port=4001", "/network/server3/target-port", 4001},
+        {"server8.local-port=65535", "/network/server8/local-port", 65535},
+        {"server8.target-address=", "/network/server8/target-address", ""},
+    };
+    std::vector<std::string> args{"net", "set", kMac1};
+    for (const Setting& s : settings) args.push_back(s.assignment);
+    const Json doc = Confirmed(args);
+    EXPECT_EQ(doc["command"], "net set");
+    EXPECT_EQ(doc["confirmed"], 1);
+    EXPECT_EQ(doc["failed"], 0);
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["mac"], kMac1);
+    EXPECT_EQ(d["writes"], 1);
+    EXPECT_EQ(d["acknowledged"], true);
+    ExpectSettings(d["network"], settings, "/network");
+
+    // Read again on its own; an untouched field keeps the factory value.
+    const Json again = Confirmed({"net", "get", kMac1})["devices"][0]["network"];
+    ExpectSettings(again, settings, "/network");
+    EXPECT_EQ(again["server2"]["target-address"], "192.168.0.166");
+    // The other device is not touched.
+    EXPECT_EQ(Confirmed({"net", "get", kMac2})["devices"][0]["network"]["ip"], "192.168.0.101");
+}
+
+TEST_F(Vornikctl, DevSetChangesEveryFieldAndConfirmsItByReadBack)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1", "--reply-0b"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::vector<Setting> settings = {
+        {"server-count=2", "/device/server-count", 2},
+        {"terminal-address=0BADCAFE", "/device/terminal-address", "0badcafe"},
+        {"login-interval=10", "/device/login-interval", 10},
+        {"heartbeat-interval=65535", "/device/heartbeat-interval", 65535},
+        {"upload-interval=0", "/device/upload-interval", 0},
+        {"work-mode=modbus", "/device/work-mode", "modbus"},
+        {"baud=9600", "/device/baud", 9600},
+        {"data-bits=7", "/device/data-bits", 7},
+        {"parity=even", "/device/parity", "even"},
+        {"stop-bits=2", "/device/stop-bits", 2},
+        {"modbus-terminal-count=4", "/device/modbus-terminal-count", 4},
+        {"channel4.address=247", "/device/channel4/address", 247},
+        {"channel4.temp-upper=25.3", "/device/channel4/temp-upper", 25.3},
+        {"channel4.temp-lower=-40", "/device/channel4/temp-lower", -40.0},
+        {"channel4.humidity-upper=6553.5", "/device/channel4/humidity-upper", 6553.5},
+        {"channel4.humidity-lower=0.1", "/device/channel4/humidity-lower", 0.1},
+    };
+    std::vector<std::string> args{"dev", "set", kMac1};
+    for (const Setting& s : settings) args.push_back(s.assignment);
+    const Json doc = Confirmed(args);
+    ExpectSettings(doc["devices"][0]["device"], settings, "/device");
+    const Json again = Confirmed({"dev", "get", kMac1})["devices"][0]["device"];
+    ExpectSettings(again, settings, "/device");
+    EXPECT_DOUBLE_EQ(again["channel3"]["temp-upper"].get<double>(), 99.9);
+}
+
+TEST_F(Vornikctl, DefaultsBringBackTheFactoryValues)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    Confirmed({"dev", "set", kMac1, "baud=9600"});
+    Confirmed({"net", "set", kMac1, "ip=10.0.0.1"});
+    const Json doc = Confirmed({"defaults", kMac1});
+    EXPECT_EQ(doc["command"], "defaults");
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["acknowledged"], true);
+    EXPECT_EQ(d["device"]["baud"], 4800);
+    EXPECT_EQ(d["network"]["ip"], "192.168.0.100");
+}
+
+TEST_F(Vornikctl, MacWriteIsConfirmedByASearchThatFindsTheNewAddress)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "3"}));
+    ASSERT_TRUE(sim.Ready());
+    const Json doc = Confirmed({"mac", "set", kMac2, "02:5a:c3:00:00:09"});
+    EXPECT_EQ(doc["command"], "mac set");
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["mac"], kMac2);
+    EXPECT_EQ(d["found"]["mac"], "02-5A-C3-00-00-09");
+    EXPECT_EQ(d["found"]["ip"], "192.168.0.101");
+
+    std::set<std::string> macs;
+    const Json search = Confirmed({"search", "--wait", "0.5"});
+    for (const Json& f : search["devices"]) macs.insert(f["mac"]);
+    EXPECT_EQ(macs, (std::set<std::string>{kMac1, "02-5A-C3-00-00-09", kMac3}));
+
+    // A MAC another device answers with is refused before anything is written.
+    const RunResult taken = Ctl({"mac", "set", kMac1, kMac3});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_NE(Doc(taken)["devices"][0]["error"].get<std::string>().find("already answers"), std::string::npos);
+    EXPECT_EQ(Confirmed({"net", "get", kMac1})["devices"][0]["ok"], true);
+}
+
+TEST_F(Vornikctl, ExportThenApplyClonesOneDeviceOntoThreeOthers)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "5"}));
+    ASSERT_TRUE(sim.Ready());
+    Confirmed({"net", "set", kMac1, "ip=192.168.0.50", "mask=255.255.0.0", "server3.target-address=10.0.0.5",
+               "server3.target-port=4001", "max-connections=2"});
+    Confirmed({"dev", "set", kMac1, "channel4.temp-upper=25.3", "baud=9600", "parity=even",
+               "terminal-address=0badcafe"});
+    const std::string file = TempFile("clone.json");
+    const Json exported = Confirmed({"export", kMac1, file});
+    EXPECT_EQ(exported["file"], file);
+
+    std::ifstream in(file);
+    const Json saved = Json::parse(in);
+    EXPECT_EQ(saved["format"], "vornik-settings");
+    EXPECT_EQ(saved["version"], 1);
+    EXPECT_EQ(saved["source"]["mac"], kMac1);
+    EXPECT_EQ(saved["network"]["ip"], "192.168.0.50");
+    EXPECT_EQ(saved["network"]["server3"]["target-address"], "10.0.0.5");
+    EXPECT_EQ(saved["network"]["server3"]["target-port"], 4001);
+    EXPECT_DOUBLE_EQ(saved["device"]["channel4"]["temp-upper"].get<double>(), 25.3);
+    EXPECT_EQ(saved["device"]["terminal-address"], "0badcafe");
+
+    const Json applied = Confirmed({"apply", file, kMac2, kMac3, kMac4});
+    EXPECT_EQ(applied["confirmed"], 3);
+    ASSERT_EQ(applied["devices"].size(), 3u);
+    for (int n = 2; n <= 4; ++n) {
+        const std::string mac = "02-00-00-00-00-0" + std::to_string(n);
+        const Json net = Confirmed({"net", "get", mac})["devices"][0]["network"];
+        const Json dev = Confirmed({"dev", "get", mac})["devices"][0]["device"];
+        // Everything but the device's own address and terminal address is the source's.
+        EXPECT_EQ(net["ip"], "192.168.0.10" + std::to_string(n - 1)) << mac;
+        EXPECT_EQ(dev["terminal-address"], "12345678") << mac;
+        Json expectNet = saved["network"], gotNet = net;
+        expectNet.erase("ip");
+        gotNet.erase("ip");
+        EXPECT_EQ(gotNet, expectNet) << mac;
+        Json expectDev = saved["device"], gotDev = dev;
+        expectDev.erase("terminal-address");
+        gotDev.erase("terminal-address");
+        EXPECT_EQ(gotDev, expectDev) << mac;
+    }
+    // The fifth device was not named and keeps its factory values.
+    EXPECT_EQ(Confirmed({"dev", "get", kMac5})["devices"][0]["device"]["baud"], 4800);
+}
+
+TEST_F(Vornikctl, ApplyAllWritesAPartOfAFileToEveryDeviceFound)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "6"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string file = TempFile("part.json");
+    std::ofstream(file) << R"({
+      // one server and one limit, nothing else
+      "format": "vornik-settings", "version": 1,
+      "network": {"server2": {"target-address": "203.0.113.7"}},
+      "device": {"channel1": {"humidity-upper": 85}}
+    })";
+    const Json doc = Confirmed({"apply", file, "--all", "--wait", "0.5"});
+    EXPECT_EQ(doc["confirmed"], 6);
+    for (const Json& d : doc["devices"]) {
+        EXPECT_EQ(d["network"]["server2"]["target-address"], "203.0.113.7");
+        EXPECT_EQ(d["network"]["server1"]["target-address"], "192.168.0.166");
+        EXPECT_DOUBLE_EQ(d["device"]["channel1"]["humidity-upper"].get<double>(), 85.0);
+    }
+}
+
+TEST_F(Vornikctl, ADeviceThatNeverAnswersIsReportedByNameAfterItsTries)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1", "--drop", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const RunResult r = Ctl({"net", "get", kMac1}, {"--tries", "2"});
+    EXPECT_EQ(r.exitCode, 1);
+    const Json doc = Doc(r);
+    EXPECT_EQ(doc["ok"], false);
+    EXPECT_EQ(doc["failed"], 1);
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["mac"], kMac1);
+    EXPECT_EQ(d["ok"], false);
+    EXPECT_NE(d["error"].get<std::string>().find("no reply to the network read (2 tries)"), std::string::npos)
+        << d["error"];
+    EXPECT_LT(r.took, 10s);
+
+    // A write to it is never reported as done.
+    const RunResult write = Ctl({"dev", "set", kMac1, "baud=9600"});
+    EXPECT_EQ(write.exitCode, 1);
+    EXPECT_EQ(Doc(write)["confirmed"], 0);
+}
+
+TEST_F(Vornikctl, ACorruptedReplyIsNotTakenForAnAnswer)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1", "--corrupt-crc", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const RunResult r = Ctl({"dev", "get", kMac1});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string error = Doc(r)["devices"][0]["error"];
+    EXPECT_NE(error.find("no reply to the device read (3 tries)"), std::string::npos) << error;
+    EXPECT_NE(error.find("3 reply(ies) failed their check"), std::string::npos) << error;
+    // The network block carries no CRC and still reads.
+    Confirmed({"net", "get", kMac1});
+}
+
+// A socket on the test's port that hears every broadcast sent to it.
+class Listener {
+public:
+    explicit Listener(uint16_t port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~Listener() { ::close(m_fd); }
+    bool Bound() const { return m_bound; }
+    // Datagrams that arrive within the time.
+    int Heard(std::chrono::milliseconds within)
+    {
+        int count = 0;
+        const auto end = std::chrono::steady_clock::now() + within;
+        while (true) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, int(left.count())) == 1) {
+                char buf[2048];
+                if (::recv(m_fd, buf, sizeof buf, 0) > 0) ++count;
+            }
+        }
+        return count;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_bound = false;
+};
+
+// A device that acknowledges every network write but keeps its block as it
+// was, as one with a write-protected memory would.
+class StubbornDevice {
+public:
+    StubbornDevice(uint16_t port, vornik::MacAddress mac) : m_port(port), m_mac(mac)
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~StubbornDevice()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_fd);
+    }
+    int Writes() const { return m_writes; }
+
+private:
+    void Serve()
+    {
+        vornik::NetworkParams block;
+        block.ipMode = vornik::IP_MODE_STATIC;
+        block.ipAddress = 0xC0A80009;
+        block.subnetMask = 0xFFFFFF00;
+        block.maxConnections = 8;
+        const auto image = vornik::EncodeNetworkParams(block);
+        std::vector<uint8_t> payload(m_mac.begin(), m_mac.end());
+        payload.insert(payload.end(), image.begin(), image.end());
+        const vornik::Frame readReply = vornik::BuildReply(vornik::CMD_READ_NETWORK, uint16_t(1 + payload.size()), payload);
+        const vornik::Frame writeAck = vornik::BuildReply(vornik::CMD_WRITE_NETWORK, 7, m_mac);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(m_port);
+        to.sin_addr.s_addr = htonl(LOOPBACK_BROADCAST);
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) != 1) continue;
+            uint8_t buf[2048];
+            const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+            if (n < 11 || buf[0] != vornik::FRAME_REQUEST || !std::equal(m_mac.begin(), m_mac.end(), buf + 4)) continue;
+            const vornik::Frame* reply = nullptr;
+            if (buf[3] == vornik::CMD_READ_NETWORK) reply = &readReply;
+            if (buf[3] == vornik::CMD_WRITE_NETWORK) {
+                reply = &writeAck;
+                ++m_writes;
+            }
+            if (reply)
+                ::sendto(m_fd, reply->data(), reply->size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        }
+    }
+
+    uint16_t m_port;
+    vornik::MacAddress m_mac;
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_writes{0};
+    std::thread m_thread;
+};
+
+TEST_F(Vornikctl, AWriteTheReadBackDoesNotShowIsAnErrorListingTheFields)
+{
+    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x42});
+    const RunResult r = Ctl({"net", "set", "02-5A-C3-00-00-42", "max-connections=3", "server2.target-port=4002"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const Json doc = Doc(r);
+    EXPECT_EQ(doc["confirmed"], 0);
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["ok"], false);
+    EXPECT_EQ(d["acknowledged"], true);
+    // Written again each round, up to the tries.
+    EXPECT_EQ(d["writes"], 3);
+    EXPECT_EQ(device.Writes(), 3);
+    ASSERT_EQ(d["differences"].size(), 2u) << d.dump(1);
+    EXPECT_EQ(d["differences"][0], (Json{{"field", "max-connections"}, {"written", "3"}, {"read", "8"}}));
+    EXPECT_EQ(d["differences"][1], (Json{{"field", "server2.target-port"}, {"written", "4002"}, {"read", "0"}}));
+    const std::string error = d["error"];
+    EXPECT_NE(error.find("read-back differs"), std::string::npos) << error;
+    EXPECT_NE(error.find("max-connections, server2.target-port"), std::string::npos) << error;
+}
+
+struct BadInput {
+    std::vector<std::string> args;
+    std::vector<std::string> says; // parts of the message: the field and what it accepts
+};
+
+TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
+{
+    Listener listener(port);
+    ASSERT_TRUE(listener.Bound());
+    const std::string badFile = TempFile("bad.json");
+    std::ofstream(badFile) << "{\"format\": \"vornik-settings\", \"version\": 1, \"network\": {\"ip\": 192.168.0.1}}";
+    const std::string outOfRange = TempFile("range.json");
+    std::ofstream(outOfRange) << R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -3300}}})";
+    const std::vector<BadInput> cases = {
+        {{"net", "set", kMac1, "ip=192.168.0.256"}, {"ip", "four numbers 0-255"}},
+        {{"net", "set", kMac1, "gateway=10.0.0"}, {"gateway", "four numbers 0-255"}},
+        {{"net", "set", kMac1, "server3.target-port=65536"}, {"server3.target-port", "0 to 65535"}},
+        {{"net", "set", kMac1, "ip=10.0.0.1", "colour=red"}, {"colour", "unknown network field"}},
+        {{"net", "get", "02-00-00-00-00"}, {"MAC", "six hex pairs"}},
+        {{"dev", "set", "02-00-00-00-00-0G", "baud=9600"}, {"MAC", "six hex pairs"}},
+        {{"dev", "set", kMac1, "channel4.temp-upper=3276.8"}, {"channel4.temp-upper", "-3276.8 to 3276.7"}},
+        {{"dev", "set", kMac1, "channel4.humidity-lower=6553.6"}, {"channel4.humidity-lower", "0.0 to 6553.5"}},
+        {{"dev", "set", kMac1, "parity=mark"}, {"parity", "none, odd or even"}},
+        {{"dev", "set", kMac1, "ip=10.0.0.1"}, {"ip", "it is a network field"}},
+        {{"mac", "set", kMac1, "02-00-00-00-00"}, {"NEW-MAC", "six hex pairs"}},
+        {{"apply", badFile, kMac1}, {"not valid JSON", "line 1"}},
+        {{"apply", outOfRange, kMac1}, {"device.channel2.temp-lower", "-3276.8 to 3276.7"}},
+        {{"apply", badFile}, {"not valid JSON"}},
+        {{"--bind", "127.0.0.300", "search"}, {"--bind", "four numbers 0-255"}},
+        {{"--tries", "0", "search"}, {"--tries", "1-100"}},
+    };
+    for (const BadInput& c : cases) {
+        std::string shown;
+        for (const auto& a : c.args) shown += a + " ";
+        const RunResult r = Ctl(c.args);
+        EXPECT_EQ(r.exitCode, 2) << shown << r.out << r.err;
+        const Json doc = Doc(r);
+        EXPECT_EQ(doc["ok"], false) << shown;
+        const std::string message = doc["error"]["message"];
+        for (const auto& part : c.says) EXPECT_NE(message.find(part), std::string::npos) << shown << ": " << message;
+        EXPECT_NE(r.err.find(message), std::string::npos) << "stderr names the error too: " << r.err;
+    }
+    EXPECT_EQ(listener.Heard(300ms), 0) << "bad input must send nothing";
+
+    // The listener does hear what the program sends.
+    EXPECT_EQ(Ctl({"search", "--wait", "0.1"}).exitCode, 0);
+    EXPECT_GE(listener.Heard(300ms), 1);
+}
+
+TEST_F(Vornikctl, UnknownCommandIsBadUsage)
+{
+    const RunResult r = Ctl({"reboot", kMac1});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(Doc(r)["ok"], false);
+}
+
+} // namespace
