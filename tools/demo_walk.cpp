@@ -16,7 +16,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -89,11 +89,11 @@ public:
     {
         Click(m_window, IDC_SEARCH);
         if (!Step("01-search.png", "the search listing every device",
-                  WaitFor([&] { return m_window.DeviceList().topLevelItemCount() >= devices; })))
+                  WaitFor([&] { return m_window.DeviceList().RowCount() >= devices; })))
             return false;
 
-        QTreeWidget& list = m_window.DeviceList();
-        const QPoint row = list.visualItemRect(list.topLevelItem(0)).center();
+        CReportList& list = m_window.DeviceList();
+        const QPoint row = list.RowRect(0).center();
         QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, row);
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, row);
         if (!Step("02-network.png", "the network parameters of the first device",

@@ -10,7 +10,9 @@ vornik_setup() {
                     # packet records and the dissector's test
                     libpcap-dev tshark
                     # the Debian package and its checks (scripts/package-test)
-                    scdoc dpkg-dev file lintian desktop-file-utils appstream git)
+                    scdoc dpkg-dev file lintian desktop-file-utils appstream git
+                    # the fuzz targets (scripts/fuzz): clang with libFuzzer and the sanitizers
+                    clang libclang-rt-14-dev)
     local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,7 +14,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTreeWidget>
 
 #include "app/about_dlg.h"
 #include "app/device_list_diag.h"
@@ -46,19 +46,30 @@ constexpr int kWriteIcon = 133;
 constexpr int kDefaultsIcon = 135;
 constexpr int kButtonIconSize = 25;
 
+// The hand-over's datagrams are handled for this long at most before the
+// event loop gets its turn (clicks, painting, a close), and taken from the
+// queue this many at a time.
+constexpr qint64 kHandOverSliceMs = 8;
+constexpr size_t kHandOverChunk = 128;
+
 } // namespace
+
+void MainWindowRef::Set(CSetupDlg* window)
+{
+    m_queue.Reset();
+    m_window.store(window);
+}
 
 UdpLink::DatagramSink MainWindowRef::PostDatagrams()
 {
-    // Posted to the window itself: the window stops the link before it goes,
-    // so the pointer is live whenever the receive thread uses it, and Qt drops
-    // whatever is still queued for a window once it is destroyed.
+    // The wake-up is posted to the window itself: the window stops the link
+    // before it goes, so the pointer is live whenever the receive thread uses
+    // it, and Qt drops whatever is still queued for a window once it is destroyed.
     return [this](Datagram datagram) {
         CSetupDlg* window = Get();
         if (!window) return;
-        QMetaObject::invokeMethod(
-            window, [window, datagram = std::move(datagram)] { window->OnFrameReceived(datagram); },
-            Qt::QueuedConnection);
+        if (m_queue.Push(std::move(datagram)))
+            QMetaObject::invokeMethod(window, [window] { window->OnDatagramsWaiting(); }, Qt::QueuedConnection);
     };
 }
 
@@ -110,14 +121,13 @@ void CSetupDlg::CreateControls()
     QPushButton* search = b.Button(IDC_SEARCH, QStringLiteral(u"搜索"), {157, 22, 77, 21});
     b.Label(QStringLiteral(u"设备列表"), {12, 52, 56, 8}, IDC_DEVICE_LIST_LABEL);
 
-    m_deviceList = new QTreeWidget(this);
+    m_deviceList = new CReportList(this);
     m_deviceList->setRootIsDecorated(false);
     m_deviceList->setItemsExpandable(false);
     m_deviceList->setUniformRowHeights(true);
     m_deviceList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_deviceList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_deviceList->setSortingEnabled(false);
-    m_deviceList->setColumnCount(0);
     b.Place(m_deviceList, {7, 64, 240, 143}, IDC_DEVICE_LIST);
     m_listDiagnostics = new DeviceListDiagnostics(m_deviceList);
 
@@ -151,6 +161,14 @@ void CSetupDlg::OnInitDialog(bool startLink)
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(close, &QAction::triggered, this, &QWidget::close);
     m_systemMenu->addSeparator();
+    // Replies dropped under a flood, for the operator to see: an informational
+    // entry between the menu's own items, which keep their places (关闭 first,
+    // 关于 last after a separator).
+    m_droppedEntry = m_systemMenu->addAction(QString());
+    m_droppedEntry->setEnabled(false);
+    m_systemMenu->addSeparator();
+    connect(m_systemMenu, &QMenu::aboutToShow, this, [this] { UpdateDroppedEntry(); });
+    UpdateDroppedEntry();
     QAction* about = m_systemMenu->addAction(QStringLiteral(u"关于 Vornik_Setup(&A)..."));
     connect(about, &QAction::triggered, this, [this] { OnSysCommandAbout(); });
     AddDiagnosticsMenuItems();
@@ -230,6 +248,33 @@ void CSetupDlg::OnFrameReceived(const Datagram& datagram)
     m_dispatching = &datagram;
     m_ops.DispatchFrame(datagram.bytes);
     m_dispatching = nullptr;
+}
+
+void CSetupDlg::OnDatagramsWaiting()
+{
+    DatagramQueue& queue = m_mainWindow.Queue();
+    QElapsedTimer slice;
+    slice.start();
+    while (queue.Take(m_batch, kHandOverChunk)) {
+        for (const Datagram& datagram : m_batch) OnFrameReceived(datagram);
+        // The info area shows each chunk's share at once: adding its lines
+        // costs more than handling the replies, and counts against the slice too.
+        FlushPendingTexts();
+        if (slice.elapsed() >= kHandOverSliceMs) {
+            // The queue still counts as woken: nothing else posts until this comes back.
+            QMetaObject::invokeMethod(this, [this] { OnDatagramsWaiting(); }, Qt::QueuedConnection);
+            break;
+        }
+    }
+    m_batch.clear();
+}
+
+uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropped(); }
+
+void CSetupDlg::UpdateDroppedEntry()
+{
+    if (m_droppedEntry)
+        m_droppedEntry->setText(QStringLiteral(u"丢弃的数据报：%1").arg(qulonglong(DroppedDatagrams())));
 }
 
 void CSetupDlg::OnTabSelChange()

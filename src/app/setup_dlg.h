@@ -11,14 +11,16 @@
 #include <memory>
 #include <vector>
 
+#include "link/datagram_queue.h"
 #include "link/udp_link.h"
 #include "ops/device_ops.h"
 #include "pages/dev_param_page.h"
 #include "pages/net_param_page.h"
 #include "pages/qt_control_ops.h"
+#include "pages/report_list.h"
 
 class QMenu;
-class QTreeWidget;
+class QAction;
 class CIconButton;
 
 namespace vornik {
@@ -35,17 +37,22 @@ class CSetupDlg;
 class MainWindowRef {
 public:
     CSetupDlg* Get() const { return m_window.load(); }
-    void Set(CSetupDlg* window) { m_window.store(window); }
+    // A new window starts with an empty hand-over queue.
+    void Set(CSetupDlg* window);
     void Clear(CSetupDlg* window) { m_window.compare_exchange_strong(window, nullptr); }
 
-    // The link's hand-over ends: each datagram is posted to the window's
-    // thread and dispatched there; link messages are boxes of the main window.
+    // The link's hand-over ends: datagrams wait in a queue bounded in bytes,
+    // and the window's thread is woken once for however many are waiting;
+    // link messages are boxes of the main window.
     UdpLink::DatagramSink PostDatagrams();
     UdpLink::MessageSink ShowMessages();
+
+    DatagramQueue& Queue() { return m_queue; }
 
 private:
     // Written on the window's thread, read on the receive thread too.
     std::atomic<CSetupDlg*> m_window{nullptr};
+    DatagramQueue m_queue;
 };
 
 class CSetupDlg : public QDialog, public QtControlOps {
@@ -60,6 +67,12 @@ public:
     void OnInitDialog(bool startLink = true);
     // WM_FRAME_RECEIVED: one datagram, on the window's thread.
     void OnFrameReceived(const Datagram& datagram);
+    // The wake-up of the hand-over: handles the waiting datagrams in order,
+    // each through OnFrameReceived, for a slice of time at most, and comes
+    // back for the rest after the event loop has had its turn.
+    void OnDatagramsWaiting();
+    // Datagrams the hand-over dropped because its queue was full.
+    uint64_t DroppedDatagrams() const;
     void OnSysCommandAbout();
 
     // Diagnostics beside the specified behaviour (setup_dlg_diag.cpp).
@@ -86,7 +99,7 @@ public:
     CNetParamPage& NetPage() { return m_netPage; }
     CDevParamPage& DevPage() { return m_devPage; }
     CTabCtrl& Tab() { return *m_tab; }
-    QTreeWidget& DeviceList() { return *m_deviceList; }
+    CReportList& DeviceList() { return *m_deviceList; }
     QMenu* SystemMenu() const { return m_systemMenu; }
     CIconButton* IconButton(int index) const;
 
@@ -98,6 +111,7 @@ protected:
 
 private:
     void CreateControls();
+    void UpdateDroppedEntry();
     void OnTabSelChange();
     void AddDiagnosticsMenuItems();
     void OnSavePacketRecord();
@@ -106,12 +120,14 @@ private:
 
     CTabCtrl* m_tab = nullptr;
     std::array<std::unique_ptr<CIconButton>, 2> m_iconButtons;
-    QTreeWidget* m_deviceList = nullptr;
+    CReportList* m_deviceList = nullptr;
     CInfoEdit* m_info = nullptr;
     QIcon m_icon;
     CNetParamPage m_netPage;
     CDevParamPage m_devPage;
     QMenu* m_systemMenu = nullptr;
+    QAction* m_droppedEntry = nullptr;
+    std::vector<Datagram> m_batch; // the datagrams in hand, kept for their buffers
 
     UdpLink& m_link;
     MainWindowRef& m_mainWindow;

@@ -18,6 +18,9 @@ public:
 
     virtual std::string GetText(int id) const = 0;
     virtual void SetText(int id, const std::string& text936) = 0;
+    // Adds tail936 at the end of the text: the same as SetText with the text
+    // the logic last gave and the tail, at the cost of the tail alone.
+    virtual void AppendText(int id, const std::string& tail936) { SetText(id, GetText(id) + tail936); }
     // -1 when no entry is selected.
     virtual int GetSel(int id) const = 0;
     // An index outside the list's entries (-1 too) leaves no entry selected.

@@ -4,6 +4,7 @@
 #include "ops/text_conv.h"
 #include "ops/texts.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vornik {
@@ -23,11 +24,36 @@ DeviceOps::DeviceOps(SetupState& state, IControlOps& mainWindow, IControlOps& ne
 {
 }
 
-void DeviceOps::RefreshInfoArea() { m_main.SetText(IDC_INFO, m_state.InfoLog); }
+void DeviceOps::RefreshInfoArea()
+{
+    // The area takes only what was added since its last refresh, so a reply
+    // costs the same however long the log has grown. Anything else (a new
+    // log, or one changed elsewhere) gives it the whole text again.
+    const std::string& log = m_state.InfoLog;
+    const bool grewOnly = m_infoShownValid && !m_infoRestarted && log.size() >= m_infoShownSize &&
+                          log.compare(m_infoShownSize - m_infoShownEnd.size(), m_infoShownEnd.size(),
+                                      m_infoShownEnd) == 0;
+    if (grewOnly)
+        m_main.AppendText(IDC_INFO, log.substr(m_infoShownSize));
+    else
+        m_main.SetText(IDC_INFO, log);
+    m_infoShownValid = true;
+    m_infoRestarted = false;
+    m_infoShownSize = log.size();
+    const size_t end = std::min(log.size(), kInfoEndCheck);
+    m_infoShownEnd.assign(log, log.size() - end, end);
+}
+
+void DeviceOps::RestartLog()
+{
+    m_state.InfoLog.clear();
+    m_infoRestarted = true;
+}
 
 void DeviceOps::StartLog(const char* line)
 {
     m_state.InfoLog.assign(line);
+    m_infoRestarted = true;
 }
 
 void DeviceOps::Send(const Frame& frame) { m_link.SendFrame(frame.data(), frame.size()); }
@@ -84,7 +110,7 @@ void DeviceOps::SetStartupValues()
 
 void DeviceOps::SearchDevices()
 {
-    m_state.InfoLog.clear();
+    RestartLog();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogSearching;
     m_link.OpenEndpoints();
@@ -146,6 +172,10 @@ void DeviceOps::ShowNetworkParams(const NetworkParams& np)
         m_net.SetText(ids.localPort, Decimal(s.localPort));
         m_net.SetText(ids.targetAddress, TargetAddressText(s.targetAddress));
         m_net.SetText(ids.targetPort, Decimal(s.targetPort));
+        // The field may not show every byte as it came (bytes that are no
+        // code page 936 text); while it reads back as filled, the write
+        // sends the reply's bytes.
+        m_targetFilled[k] = FilledTarget{true, m_net.GetText(ids.targetAddress), s.targetAddress};
     }
     m_net.SetSel(IDC_NET_MAX_CONNECTIONS, np.maxConnections);
 }
@@ -172,7 +202,11 @@ NetworkParams DeviceOps::NetworkPageValues() const
     for (size_t k = 0; k < SERVER_COUNT; ++k) {
         const ServerControls& ids = SERVER_CONTROL_IDS[k];
         ServerEntry& s = np.servers[k];
-        StoreTargetAddress(s.targetAddress, m_net.GetText(ids.targetAddress));
+        const std::string target = m_net.GetText(ids.targetAddress);
+        if (m_targetFilled[k].valid && target == m_targetFilled[k].text)
+            s.targetAddress = m_targetFilled[k].bytes;
+        else
+            StoreTargetAddress(s.targetAddress, target);
         s.localPort = PortFromText(m_net.GetText(ids.localPort));
         s.targetPort = PortFromText(m_net.GetText(ids.targetPort));
     }
@@ -184,7 +218,7 @@ void DeviceOps::OnWriteNetworkParams()
 {
     m_state.networkParams = NetworkPageValues();
     Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(m_state.networkParams)));
-    m_state.InfoLog.clear();
+    RestartLog();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogWriting;
     RefreshInfoArea();

@@ -73,12 +73,30 @@ private:
     void ApplyIpModeRule();
     void Send(const Frame& frame);
     void StartLog(const char* line);
+    void RestartLog();
 
     SetupState& m_state;
     IControlOps& m_main;
     IControlOps& m_net;
     IControlOps& m_dev;
     IFrameSender& m_link;
+
+    // Each target address as the last network reply filled it: the text the
+    // field then gave back and the reply's bytes.
+    struct FilledTarget {
+        bool valid = false;
+        std::string text;
+        std::array<uint8_t, TARGET_ADDRESS_SIZE> bytes{};
+    };
+    std::array<FilledTarget, SERVER_COUNT> m_targetFilled{};
+
+    // What the info area was last given: the log's length then and its last
+    // bytes, by which a log replaced elsewhere is told from one that grew.
+    static constexpr size_t kInfoEndCheck = 32;
+    size_t m_infoShownSize = 0;
+    std::string m_infoShownEnd;
+    bool m_infoShownValid = false;
+    bool m_infoRestarted = false;
 };
 
 } // namespace vornik

@@ -19,6 +19,12 @@ void MemoryControls::SetText(int id, const std::string& text936)
     ++m_setTextCounts[id];
 }
 
+void MemoryControls::AppendText(int id, const std::string& tail936)
+{
+    m_texts[id] += tail936;
+    ++m_setTextCounts[id];
+}
+
 int MemoryControls::GetSel(int id) const
 {
     const auto it = m_lists.find(id);

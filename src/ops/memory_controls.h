@@ -23,6 +23,7 @@ public:
 
     std::string GetText(int id) const override;
     void SetText(int id, const std::string& text936) override;
+    void AppendText(int id, const std::string& tail936) override;
     int GetSel(int id) const override;
     void SetSel(int id, int index) override;
     void Enable(int id, bool enabled) override;
@@ -35,6 +36,7 @@ public:
 
     // Inspection and user actions for tests.
     bool IsEnabled(int id) const;
+    // Texts given, appended tails included: how often the control was refreshed.
     int SetTextCount(int id) const;
     int RowCount(int id) const;
     void SelectRow(int id, int row); // -1 clears the selection

@@ -76,7 +76,10 @@ std::string FormatTenthsUnsigned(uint16_t tenths)
     return buf;
 }
 
-int16_t ParseTenths(std::string_view text)
+namespace {
+
+// The text's value times ten, truncated toward zero; 0 for a text without digits.
+double TruncatedTenths(std::string_view text)
 {
     // A decimal number only: white space, a sign, digits with a point, an
     // exponent; reading stops at the first character that does not fit, so
@@ -104,12 +107,27 @@ int16_t ParseTenths(std::string_view text)
     // Converted in the "C" locale, whatever locale the program runs in.
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
     const std::string number(text.substr(start, i - start));
-    const double scaled = strtod_l(number.c_str(), nullptr, cLocale) * 10.0;
-    // Out of range, the conversion yields the integer indefinite 0x80000000, as the
-    // processor's truncating conversion does; its low 16 bits are 0.
-    int32_t whole = INT32_MIN;
-    if (std::isfinite(scaled) && scaled > -2147483649.0 && scaled < 2147483648.0) whole = int32_t(scaled);
-    return int16_t(uint16_t(uint32_t(whole) & 0xFFFF));
+    return std::trunc(strtod_l(number.c_str(), nullptr, cLocale) * 10.0);
+}
+
+// The low 16 bits of a whole number of any size, as two's complement keeps them.
+uint16_t Low16(double whole)
+{
+    if (!std::isfinite(whole)) return 0;
+    double low = std::fmod(whole, 65536.0); // exact for every double
+    if (low < 0) low += 65536.0;
+    return uint16_t(low);
+}
+
+} // namespace
+
+int16_t ParseTenths(std::string_view text) { return int16_t(Low16(TruncatedTenths(text))); }
+
+uint16_t HumidityTenthsFromText(std::string_view text)
+{
+    const double whole = TruncatedTenths(text);
+    if (whole >= 0) return Low16(whole);
+    return uint16_t(std::abs(int(int16_t(Low16(whole)))));
 }
 
 int32_t DlgItemInt(std::string_view text)
@@ -132,7 +150,6 @@ int32_t DlgItemInt(std::string_view text)
 
 std::string DlgItemText(int32_t value) { return std::to_string(value); }
 
-uint16_t HumidityTenthsFromText(std::string_view text) { return uint16_t(std::abs(int(ParseTenths(text)))); }
 
 uint32_t TerminalAddressFromText(std::string_view text)
 {

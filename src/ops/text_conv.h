@@ -25,11 +25,13 @@ MacAddress MacFromCellText(std::string_view text);
 std::string FormatTenthsSigned(int16_t tenths);
 std::string FormatTenthsUnsigned(uint16_t tenths);
 // Text read by the C library's atof rules, times ten, truncated toward zero,
-// kept to its low 16 bits.
+// kept to its low 16 bits (however large the value; not finite gives 0).
 int16_t ParseTenths(std::string_view text);
 
-// A humidity limit text to tenths: read like a temperature, and never
-// negative on the device, so a minus sign is dropped.
+// A humidity limit text to tenths: read like a temperature, as the unsigned
+// value a device holds, so that every text FormatTenthsUnsigned makes goes
+// back as its value. Humidity is never negative on the device: a negative
+// text gives the magnitude of its signed 16-bit tenths.
 uint16_t HumidityTenthsFromText(std::string_view text);
 
 // The eight characters of a terminal address text, pairs taken as hex digits

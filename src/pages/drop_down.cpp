@@ -26,7 +26,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched != m_combo) return false;
+        // A focused box that is being destroyed loses the focus from its
+        // base's destructor, when it is no longer a combo box.
+        if (watched != m_combo || !qobject_cast<QComboBox*>(watched)) return false;
         if (event->type() == QEvent::FocusOut) {
             SettleDropDownText(m_combo);
         } else if (event->type() == QEvent::KeyPress && !m_combo->view()->isVisible()) {

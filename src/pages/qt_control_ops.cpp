@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
-#include <QTreeWidget>
 
 #include <algorithm>
 #include <set>
@@ -18,6 +17,7 @@
 #include "pages/cp936.h"
 #include "pages/drop_down.h"
 #include "pages/group_frame.h"
+#include "pages/report_list.h"
 
 namespace vornik {
 
@@ -99,6 +99,7 @@ void QtControlOps::SetText(int id, const std::string& text936)
         MultiLineText& state = m_multiLine[id];
         state.pending = text936;
         state.hasPending = true;
+        state.pendingIsTail = false;
         ScheduleFlush();
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->setText(FromCp936(text936));
@@ -109,21 +110,45 @@ void QtControlOps::SetText(int id, const std::string& text936)
     }
 }
 
+void QtControlOps::AppendText(int id, const std::string& tail936)
+{
+    if (!qobject_cast<QPlainTextEdit*>(Control(id))) {
+        IControlOps::AppendText(id, tail936);
+        return;
+    }
+    MultiLineText& state = m_multiLine[id];
+    if (!state.hasPending) {
+        state.pending.clear();
+        state.pendingIsTail = true;
+    }
+    state.pending += tail936; // a whole text pending grows by the tail, a tail by another
+    state.hasPending = true;
+    ScheduleFlush();
+}
+
 void QtControlOps::ScheduleFlush()
 {
     if (m_flushScheduled) return;
     m_flushScheduled = true;
     // Queued behind whatever is already waiting, datagrams included.
-    QMetaObject::invokeMethod(m_owner, [this] { FlushPending(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_owner, [this] { FlushPendingTexts(); }, Qt::QueuedConnection);
 }
 
 void QtControlOps::FlushPending()
+{
+    FlushPendingTexts();
+    for (const auto& [id, control] : m_controls)
+        if (auto* list = dynamic_cast<CReportList*>(control)) list->Rows().Commit();
+}
+
+void QtControlOps::FlushPendingTexts()
 {
     m_flushScheduled = false;
     for (auto& [id, state] : m_multiLine) {
         if (!state.hasPending) continue;
         if (auto* area = qobject_cast<QPlainTextEdit*>(Control(id))) Apply(id, area, state);
         state.hasPending = false;
+        state.pendingIsTail = false;
         state.pending.clear();
     }
 }
@@ -135,8 +160,27 @@ void QtControlOps::FlushAllPending()
 
 void QtControlOps::Apply(int, QPlainTextEdit* area, MultiLineText& state)
 {
-    const std::string& text = state.pending;
     state.applying = true;
+    if (state.pendingIsTail) {
+        const std::string& tail = state.pending;
+        if (state.shownValid) {
+            if (!tail.empty()) {
+                QTextCursor end(area->document());
+                end.movePosition(QTextCursor::End);
+                end.insertText(FromCp936(tail));
+            }
+            state.shown += tail;
+        } else {
+            // The user typed since: the area shows the logic's text again.
+            state.shown += tail;
+            area->setPlainText(FromCp936(state.shown));
+        }
+        state.shownValid = true;
+        state.applying = false;
+        FollowEnd(area);
+        return;
+    }
+    const std::string& text = state.pending;
     if (state.shownValid && text == state.shown) {
         // nothing new; only the caret goes back to the end below
     } else if (state.shownValid && !state.shown.empty() && state.shown.back() == '\n' &&
@@ -151,6 +195,11 @@ void QtControlOps::Apply(int, QPlainTextEdit* area, MultiLineText& state)
     state.shown = text;
     state.shownValid = true;
     state.applying = false;
+    FollowEnd(area);
+}
+
+void QtControlOps::FollowEnd(QPlainTextEdit* area)
+{
     // The area follows the end of the log.
     area->moveCursor(QTextCursor::End);
     area->ensureCursorVisible();
@@ -165,7 +214,7 @@ int QtControlOps::GetSel(int id) const
         SettleDropDownText(combo);
         return combo->currentIndex();
     }
-    if (qobject_cast<QTreeWidget*>(w)) return FirstSelectedRow(id);
+    if (dynamic_cast<CReportList*>(w)) return FirstSelectedRow(id);
     return -1;
 }
 
@@ -182,40 +231,31 @@ void QtControlOps::Enable(int id, bool enabled)
 
 void QtControlOps::ClearRows(int id)
 {
-    if (auto* list = qobject_cast<QTreeWidget*>(Control(id))) list->clear();
+    if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().Clear();
 }
 
 void QtControlOps::InsertRow(int id, int row, const std::string& firstCell936)
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list) return;
-    auto* item = new QTreeWidgetItem(QStringList{FromCp936(firstCell936)});
-    list->insertTopLevelItem(std::clamp(row, 0, list->topLevelItemCount()), item);
+    if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().InsertRow(row, firstCell936);
 }
 
 void QtControlOps::SetCell(int id, int row, int column, const std::string& text936)
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list || column < 0 || column >= list->columnCount()) return;
-    if (QTreeWidgetItem* item = list->topLevelItem(row)) item->setText(column, FromCp936(text936));
+    auto* list = dynamic_cast<CReportList*>(Control(id));
+    if (!list || column < 0 || column >= list->Rows().ColumnCount()) return;
+    list->Rows().SetCell(row, column, text936);
 }
 
 int QtControlOps::FirstSelectedRow(int id) const
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list) return -1;
-    int first = -1;
-    for (const QModelIndex& index : list->selectionModel()->selectedIndexes())
-        if (!index.parent().isValid() && (first < 0 || index.row() < first)) first = index.row();
-    return first;
+    auto* list = dynamic_cast<CReportList*>(Control(id));
+    return list ? list->FirstSelectedRow() : -1;
 }
 
 std::string QtControlOps::GetCell(int id, int row, int column) const
 {
-    auto* list = qobject_cast<QTreeWidget*>(Control(id));
-    if (!list) return {};
-    const QTreeWidgetItem* item = list->topLevelItem(row);
-    return item ? ToCp936(item->text(column)) : std::string{};
+    auto* list = dynamic_cast<CReportList*>(Control(id));
+    return list ? list->Rows().Cell(row, column) : std::string{};
 }
 
 void QtControlOps::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)

@@ -3,7 +3,7 @@
 // dialogs, so every dialog has its own instance.
 //
 // Controls by kind: QLineEdit (edit), QComboBox (drop-down list; its selected
-// index is the list index), QPlainTextEdit (multi-line edit), QTreeWidget
+// index is the list index), QPlainTextEdit (multi-line edit), CReportList
 // (report list), QPushButton, QLabel, QGroupBox.
 #pragma once
 
@@ -42,6 +42,10 @@ public:
     // free moment, once for any number of calls in between: a burst of
     // replies each rewriting the whole info log then costs one repaint.
     void SetText(int id, const std::string& text936) override;
+    // A multi-line edit takes the tail at the same free moment; only the tail
+    // is converted and added, unless the user typed into the edit since, in
+    // which case it shows the whole text again.
+    void AppendText(int id, const std::string& tail936) override;
     int GetSel(int id) const override;
     void SetSel(int id, int index) override;
     void Enable(int id, bool enabled) override;
@@ -54,22 +58,26 @@ public:
     void MessageBox(const std::string& text936, const std::string& caption936 = {},
                     MessageIcon icon = MessageIcon::None) override;
 
-    // Applies pending multi-line texts now.
+    // Applies pending multi-line texts and shows gathered list rows now.
     void FlushPending();
+    // Pending multi-line texts only.
+    void FlushPendingTexts();
     // The same for every dialog.
     static void FlushAllPending();
 
 private:
     struct MultiLineText {
-        std::string pending;
+        std::string pending;     // a whole new text, or the tail to add (pendingIsTail)
         bool hasPending = false;
-        std::string shown;       // what the widget shows, unless the user typed since
+        bool pendingIsTail = false;
+        std::string shown;       // the text the logic gave; the widget shows it unless the user typed since
         bool shownValid = false;
         bool applying = false;
     };
 
     void Apply(int id, QPlainTextEdit* edit, MultiLineText& state);
     void ScheduleFlush();
+    static void FollowEnd(QPlainTextEdit* area);
 
     QWidget* m_owner;
     std::map<int, QWidget*> m_controls;

@@ -85,8 +85,30 @@ TEST(ParseTenths, FollowsAtofAndTruncates)
         {"3276.8", -32768}, {"-3276.8", -32768}, {"6553.6", 0}, {"1,5", 10},     {".5", 5},
         {"-12.3", -123},  {"1e30", 0},         {"0x10", 0},        {"inf", 0},      {"1e", 10},
         {"2.5e-1", 2},    {"-.", 0},           {"5.", 50},
+        // Beyond 32 bits the low 16 bits still count: 3,000,000,000 is B2D05E00.
+        {"300000000", 0x5E00}, {"-300000000", -0x5E00}, {"300000000.09", 0x5E00}, {"1e400", 0},
+        {"429496729.6", 0},    {"429496729.7", 1},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseTenths(c.text), c.tenths) << c.text;
+}
+
+TEST(HumidityTenthsFromText, EveryShownValueGoesBackUnchanged)
+{
+    const struct {
+        const char* text;
+        uint16_t tenths;
+    } cases[] = {
+        {"0.0", 0},       {"3276.7", 32767}, {"3276.8", 32768}, {"4000.0", 40000}, {"6553.5", 65535},
+        {"6553.6", 0},    {"12.36", 123},    {"", 0},           {"abc", 0},
+        // A typed minus sign is dropped, from the signed 16-bit tenths as before.
+        {"-5", 50},       {"-3276.8", 32768}, {"-0.05", 0},     {"-4000", 25536},
+    };
+    for (const auto& c : cases) EXPECT_EQ(HumidityTenthsFromText(c.text), c.tenths) << c.text;
+    // Every value a page can show, humidity and temperature, goes back as it came.
+    for (unsigned v = 0; v <= 0xFFFF; ++v) {
+        ASSERT_EQ(HumidityTenthsFromText(FormatTenthsUnsigned(uint16_t(v))), v) << v;
+        ASSERT_EQ(ParseTenths(FormatTenthsSigned(int16_t(v))), int16_t(v)) << v;
+    }
 }
 
 TEST(DlgItemInt, SignedTranslation)

@@ -11,7 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,18 +61,18 @@ int main(int argc, char** argv)
 
         std::printf("local address shown: %s\n", window.GetText(IDC_LOCAL_IP).c_str());
         qobject_cast<QPushButton*>(window.Control(IDC_SEARCH))->click();
-        QTreeWidget& list = window.DeviceList();
+        CReportList& list = window.DeviceList();
         // processEvents returns at once when idle: the waits run on a clock.
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < 10000 && list.topLevelItemCount() < expected)
+        while (clock.elapsed() < 10000 && list.RowCount() < expected)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         // Late duplicates would show as extra rows; give them a moment.
         const qint64 settled = clock.elapsed() + 300;
         while (clock.elapsed() < settled) QApplication::processEvents(QEventLoop::AllEvents, 10);
         QtControlOps::FlushAllPending();
 
-        const int rows = list.topLevelItemCount();
+        const int rows = list.RowCount();
         std::set<std::string> macs;
         for (int r = 0; r < rows; ++r) {
             const std::string ip = window.GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP);

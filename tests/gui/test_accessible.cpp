@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <map>
 
@@ -53,7 +53,7 @@ TEST_F(AccessibleNames, EveryFieldHasAUniqueName)
         for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             QString name;
             if (auto* combo = qobject_cast<QComboBox*>(w)) name = DropDownName(combo);
-            else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTreeWidget*>(w))
+            else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) || dynamic_cast<CReportList*>(w))
                 name = NameOf(w);
             else
                 continue;

@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "gui_fixture.h"
 #include "pages/qt_control_ops.h"
@@ -23,8 +23,8 @@ protected:
         m_combo->addItems({"StaticIP", "DHCP/autoIP"});
         m_area = new QPlainTextEdit(&m_dialog);
         m_area->resize(200, 60);
-        m_list = new QTreeWidget(&m_dialog);
-        m_list->setColumnCount(4);
+        m_list = new CReportList(&m_dialog);
+        m_list->setHeaderLabels({"a", "b", "c", "d"});
         m_button = new QPushButton(QStringLiteral("x"), &m_dialog);
         m_ops.RegisterControl(1, m_edit);
         m_ops.RegisterControl(2, m_combo);
@@ -39,7 +39,7 @@ protected:
     QLineEdit* m_edit;
     QComboBox* m_combo;
     QPlainTextEdit* m_area;
-    QTreeWidget* m_list;
+    CReportList* m_list;
     QPushButton* m_button;
 };
 
@@ -96,17 +96,57 @@ TEST_F(ControlOpsTest, ReportRows)
     m_ops.InsertRow(4, 99, "third");  // past the end: appended
     m_ops.SetCell(4, 0, 2, "001A2B3C4D5E");
     m_ops.SetCell(4, 7, 2, "nowhere"); // no such row: ignored
-    ASSERT_EQ(m_list->topLevelItemCount(), 3);
+    ASSERT_EQ(m_list->RowCount(), 3);
     EXPECT_EQ(m_ops.GetCell(4, 0, 0), "second");
     EXPECT_EQ(m_ops.GetCell(4, 0, 2), "001A2B3C4D5E");
     EXPECT_EQ(m_ops.GetCell(4, 1, 0), "first");
     EXPECT_EQ(m_ops.GetCell(4, 2, 0), "third");
     EXPECT_EQ(m_ops.GetCell(4, 5, 0), "");
-    m_list->setCurrentItem(m_list->topLevelItem(1));
+    m_list->setCurrentIndex(m_list->model()->index(1, 0));
     EXPECT_EQ(m_ops.FirstSelectedRow(4), 1);
     m_ops.ClearRows(4);
-    EXPECT_EQ(m_list->topLevelItemCount(), 0);
+    EXPECT_EQ(m_list->RowCount(), 0);
     EXPECT_EQ(m_ops.FirstSelectedRow(4), -1);
+}
+
+TEST_F(ControlOpsTest, RowsOnTopAreGatheredAndShownInOneStep)
+{
+    int steps = 0;
+    QObject::connect(m_list->model(), &QAbstractItemModel::rowsInserted, [&] { ++steps; });
+    m_ops.InsertRow(4, 0, "a");
+    m_ops.FlushPending();
+    m_list->setCurrentIndex(m_list->model()->index(0, 0));
+    ASSERT_EQ(m_ops.FirstSelectedRow(4), 0);
+    for (const char* first : {"b", "c", "d"}) {
+        m_ops.InsertRow(4, 0, first);
+        m_ops.SetCell(4, 0, 1, std::string(first) + "1");
+    }
+    // The logic sees the new rows at once; the view after the step.
+    EXPECT_EQ(m_ops.GetCell(4, 0, 0), "d");
+    EXPECT_EQ(m_ops.GetCell(4, 2, 1), "b1");
+    EXPECT_EQ(m_ops.GetCell(4, 3, 0), "a");
+    EXPECT_EQ(m_list->RowCount(), 1);
+    EXPECT_EQ(m_ops.FirstSelectedRow(4), 3); // the selected row, as the logic numbers it
+    m_ops.FlushPending();
+    EXPECT_EQ(steps, 2);
+    ASSERT_EQ(m_list->RowCount(), 4);
+    EXPECT_EQ(m_list->model()->index(0, 1).data().toString(), QStringLiteral("d1"));
+    EXPECT_EQ(m_list->model()->index(3, 0).data().toString(), QStringLiteral("a"));
+    EXPECT_EQ(m_ops.FirstSelectedRow(4), 3);
+}
+
+TEST_F(ControlOpsTest, AppendedTailsMakeTheWholeTextEvenAfterTyping)
+{
+    m_ops.SetText(3, "one\r\n");
+    m_ops.AppendText(3, "two\r\n");
+    m_ops.FlushPending();
+    EXPECT_EQ(m_ops.GetText(3), "one\r\ntwo\r\n");
+    m_area->moveCursor(QTextCursor::Start);
+    m_area->insertPlainText(QStringLiteral("typed "));
+    m_ops.AppendText(3, "three\r\n");
+    m_ops.AppendText(3, "four\r\n");
+    m_ops.FlushPending();
+    EXPECT_EQ(m_ops.GetText(3), "one\r\ntwo\r\nthree\r\nfour\r\n");
 }
 
 TEST_F(ControlOpsTest, MultiLineTextArrivesOnceTheLoopIsFree)

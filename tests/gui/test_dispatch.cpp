@@ -1,9 +1,12 @@
 // Datagrams handed over from the receive thread, the search and the device
 // list, on a loopback link with no device behind it.
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "gui_fixture.h"
 #include "ops/control_ids.h"
@@ -36,7 +39,7 @@ std::vector<std::string> Row(QtControlOps& main, int row)
 TEST_F(DispatchTest, SearchReplyListsTheDevice)
 {
     Deliver(SearchReply({0xA6, 0x00, 0xA8, 0xC0}, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, {0x64, 0x00}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
     EXPECT_EQ(Row(Main(), 0), (std::vector<std::string>{"192.168.0.166", "", "001A2B3C4D5E", "100"}));
 }
 
@@ -46,7 +49,7 @@ TEST_F(DispatchTest, TwoRepliesGiveTwoRowsTheLaterOnTop)
     Main<QPushButton>(IDC_SEARCH)->click();
     Deliver(SearchReply({1, 0, 0, 10}, {0x02, 0, 0, 0, 0, 0x0A}, {0xFF, 0xFF}));
     Deliver(SearchReply({2, 0, 0, 10}, {0x02, 0, 0, 0, 0, 0x0B}, {0x01, 0x00}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 2; }));
     EXPECT_EQ(Row(Main(), 0), (std::vector<std::string>{"10.0.0.2", "", "02000000000B", "1"}));
     EXPECT_EQ(Row(Main(), 1), (std::vector<std::string>{"10.0.0.1", "", "02000000000A", "65535"}));
     Settle();
@@ -57,9 +60,9 @@ TEST_F(DispatchTest, TwoRepliesGiveTwoRowsTheLaterOnTop)
 TEST_F(DispatchTest, ASecondSearchClearsTheList)
 {
     Deliver(SearchReply({1, 0, 0, 10}, {2, 0, 0, 0, 0, 1}, {1, 0}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
     Main<QPushButton>(IDC_SEARCH)->click();
-    EXPECT_EQ(Window().DeviceList().topLevelItemCount(), 0);
+    EXPECT_EQ(Window().DeviceList().RowCount(), 0);
     Settle();
     EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("搜索...\r\n"));
 }
@@ -77,15 +80,61 @@ TEST_F(DispatchTest, EmptyDeviceReplyIsDroppedWithoutRefreshAndOtherCommandsOnly
     Deliver({0x55, 0x00, 0x00, 0x07});
     Settle();
     EXPECT_EQ(Main().GetText(IDC_INFO), "changed behind the area\r\n");
-    EXPECT_EQ(Window().DeviceList().topLevelItemCount(), 0);
+    EXPECT_EQ(Window().DeviceList().RowCount(), 0);
+}
+
+TEST_F(DispatchTest, ABurstKeepsTheOrderOfRowsAndLogLines)
+{
+    Main<QPushButton>(IDC_SEARCH)->click();
+    Settle();
+    constexpr int kReplies = 3000;
+    for (int i = 0; i < kReplies; ++i)
+        Deliver(SearchReply({uint8_t(i), uint8_t(i >> 8), 0xA8, 0xC0}, {2, 0, 0, 0, uint8_t(i >> 8), uint8_t(i)}, {1, 0}));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == kReplies; }));
+    Settle();
+    // Newest on top: row r is reply kReplies-1-r.
+    for (int row : {0, 1, kReplies / 2, kReplies - 1}) {
+        const int i = kReplies - 1 - row;
+        EXPECT_EQ(Main().GetCell(IDC_DEVICE_LIST, row, 0), "192.168." + std::to_string(i >> 8) + "." + std::to_string(i & 0xFF));
+    }
+    std::string log = Cp936("搜索...\r\n");
+    for (int i = 0; i < kReplies; ++i) log += Cp936("搜索到设备\r\n");
+    EXPECT_EQ(m_state.InfoLog, log);
+    EXPECT_EQ(Main().GetText(IDC_INFO), log);
+    EXPECT_EQ(Window().DroppedDatagrams(), 0u);
+}
+
+TEST_F(DispatchTest, RepliesBeyondTheHandOverBoundAreDroppedCountedAndShownInTheMenu)
+{
+    // Nothing is handled while the loop does not run: the queue fills up.
+    const size_t cost = DatagramQueue::Cost(Datagram{SearchReply({1, 0, 0, 10}, {2, 0, 0, 0, 0, 1}, {1, 0})});
+    const size_t fits = DatagramQueue::kDefaultMaxBytes / cost;
+    for (size_t i = 0; i < fits + 25; ++i) Deliver(SearchReply({1, 0, 0, 10}, {2, 0, 0, 0, 0, 1}, {1, 0}));
+    EXPECT_EQ(Window().DroppedDatagrams(), 25u);
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == int(fits); }, 60000));
+
+    QAction* entry = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : popup->actions())
+                if (a->text().contains(QStringLiteral("25"))) entry = a;
+            popup->close();
+        }
+    });
+    Window().SystemMenu()->exec(Window().mapToGlobal(QPoint(5, 5)));
+    ASSERT_NE(entry, nullptr) << "no menu entry shows the count";
+    EXPECT_FALSE(entry->isEnabled());
+    EXPECT_EQ(entry->text(), QStringLiteral(u"丢弃的数据报：25"));
+    // The log has no line for them.
+    EXPECT_EQ(Main().GetText(IDC_INFO).find(Cp936("丢弃")), std::string::npos);
 }
 
 TEST_F(DispatchTest, DoubleClickOnARowReadsThatDevice)
 {
     Deliver(SearchReply({0x66, 0, 0xA8, 0xC0}, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x07}, {100, 0}));
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 1; }));
-    QTreeWidget& list = Window().DeviceList();
-    const QPoint cell = list.visualItemRect(list.topLevelItem(0)).center();
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
+    CReportList& list = Window().DeviceList();
+    const QPoint cell = list.RowRect(0).center();
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     Settle();
@@ -96,7 +145,7 @@ TEST_F(DispatchTest, DoubleClickOnARowReadsThatDevice)
 
 TEST_F(DispatchTest, DoubleClickOnEmptySpaceWithNothingSelectedDoesNothing)
 {
-    QTreeWidget& list = Window().DeviceList();
+    CReportList& list = Window().DeviceList();
     const std::string before = Main().GetText(IDC_INFO);
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.viewport()->rect().center());
     Settle();

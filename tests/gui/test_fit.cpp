@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QTabBar>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "app/tab_ctrl.h"
 #include "controls/CIconButton.h"
@@ -95,7 +95,7 @@ TEST_F(FitTest, EveryDropDownEntryFitsItsField)
 
 TEST_F(FitTest, DeviceListShowsTheWidestValuesWhole)
 {
-    QTreeWidget& list = Window().DeviceList();
+    CReportList& list = Window().DeviceList();
     const QFontMetrics metrics(list.font());
     // The widest hex digit, twelve times, in the MAC column.
     const QString digits = QStringLiteral("0123456789ABCDEF");
@@ -106,23 +106,23 @@ TEST_F(FitTest, DeviceListShowsTheWidestValuesWhole)
     reply.insert(reply.end(), 6, uint8_t(widest * 0x11));
     reply.insert(reply.end(), {0xFF, 0xFF, 0x00}); // firmware 65535
     Deliver(reply);
-    ASSERT_TRUE(WaitFor([&] { return list.topLevelItemCount() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return list.RowCount() == 1; }));
     Render();
 
     QStyleOption option;
     option.initFrom(&list);
     const int cellMargin = list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, &list) + 1;
     const int headerMargin = list.style()->pixelMetric(QStyle::PM_HeaderMargin, &option, list.header());
-    for (int column = 0; column < list.columnCount(); ++column) {
-        const QString cell = list.topLevelItem(0)->text(column);
+    for (int column = 0; column < list.model()->columnCount(); ++column) {
+        const QString cell = list.model()->index(0, column).data().toString();
         EXPECT_LE(metrics.horizontalAdvance(cell) + 2 * cellMargin, list.columnWidth(column)) << cell.toStdString();
-        const QString heading = list.headerItem()->text(column);
+        const QString heading = list.model()->headerData(column, Qt::Horizontal).toString();
         EXPECT_LE(QFontMetrics(list.header()->font()).horizontalAdvance(heading) + 2 * headerMargin,
                   list.columnWidth(column))
             << heading.toStdString();
     }
-    EXPECT_EQ(list.topLevelItem(0)->text(COL_DEVICE_IP), QStringLiteral("255.255.255.255"));
-    EXPECT_EQ(list.topLevelItem(0)->text(COL_FIRMWARE), QStringLiteral("65535"));
+    EXPECT_EQ(list.model()->index(0, COL_DEVICE_IP).data().toString(), QStringLiteral("255.255.255.255"));
+    EXPECT_EQ(list.model()->index(0, COL_FIRMWARE).data().toString(), QStringLiteral("65535"));
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "app/about_dlg.h"
 #include "app/tab_ctrl.h"

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "gui_fixture.h"
 #include "hex.h"
@@ -35,9 +35,9 @@ protected:
         reply.insert(reply.end(), mac.begin(), mac.end());
         reply.insert(reply.end(), {0x64, 0x00, 0x00});
         Deliver(reply);
-        QTreeWidget& list = Window().DeviceList();
-        ASSERT_TRUE(WaitFor([&] { return list.topLevelItemCount() > 0; }));
-        const QPoint cell = list.visualItemRect(list.topLevelItem(0)).center();
+        CReportList& list = Window().DeviceList();
+        ASSERT_TRUE(WaitFor([&] { return list.RowCount() > 0; }));
+        const QPoint cell = list.RowRect(0).center();
         QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
         Settle();
@@ -116,6 +116,39 @@ TEST_F(PageButtons, DeviceReadThenWriteOfTheStartupValues)
     EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("设置参数... \r\n"));
 }
 
+TEST_F(PageButtons, TargetAddressThatIsNoTextGoesBackAsItCameUnlessEdited)
+{
+    // Server 1 holds 81 20 FF 41 D6 (no valid code page 936 text), server 2 "ab".
+    std::vector<uint8_t> block(292, 0);
+    block[0] = 0x80;
+    const uint8_t odd[] = {0x81, 0x20, 0xFF, 0x41, 0xD6};
+    std::copy(std::begin(odd), std::end(odd), block.begin() + 24);
+    block[58] = 'a';
+    block[59] = 'b';
+    auto reply = Hex("55 01 2B 03 00 11 AA BB CC DD");
+    reply.insert(reply.end(), block.begin(), block.end());
+    reply.push_back(0);
+    Deliver(reply);
+    ASSERT_TRUE(WaitFor([&] { return Net<QLineEdit>(SERVER_CONTROL_IDS[1].targetAddress)->text() == QStringLiteral("ab"); }));
+
+    const auto write = [&] {
+        Net<QPushButton>(IDC_NET_WRITE)->click();
+        Settle();
+        const auto sent = Sent();
+        EXPECT_EQ(sent.size(), 1u);
+        return sent.empty() ? std::vector<uint8_t>(303) : Hex(sent.back());
+    };
+    auto frame = write();
+    ASSERT_EQ(frame.size(), 303u);
+    EXPECT_EQ(ToHex(std::span(frame).subspan(34, 6)), "81 20 FF 41 D6 00");
+    EXPECT_EQ(ToHex(std::span(frame).subspan(68, 3)), "61 62 00");
+
+    // Typed over, the field's text goes back as typed; the rest of the field keeps its bytes.
+    Net<QLineEdit>(SERVER_CONTROL_IDS[0].targetAddress)->setText(QStringLiteral("hos"));
+    frame = write();
+    EXPECT_EQ(ToHex(std::span(frame).subspan(34, 6)), "68 6F 73 00 D6 00");
+}
+
 TEST_F(PageButtons, TerminalAddressOfWrongLengthShowsTheBoxOfThePage)
 {
     Deliver(Hex(std::string("55 00 60 0B 02 00 00 00 00 01 7E 10 ") + kStartupBlock + " " + kStartupReadCrc + " 00"));
@@ -139,9 +172,9 @@ TEST_F(PageButtons, RightButtonDoubleClickOnARowSendsNothing)
 {
     auto reply = Hex("55 00 11 02 00 00 00 00 09 00 A8 C0 02 00 00 00 00 05 64 00 00");
     Deliver(reply);
-    QTreeWidget& list = Window().DeviceList();
-    ASSERT_TRUE(WaitFor([&] { return list.topLevelItemCount() > 0; }));
-    const QPoint cell = list.visualItemRect(list.topLevelItem(0)).center();
+    CReportList& list = Window().DeviceList();
+    ASSERT_TRUE(WaitFor([&] { return list.RowCount() > 0; }));
+    const QPoint cell = list.RowRect(0).center();
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     Settle();
     Sent();

@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "app/tab_ctrl.h"
 #include "gui_fixture.h"
@@ -27,16 +27,16 @@ protected:
     void Search(int expectRows)
     {
         Main<QPushButton>(IDC_SEARCH)->click();
-        ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() >= expectRows; }))
-            << Window().DeviceList().topLevelItemCount() << " rows";
+        ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() >= expectRows; }))
+            << Window().DeviceList().RowCount() << " rows";
         QTest::qWait(100); // anything more would arrive now
         Settle();
     }
 
     void DoubleClickRow(int row)
     {
-        QTreeWidget& list = Window().DeviceList();
-        const QPoint at = list.visualItemRect(list.topLevelItem(row)).center();
+        CReportList& list = Window().DeviceList();
+        const QPoint at = list.RowRect(row).center();
         QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
     }
@@ -82,7 +82,7 @@ TEST_F(SimulatorTest, SearchListsEveryDeviceNewestOnTop)
 {
     StartDevices();
     Search(3);
-    ASSERT_EQ(Window().DeviceList().topLevelItemCount(), 3);
+    ASSERT_EQ(Window().DeviceList().RowCount(), 3);
     // The devices answer in turn; the last answer stands on top.
     EXPECT_EQ(Row(Main(), 0), (std::vector<std::string>{"192.168.0.102", "", "020000000003", "100"}));
     EXPECT_EQ(Row(Main(), 1), (std::vector<std::string>{"192.168.0.101", "", "020000000002", "100"}));
@@ -95,7 +95,7 @@ TEST_F(SimulatorTest, SecondSearchReplacesTheFirstOnesRows)
     StartDevices();
     Search(3);
     Search(3);
-    EXPECT_EQ(Window().DeviceList().topLevelItemCount(), 3);
+    EXPECT_EQ(Window().DeviceList().RowCount(), 3);
 }
 
 TEST_F(SimulatorTest, SearchWithNoDeviceLeavesTheListEmpty)
@@ -103,7 +103,7 @@ TEST_F(SimulatorTest, SearchWithNoDeviceLeavesTheListEmpty)
     Main<QPushButton>(IDC_SEARCH)->click();
     QTest::qWait(200);
     Settle();
-    EXPECT_EQ(Window().DeviceList().topLevelItemCount(), 0);
+    EXPECT_EQ(Window().DeviceList().RowCount(), 0);
     EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("搜索...\r\n"));
 }
 

@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <map>
 
@@ -50,19 +50,18 @@ TEST_F(StartupTest, LocalHostGroupShowsFirstAddressAndPort)
 
 TEST_F(StartupTest, DeviceListIsAnEmptyReportWithFourColumns)
 {
-    QTreeWidget& list = Window().DeviceList();
-    EXPECT_EQ(list.topLevelItemCount(), 0);
-    ASSERT_EQ(list.columnCount(), 4);
+    CReportList& list = Window().DeviceList();
+    EXPECT_EQ(list.RowCount(), 0);
+    ASSERT_EQ(list.model()->columnCount(), 4);
     const QStringList headings = {QStringLiteral(u"设备IP"), QStringLiteral(u"设备名称"),
                                   QStringLiteral(u"MAC地址"), QStringLiteral(u"固件版本")};
     const int client = list.viewport()->width();
     const int widths[] = {client * 3 / 11, client * 3 / 11, client * 3 / 11, client * 2 / 11};
     for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(list.headerItem()->text(c), headings[c]);
+        EXPECT_EQ(list.model()->headerData(c, Qt::Horizontal).toString(), headings[c]);
         EXPECT_EQ(list.columnWidth(c), widths[c]) << "column " << c;
-        EXPECT_TRUE(list.headerItem()->textAlignment(c) == 0 ||
-                    (list.headerItem()->textAlignment(c) & Qt::AlignLeft));
     }
+    EXPECT_TRUE(list.header()->defaultAlignment() & Qt::AlignLeft);
     EXPECT_EQ(list.selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_EQ(list.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_FALSE(list.rootIsDecorated());
@@ -240,7 +239,7 @@ void ExpectNoOverlap(QWidget* dialog, const QRect& bounds)
     std::vector<QWidget*> controls;
     for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QPushButton*>(w) ||
-            qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTreeWidget*>(w))
+            qobject_cast<QPlainTextEdit*>(w) || dynamic_cast<CReportList*>(w))
             controls.push_back(w);
     ASSERT_FALSE(controls.empty());
     for (size_t i = 0; i < controls.size(); ++i) {

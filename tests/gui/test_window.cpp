@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include "app/about_dlg.h"
 #include "app/tab_ctrl.h"
@@ -136,7 +136,7 @@ TEST_F(WindowUseTest, ClosingAfterASearchClosesTheEndpointsWhileTheReceiveSideRu
     // The receive thread stops only after the run (TearDown, as the program):
     // a reply that arrives now is still handed over.
     SendDatagram(0x7F000001, m_config.port, Hex("55 00 11 02 00 00 00 00 09 00 A8 C0 02 00 00 00 00 09 64 00 00"));
-    EXPECT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == 1; }));
 }
 
 // A host with two addresses shows the first.

@@ -8,6 +8,7 @@
 #include "ops/control_ids.h"
 #include "ops/device_ops.h"
 #include "ops/memory_controls.h"
+#include "page_lists.h"
 
 namespace vornik::test {
 
@@ -17,25 +18,6 @@ struct RecordingLink : IFrameSender {
     void OpenEndpoints() override { ++openCount; }
     void SendFrame(const uint8_t* frame, size_t length) override { frames.emplace_back(frame, frame + length); }
 };
-
-inline std::vector<std::string> Entries(int count)
-{
-    std::vector<std::string> e;
-    for (int i = 0; i < count; ++i) e.push_back(std::to_string(i));
-    return e;
-}
-
-// The pages' drop-down lists with as many entries as the real ones.
-inline void AddPageLists(MemoryControls& net, MemoryControls& dev)
-{
-    net.AddList(IDC_NET_IP_MODE, {"StaticIP", "DHCP/autoIP"});
-    net.AddList(IDC_NET_MAX_CONNECTIONS, Entries(9));
-    dev.AddList(IDC_DEV_SERVER_COUNT, Entries(9));
-    dev.AddList(IDC_DEV_WORK_MODE, Entries(6));
-    dev.AddList(IDC_DEV_DATA_BITS, {"5", "6", "7", "8", "9"});
-    dev.AddList(IDC_DEV_PARITY, {"NONE", "ODD", "EVEN"});
-    dev.AddList(IDC_DEV_STOP_BITS, {"1", "2"});
-}
 
 class OpsTest : public testing::Test {
 protected:

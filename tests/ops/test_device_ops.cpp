@@ -240,6 +240,31 @@ TEST_F(DeviceOpsTest, LimitTexts)
     for (const auto& c : cases) EXPECT_EQ(ToHex(std::span(f).subspan(10 + c.offset, 2)), c.wire) << c.id;
 }
 
+TEST_F(DeviceOpsTest, HumidityLimitsFromThreeThousandUpGoBackUnchanged)
+{
+    // Channel 1: upper 40000 tenths (40 9C), lower 65535 (FF FF); channel 8 upper 32768 (00 80).
+    Receive(ReadReplyWith({{34, 0x40}, {35, 0x9C}, {36, 0xFF}, {37, 0xFF}, {90, 0x00}, {91, 0x80}}));
+    ASSERT_TRUE(ops.m_deviceParamsRead);
+    EXPECT_EQ(dev.GetText(LimitEditIds[0].humidityUpper), "4000.0");
+    EXPECT_EQ(dev.GetText(LimitEditIds[0].humidityLower), "6553.5");
+    EXPECT_EQ(dev.GetText(LimitEditIds[7].humidityUpper), "3276.8");
+    Write();
+    const auto inner = std::span(link.frames.back()).subspan(10);
+    EXPECT_EQ(ToHex(inner.subspan(34, 4)), "40 9C FF FF");
+    EXPECT_EQ(ToHex(inner.subspan(90, 2)), "00 80");
+}
+
+TEST_F(DeviceOpsTest, LimitBeyondThirtyTwoBitsKeepsItsLowSixteen)
+{
+    ops.m_deviceParamsRead = true;
+    dev.SetText(LimitEditIds[0].tempUpper, "300000000");
+    dev.SetText(LimitEditIds[0].humidityUpper, "300000000");
+    Write();
+    const auto inner = std::span(link.frames.back()).subspan(10);
+    EXPECT_EQ(ToHex(inner.subspan(30, 2)), "00 5E");
+    EXPECT_EQ(ToHex(inner.subspan(34, 2)), "00 5E");
+}
+
 TEST_F(DeviceOpsTest, NumberFieldsKeepTheirLowBits)
 {
     ops.m_deviceParamsRead = true;

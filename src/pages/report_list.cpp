@@ -1,0 +1,133 @@
+#include "pages/report_list.h"
+
+#include <QItemSelectionModel>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "pages/cp936.h"
+
+namespace vornik {
+
+namespace {
+constexpr qint64 kCommitDelayMs = 40;
+} // namespace
+
+ReportListModel::ReportListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void ReportListModel::SetHeaders(const QStringList& headers)
+{
+    Commit();
+    const int before = int(m_headers.size());
+    const int after = int(headers.size());
+    if (after > before) {
+        beginInsertColumns({}, before, after - 1);
+        m_headers = headers;
+        endInsertColumns();
+    } else if (after < before) {
+        beginRemoveColumns({}, after, before - 1);
+        m_headers = headers;
+        endRemoveColumns();
+    } else {
+        m_headers = headers;
+    }
+    if (after > 0) emit headerDataChanged(Qt::Horizontal, 0, after - 1);
+}
+
+void ReportListModel::Clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_gathered = 0;
+    endResetModel();
+}
+
+void ReportListModel::InsertRow(int row, std::string firstCell936)
+{
+    row = std::clamp(row, 0, Rows());
+    if (row == 0) {
+        m_rows.push_back(Row{std::move(firstCell936)});
+        ++m_gathered;
+        ScheduleCommit();
+        return;
+    }
+    // Anywhere below the top: the view has to know the row numbers, so the
+    // gathered rows go first.
+    Commit();
+    beginInsertRows({}, row, row);
+    m_rows.insert(m_rows.begin() + ptrdiff_t(m_rows.size() - size_t(row)), Row{std::move(firstCell936)});
+    endInsertRows();
+}
+
+void ReportListModel::SetCell(int row, int column, std::string text936)
+{
+    if (row < 0 || row >= Rows() || column < 0) return;
+    Row& cells = m_rows[Index(row)];
+    if (size_t(column) >= cells.size()) cells.resize(size_t(column) + 1);
+    cells[size_t(column)] = std::move(text936);
+    if (row >= m_gathered) {
+        const QModelIndex at = index(row - m_gathered, column);
+        emit dataChanged(at, at, {Qt::DisplayRole});
+    }
+}
+
+std::string ReportListModel::Cell(int row, int column) const
+{
+    if (row < 0 || row >= Rows() || column < 0) return {};
+    const Row& cells = m_rows[Index(row)];
+    return size_t(column) < cells.size() ? cells[size_t(column)] : std::string{};
+}
+
+void ReportListModel::ScheduleCommit()
+{
+    if (m_commitScheduled) return;
+    m_commitScheduled = true;
+    // The view lays out all its rows again for each step, so the steps come
+    // at most this often however fast rows arrive; the first after a pause at once.
+    const qint64 since = m_lastCommit.isValid() ? m_lastCommit.elapsed() : kCommitDelayMs;
+    QTimer::singleShot(int(std::max<qint64>(0, kCommitDelayMs - since)), this, [this] { Commit(); });
+}
+
+void ReportListModel::Commit()
+{
+    m_commitScheduled = false;
+    if (m_gathered == 0) return;
+    m_lastCommit.start();
+    beginInsertRows({}, 0, m_gathered - 1);
+    m_gathered = 0;
+    endInsertRows();
+}
+
+int ReportListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Rows() - m_gathered;
+}
+
+int ReportListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount(); }
+
+QVariant ReportListModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    // Converted when shown: only the rows in sight ever are.
+    return FromCp936(Cell(LogicalRow(index.row()), index.column()));
+}
+
+QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= m_headers.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return m_headers[section];
+}
+
+CReportList::CReportList(QWidget* parent) : QTreeView(parent) { setModel(&m_model); }
+
+int CReportList::FirstSelectedRow() const
+{
+    int first = -1;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes())
+        if (first < 0 || index.row() < first) first = index.row();
+    return first < 0 ? -1 : m_model.LogicalRow(first);
+}
+
+} // namespace vornik

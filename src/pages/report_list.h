@@ -1,0 +1,78 @@
+// A report-view list for many rows: a table of texts (code page 936 bytes)
+// behind a tree view. Rows inserted at the top are gathered and shown in one
+// step when the event loop is free, at most every 40 ms, so a row costs the
+// same however many rows are above it; the view lays itself out once per
+// step instead of once per row.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTreeView>
+
+#include <string>
+#include <vector>
+
+namespace vornik {
+
+// Row numbers of the text calls (InsertRow, SetCell, Cell) count the rows not
+// yet shown too: they are the rows as the logic sees them. The view's rows
+// are those already shown; the gathered ones go on top of them.
+class ReportListModel : public QAbstractTableModel {
+public:
+    explicit ReportListModel(QObject* parent = nullptr);
+
+    void SetHeaders(const QStringList& headers);
+    int ColumnCount() const { return int(m_headers.size()); }
+
+    // Rows as the logic sees them, gathered ones included.
+    int Rows() const { return int(m_rows.size()); }
+    void Clear();
+    void InsertRow(int row, std::string firstCell936);
+    void SetCell(int row, int column, std::string text936);
+    std::string Cell(int row, int column) const;
+    // A row of the view as the logic numbers it.
+    int LogicalRow(int viewRow) const { return viewRow + m_gathered; }
+
+    // Shows the gathered rows now.
+    void Commit();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    using Row = std::vector<std::string>;
+    // Storage index of a row as the logic numbers it. Rows are kept bottom
+    // first, so the top is the end of the vector and a new top row is a
+    // push_back; the gathered rows are the last m_gathered entries.
+    size_t Index(int row) const { return m_rows.size() - 1 - size_t(row); }
+    void ScheduleCommit();
+
+    QStringList m_headers;
+    std::vector<Row> m_rows;
+    int m_gathered = 0;
+    bool m_commitScheduled = false;
+    QElapsedTimer m_lastCommit;
+};
+
+class CReportList : public QTreeView {
+public:
+    explicit CReportList(QWidget* parent = nullptr);
+
+    ReportListModel& Rows() { return m_model; }
+    const ReportListModel& Rows() const { return m_model; }
+
+    void setHeaderLabels(const QStringList& labels) { m_model.SetHeaders(labels); }
+    // Rows the view shows (gathered rows come with the next commit).
+    int RowCount() const { return m_model.rowCount(); }
+    QRect RowRect(int viewRow) const { return visualRect(m_model.index(viewRow, 0)); }
+    // The first selected row as the logic numbers it; -1 when none.
+    int FirstSelectedRow() const;
+
+private:
+    ReportListModel m_model;
+};
+
+} // namespace vornik

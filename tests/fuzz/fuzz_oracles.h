@@ -1,0 +1,46 @@
+// What the fuzz targets check against, written apart from the program's own
+// code: a bit-by-bit CRC-16/MODBUS, the 8-bit frame sum, little-endian reads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+
+namespace vornik::fuzz {
+
+// CRC-16/MODBUS one bit at a time: polynomial 0xA001 (reflected 0x8005), start 0xFFFF.
+inline uint16_t BitwiseCrc16(std::span<const uint8_t> data)
+{
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : data) {
+        crc ^= b;
+        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+inline uint8_t Sum8(std::span<const uint8_t> data)
+{
+    unsigned sum = 0;
+    for (uint8_t b : data) sum += b;
+    return uint8_t(sum);
+}
+
+inline uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// A finding: prints what was wrong and stops the run, so libFuzzer keeps the input.
+[[noreturn]] inline void Fail(const char* what)
+{
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+inline void Check(bool ok, const char* what)
+{
+    if (!ok) Fail(what);
+}
+
+} // namespace vornik::fuzz
