@@ -4,7 +4,8 @@
 #include <QStringList>
 #include <QStyledItemDelegate>
 #include <QToolTip>
-#include <QTreeView>
+
+#include "pages/report_list.h"
 
 #include "ops/net_params.h"
 
@@ -25,7 +26,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (!index.parent().isValid() && m_owner.Rows().InConflict(index.row()))
+        if (!index.parent().isValid() && m_owner.Rows().InConflict(m_owner.LogicalRow(index.row())))
             option->backgroundBrush = m_owner.Tint();
     }
 
@@ -87,11 +88,13 @@ bool DeviceRowTable::InConflict(int row) const
     return it != m_macsByIp.end() && it->second.size() > 1;
 }
 
-DeviceListDiagnostics::DeviceListDiagnostics(QTreeView* view) : QObject(view), m_view(view)
+DeviceListDiagnostics::DeviceListDiagnostics(CReportList* view) : QObject(view), m_view(view)
 {
     view->setItemDelegate(new TintDelegate(*this, view));
     view->viewport()->installEventFilter(this);
 }
+
+int DeviceListDiagnostics::LogicalRow(int viewRow) const { return m_view->Rows().LogicalRow(viewRow); }
 
 QColor DeviceListDiagnostics::Tint() const
 {
@@ -124,7 +127,7 @@ bool DeviceListDiagnostics::eventFilter(QObject* watched, QEvent* event)
     if (watched != m_view->viewport() || event->type() != QEvent::ToolTip) return false;
     auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = m_view->indexAt(help->pos());
-    const QString text = index.isValid() && !index.parent().isValid() ? ToolTip(index.row()) : QString();
+    const QString text = index.isValid() && !index.parent().isValid() ? ToolTip(LogicalRow(index.row())) : QString();
     if (text.isEmpty()) {
         QToolTip::hideText();
         event->ignore();

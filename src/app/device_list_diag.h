@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-class QTreeView;
 
 namespace vornik {
 
@@ -54,10 +53,13 @@ private:
 };
 
 // The Qt side: a delegate that tints conflicting rows and a tooltip handler
-// on the view's viewport, both keyed by row index.
+// on the view's viewport, both keyed by row index as the logic numbers rows
+// (the list may hold rows it has not shown yet).
+class CReportList;
+
 class DeviceListDiagnostics : public QObject {
 public:
-    explicit DeviceListDiagnostics(QTreeView* view);
+    explicit DeviceListDiagnostics(CReportList* view);
 
     DeviceRowTable& Rows() { return m_rows; }
     const DeviceRowTable& Rows() const { return m_rows; }
@@ -66,12 +68,14 @@ public:
     // The background of a conflicting row: the palette's base mixed with red,
     // so it reads on light and dark palettes alike.
     QColor Tint() const;
+    // The row of the records that a row of the view shows.
+    int LogicalRow(int viewRow) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QTreeView* m_view;
+    CReportList* m_view;
     DeviceRowTable m_rows;
 };
 

@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QFile>
 #include <QMenu>
-#include <QTreeWidget>
 
 #include "app/device_list_diag.h"
 #include "app/setup_dlg.h"

@@ -13,7 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,17 +81,17 @@ int main(int argc, char** argv)
         window.show();
         QApplication::processEvents();
         qobject_cast<QPushButton*>(window.Control(IDC_SEARCH))->click();
-        QTreeWidget& list = window.DeviceList();
+        CReportList& list = window.DeviceList();
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < 10000 && list.topLevelItemCount() < 2)
+        while (clock.elapsed() < 10000 && list.RowCount() < 2)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         RunFor(300);
         QtControlOps::FlushAllPending();
 
         const DeviceListDiagnostics& diagnostics = window.ListDiagnostics();
-        ok = Check(list.topLevelItemCount() == 2, "two rows") && ok;
-        for (int r = 0; r < list.topLevelItemCount(); ++r) {
+        ok = Check(list.RowCount() == 2, "two rows") && ok;
+        for (int r = 0; r < list.RowCount(); ++r) {
             const QString tip = diagnostics.ToolTip(r);
             std::printf("row %d: %s %s\n  %s\n", r, window.GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP).c_str(),
                         window.GetCell(IDC_DEVICE_LIST, r, COL_MAC).c_str(), qPrintable(tip));

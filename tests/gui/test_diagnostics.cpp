@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <pcap/pcap.h>
 
@@ -47,7 +47,7 @@ protected:
 
     QRect NameCell(int row)
     {
-        QTreeWidget& list = Window().DeviceList();
+        CReportList& list = Window().DeviceList();
         return list.visualRect(list.model()->index(row, COL_DEVICE_NAME));
     }
 
@@ -92,9 +92,9 @@ TEST_F(DiagnosticsTest, TwoMacsOnOneAddressAreTintedAndNamedWhileADeviceHeardTwi
     Settle();
 
     // The rows are the search's own: four of them, four cells each.
-    QTreeWidget& list = Window().DeviceList();
-    ASSERT_EQ(list.topLevelItemCount(), 4);
-    EXPECT_EQ(list.columnCount(), 4);
+    CReportList& list = Window().DeviceList();
+    ASSERT_EQ(list.RowCount(), 4);
+    EXPECT_EQ(list.model()->columnCount(), 4);
     const struct {
         const char* ip;
         const char* mac;
@@ -138,7 +138,7 @@ TEST_F(DiagnosticsTest, ANewSearchForgetsTheEarlierRows)
     Main<QPushButton>(IDC_SEARCH)->click(); // on the test's own loopback port; nothing answers
     Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5F", kAdapterB, 0xC0A800A6));
     Settle();
-    ASSERT_EQ(Window().DeviceList().topLevelItemCount(), 1);
+    ASSERT_EQ(Window().DeviceList().RowCount(), 1);
     EXPECT_FALSE(Diagnostics().Rows().InConflict(0));
     EXPECT_FALSE(HoverToolTip(0).contains(QStringLiteral(u"IP地址冲突")));
 }
@@ -184,7 +184,7 @@ TEST_F(RecordedWindowTest, SavesWhatASearchSentAndReceivedAndEachRowNamesItsAdap
     SimProcess sim(LoopbackSimArgs(m_config.port, {"--devices", "2", "--base-ip", "10.9.0.7"}));
     ASSERT_TRUE(sim.Ready());
     Main<QPushButton>(IDC_SEARCH)->click();
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().topLevelItemCount() >= 2; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() >= 2; }));
     Settle();
     for (int r = 0; r < 2; ++r) {
         const DeviceRowInfo* info = Window().ListDiagnostics().Rows().At(r);

@@ -5,7 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include "pages/report_list.h"
 
 #include <filesystem>
 #include <fstream>
@@ -75,12 +75,12 @@ protected:
             m_config.port, {"--devices", "2", "--base-ip", "10.9.0.7", "--base-mac", "02-00-00-00-00-01"}));
         ASSERT_TRUE(m_sim->Ready());
         Main<QPushButton>(IDC_SEARCH)->click();
-        QTreeWidget& list = Window().DeviceList();
-        ASSERT_TRUE(WaitFor([&] { return list.topLevelItemCount() >= 2; }));
+        CReportList& list = Window().DeviceList();
+        ASSERT_TRUE(WaitFor([&] { return list.RowCount() >= 2; }));
         Settle();
         int row = 0;
         while (Main().GetCell(IDC_DEVICE_LIST, row, COL_MAC) != "020000000001") ++row;
-        const QPoint at = list.visualItemRect(list.topLevelItem(row)).center();
+        const QPoint at = list.RowRect(row).center();
         QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
         ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_IP_ADDRESS) == "10.9.0.7"; }));
