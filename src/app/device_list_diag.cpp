@@ -88,7 +88,8 @@ bool DeviceRowTable::InConflict(int row) const
     return it != m_macsByIp.end() && it->second.size() > 1;
 }
 
-DeviceListDiagnostics::DeviceListDiagnostics(CReportList* view) : QObject(view), m_view(view)
+DeviceListDiagnostics::DeviceListDiagnostics(CReportList* view)
+    : QObject(view), m_view(view), m_viewport(view->viewport())
 {
     view->setItemDelegate(new TintDelegate(*this, view));
     view->viewport()->installEventFilter(this);
@@ -124,7 +125,9 @@ QString DeviceListDiagnostics::ToolTip(int row) const
 
 bool DeviceListDiagnostics::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_view->viewport() || event->type() != QEvent::ToolTip) return false;
+    // The type first: while the view is being torn down its viewport still
+    // sends events here, and the view is no longer one to ask.
+    if (event->type() != QEvent::ToolTip || watched != m_viewport) return false;
     auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = m_view->indexAt(help->pos());
     const QString text = index.isValid() && !index.parent().isValid() ? ToolTip(LogicalRow(index.row())) : QString();

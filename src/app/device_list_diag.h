@@ -76,6 +76,7 @@ protected:
 
 private:
     CReportList* m_view;
+    QWidget* m_viewport; // the view's, lives as long as the view
     DeviceRowTable m_rows;
 };
 
