@@ -18,7 +18,7 @@
 #include "fuzz_oracles.h"
 #include "ops/control_ids.h"
 #include "ops/device_ops.h"
-#include "ops/memory_controls.h"
+#include "memory_controls.h"
 #include "page_lists.h"
 
 using namespace vornik;

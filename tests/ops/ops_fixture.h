@@ -7,7 +7,7 @@
 #include "hex.h"
 #include "ops/control_ids.h"
 #include "ops/device_ops.h"
-#include "ops/memory_controls.h"
+#include "memory_controls.h"
 #include "page_lists.h"
 
 namespace vornik::test {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ops/control_ids.h"
-#include "ops/memory_controls.h"
+#include "memory_controls.h"
 
 namespace vornik::test {
 

@@ -1,4 +1,4 @@
-#include "ops/memory_controls.h"
+#include "memory_controls.h"
 
 namespace vornik {
 
