@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "app/setup_dlg.h"
+#include "link/packet_capture.h"
 #include "pages/qt_control_ops.h"
 #include "sim_process.h"
 
@@ -132,6 +133,24 @@ protected:
     LinkConfig m_config;
     std::unique_ptr<UdpLink> m_link;
     std::unique_ptr<CSetupDlg> m_window;
+};
+
+// The program's own arrangement: a record attached to the link from the start.
+class RecordedWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
+        m_capture.Attach(m_config);
+        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
+        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
+        m_window->SetPacketCapture(&m_capture);
+        m_window->OnInitDialog();
+        m_window->show();
+        Settle();
+    }
+
+    PacketCapture m_capture;
 };
 
 } // namespace vornik::test

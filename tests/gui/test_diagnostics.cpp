@@ -161,23 +161,6 @@ TEST_F(DiagnosticsTest, WithoutAPacketRecordTheItemIsOfferedDisabledAndSavingSay
     EXPECT_TRUE(watcher.Dialogs()[0].text.startsWith(QStringLiteral(u"保存数据包记录失败"))) << watcher.Dialogs()[0].text.toStdString();
 }
 
-// The program's own arrangement: a record attached to the link from the start.
-class RecordedWindowTest : public WindowTest {
-protected:
-    void SetUp() override
-    {
-        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
-        m_capture.Attach(m_config);
-        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
-        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
-        m_window->SetPacketCapture(&m_capture);
-        m_window->OnInitDialog();
-        m_window->show();
-        Settle();
-    }
-
-    PacketCapture m_capture;
-};
 
 TEST_F(RecordedWindowTest, SavesWhatASearchSentAndReceivedAndEachRowNamesItsAdapter)
 {

@@ -33,18 +33,11 @@ std::string ReadFile(const fs::path& path)
     return s.str();
 }
 
-class SettingsFileTest : public WindowTest {
+class SettingsFileTest : public RecordedWindowTest {
 protected:
     void SetUp() override
     {
-        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
-        m_capture.Attach(m_config);
-        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
-        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
-        m_window->SetPacketCapture(&m_capture);
-        m_window->OnInitDialog();
-        m_window->show();
-        Settle();
+        RecordedWindowTest::SetUp();
         m_dir = fs::temp_directory_path() / ("vornik-settings-" + std::to_string(::getpid()));
         fs::create_directories(m_dir);
     }
@@ -104,7 +97,6 @@ protected:
         return texts;
     }
 
-    PacketCapture m_capture;
     std::unique_ptr<SimProcess> m_sim;
     fs::path m_dir;
 };
