@@ -5,10 +5,10 @@
 #include <numeric>
 #include <vector>
 
-#include "link/frame.h"
-#include "ops/crc16.h"
-#include "ops/dev_params.h"
-#include "ops/net_params.h"
+#include "proto/frame.h"
+#include "proto/crc16.h"
+#include "proto/dev_params.h"
+#include "proto/net_params.h"
 
 using namespace vornik;
 

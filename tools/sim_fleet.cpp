@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ops/byte_io.h"
-#include "ops/crc16.h"
+#include "proto/byte_io.h"
+#include "proto/crc16.h"
 
 namespace vornik::sim {
 

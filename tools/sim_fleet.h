@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "link/frame.h"
-#include "ops/dev_params.h"
-#include "ops/net_params.h"
+#include "proto/frame.h"
+#include "proto/dev_params.h"
+#include "proto/net_params.h"
 
 namespace vornik::sim {
 

@@ -82,7 +82,7 @@ bool Scenario(const char* name, size_t devices, int rounds, std::initializer_lis
     }
     Collector collector;
     UdpLink link(test::LoopbackLinkConfig(port, {test::Loopback(2)}),
-                 [](const std::string&) { std::fprintf(stderr, "bench_link_search: the link reported a failure\n"); },
+                 [](const LinkError& e) { std::fprintf(stderr, "bench_link_search: %s\n", DescribeLinkError(e).c_str()); },
                  collector.Sink());
     link.Start();
     link.OpenEndpoints();

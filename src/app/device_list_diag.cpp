@@ -7,7 +7,7 @@
 
 #include "pages/report_list.h"
 
-#include "ops/net_params.h"
+#include "proto/net_params.h"
 
 namespace vornik {
 

@@ -21,7 +21,8 @@
 #include "app/tab_ctrl.h"
 #include "controls/CIconButton.h"
 #include "ops/control_ids.h"
-#include "ops/net_params.h"
+#include "ops/link_texts.h"
+#include "proto/net_params.h"
 #include "pages/cp936.h"
 #include "pages/dialog_builder.h"
 #include "pages/dialog_units.h"
@@ -73,9 +74,10 @@ UdpLink::DatagramSink MainWindowRef::PostDatagrams()
     };
 }
 
-UdpLink::MessageSink MainWindowRef::ShowMessages()
+UdpLink::ErrorSink MainWindowRef::ShowMessages()
 {
-    return [this](const std::string& text936) {
+    return [this](const LinkError& error) {
+        const std::string text936 = LinkErrorText936(error);
         if (CSetupDlg* window = Get()) {
             window->MessageBox(text936);
         } else {

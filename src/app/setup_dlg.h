@@ -45,7 +45,7 @@ public:
     // and the window's thread is woken once for however many are waiting;
     // link messages are boxes of the main window.
     UdpLink::DatagramSink PostDatagrams();
-    UdpLink::MessageSink ShowMessages();
+    UdpLink::ErrorSink ShowMessages();
 
     DatagramQueue& Queue() { return m_queue; }
 

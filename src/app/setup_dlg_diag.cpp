@@ -11,7 +11,7 @@
 #include "app/setup_dlg.h"
 #include "link/packet_capture.h"
 #include "ops/control_ids.h"
-#include "ops/text_conv.h"
+#include "proto/text_conv.h"
 #include "pages/cp936.h"
 #include "settings/settings.h"
 

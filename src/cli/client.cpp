@@ -3,20 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "link/frame_dispatch.h"
-#include "ops/dev_params.h"
+#include "proto/dev_params.h"
 #include "settings/settings.h"
 
 namespace vornik::cli {
 
 namespace {
-
-MacAddress MacAt(std::span<const uint8_t> d, size_t offset)
-{
-    MacAddress mac{};
-    std::copy_n(d.begin() + ptrdiff_t(offset), MAC_SIZE, mac.begin());
-    return mac;
-}
 
 uint64_t KeyOf(ReplyKind kind, const MacAddress& mac)
 {
@@ -28,47 +20,6 @@ uint64_t KeyOf(ReplyKind kind, const MacAddress& mac)
 } // namespace
 
 std::string AddressText(uint32_t a) { return FormatDottedQuad(a); }
-
-std::optional<ReplyKey> ClassifyReply(std::span<const uint8_t> d, std::optional<MacAddress>* refused)
-{
-    if (d.size() <= FRAME_COMMAND_OFFSET || d[FRAME_MARKER_OFFSET] != FRAME_REPLY) return std::nullopt;
-    const uint8_t command = d[FRAME_COMMAND_OFFSET];
-    if (command == CMD_SEARCH) {
-        const auto reply = DecodeSearchReply(d);
-        if (!reply) return std::nullopt;
-        return ReplyKey{ReplyKind::Search, reply->mac};
-    }
-    if (d.size() < FRAME_PAYLOAD_OFFSET) return std::nullopt;
-    const MacAddress mac = MacAt(d, FRAME_MAC_OFFSET);
-    switch (command) {
-    case CMD_READ_NETWORK:
-        if (d.size() < NETWORK_REPLY_SIZE) {
-            if (refused) *refused = mac;
-            return std::nullopt;
-        }
-        return ReplyKey{ReplyKind::NetworkRead, mac};
-    case CMD_WRITE_NETWORK:
-        return ReplyKey{ReplyKind::NetworkWriteAck, mac};
-    case CMD_FACTORY_DEFAULTS:
-        return ReplyKey{ReplyKind::DefaultsAck, mac};
-    case CMD_WRITE_MAC:
-        return ReplyKey{ReplyKind::MacWriteAck, mac};
-    case CMD_DEVICE_PARAMS:
-    case CMD_DEVICE_PARAMS_REPLY: {
-        const size_t length = size_t(d[FRAME_LENGTH_OFFSET]) << 8 | d[FRAME_LENGTH_OFFSET + 1];
-        DeviceParams ignored;
-        const uint8_t function = length > 0 && FRAME_PAYLOAD_OFFSET + length <= d.size()
-                                     ? ParseDeviceFrame(d.subspan(FRAME_PAYLOAD_OFFSET, length), ignored)
-                                     : 0;
-        if (function == DEVICE_FUNC_READ) return ReplyKey{ReplyKind::DeviceRead, mac};
-        if (function == DEVICE_FUNC_WRITE) return ReplyKey{ReplyKind::DeviceWriteAck, mac};
-        if (refused) *refused = mac;
-        return std::nullopt;
-    }
-    default:
-        return std::nullopt;
-    }
-}
 
 Client::Client(ClientOptions options, std::function<void(const std::string&)> messages)
     : m_options(std::move(options)), m_messages(std::move(messages))
@@ -84,8 +35,8 @@ bool Client::Start()
 {
     m_link = std::make_unique<UdpLink>(
         m_options.link,
-        [this](const std::string& text936) {
-            if (m_messages) m_messages(settings::Utf8FromCp936(text936));
+        [this](const LinkError& error) {
+            if (m_messages) m_messages(DescribeLinkError(error));
         },
         [this](Datagram d) {
             const auto now = Clock::now();
@@ -164,14 +115,15 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
 
         // Take what has arrived until the next pause runs out.
         while (auto arrival = Next(deadline)) {
-            std::optional<MacAddress> refused;
-            const auto key = ClassifyReply(arrival->datagram.bytes, &refused);
-            if (refused) {
-                for (auto& [i, a] : active)
-                    if (requests[i].mac == *refused) ++outcomes[i].refused;
+            const ClassifiedReply reply = ClassifyReply(arrival->datagram.bytes);
+            if (reply.kind == ReplyKind::None) {
+                // A reply of the device that failed its check (CRC, length).
+                if (reply.mac)
+                    for (auto& [i, a] : active)
+                        if (requests[i].mac == *reply.mac) ++outcomes[i].refused;
+                continue;
             }
-            if (!key) continue;
-            const auto [first, last] = waiting.equal_range(KeyOf(key->kind, key->mac));
+            const auto [first, last] = waiting.equal_range(KeyOf(reply.kind, *reply.mac));
             for (auto it = first; it != last; ++it) {
                 const size_t i = it->second;
                 // A reply heard before the request left answers an earlier one.
@@ -200,10 +152,8 @@ std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,
         const auto deadline = sentAt + roundLength;
         while (auto arrival = Next(deadline)) {
             const Datagram& d = arrival->datagram;
-            if (d.bytes.size() <= FRAME_COMMAND_OFFSET || d.bytes[0] != FRAME_REPLY || d.bytes[3] != CMD_SEARCH)
-                continue;
+            if (ClassifyReply(d.bytes).kind != ReplyKind::Search) continue;
             const auto reply = DecodeSearchReply(d.bytes);
-            if (!reply) continue;
             auto it = std::find_if(found.begin(), found.end(), [&](const FoundDevice& f) {
                 return f.reply.mac == reply->mac && f.reply.ipAddress == reply->ipAddress;
             });

@@ -17,8 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "link/frame.h"
+#include "proto/frame.h"
 #include "link/udp_link.h"
+#include "proto/reply.h"
 
 namespace vornik::cli {
 
@@ -31,9 +32,6 @@ struct ClientOptions {
     size_t window = 64;                             // requests waiting for their reply at one time
     std::function<void(const std::string&)> note;   // what is being done, for the operator
 };
-
-// What a reply is, as far as matching goes.
-enum class ReplyKind { Search, NetworkRead, DeviceRead, DeviceWriteAck, NetworkWriteAck, DefaultsAck, MacWriteAck };
 
 struct Request {
     Frame frame;
@@ -62,7 +60,7 @@ struct FoundDevice {
 
 class Client {
 public:
-    // Messages of the link (socket failures) go to `messages`, as UTF-8.
+    // The link's failures (sockets, binds, sends) go to `messages`, in English.
     Client(ClientOptions options, std::function<void(const std::string&)> messages);
     ~Client();
 
@@ -101,14 +99,6 @@ private:
     std::deque<Arrival> m_queue;
     std::unique_ptr<UdpLink> m_link;
 };
-
-// The kind and MAC of a reply, or nothing when it is no reply the tool reads
-// or fails its check; `refused` is set for a device reply that fails its check.
-struct ReplyKey {
-    ReplyKind kind;
-    MacAddress mac;
-};
-std::optional<ReplyKey> ClassifyReply(std::span<const uint8_t> datagram, std::optional<MacAddress>* refused = nullptr);
 
 std::string AddressText(uint32_t hostOrder);
 

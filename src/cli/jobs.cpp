@@ -1,7 +1,7 @@
 #include "cli/jobs.h"
 
-#include "link/frame_dispatch.h"
-#include "ops/text_conv.h"
+#include "proto/reply.h"
+#include "proto/text_conv.h"
 
 namespace vornik::cli {
 
@@ -24,9 +24,8 @@ NetworkParams NetworkOf(const Datagram& d)
 
 DeviceParams DeviceOf(const Datagram& d)
 {
-    const size_t length = size_t(d.bytes[FRAME_LENGTH_OFFSET]) << 8 | d.bytes[FRAME_LENGTH_OFFSET + 1];
     DeviceParams p;
-    ParseDeviceFrame(std::span<const uint8_t>(d.bytes).subspan(FRAME_PAYLOAD_OFFSET, length), p);
+    ParseDeviceFrame(ClassifyReply(d.bytes).deviceFrame, p);
     return p;
 }
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/client.h"
-#include "ops/dev_params.h"
-#include "ops/net_params.h"
+#include "proto/dev_params.h"
+#include "proto/net_params.h"
 #include "settings/settings.h"
 
 namespace vornik::cli {

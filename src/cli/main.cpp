@@ -20,7 +20,7 @@
 #include "cli/client.h"
 #include "cli/jobs.h"
 #include "link/packet_capture.h"
-#include "ops/text_conv.h"
+#include "proto/text_conv.h"
 #include "settings/settings.h"
 #include "version.h"
 

@@ -10,7 +10,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "link/link_texts.h"
 
 namespace vornik {
 
@@ -262,10 +261,10 @@ void UdpLink::ReceiveThread::Run()
         if (fd >= 0) ::close(fd);
 }
 
-UdpLink::UdpLink(LinkConfig config, MessageSink messages, DatagramSink datagrams)
+UdpLink::UdpLink(LinkConfig config, ErrorSink errors, DatagramSink datagrams)
     : m_config(std::move(config)),
       m_broadcastTarget(Ipv4Address(m_config.broadcastAddress, m_config.port)),
-      m_messages(std::move(messages)),
+      m_errors(std::move(errors)),
       m_receiver(std::make_unique<ReceiveThread>(std::move(datagrams), m_config.receivedTap))
 {
     m_config.calls = WithSystemDefaults(std::move(m_config.calls));
@@ -277,9 +276,9 @@ UdpLink::~UdpLink()
     CloseEndpoints();
 }
 
-void UdpLink::Show(const std::string& text936) const
+void UdpLink::Report(LinkFailure failure, uint32_t address, int error) const
 {
-    if (m_messages) m_messages(text936);
+    if (m_errors) m_errors(LinkError{failure, address, m_config.port, error});
 }
 
 void UdpLink::Start()
@@ -295,7 +294,7 @@ void UdpLink::Start()
     r.receiveSocket = calls.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     if (r.receiveSocket < 0) {
         r.receiveSocket = -1;
-        Show(text::kMsgReceiveSocket);
+        Report(LinkFailure::ReceiveSocket, INADDR_ANY, errno);
     }
 
     // The endpoint table starts cleared when the link is made; endpoints a
@@ -307,9 +306,9 @@ void UdpLink::Start()
     // followed by both option messages as well.
     const int one = 1;
     if (calls.setsockopt(r.receiveSocket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) < 0)
-        Show(text::kMsgReceiveBroadcast);
+        Report(LinkFailure::ReceiveBroadcast, INADDR_ANY, errno);
     if (calls.setsockopt(r.receiveSocket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) < 0)
-        Show(text::kMsgReceiveReuse);
+        Report(LinkFailure::ReceiveReuse, INADDR_ANY, errno);
     if (r.receiveSocket >= 0) {
         EnlargeReceiveBuffer(calls, r.receiveSocket);
         AskForPacketInfo(r.receiveSocket);
@@ -359,24 +358,21 @@ void UdpLink::OpenEndpoints()
         slot.socket = calls.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
         if (slot.socket < 0) {
             slot.socket = -1;
-            Show(text::kMsgEndpointSocket);
+            Report(LinkFailure::EndpointSocket, addresses[i], errno);
             continue;
         }
         if (calls.setsockopt(slot.socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) < 0) {
-            Show(text::kMsgEndpointBroadcast);
+            Report(LinkFailure::EndpointBroadcast, addresses[i], errno);
             continue;
         }
         if (calls.setsockopt(slot.socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) < 0) {
-            Show(text::kMsgEndpointReuse);
+            Report(LinkFailure::EndpointReuse, addresses[i], errno);
             continue;
         }
         slot.localAddress = local;
         const int result = calls.bind(slot.socket, reinterpret_cast<const sockaddr*>(&local), sizeof local);
         if (result < 0) {
-            const int error = errno;
-            char text[128];
-            std::snprintf(text, sizeof text, text::kMsgEndpointBindFormat, -1, error);
-            Show(text);
+            Report(LinkFailure::EndpointBind, addresses[i], errno);
             continue;
         }
         slot.open = true;
@@ -395,7 +391,7 @@ void UdpLink::SendFrame(const uint8_t* frame, size_t length)
         const auto sent = std::chrono::system_clock::now();
         if (m_config.calls.sendto(slot.socket, frame, size, 0, reinterpret_cast<const sockaddr*>(&m_broadcastTarget),
                                   sizeof m_broadcastTarget) < 0) {
-            Show(text::kMsgSendFailed);
+            Report(LinkFailure::Send, ntohl(slot.localAddress.sin_addr.s_addr), errno);
             continue;
         }
         // Only what the system took is recorded: a refused send never reached the wire.

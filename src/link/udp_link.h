@@ -18,8 +18,9 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 
-#include "link/frame.h"
 #include "link/frame_sender.h"
+#include "proto/frame.h"
+#include "link/link_error.h"
 
 namespace vornik {
 
@@ -89,14 +90,14 @@ struct LinkConfig {
 
 class UdpLink : public IFrameSender {
 public:
-    // Shown by the window that owns the link; called on the caller's thread
-    // (the window's), never on the receive thread.
-    using MessageSink = std::function<void(const std::string& text936)>;
+    // Failures, for the owner to show; called on the caller's thread (the
+    // window's), never on the receive thread.
+    using ErrorSink = std::function<void(const LinkError& error)>;
     // Called on the receive thread with each datagram of 1 to 1024 bytes, in the
     // order of receipt; the receiver owns the copy.
     using DatagramSink = std::function<void(Datagram datagram)>;
 
-    UdpLink(LinkConfig config, MessageSink messages, DatagramSink datagrams);
+    UdpLink(LinkConfig config, ErrorSink errors, DatagramSink datagrams);
     ~UdpLink() override; // stops the receive thread and joins it, closes every socket
 
     UdpLink(const UdpLink&) = delete;
@@ -117,12 +118,12 @@ public:
 
 private:
     struct ReceiveThread; // the receive thread and what it alone touches
-    void Show(const std::string& text936) const;
+    void Report(LinkFailure failure, uint32_t address, int error) const;
     void ResetSlot(size_t index);
 
     LinkConfig m_config;
     sockaddr_in m_broadcastTarget{}; // where every request goes; fixed for the run
-    MessageSink m_messages;
+    ErrorSink m_errors;
     std::array<EndpointSlot, ENDPOINT_SLOT_COUNT> m_slots{};
     std::unique_ptr<ReceiveThread> m_receiver;
 };

@@ -1,7 +1,7 @@
 #include "ops/device_ops.h"
 
 #include "ops/control_ids.h"
-#include "ops/text_conv.h"
+#include "proto/text_conv.h"
 #include "ops/texts.h"
 
 #include <algorithm>

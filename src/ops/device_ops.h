@@ -6,12 +6,12 @@
 #include <span>
 #include <string>
 
-#include "link/frame.h"
-#include "link/frame_dispatch.h"
+#include "proto/frame.h"
+#include "proto/frame_dispatch.h"
 #include "link/frame_sender.h"
 #include "ops/control_ops.h"
-#include "ops/dev_params.h"
-#include "ops/net_params.h"
+#include "proto/dev_params.h"
+#include "proto/net_params.h"
 
 namespace vornik {
 

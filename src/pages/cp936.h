@@ -1,4 +1,5 @@
 // The logic and the devices speak code page 936; the widgets speak QString.
+// Both directions go through the core's one converter.
 #pragma once
 
 #include <QString>

@@ -5,9 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
-#include <iconv.h>
 
-#include "ops/text_conv.h"
+#include "proto/text_conv.h"
 
 namespace vornik::settings {
 
@@ -311,47 +310,7 @@ void PutDotted(Json& obj, const std::string& name, Json value)
         obj[name.substr(0, dot)][name.substr(dot + 1)] = std::move(value);
 }
 
-std::string Convert(const char* to, const char* from, std::string_view in, bool* failed)
-{
-    iconv_t cd = iconv_open(to, from);
-    if (cd == iconv_t(-1)) {
-        if (failed) *failed = true;
-        return {};
-    }
-    std::string out;
-    char* src = const_cast<char*>(in.data());
-    size_t left = in.size();
-    char buffer[256];
-    while (left > 0) {
-        char* dst = buffer;
-        size_t room = sizeof buffer;
-        const size_t r = iconv(cd, &src, &left, &dst, &room);
-        out.append(buffer, size_t(dst - buffer));
-        if (r == size_t(-1) && errno != E2BIG) {
-            if (failed) {
-                *failed = true;
-                break;
-            }
-            out += "\xEF\xBF\xBD"; // U+FFFD for the byte that does not convert
-            ++src;
-            --left;
-        }
-    }
-    iconv_close(cd);
-    return out;
-}
-
 } // namespace
-
-std::string Utf8FromCp936(std::string_view text936) { return Convert("UTF-8", "CP936", text936, nullptr); }
-
-std::optional<std::string> Cp936FromUtf8(std::string_view utf8)
-{
-    bool failed = false;
-    std::string out = Convert("CP936", "UTF-8", utf8, &failed);
-    if (failed) return std::nullopt;
-    return out;
-}
 
 const std::vector<FieldInfo>& Fields()
 {
@@ -603,19 +562,12 @@ std::optional<InputError> ParseIpv4(std::string_view field, std::string_view tex
 
 std::optional<InputError> ParseMac(std::string_view field, std::string_view text, MacAddress& mac)
 {
-    std::string digits;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const bool separator = (c == '-' || c == ':') && i % 3 == 2 && text.size() == 17;
-        if (!separator) digits += c;
-    }
-    const bool ok = (text.size() == 12 || text.size() == 17) && digits.size() == 12 &&
-                    std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigitValue(c) != 0xFF; });
-    if (!ok)
+    const auto parsed = vornik::ParseMac(text, MacSpelling::Any);
+    if (!parsed)
         return InputError{std::string(field), std::string(field) + ": '" + std::string(text) +
                                                   "' must be six hex pairs, e.g. 02-5A-C3-00-00-01, "
                                                   "02:5A:C3:00:00:01 or 025AC3000001"};
-    mac = MacFromCellText(digits);
+    mac = *parsed;
     return std::nullopt;
 }
 

@@ -15,8 +15,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ops/dev_params.h"
-#include "ops/net_params.h"
+#include "proto/dev_params.h"
+#include "proto/net_params.h"
+#include "proto/cp936.h"
 
 namespace vornik::settings {
 
@@ -102,9 +103,5 @@ std::variant<Patch, InputError> PatchFromJson(const Json& file);
 std::optional<InputError> ParseIpv4(std::string_view field, std::string_view text, uint32_t& address);
 // Six hex pairs, separated by '-' or ':' or not at all.
 std::optional<InputError> ParseMac(std::string_view field, std::string_view text, MacAddress& mac);
-
-// Code page 936 bytes to UTF-8 and back; bytes that do not convert become U+FFFD.
-std::string Utf8FromCp936(std::string_view text936);
-std::optional<std::string> Cp936FromUtf8(std::string_view utf8);
 
 } // namespace vornik::settings

@@ -13,8 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_process.h"
-#include "link/frame.h"
-#include "ops/net_params.h"
+#include "proto/frame.h"
+#include "proto/net_params.h"
 #include "sim_process.h"
 
 using namespace vornik::test;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/jobs.h"
-#include "ops/crc16.h"
+#include "proto/crc16.h"
 #include "ops_fixture.h"
 #include "settings/settings.h"
 
@@ -171,58 +171,6 @@ TEST_F(WriteFrames, DeviceWriteEqualsTheWindowsForOneFieldAndForEveryField)
         ReadDevice();
         const Frame tool = cli::DeviceWriteFrame(kMac, cli::DeviceToWrite(DeviceBlock(), PatchOf(Block::Device, edits)));
         EXPECT_EQ(ToHex(tool), ToHex(WindowDeviceWrite(edits))) << (edits.empty() ? "no change" : edits[0].assignment);
-    }
-}
-
-} // namespace
-
-namespace {
-
-// Replies are told apart by kind and MAC; anything that fails its check
-// is no reply at all, but is counted against the device that sent it.
-TEST(ClassifyReply, TellsRepliesApartByKindAndMac)
-{
-    const std::vector<uint8_t> macBytes(kMac.begin(), kMac.end());
-    std::vector<uint8_t> network = macBytes;
-    network.resize(MAC_SIZE + NETWORK_PARAMS_SIZE);
-    std::vector<uint8_t> shortNetwork = macBytes;
-    shortNetwork.resize(MAC_SIZE + NETWORK_PARAMS_SIZE - 2); // 301 bytes with the checksum: one short
-    // The write acknowledgement 7E 11 E0 1C, and the same with a spoilt CRC.
-    std::vector<uint8_t> writeAck = macBytes, badAck = macBytes;
-    for (uint8_t b : {0x7E, 0x11, 0xE0, 0x1C}) writeAck.push_back(b);
-    for (uint8_t b : {0x7E, 0x11, 0xE0, 0x1D}) badAck.push_back(b);
-    // A search reply: four unused bytes, 192.168.0.166, the MAC, firmware 100.
-    const auto search = Hex("55 00 11 02 00 00 00 00 A6 00 A8 C0 02 5A C3 10 20 30 64 00 00");
-
-    struct Case {
-        Frame frame;
-        std::optional<cli::ReplyKind> kind;
-        bool refused;
-    };
-    const std::vector<Case> cases = {
-        {search, cli::ReplyKind::Search, false},
-        {BuildReply(CMD_READ_NETWORK, uint16_t(1 + network.size()), network), cli::ReplyKind::NetworkRead, false},
-        {BuildReply(CMD_READ_NETWORK, 0, shortNetwork), std::nullopt, true},
-        {BuildReply(CMD_DEVICE_PARAMS, 4, writeAck), cli::ReplyKind::DeviceWriteAck, false},
-        {BuildReply(CMD_DEVICE_PARAMS_REPLY, 4, writeAck), cli::ReplyKind::DeviceWriteAck, false},
-        {BuildReply(CMD_DEVICE_PARAMS, 4, badAck), std::nullopt, true},
-        {BuildReply(CMD_DEVICE_PARAMS, 5, writeAck), std::nullopt, true}, // runs past the datagram
-        {BuildReply(CMD_WRITE_NETWORK, 7, macBytes), cli::ReplyKind::NetworkWriteAck, false},
-        {BuildReply(CMD_FACTORY_DEFAULTS, 7, macBytes), cli::ReplyKind::DefaultsAck, false},
-        {BuildReply(CMD_WRITE_MAC, 7, macBytes), cli::ReplyKind::MacWriteAck, false},
-        {BuildNetworkReadRequest(kMac), std::nullopt, false}, // the tool's own request
-        {BuildReply(0x07, 7, macBytes), std::nullopt, false},
-    };
-    for (size_t i = 0; i < cases.size(); ++i) {
-        std::optional<MacAddress> refused;
-        const auto key = cli::ClassifyReply(cases[i].frame, &refused);
-        EXPECT_EQ(key.has_value(), cases[i].kind.has_value()) << "case " << i;
-        if (key && cases[i].kind) {
-            EXPECT_EQ(key->kind, *cases[i].kind) << "case " << i;
-            EXPECT_EQ(key->mac, kMac) << "case " << i;
-        }
-        EXPECT_EQ(refused.has_value(), cases[i].refused) << "case " << i;
-        if (refused) EXPECT_EQ(*refused, kMac) << "case " << i;
     }
 }
 

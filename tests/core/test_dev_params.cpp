@@ -4,8 +4,8 @@
 
 #include "hex.h"
 #include "vectors.h"
-#include "ops/crc16.h"
-#include "ops/dev_params.h"
+#include "proto/crc16.h"
+#include "proto/dev_params.h"
 
 using namespace vornik;
 using vornik::test::Hex;

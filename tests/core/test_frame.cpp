@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "hex.h"
-#include "link/frame.h"
-#include "link/frame_dispatch.h"
-#include "ops/net_params.h"
+#include "proto/frame.h"
+#include "proto/frame_dispatch.h"
+#include "proto/net_params.h"
 
 using namespace vornik;
 using vornik::test::Hex;

@@ -3,8 +3,8 @@
 #include <numeric>
 
 #include "hex.h"
-#include "link/frame.h"
-#include "ops/net_params.h"
+#include "proto/frame.h"
+#include "proto/net_params.h"
 
 using namespace vornik;
 using vornik::test::Gbk;

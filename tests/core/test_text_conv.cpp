@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "hex.h"
-#include "ops/text_conv.h"
+#include "proto/text_conv.h"
 
 using namespace vornik;
 using vornik::test::Hex;

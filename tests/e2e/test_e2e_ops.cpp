@@ -75,7 +75,7 @@ protected:
                                           "02-00-00-00-00-01"})};
     Inbox inbox;
     std::vector<std::string> messages;
-    UdpLink link{LoopbackLinkConfig(port, {Loopback(2)}), [this](const std::string& m) { messages.push_back(m); },
+    UdpLink link{LoopbackLinkConfig(port, {Loopback(2)}), [this](const LinkError& e) { messages.push_back(LinkErrorText936(e)); },
                  inbox.Sink()};
     size_t handled = 0;
     std::vector<std::vector<uint8_t>> seen;

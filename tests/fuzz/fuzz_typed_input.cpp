@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "fuzz_oracles.h"
-#include "ops/net_params.h"
-#include "ops/text_conv.h"
+#include "proto/net_params.h"
+#include "proto/text_conv.h"
 
 using namespace vornik;
 using namespace vornik::fuzz;

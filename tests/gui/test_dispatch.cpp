@@ -167,7 +167,7 @@ TEST_F(DispatchTest, DeviceWriteBeforeAnyReadShowsTheHintOwnedByThePage)
 TEST_F(DispatchTest, LinkMessagesAreBoxesOfTheMainWindow)
 {
     ModalWatcher watcher;
-    m_mainWindow.ShowMessages()(Cp936("端口被占用"));
+    m_mainWindow.ShowMessages()(LinkError{LinkFailure::Send, 0x7F000002, 1901, EPERM});
     ASSERT_EQ(watcher.Dialogs().size(), 1u);
     EXPECT_EQ(watcher.Dialogs()[0].title, "Vornik_Setup");
     EXPECT_EQ(watcher.Dialogs()[0].text, QStringLiteral(u"端口被占用"));

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "link/udp_link.h"
+#include "ops/link_texts.h"
 #include "sim_process.h"
 
 namespace vornik::test {
@@ -139,7 +140,7 @@ protected:
         config.hostAddresses = [this] { return addresses; };
         config.calls = calls;
         return std::make_unique<UdpLink>(
-            std::move(config), [this](const std::string& m) { messages.push_back(m); }, inbox.Sink());
+            std::move(config), [this](const LinkError& e) { messages.push_back(LinkErrorText936(e)); }, inbox.Sink());
     }
 };
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "link/udp_link.h"
-#include "ops/dev_params.h"
+#include "proto/dev_params.h"
 
 using namespace vornik;
 using namespace std::chrono_literals;
@@ -43,7 +43,7 @@ int main(int argc, char** argv)
     std::vector<std::string> messages;
 
     UdpLink link(
-        LinkConfig{}, [&](const std::string& m) { messages.push_back(m); },
+        LinkConfig{}, [&](const LinkError& e) { messages.push_back(DescribeLinkError(e)); },
         [&](Datagram received) {
             const std::vector<uint8_t>& d = received.bytes;
             std::lock_guard lock(mutex);

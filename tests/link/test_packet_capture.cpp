@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "hex.h"
-#include "link/frame.h"
+#include "proto/frame.h"
 #include "link/packet_capture.h"
 #include "link_fixture.h"
 

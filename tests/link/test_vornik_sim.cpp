@@ -4,7 +4,7 @@
 
 #include "hex.h"
 #include "link_fixture.h"
-#include "ops/dev_params.h"
+#include "proto/dev_params.h"
 
 using namespace vornik;
 using namespace vornik::test;

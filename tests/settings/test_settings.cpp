@@ -2,7 +2,7 @@
 // the blocks, and the settings file read back into the same blocks.
 #include <gtest/gtest.h>
 
-#include "ops/text_conv.h"
+#include "proto/text_conv.h"
 #include "settings/settings.h"
 
 using namespace vornik;

@@ -22,10 +22,10 @@
 #include "cli_process.h"
 #include "hex.h"
 #include "tshark.h"
-#include "link/frame.h"
+#include "proto/frame.h"
 #include "link/packet_capture.h"
 #include "link_fixture.h"
-#include "ops/net_params.h"
+#include "proto/net_params.h"
 
 namespace vornik::test {
 namespace {

@@ -1,6 +1,6 @@
-#include "ops/text_conv.h"
+#include "proto/text_conv.h"
 
-#include "ops/net_params.h"
+#include "proto/net_params.h"
 
 #include <clocale>
 #include <cmath>
@@ -9,46 +9,6 @@
 #include <locale.h>
 
 namespace vornik {
-
-std::optional<MacAddress> ParseMacText(std::string_view text)
-{
-    constexpr size_t kGroupStride = 3; // two digits and a '-'
-    constexpr size_t kLastSeparator = 14;
-    MacAddress mac;
-    mac.fill(0xFF);
-    bool error = false;
-    size_t group = 0;
-    for (size_t p = 0; p + 1 < text.size() && group < MAC_SIZE; p += kGroupStride, ++group) {
-        const uint8_t hi = HexDigitValue(text[p]);
-        const uint8_t lo = HexDigitValue(text[p + 1]);
-        if (hi == 0xFF || lo == 0xFF) error = true;
-        mac[group] = uint8_t(hi * 16 + lo);
-        if (p < kLastSeparator + 1 && (p + 2 >= text.size() || text[p + 2] != '-')) error = true;
-    }
-    if (group != MAC_SIZE || error) return std::nullopt;
-    return mac;
-}
-
-std::string FormatMacText(const MacAddress& mac)
-{
-    std::string s;
-    for (size_t i = 0; i < mac.size(); ++i) {
-        if (i) s += '-';
-        s += HexDigitChar(mac[i] >> 4);
-        s += HexDigitChar(mac[i] & 0x0F);
-    }
-    return s;
-}
-
-std::string FormatMacHex(const MacAddress& mac)
-{
-    std::string s;
-    for (uint8_t b : mac) {
-        s += HexDigitChar(b >> 4);
-        s += HexDigitChar(b & 0x0F);
-    }
-    return s;
-}
 
 MacAddress MacFromCellText(std::string_view text)
 {

@@ -1,7 +1,7 @@
-#include "ops/dev_params.h"
+#include "proto/dev_params.h"
 
-#include "ops/byte_io.h"
-#include "ops/crc16.h"
+#include "proto/byte_io.h"
+#include "proto/crc16.h"
 
 namespace vornik {
 

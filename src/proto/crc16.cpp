@@ -1,6 +1,6 @@
 // CRC-16/MODBUS (reflected polynomial 0xA001, initial 0xFFFF, no final xor),
 // computed with the two byte tables published for Modbus serial lines.
-#include "ops/crc16.h"
+#include "proto/crc16.h"
 
 namespace vornik {
 namespace {

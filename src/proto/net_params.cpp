@@ -1,6 +1,6 @@
-#include "ops/net_params.h"
+#include "proto/net_params.h"
 
-#include "ops/byte_io.h"
+#include "proto/byte_io.h"
 
 #include <cstdio>
 

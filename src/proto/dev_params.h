@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "link/frame.h"
+#include "proto/frame.h"
 
 namespace vornik {
 

@@ -6,17 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "link/frame.h"
+#include "proto/frame.h"
+#include "proto/mac_address.h"
 
 namespace vornik {
 
-// Six groups of two hex digits joined by '-' (either case); anything after the
-// sixth group is ignored. Returns the bytes only when the text is valid.
-std::optional<MacAddress> ParseMacText(std::string_view text);
-// The bytes as 00-11-AA-BB-CC-DD.
-std::string FormatMacText(const MacAddress& mac);
-// The bytes as twelve upper-case hex digits without separators.
-std::string FormatMacHex(const MacAddress& mac);
 // The device-list MAC cell back to bytes: pairs of characters taken as hex
 // digits without a validity test, bytes not reached stay 0.
 MacAddress MacFromCellText(std::string_view text);

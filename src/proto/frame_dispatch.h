@@ -6,13 +6,10 @@
 #include <cstdint>
 #include <span>
 
-#include "link/frame.h"
+#include "proto/frame.h"
+#include "proto/reply.h"
 
 namespace vornik {
-
-// Smallest datagrams that hold every field their decoder reads.
-inline constexpr size_t SEARCH_REPLY_SIZE = 20;
-inline constexpr size_t NETWORK_REPLY_SIZE = 302;
 
 using FrameBuffer = std::array<uint8_t, FRAME_BUFFER_SIZE>;
 

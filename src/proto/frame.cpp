@@ -1,6 +1,6 @@
-#include "link/frame.h"
+#include "proto/frame.h"
 
-#include "ops/byte_io.h"
+#include "proto/byte_io.h"
 
 namespace vornik {
 

@@ -1,7 +1,11 @@
-// Texts the link shows in message boxes.
+// The window's message box texts for the link's failures.
 // Stored in code page 936, the encoding the controls and devices use; the
 // comment above each shows the text.
 #pragma once
+
+#include <string>
+
+#include "link/link_error.h"
 
 namespace vornik::text {
 
@@ -33,3 +37,10 @@ inline constexpr char kMsgEndpointBindFormat[] = "\xb0\xf3\xb6\xa8SOCKET\xb3\xf6
 inline constexpr char kMsgSendFailed[] = "\xb6\xcb\xbf\xda\xb1\xbb\xd5\xbc\xd3\xc3";
 
 } // namespace vornik::text
+
+namespace vornik {
+
+// The window's text for a link failure, exactly as its message box shows it.
+std::string LinkErrorText936(const LinkError& error);
+
+} // namespace vornik

@@ -1,0 +1,27 @@
+#include "proto/frame_dispatch.h"
+
+#include <algorithm>
+
+#include "proto/reply.h"
+
+namespace vornik {
+
+void DispatchFrame(std::span<const uint8_t> datagram, FrameBuffer& frameBuffer, IFrameHandlers& handlers)
+{
+    const size_t n = std::min(datagram.size(), frameBuffer.size());
+    if (n == 0) return;
+    std::copy_n(datagram.begin(), n, frameBuffer.begin());
+    const std::span<const uint8_t> frame(frameBuffer.data(), n);
+
+    const ClassifiedReply reply = ClassifyReply(frame);
+    if (reply.deviceLengthZero) return; // dropped without even a refresh
+    if (reply.kind == ReplyKind::Search)
+        handlers.HandleSearchReply(frame);
+    else if (reply.kind == ReplyKind::NetworkRead)
+        handlers.HandleNetworkReply(frame);
+    else if (!reply.deviceFrame.empty())
+        handlers.HandleDeviceReply(reply.deviceFrame); // its own checks decide
+    handlers.RefreshInfoArea();
+}
+
+} // namespace vornik
