@@ -1,6 +1,5 @@
 #include "proto/cp936.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
@@ -10,13 +9,17 @@ namespace {
 
 enum class OnFailure { Stop, Replace };
 
-// Length of the UTF-8 sequence that starts with lead, at least 1.
-size_t Utf8SequenceLength(unsigned char lead)
+// The bytes of the one UTF-8 character at the front of text: its whole
+// sequence when the lead byte and its continuations agree, else the one byte.
+size_t Utf8CharacterLength(const char* text, size_t left)
 {
-    if (lead >= 0xF0) return 4;
-    if (lead >= 0xE0) return 3;
-    if (lead >= 0xC0) return 2;
-    return 1;
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    const size_t n = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 1;
+    if (n > left) return 1;
+    for (size_t i = 1; i < n; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 1;
+    return n;
 }
 
 std::optional<std::string> Convert(const char* to, const char* from, std::string_view in, OnFailure onFailure,
@@ -42,7 +45,7 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
         }
         // The unconvertible unit is passed over whole: one byte of code page
         // 936, one character of UTF-8 (a stray byte alone).
-        const size_t skip = fromUtf8 ? std::min(left, Utf8SequenceLength(static_cast<unsigned char>(*src))) : 1;
+        const size_t skip = fromUtf8 ? Utf8CharacterLength(src, left) : 1;
         out += replacement;
         src += skip;
         left -= skip;

@@ -2,6 +2,7 @@
 // stderr; a run that outlasts its time is killed and reported as such.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <string>
@@ -23,8 +24,10 @@ struct RunResult {
     std::chrono::milliseconds took{0};
 };
 
+// `environment` holds NAME=value entries that are set for the child on top of ours.
 inline RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
-                            std::chrono::milliseconds timeout = std::chrono::seconds(60))
+                            std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                            std::vector<std::string> environment = {})
 {
     RunResult result;
     int outPipe[2], errPipe[2];
@@ -38,9 +41,18 @@ inline RunResult RunProgram(const std::string& path, const std::vector<std::stri
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(environment.begin(), environment.end(), [&](const std::string& x) { return x.rfind(name, 0) == 0; }))
+            environment.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
     const auto start = std::chrono::steady_clock::now();
-    const bool spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    const bool spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0;
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);
     ::close(errPipe[1]);

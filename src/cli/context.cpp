@@ -1,0 +1,115 @@
+#include "cli/context.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "cli/reporter.h"
+
+namespace vornik::cli {
+
+namespace {
+
+ClientOptions LinkOptions(const Globals& g)
+{
+    ClientOptions o;
+    if (g.port < 1 || g.port > 65535) throw UsageError{{"--port", "--port: " + std::to_string(g.port) + " must be 1-65535"}};
+    o.link.port = uint16_t(g.port);
+    if (auto error = settings::ParseIpv4("--broadcast", g.broadcast, o.link.broadcastAddress)) throw UsageError{*error};
+    if (!g.binds.empty()) {
+        std::vector<uint32_t> addresses;
+        for (const std::string& b : g.binds) {
+            uint32_t a = 0;
+            if (auto error = settings::ParseIpv4("--bind", b, a)) throw UsageError{*error};
+            addresses.push_back(a);
+        }
+        o.link.hostAddresses = [addresses] { return addresses; };
+    } else if (g.environmentHasAddresses) {
+        o.link.hostAddresses = [addresses = g.environmentAddresses] { return addresses; };
+    }
+    if (g.tries < 1 || g.tries > 100)
+        throw UsageError{{"--tries", "--tries: " + std::to_string(g.tries) + " must be 1-100"}};
+    if (!(g.interval >= 0.01 && g.interval <= 60))
+        throw UsageError{{"--interval", "--interval: must be 0.01-60 seconds"}};
+    o.tries = g.tries;
+    o.interval = std::chrono::milliseconds(long(g.interval * 1000 + 0.5));
+    if (!g.quiet) o.note = [](const std::string& text) { std::cerr << "vornikctl: " << text << "\n"; };
+    return o;
+}
+
+} // namespace
+
+std::string Context::Command() const
+{
+    std::string name;
+    for (const CLI::App* sub = root; sub;) {
+        const auto subs = sub->get_subcommands();
+        if (subs.empty()) break;
+        sub = subs.front();
+        name += (name.empty() ? "" : " ") + sub->get_name();
+    }
+    return name;
+}
+
+Session::Session(const Context& context) : m_context(context), m_options(LinkOptions(context.globals))
+{
+    const std::string& pcap = context.globals.pcap;
+    if (!pcap.empty()) {
+        std::string error;
+        if (!m_capture.StreamTo(pcap, &error)) throw UsageError{{"--pcap", "--pcap: " + pcap + ": " + error}};
+        m_capture.Attach(m_options.link);
+    }
+}
+
+Client* Session::Start()
+{
+    m_client = std::make_unique<Client>(m_options,
+                                        [](const std::string& m) { std::cerr << "vornikctl: link: " << m << "\n"; });
+    if (!m_client->Start()) {
+        std::cerr << "vornikctl: no local address could be opened to send from (see --bind)\n";
+        return nullptr;
+    }
+    return m_client.get();
+}
+
+int Session::NoLink() const
+{
+    if (m_context.globals.json)
+        Emit(ErrorDoc(m_context.Command(), "--bind", "no local address could be opened to send from"));
+    return EXIT_DEVICE_FAILED;
+}
+
+MacAddress MacArgument(const std::string& what, const std::string& text)
+{
+    MacAddress mac{};
+    if (auto error = settings::ParseMac(what, text, mac)) throw UsageError{*error};
+    return mac;
+}
+
+std::vector<MacAddress> MacArguments(const std::vector<std::string>& texts)
+{
+    std::vector<MacAddress> macs;
+    for (const std::string& t : texts) {
+        const MacAddress mac = MacArgument("MAC", t);
+        if (std::find(macs.begin(), macs.end(), mac) == macs.end()) macs.push_back(mac);
+    }
+    return macs;
+}
+
+std::chrono::milliseconds WaitArgument(double seconds)
+{
+    if (!(seconds >= 0.01 && seconds <= 600)) throw UsageError{{"--wait", "--wait: must be 0.01-600 seconds"}};
+    return std::chrono::milliseconds(long(seconds * 1000 + 0.5));
+}
+
+std::string ReadSettingsFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw UsageError{{"FILE", "cannot read the settings file '" + path + "'"}};
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace vornik::cli

@@ -1,0 +1,87 @@
+// What every vornikctl command shares: the global options, the exit codes,
+// bad input as an exception that ends the program before anything is sent,
+// and the session that checks the link options and starts the link.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/client.h"
+#include "link/packet_capture.h"
+#include "settings/settings.h"
+
+namespace vornik::cli {
+
+constexpr int EXIT_CONFIRMED = 0;
+constexpr int EXIT_DEVICE_FAILED = 1;
+constexpr int EXIT_BAD_INPUT = 2;
+
+struct Globals {
+    bool json = false;
+    bool quiet = false;
+    int port = LINK_PORT;
+    std::string broadcast = "255.255.255.255";
+    std::vector<std::string> binds;
+    std::vector<uint32_t> environmentAddresses; // VORNIK_ADDRESSES, when no --bind is given
+    bool environmentHasAddresses = false;
+    int tries = 3;
+    double interval = 1.0;
+    std::string pcap;
+};
+
+// Bad usage or input: reported, and the program ends before the link starts.
+struct UsageError {
+    settings::InputError error;
+};
+
+// What the commands are given: the global options, the parsed command line
+// (for the command's name) and where the command leaves its exit code.
+struct Context {
+    Globals globals;
+    const CLI::App* root = nullptr;
+    int exitCode = EXIT_BAD_INPUT;
+
+    // "net set", "apply", ... as the user typed it.
+    std::string Command() const;
+};
+
+// The link options checked (throws UsageError), the packet record opened,
+// and the link started on demand.
+class Session {
+public:
+    explicit Session(const Context& context);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The client, or nothing when no local address could be opened to send
+    // from (said on stderr; NoLink() gives the exit code).
+    Client* Start();
+    int NoLink() const;
+
+private:
+    const Context& m_context;
+    ClientOptions m_options;
+    PacketCapture m_capture{1}; // streamed to its file as it passes, so it needs no ring
+    std::unique_ptr<Client> m_client;
+};
+
+MacAddress MacArgument(const std::string& what, const std::string& text);
+// Each MAC once, in the order given.
+std::vector<MacAddress> MacArguments(const std::vector<std::string>& texts);
+// Seconds as --wait takes them (throws UsageError).
+std::chrono::milliseconds WaitArgument(double seconds);
+std::string ReadSettingsFile(const std::string& path);
+
+// Every command, each in a file of its own: options, set-up, run.
+void AddSearchCommand(CLI::App& app, Context& context);
+void AddBlockCommands(CLI::App& app, Context& context); // net get/set, dev get/set
+void AddMacCommand(CLI::App& app, Context& context);
+void AddDefaultsCommand(CLI::App& app, Context& context);
+void AddExportCommand(CLI::App& app, Context& context);
+void AddApplyCommand(CLI::App& app, Context& context);
+void AddFieldsCommand(CLI::App& app, Context& context);
+
+} // namespace vornik::cli

@@ -1,0 +1,144 @@
+#include "cli/reporter.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include <unistd.h>
+
+#include "proto/mac_address.h"
+
+namespace vornik::cli {
+
+using settings::Block;
+
+void Emit(const Json& doc) { std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n"; }
+
+Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message)
+{
+    return Json{{"command", command}, {"ok", false}, {"error", Json{{"field", field}, {"message", message}}}};
+}
+
+Json FoundJson(const FoundDevice& f)
+{
+    Json heard = Json::array();
+    for (uint32_t a : f.heardOn) heard.push_back(AddressText(a));
+    return Json{{"ip", AddressText(f.reply.ipAddress)},
+                {"mac", FormatMacText(f.reply.mac)},
+                {"firmware", f.reply.firmware},
+                {"source", AddressText(f.source) + ":" + std::to_string(f.sourcePort)},
+                {"heard-on", heard},
+                {"replies", f.replies},
+                {"duplicate-ip", f.duplicateIp},
+                {"duplicate-mac", f.duplicateMac}};
+}
+
+Json ResultJson(const DeviceResult& r)
+{
+    Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}};
+    if (!r.ok) j["error"] = r.error;
+    if (r.writes) {
+        j["writes"] = r.writes;
+        j["acknowledged"] = r.acknowledged;
+    }
+    if (!r.differences.empty()) {
+        Json diffs = Json::array();
+        for (const auto& d : r.differences)
+            diffs.push_back(Json{{"field", d.field}, {"written", d.expected}, {"read", d.actual}});
+        j["differences"] = diffs;
+    }
+    if (r.found) j["found"] = FoundJson(*r.found);
+    if (r.network) j["network"] = settings::ToJson(*r.network);
+    if (r.device) j["device"] = settings::ToJson(*r.device);
+    return j;
+}
+
+void ReportFound(const Context& context, const std::vector<FoundDevice>& found)
+{
+    if (context.globals.json) {
+        Json devices = Json::array();
+        for (const auto& f : found) devices.push_back(FoundJson(f));
+        Emit(Json{{"command", context.Command()}, {"ok", true}, {"count", found.size()}, {"devices", devices}});
+        return;
+    }
+    std::printf("%-15s  %-17s  %8s  %-15s  %s\n", "IP", "MAC", "FIRMWARE", "HEARD ON", "NOTE");
+    for (const auto& f : found) {
+        std::string heard;
+        for (uint32_t a : f.heardOn) heard += (heard.empty() ? "" : ",") + AddressText(a);
+        std::string note;
+        if (f.duplicateIp) note += "duplicate IP ";
+        if (f.duplicateMac) note += "duplicate MAC";
+        std::printf("%-15s  %-17s  %8u  %-15s  %s\n", AddressText(f.reply.ipAddress).c_str(),
+                    FormatMacText(f.reply.mac).c_str(), unsigned(f.reply.firmware), heard.empty() ? "-" : heard.c_str(),
+                    note.c_str());
+    }
+    std::printf("%zu device(s)\n", found.size());
+}
+
+int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
+                  const std::function<void(const DeviceResult&)>& details)
+{
+    size_t confirmed = 0;
+    for (const auto& r : results) confirmed += r.ok;
+    const bool ok = confirmed == results.size();
+    if (context.globals.json) {
+        Json devices = Json::array();
+        for (const auto& r : results) devices.push_back(ResultJson(r));
+        Emit(Json{{"command", context.Command()},
+                  {"ok", ok},
+                  {"confirmed", confirmed},
+                  {"failed", results.size() - confirmed},
+                  {"devices", devices}});
+    } else {
+        for (const auto& r : results) {
+            if (details && r.ok) details(r);
+        }
+        std::printf("%-17s  %-9s  %s\n", "MAC", "RESULT", "DETAIL");
+        for (const auto& r : results) {
+            std::string detail = r.ok ? (r.writes ? "confirmed by read-back" : "") : r.error;
+            if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
+            std::printf("%-17s  %-9s  %s\n", FormatMacText(r.mac).c_str(), r.ok ? "ok" : "FAILED", detail.c_str());
+            for (const auto& d : r.differences)
+                std::printf("%-17s  %-9s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
+                            d.actual.c_str());
+        }
+        std::printf("%zu of %zu device(s) %s\n", confirmed, results.size(), "ok");
+    }
+    return ok ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
+}
+
+namespace {
+
+template <typename Params>
+void PrintBlockFields(const Params& p, Block block)
+{
+    for (const auto& f : settings::Fields())
+        if (f.block == block) std::printf("  %-26s %s\n", f.name.c_str(), settings::FieldText(p, f.name).c_str());
+}
+
+} // namespace
+
+void PrintFields(const NetworkParams& params) { PrintBlockFields(params, Block::Network); }
+
+void PrintFields(const DeviceParams& params) { PrintBlockFields(params, Block::Device); }
+
+Progress LineProgress(const Globals& g, size_t total)
+{
+    if (g.quiet) return {};
+    auto count = std::make_shared<size_t>(0);
+    const bool bar = isatty(STDERR_FILENO);
+    return [count, total, bar](const DeviceResult& r) {
+        ++*count;
+        if (bar) {
+            const size_t width = 30, filled = total ? *count * width / total : width;
+            std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
+                         std::string(width - filled, '.').c_str(), *count, total);
+            if (*count == total) std::fprintf(stderr, "\n");
+        } else {
+            std::fprintf(stderr, "vornikctl: %s %s (%zu/%zu)\n", FormatMacText(r.mac).c_str(),
+                         r.ok ? "ok" : ("failed: " + r.error).c_str(), *count, total);
+        }
+    };
+}
+
+} // namespace vornik::cli

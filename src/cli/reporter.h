@@ -1,0 +1,39 @@
+// How vornikctl tells what happened: one JSON document on stdout with --json,
+// a table otherwise, and progress on stderr.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/context.h"
+#include "cli/jobs.h"
+#include "proto/mac_address.h"
+
+namespace vornik::cli {
+
+using settings::Json;
+
+// Arguments are the user's bytes and may not be UTF-8; they are echoed in errors.
+void Emit(const Json& doc);
+// A failure of the whole command rather than of one device.
+Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message);
+
+Json FoundJson(const FoundDevice& found);
+Json ResultJson(const DeviceResult& result);
+
+// The devices a search found, as a table or JSON.
+void ReportFound(const Context& context, const std::vector<FoundDevice>& found);
+// The per-device results and the exit code; `details` prints more of each
+// confirmed device before the table.
+int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
+                  const std::function<void(const DeviceResult&)>& details = {});
+
+// One block's fields, name and value, a line each.
+void PrintFields(const NetworkParams& params);
+void PrintFields(const DeviceParams& params);
+
+// A line (or a bar on a terminal) per device as its result settles.
+Progress LineProgress(const Globals& globals, size_t total);
+
+} // namespace vornik::cli
