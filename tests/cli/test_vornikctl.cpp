@@ -16,6 +16,7 @@
 #include "proto/frame.h"
 #include "proto/net_params.h"
 #include "sim_process.h"
+#include "udp_listener.h"
 
 using namespace vornik::test;
 using Json = nlohmann::json;
@@ -392,43 +393,6 @@ TEST_F(Vornikctl, ACorruptedReplyIsNotTakenForAnAnswer)
     Confirmed({"net", "get", kMac1});
 }
 
-// A socket on the test's port that hears every broadcast sent to it.
-class Listener {
-public:
-    explicit Listener(uint16_t port)
-    {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~Listener() { ::close(m_fd); }
-    bool Bound() const { return m_bound; }
-    // Datagrams that arrive within the time.
-    int Heard(std::chrono::milliseconds within)
-    {
-        int count = 0;
-        const auto end = std::chrono::steady_clock::now() + within;
-        while (true) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, int(left.count())) == 1) {
-                char buf[2048];
-                if (::recv(m_fd, buf, sizeof buf, 0) > 0) ++count;
-            }
-        }
-        return count;
-    }
-
-private:
-    int m_fd = -1;
-    bool m_bound = false;
-};
-
 // A device that acknowledges every network write but keeps its block as it
 // was, as one with a write-protected memory would.
 class StubbornDevice {
@@ -558,11 +522,11 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
         for (const auto& part : c.says) EXPECT_NE(message.find(part), std::string::npos) << shown << ": " << message;
         EXPECT_NE(r.err.find(message), std::string::npos) << "stderr names the error too: " << r.err;
     }
-    EXPECT_EQ(listener.Heard(300ms), 0) << "bad input must send nothing";
+    EXPECT_EQ(listener.During(300ms).size(), 0u) << "bad input must send nothing";
 
     // The listener does hear what the program sends.
     EXPECT_EQ(Ctl({"search", "--wait", "0.1"}).exitCode, 0);
-    EXPECT_GE(listener.Heard(300ms), 1);
+    EXPECT_GE(listener.During(300ms).size(), 1u);
 }
 
 TEST_F(Vornikctl, UnknownCommandIsBadUsage)

@@ -2,13 +2,17 @@
 
 #include <random>
 
+#include "crc_reference.h"
 #include "hex.h"
+#include "sim_fleet.h"
 #include "vectors.h"
 #include "proto/crc16.h"
 #include "proto/dev_params.h"
 
 using namespace vornik;
+using vornik::test::BitwiseCrc16;
 using vornik::test::Hex;
+using vornik::test::WithBitwiseCrc;
 using vornik::test::ToHex;
 using vornik::test::kStartupBlock;
 using vornik::test::kStartupReadCrc;
@@ -16,37 +20,9 @@ using vornik::test::kStartupWriteCrc;
 
 namespace {
 
-// Bit-at-a-time CRC-16/MODBUS, written from the algorithm's definition, as an
-// independent reference for the table-driven one.
-uint16_t ReferenceCrc(std::span<const uint8_t> data)
-{
-    uint16_t crc = 0xFFFF;
-    for (uint8_t b : data) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    }
-    return crc;
-}
-
-DeviceParams StartupParams()
-{
-    DeviceParams p;
-    p.serverCount = 8;
-    p.terminalAddress = 0x12345678;
-    p.loginInterval = 3;
-    p.heartbeatInterval = 60;
-    p.uploadInterval = 5;
-    p.workMode = 0;
-    p.baudRate = 4800;
-    p.dataBits = 8;
-    p.parity = 0;
-    p.stopBits = 1;
-    p.modbusTerminalCount = 1;
-    p.channelAddress = {1, 2, 3, 4, 5, 6, 7, 8};
-    p.tempUpperLimit.fill(999);
-    p.humidityUpperLimit.fill(999);
-    return p;
-}
+// The simulator's factory block is the start-up block; the simulator's own
+// tests hold it to the hand-written bytes of vectors.h.
+DeviceParams StartupParams() { return vornik::sim::FactoryDeviceParams(); }
 
 std::vector<uint8_t> Bytes(const std::string& hex) { return Hex(hex); }
 
@@ -63,7 +39,7 @@ TEST(Crc16Modbus, AgreesWithBitwiseReference)
     for (size_t len : {0u, 1u, 2u, 4u, 94u, 255u, 1000u}) {
         std::vector<uint8_t> data(len);
         for (auto& b : data) b = uint8_t(rng());
-        EXPECT_EQ(Crc16Modbus(data), ReferenceCrc(data)) << len;
+        EXPECT_EQ(Crc16Modbus(data), BitwiseCrc16(data)) << len;
     }
 }
 
@@ -128,21 +104,12 @@ TEST(ParseDeviceFrame, WriteFrameTurnedIntoReplyParsesBack)
     std::array<uint8_t, DEVICE_FRAME_SIZE> buf{};
     BuildDeviceFrame(buf, DEVICE_FUNC_WRITE, original);
     buf[1] = DEVICE_FUNC_READ;
-    const uint16_t crc = ReferenceCrc(std::span(buf).first(94));
+    const uint16_t crc = BitwiseCrc16(std::span(buf).first(94));
     buf[94] = uint8_t(crc & 0xFF);
     buf[95] = uint8_t(crc >> 8);
     DeviceParams parsed;
     ASSERT_EQ(ParseDeviceFrame(buf, parsed), DEVICE_FUNC_READ);
     EXPECT_EQ(parsed, original);
-}
-
-// Appends a correct CRC so that only the intended fault remains.
-std::vector<uint8_t> WithCrc(std::vector<uint8_t> body)
-{
-    const uint16_t crc = ReferenceCrc(body);
-    body.push_back(uint8_t(crc & 0xFF));
-    body.push_back(uint8_t(crc >> 8));
-    return body;
 }
 
 TEST(ParseDeviceFrame, RefusedFramesLeaveParamsAlone)
@@ -152,8 +119,8 @@ TEST(ParseDeviceFrame, RefusedFramesLeaveParamsAlone)
     std::swap(swapped[94], swapped[95]);
     auto mark7F = good;
     mark7F[0] = 0x7F;
-    mark7F = WithCrc(std::vector<uint8_t>(mark7F.begin(), mark7F.begin() + 94));
-    auto shortRead = WithCrc(std::vector<uint8_t>(good.begin(), good.begin() + 50));
+    mark7F = WithBitwiseCrc(std::vector<uint8_t>(mark7F.begin(), mark7F.begin() + 94));
+    auto shortRead = WithBitwiseCrc(std::vector<uint8_t>(good.begin(), good.begin() + 50));
     const struct {
         const char* name;
         std::vector<uint8_t> frame;
@@ -167,9 +134,9 @@ TEST(ParseDeviceFrame, RefusedFramesLeaveParamsAlone)
         {"read reply shorter than a block", shortRead, 0},
         {"read request echoed", Hex("7E 10 21 DC"), 0},
         {"write acknowledgement", Hex("7E 11 E0 1C"), DEVICE_FUNC_WRITE},
-        {"longer acknowledgement", WithCrc(Hex("7E 11 01 02 03")), DEVICE_FUNC_WRITE},
-        {"function 0", WithCrc(Hex("7E 00")), 0},
-        {"function 0x33", WithCrc(Hex("7E 33 00")), 0x33},
+        {"longer acknowledgement", WithBitwiseCrc(Hex("7E 11 01 02 03")), DEVICE_FUNC_WRITE},
+        {"function 0", WithBitwiseCrc(Hex("7E 00")), 0},
+        {"function 0x33", WithBitwiseCrc(Hex("7E 33 00")), 0x33},
         {"three bytes with function 0x11", Hex("7E 11 E0"), 0},
     };
     for (const auto& c : cases) {
@@ -189,7 +156,7 @@ TEST(ParseDeviceFrame, LongerReadReplyDecodesItsBlockAndIgnoresTheRest)
     body[7] = 0x07;
     body[8] = 0x00;
     body.insert(body.end(), {0xDE, 0xAD, 0xBE, 0xEF});
-    const auto frame = WithCrc(body);
+    const auto frame = WithBitwiseCrc(body);
     ASSERT_EQ(frame.size(), 100u);
     DeviceParams expected = StartupParams();
     expected.loginInterval = 7;

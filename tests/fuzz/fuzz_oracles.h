@@ -8,18 +8,11 @@
 #include <cstdlib>
 #include <span>
 
+#include "crc_reference.h"
+
 namespace vornik::fuzz {
 
-// CRC-16/MODBUS one bit at a time: polynomial 0xA001 (reflected 0x8005), start 0xFFFF.
-inline uint16_t BitwiseCrc16(std::span<const uint8_t> data)
-{
-    uint16_t crc = 0xFFFF;
-    for (uint8_t b : data) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    }
-    return crc;
-}
+using vornik::test::BitwiseCrc16;
 
 inline uint8_t Sum8(std::span<const uint8_t> data)
 {

@@ -3,18 +3,24 @@
 frames the tests use. The files are kept in the repository; run this again
 only to change them."""
 import os
+import re
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 def hexbytes(s):
     return bytes(int(x, 16) for x in s.split())
 
-# The device page's start-up block (bytes 2..93 of a DeviceFrame), as in tests/common/vectors.h.
-STARTUP_BLOCK = hexbytes(
-    "08 78 56 34 12 03 00 3C 00 05 00 00 C0 12 00 00 08 00 01 01 01 02 03 04 05 06 07 08"
-    + " E7 03 00 00" * 16)
-READ_REPLY = hexbytes("7E 10") + STARTUP_BLOCK + hexbytes("87 34")
-WRITE_FRAME = hexbytes("7E 11") + STARTUP_BLOCK + hexbytes("F7 A4")
+def vector(name):
+    """A hex constant of tests/common/vectors.h: the start-up block has one copy."""
+    with open(os.path.join(HERE, "..", "common", "vectors.h")) as f:
+        text = f.read()
+    body = re.search(r"\b" + name + r"\s*=\s*((?:\s*\"[^\"]*\")+)\s*;", text).group(1)
+    return hexbytes(" ".join(re.findall(r'"([^"]*)"', body)))
+
+# The device page's start-up block (bytes 2..93 of a DeviceFrame).
+STARTUP_BLOCK = vector("kStartupBlock")
+READ_REPLY = hexbytes("7E 10") + STARTUP_BLOCK + vector("kStartupReadCrc")
+WRITE_FRAME = hexbytes("7E 11") + STARTUP_BLOCK + vector("kStartupWriteCrc")
 READ_REQUEST = hexbytes("7E 10 21 DC")
 
 # A network block: static 10.0.0.5/255.0.0.0 gw 10.0.0.1, carried 01..06, max 3,

@@ -1,5 +1,5 @@
-// What the loopback link tests share: a collector for handed-over datagrams,
-// a plain socket that listens on the test's port, and a link on loopback.
+// What the loopback link tests share: a collector for handed-over datagrams
+// and a link on loopback; the plain listening socket is in tests/common.
 #pragma once
 
 #include <chrono>
@@ -15,6 +15,7 @@
 #include "link/udp_link.h"
 #include "ops/link_texts.h"
 #include "sim_process.h"
+#include "udp_listener.h"
 
 namespace vornik::test {
 
@@ -70,47 +71,6 @@ private:
     std::condition_variable m_changed;
     std::vector<Bytes> m_got;
     std::vector<vornik::Datagram> m_whole;
-};
-
-// A plain socket on the test's port, bound like the link's receive socket, to
-// see what the link sends and from where.
-class Listener {
-public:
-    explicit Listener(uint16_t port)
-    {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    }
-    ~Listener() { ::close(m_fd); }
-
-    struct Received {
-        uint32_t from; // host order
-        Bytes bytes;
-    };
-
-    // Everything that arrives until nothing more comes for `quiet`.
-    std::vector<Received> Drain(std::chrono::milliseconds quiet = 300ms)
-    {
-        std::vector<Received> out;
-        uint8_t buffer[70000];
-        for (;;) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, int(quiet.count())) != 1) return out;
-            sockaddr_in from{};
-            socklen_t size = sizeof from;
-            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &size);
-            if (n < 0) return out;
-            out.push_back({ntohl(from.sin_addr.s_addr), Bytes(buffer, buffer + n)});
-        }
-    }
-
-private:
-    int m_fd = -1;
 };
 
 // Sends one datagram from an unbound socket.

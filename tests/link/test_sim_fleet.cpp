@@ -6,24 +6,22 @@
 
 #include "hex.h"
 #include "sim_fleet.h"
+#include "vectors.h"
 
 using namespace vornik;
 using namespace vornik::sim;
 using vornik::test::Hex;
 using vornik::test::ToHex;
+using vornik::test::kStartupBlock;
+using vornik::test::kStartupReadCrc;
+using vornik::test::kStartupWriteCrc;
 
 namespace {
 
-// The device parameter block at its factory values, as its read reply carries
-// it (function 0x10 and its CRC 87 34).
-const std::string kFactoryReadFrame = "7E 10 08 78 56 34 12 03 00 3C 00 05 00 00 C0 12 00 00 08 00 01 01 01 02 03 04 "
-                                      "05 06 07 08" +
-                                      [] {
-                                          std::string limits;
-                                          for (int c = 0; c < 8; ++c) limits += " E7 03 00 00 E7 03 00 00";
-                                          return limits;
-                                      }() +
-                                      " 87 34";
+// The factory block is the page's start-up block: the read reply carries it
+// with function 0x10, a write with 0x11.
+const std::string kFactoryReadFrame = std::string("7E 10 ") + kStartupBlock + " " + kStartupReadCrc;
+const std::string kFactoryWriteFrame = std::string("7E 11 ") + kStartupBlock + " " + kStartupWriteCrc;
 
 Fleet OneDevice(uint64_t mac, uint32_t ip = 0xC0A80009, uint8_t replyCommand = CMD_DEVICE_PARAMS)
 {
@@ -56,6 +54,13 @@ TEST(SimFleet, SearchReplyCarriesAddressMacAndFirmware)
     EXPECT_EQ(Part(reply, 8, 20), "A6 00 A8 C0 00 1A 2B 3C 4D 5E 64 00");
 }
 
+// The core tests take the factory values as the decoded start-up block; this
+// holds them to the hand-written bytes.
+TEST(SimFleet, FactoryBlockIsTheStartupBlock)
+{
+    EXPECT_EQ(ToHex(DeviceReadReplyFrame(FactoryDeviceParams())), ToHex(Hex(kFactoryReadFrame)));
+}
+
 TEST(SimFleet, DeviceReadAnswersWithTheFactoryBlock)
 {
     for (uint8_t command : {CMD_DEVICE_PARAMS, CMD_DEVICE_PARAMS_REPLY}) {
@@ -72,10 +77,7 @@ TEST(SimFleet, DeviceWriteIsAcknowledgedAndStored)
 {
     Fleet fleet = OneDevice(0x020000000001);
     // The write of the page's start-up values to 02 00 00 00 00 01.
-    std::string write = "AA 00 67 0A 02 00 00 00 00 01 7E 11 08 78 56 34 12 03 00 3C 00 05 00 00 C0 12 00 00 08 00 "
-                        "01 01 01 02 03 04 05 06 07 08";
-    for (int c = 0; c < 8; ++c) write += " E7 03 00 00 E7 03 00 00";
-    const std::string ack = Only(fleet.Handle(Hex(write + " F7 A4 37")));
+    const std::string ack = Only(fleet.Handle(Hex("AA 00 67 0A 02 00 00 00 00 01 " + kFactoryWriteFrame + " 37")));
     EXPECT_EQ(Part(ack, 0, 14), "55 00 04 0A 02 00 00 00 00 01 7E 11 E0 1C");
 
     // A changed block comes back in the next read.

@@ -2,9 +2,11 @@
 #include <cstdio>
 #include <thread>
 
+#include "crc_reference.h"
 #include "hex.h"
 #include "link_fixture.h"
 #include "proto/dev_params.h"
+#include "vectors.h"
 
 using namespace vornik;
 using namespace vornik::test;
@@ -100,9 +102,14 @@ TEST_F(LinkTest, CorruptCrcSpoilsTheDeviceFrameAndReply0BChangesTheCommand)
     link->SendFrame(kDeviceRead.data(), kDeviceRead.size());
     const auto replies = inbox.Replies(CMD_DEVICE_PARAMS_REPLY, 1);
     ASSERT_EQ(replies.size(), 1u);
+    ASSERT_EQ(replies[0].size(), 107u);
+    // The block is the factory one and only its CRC is wrong, by a reference
+    // that does not share the program's table.
+    const auto inner = std::span<const uint8_t>(replies[0]).subspan(10, 96);
+    EXPECT_EQ(ToHex(inner.first(94)), ToHex(Hex(std::string("7E 10 ") + kStartupBlock)));
+    EXPECT_NE(uint16_t(inner[94] | inner[95] << 8), BitwiseCrc16(inner.first(94)));
     DeviceParams params;
-    EXPECT_EQ(replies[0].size(), 107u);
-    EXPECT_EQ(ParseDeviceFrame(std::span(replies[0]).subspan(10, 96), params), 0);
+    EXPECT_EQ(ParseDeviceFrame(inner, params), 0);
 }
 
 TEST(VornikSim, StopsCleanlyOnSigint)

@@ -1,3 +1,4 @@
+#include "crc_reference.h"
 #include "ops_fixture.h"
 #include "vectors.h"
 
@@ -53,14 +54,7 @@ protected:
     {
         auto inner = Hex(std::string("7E 10 ") + kStartupBlock);
         for (const auto& [offset, value] : changes) inner[offset] = value;
-        uint16_t crc = 0xFFFF; // computed bit by bit, independently of the program's tables
-        for (uint8_t b : inner) {
-            crc ^= b;
-            for (int i = 0; i < 8; ++i) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-        }
-        inner.push_back(uint8_t(crc & 0xFF));
-        inner.push_back(uint8_t(crc >> 8));
-        return Reply("0A", ToHex(inner), "00 60");
+        return Reply("0A", ToHex(WithBitwiseCrc(std::move(inner))), "00 60");
     }
     void Write()
     {
