@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts: installs the Debian packages a script needs (only
 # those missing), gives Qt a private runtime folder, and configures a build
 # tree once.
@@ -62,7 +63,7 @@ vornik_runtime_dir() {
     local uid dir
     uid=$(id -u)
     dir="${TMPDIR:-/tmp}/vornik-runtime-$uid"
-    mkdir -p -m 0700 "$dir" 2>/dev/null || true
+    mkdir -m 0700 "$dir" 2>/dev/null || true
     if [ ! -d "$dir" ] || [ -L "$dir" ] || [ "$(stat -c '%u %a' "$dir")" != "$uid 700" ]; then
         dir=$(mktemp -d "${TMPDIR:-/tmp}/vornik-runtime-$uid.XXXXXX")
     fi
