@@ -1,19 +1,48 @@
-# Installs what building, testing and running need, from Debian's packages,
-# and only what is missing. Sourced by scripts/test and scripts/run.
+# shellcheck shell=bash
+# Shared by the scripts: installs the Debian packages a script needs (only
+# those missing), gives Qt a private runtime folder, and configures a build
+# tree once.
+#
+#   vornik_setup NEED...   NEED: run, check, package, fuzz, test (all of them)
+#   vornik_runtime_dir     sets XDG_RUNTIME_DIR when the session gives none
+#   vornik_configure DIR CMAKE-ARG...
+#                          configures DIR unless it holds a CMakeCache.txt already
+
+# Opening the window: the compiler, CMake, Qt, the libraries every layer
+# links, the window's faces and a virtual display.
+vornik_packages_run=(cmake ninja-build g++ pkg-config git qt6-base-dev
+                     # Qt's CMake files look for it; without it every configure says "Could NOT find XKB"
+                     libxkbcommon-dev
+                     libpcap-dev libcli11-dev nlohmann-json3-dev
+                     # the window's faces and Qt's own texts in Chinese
+                     fonts-wqy-microhei fonts-arphic-uming fonts-dejavu-core qt6-translations-l10n
+                     # no display: xvfb-run; the demo's free port: ss
+                     xvfb xauth iproute2)
+# Building and running the tests and the benchmarks.
+vornik_packages_check=(libgtest-dev libgmock-dev libbenchmark-dev)
+# The Debian package and its checks (scripts/package-test).
+vornik_packages_package=(scdoc dpkg-dev file lintian desktop-file-utils appstream
+                         # hardening-check
+                         devscripts)
+# The fuzz targets (scripts/fuzz): clang with libFuzzer and the sanitizers.
+vornik_packages_fuzz=(clang libclang-rt-14-dev)
+# The whole suite: all of the above and the dissector's test.
+vornik_packages_test=(tshark)
+
 vornik_setup() {
-    local packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-                    libbenchmark-dev xvfb xauth iproute2
-                    # the window's faces and Qt's own texts in Chinese
-                    fonts-wqy-microhei fonts-arphic-uming fonts-dejavu-core qt6-translations-l10n
-                    # vornikctl
-                    libcli11-dev nlohmann-json3-dev
-                    # packet records and the dissector's test
-                    libpcap-dev tshark
-                    # the Debian package and its checks (scripts/package-test)
-                    scdoc dpkg-dev file lintian desktop-file-utils appstream git
-                    # the fuzz targets (scripts/fuzz): clang with libFuzzer and the sanitizers
-                    clang libclang-rt-14-dev)
-    local missing=()
+    local packages=() need
+    for need in "$@"; do
+        case "$need" in
+            run) packages+=("${vornik_packages_run[@]}") ;;
+            check) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}") ;;
+            package) packages+=("${vornik_packages_package[@]}") ;;
+            fuzz) packages+=("${vornik_packages_fuzz[@]}") ;;
+            test) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}" "${vornik_packages_package[@]}"
+                             "${vornik_packages_fuzz[@]}" "${vornik_packages_test[@]}") ;;
+            *) echo "setup: unknown need '$need'" >&2; return 2 ;;
+        esac
+    done
+    local missing=() p
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
@@ -24,4 +53,28 @@ vornik_setup() {
         $sudo apt-get update -qq
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
     fi
+}
+
+# Qt warns "XDG_RUNTIME_DIR not set" at every start outside a desktop session
+# (a shell over ssh, CI, a container). A folder of our own, mode 0700, as a
+# session would give; one that someone else made or opened up is not used.
+vornik_runtime_dir() {
+    [ -n "${XDG_RUNTIME_DIR:-}" ] && return 0
+    local uid dir
+    uid=$(id -u)
+    dir="${TMPDIR:-/tmp}/vornik-runtime-$uid"
+    mkdir -m 0700 "$dir" 2>/dev/null || true
+    if [ ! -d "$dir" ] || [ -L "$dir" ] || [ "$(stat -c '%u %a' "$dir")" != "$uid 700" ]; then
+        dir=$(mktemp -d "${TMPDIR:-/tmp}/vornik-runtime-$uid.XXXXXX")
+    fi
+    export XDG_RUNTIME_DIR="$dir"
+}
+
+# Configuring again at every start costs seconds and repeats CMake's report;
+# once the tree exists, `cmake --build` configures again by itself whenever a
+# CMakeLists.txt has changed.
+vornik_configure() {
+    local dir="$1"
+    shift
+    [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja "$@"
 }
