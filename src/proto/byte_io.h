@@ -3,6 +3,7 @@
 // remembered, so an overrun can never pass unnoticed.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -30,6 +31,14 @@ public:
         return *this;
     }
     ByteWriter& Bytes(std::span<const uint8_t> src) { Put(src.data(), src.size()); return *this; }
+
+    // A record's field by its own type, so that one list of fields serves both directions.
+    ByteWriter& Field(uint8_t v) { return U8(v); }
+    ByteWriter& Field(uint16_t v) { return U16(v); }
+    ByteWriter& Field(int16_t v) { return U16(uint16_t(v)); } // two's complement, as devices keep it
+    ByteWriter& Field(uint32_t v) { return U32(v); }
+    template <size_t N>
+    ByteWriter& Field(const std::array<uint8_t, N>& v) { return Bytes(v); }
 
     bool Ok() const { return m_ok; }
 
@@ -68,6 +77,13 @@ public:
         return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
     }
     void Bytes(std::span<uint8_t> dst) { Get(dst.data(), dst.size()); }
+
+    void Field(uint8_t& v) { v = U8(); }
+    void Field(uint16_t& v) { v = U16(); }
+    void Field(int16_t& v) { v = int16_t(U16()); }
+    void Field(uint32_t& v) { v = U32(); }
+    template <size_t N>
+    void Field(std::array<uint8_t, N>& v) { Bytes(v); }
 
     bool Ok() const { return m_ok; }
 

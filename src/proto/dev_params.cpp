@@ -7,50 +7,39 @@ namespace vornik {
 
 namespace {
 
-void WriteBlock(ByteWriter& w, const DeviceParams& p)
+// Every field of the block at its offset: one list for reading and writing.
+template <typename Params, typename Visit>
+void EachField(Params& p, Visit&& field)
 {
-    w.At(DF_SERVER_COUNT).U8(p.serverCount);
-    w.At(DF_TERMINAL_ADDRESS).U32(p.terminalAddress);
-    w.At(DF_LOGIN_INTERVAL).U16(p.loginInterval);
-    w.At(DF_HEARTBEAT_INTERVAL).U16(p.heartbeatInterval);
-    w.At(DF_UPLOAD_INTERVAL).U16(p.uploadInterval);
-    w.At(DF_WORK_MODE).U8(p.workMode);
-    w.At(DF_BAUD_RATE).U32(p.baudRate);
-    w.At(DF_DATA_BITS).U8(p.dataBits);
-    w.At(DF_PARITY).U8(p.parity);
-    w.At(DF_STOP_BITS).U8(p.stopBits);
-    w.At(DF_MODBUS_TERMINAL_COUNT).U8(p.modbusTerminalCount);
-    w.At(DF_CHANNEL_ADDRESS).Bytes(p.channelAddress);
+    field(DF_SERVER_COUNT, p.serverCount);
+    field(DF_TERMINAL_ADDRESS, p.terminalAddress);
+    field(DF_LOGIN_INTERVAL, p.loginInterval);
+    field(DF_HEARTBEAT_INTERVAL, p.heartbeatInterval);
+    field(DF_UPLOAD_INTERVAL, p.uploadInterval);
+    field(DF_WORK_MODE, p.workMode);
+    field(DF_BAUD_RATE, p.baudRate);
+    field(DF_DATA_BITS, p.dataBits);
+    field(DF_PARITY, p.parity);
+    field(DF_STOP_BITS, p.stopBits);
+    field(DF_MODBUS_TERMINAL_COUNT, p.modbusTerminalCount);
+    field(DF_CHANNEL_ADDRESS, p.channelAddress);
     for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
         const size_t base = DF_LIMITS + c * DF_LIMITS_PER_CHANNEL;
-        w.At(base + DF_TEMP_UPPER).U16(uint16_t(p.tempUpperLimit[c]));
-        w.At(base + DF_TEMP_LOWER).U16(uint16_t(p.tempLowerLimit[c]));
-        w.At(base + DF_HUMIDITY_UPPER).U16(p.humidityUpperLimit[c]);
-        w.At(base + DF_HUMIDITY_LOWER).U16(p.humidityLowerLimit[c]);
+        field(base + DF_TEMP_UPPER, p.tempUpperLimit[c]);
+        field(base + DF_TEMP_LOWER, p.tempLowerLimit[c]);
+        field(base + DF_HUMIDITY_UPPER, p.humidityUpperLimit[c]);
+        field(base + DF_HUMIDITY_LOWER, p.humidityLowerLimit[c]);
     }
+}
+
+void WriteBlock(ByteWriter& w, const DeviceParams& p)
+{
+    EachField(p, [&w](size_t at, const auto& value) { w.At(at).Field(value); });
 }
 
 void ReadBlock(ByteReader& r, DeviceParams& p)
 {
-    p.serverCount = r.At(DF_SERVER_COUNT).U8();
-    p.terminalAddress = r.At(DF_TERMINAL_ADDRESS).U32();
-    p.loginInterval = r.At(DF_LOGIN_INTERVAL).U16();
-    p.heartbeatInterval = r.At(DF_HEARTBEAT_INTERVAL).U16();
-    p.uploadInterval = r.At(DF_UPLOAD_INTERVAL).U16();
-    p.workMode = r.At(DF_WORK_MODE).U8();
-    p.baudRate = r.At(DF_BAUD_RATE).U32();
-    p.dataBits = r.At(DF_DATA_BITS).U8();
-    p.parity = r.At(DF_PARITY).U8();
-    p.stopBits = r.At(DF_STOP_BITS).U8();
-    p.modbusTerminalCount = r.At(DF_MODBUS_TERMINAL_COUNT).U8();
-    r.At(DF_CHANNEL_ADDRESS).Bytes(p.channelAddress);
-    for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
-        const size_t base = DF_LIMITS + c * DF_LIMITS_PER_CHANNEL;
-        p.tempUpperLimit[c] = int16_t(r.At(base + DF_TEMP_UPPER).U16());
-        p.tempLowerLimit[c] = int16_t(r.At(base + DF_TEMP_LOWER).U16());
-        p.humidityUpperLimit[c] = r.At(base + DF_HUMIDITY_UPPER).U16();
-        p.humidityLowerLimit[c] = r.At(base + DF_HUMIDITY_LOWER).U16();
-    }
+    EachField(p, [&r](size_t at, auto& value) { r.At(at).Field(value); });
 }
 
 } // namespace

@@ -6,23 +6,33 @@
 
 namespace vornik {
 
+namespace {
+
+// Every field of the block at its offset: one list for reading and writing.
+template <typename Params, typename Visit>
+void EachField(Params& p, Visit&& field)
+{
+    field(NP_IP_MODE, p.ipMode);
+    field(NP_IP_ADDRESS, p.ipAddress);
+    field(NP_GATEWAY, p.gateway);
+    field(NP_SUBNET_MASK, p.subnetMask);
+    field(NP_CARRIED_BYTES, p.carriedBytes);
+    field(NP_MAX_CONNECTIONS, p.maxConnections);
+    for (size_t i = 0; i < SERVER_COUNT; ++i) {
+        const size_t base = NP_SERVERS + i * SERVER_ENTRY_SIZE;
+        field(base + SE_LOCAL_PORT, p.servers[i].localPort);
+        field(base + SE_TARGET_PORT, p.servers[i].targetPort);
+        field(base + SE_TARGET_ADDRESS, p.servers[i].targetAddress);
+    }
+}
+
+} // namespace
+
 NetworkParamsImage EncodeNetworkParams(const NetworkParams& p)
 {
     NetworkParamsImage image{};
     ByteWriter w(image);
-    w.At(NP_IP_MODE).U8(p.ipMode);
-    w.At(NP_IP_ADDRESS).U32(p.ipAddress);
-    w.At(NP_GATEWAY).U32(p.gateway);
-    w.At(NP_SUBNET_MASK).U32(p.subnetMask);
-    w.At(NP_CARRIED_BYTES).Bytes(p.carriedBytes);
-    w.At(NP_MAX_CONNECTIONS).U8(p.maxConnections);
-    for (size_t i = 0; i < SERVER_COUNT; ++i) {
-        const size_t base = NP_SERVERS + i * SERVER_ENTRY_SIZE;
-        const ServerEntry& s = p.servers[i];
-        w.At(base + SE_LOCAL_PORT).U16(s.localPort);
-        w.At(base + SE_TARGET_PORT).U16(s.targetPort);
-        w.At(base + SE_TARGET_ADDRESS).Bytes(s.targetAddress);
-    }
+    EachField(p, [&w](size_t at, const auto& value) { w.At(at).Field(value); });
     return image;
 }
 
@@ -30,19 +40,7 @@ NetworkParams DecodeNetworkParams(std::span<const uint8_t, NETWORK_PARAMS_SIZE> 
 {
     NetworkParams p;
     ByteReader r(image);
-    p.ipMode = r.At(NP_IP_MODE).U8();
-    p.ipAddress = r.At(NP_IP_ADDRESS).U32();
-    p.gateway = r.At(NP_GATEWAY).U32();
-    p.subnetMask = r.At(NP_SUBNET_MASK).U32();
-    r.At(NP_CARRIED_BYTES).Bytes(p.carriedBytes);
-    p.maxConnections = r.At(NP_MAX_CONNECTIONS).U8();
-    for (size_t i = 0; i < SERVER_COUNT; ++i) {
-        const size_t base = NP_SERVERS + i * SERVER_ENTRY_SIZE;
-        ServerEntry& s = p.servers[i];
-        s.localPort = r.At(base + SE_LOCAL_PORT).U16();
-        s.targetPort = r.At(base + SE_TARGET_PORT).U16();
-        r.At(base + SE_TARGET_ADDRESS).Bytes(s.targetAddress);
-    }
+    EachField(p, [&r](size_t at, auto& value) { r.At(at).Field(value); });
     return p;
 }
 
