@@ -20,6 +20,7 @@
 
 #include "app/device_list_diag.h"
 #include "app/setup_dlg.h"
+#include "app/window_root.h"
 #include "link/packet_capture.h"
 #include "ops/control_ids.h"
 #include "pages/qt_control_ops.h"
@@ -68,15 +69,10 @@ int main(int argc, char** argv)
     });
     boxes.start(10);
 
-    SetupState state;
-    MainWindowRef mainWindow;
     PacketCapture capture;
-    LinkConfig config;
-    capture.Attach(config);
-    UdpLink link(config, mainWindow.ShowMessages(), mainWindow.PostDatagrams());
     {
-        CSetupDlg window(state, link, mainWindow);
-        window.SetPacketCapture(&capture);
+        WindowRoot root(LinkConfig{}, &capture);
+        CSetupDlg& window = root.Window();
         window.OnInitDialog();
         window.show();
         QApplication::processEvents();
@@ -103,7 +99,6 @@ int main(int argc, char** argv)
         if (argc > 2) window.grab().save(QString::fromLocal8Bit(argv[2]));
 
         ok = Check(window.SavePacketRecord(QString::fromLocal8Bit(argv[1])), "the record saved") && ok;
-        link.Stop();
     }
 
     if (!test::TsharkInstalled()) {
