@@ -209,9 +209,7 @@ CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(si
 
 void CSetupDlg::OnFrameReceived(const Datagram& datagram)
 {
-    m_dispatching = &datagram;
-    m_ops.DispatchFrame(datagram.bytes);
-    m_dispatching = nullptr;
+    m_ops.DispatchFrame(datagram.bytes, ReplyOrigin{datagram.sourceAddress, datagram.sourcePort, datagram.localAddress});
 }
 
 uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropped(); }

@@ -65,11 +65,6 @@ public:
     bool ImportSettings(const QString& path);
     DeviceListDiagnostics& ListDiagnostics() { return *m_listDiagnostics; }
 
-    // The device list's rows, recorded beside the list for its diagnostics.
-    void ClearRows(int id) override;
-    void InsertRow(int id, int row, const std::string& firstCell936) override;
-    void SetCell(int id, int row, int column, const std::string& text936) override;
-
     DeviceOps& Ops() { return m_ops; }
     CNetParamPage& NetPage() { return m_netPage; }
     CDevParamPage& DevPage() { return m_devPage; }
@@ -111,7 +106,6 @@ private:
 
     PacketCapture* m_capture = nullptr;
     DeviceListDiagnostics* m_listDiagnostics = nullptr; // owned by the list
-    const Datagram* m_dispatching = nullptr;            // while OnFrameReceived runs
 };
 
 } // namespace vornik

@@ -92,7 +92,7 @@ int main(int argc, char** argv)
             std::printf("row %d: %s %s\n  %s\n", r, window.GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP).c_str(),
                         window.GetCell(IDC_DEVICE_LIST, r, COL_MAC).c_str(), qPrintable(tip));
             ok = Check(window.GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP) == "10.201.9.9", "the shared address") && ok;
-            ok = Check(diagnostics.Rows().InConflict(r), "tinted as a conflict") && ok;
+            ok = Check(diagnostics.InConflict(r), "tinted as a conflict") && ok;
             ok = Check(tip.startsWith(QStringLiteral(u"IP地址冲突：020000010001、020000020001")), "the MACs named") && ok;
             ok = Check(tip.contains(QStringLiteral(u"接收网卡（本机地址）：10.201.0.1")), "the adapter named") && ok;
         }
