@@ -83,22 +83,13 @@ TEST_F(NetworkOps, DoubleClickChoosesTheDeviceAndReads)
 // shows now: nothing shown is read back.
 TEST_F(NetworkOps, DoubleClickTakesTheRowsMacNotItsCellText)
 {
-    const struct {
-        const char* cell;
-        const char* why;
-    } cells[] = {
-        {"", "emptied"},
-        {"0011A", "cut short"},
-        {"ZZ1122334455", "no hex"},
-        {"66778899AABB", "another device's MAC"},
-        {"00-11-aa-bb-cc-dd", "another spelling"},
-    };
-    for (const auto& c : cells) {
-        SCOPED_TRACE(c.why);
+    // Emptied, cut short, no hex, another device's MAC.
+    for (const char* cell : {"", "0011A", "ZZ1122334455", "66778899AABB"}) {
+        SCOPED_TRACE(cell);
         main.ClearRows(IDC_DEVICE_LIST);
         ListDevice("00 11 AA BB CC DD");
         ListDevice("02 00 00 00 00 09"); // on top: the selected row is the second
-        main.SetCell(IDC_DEVICE_LIST, 1, COL_MAC, c.cell);
+        main.SetCell(IDC_DEVICE_LIST, 1, COL_MAC, cell);
         main.SelectRow(IDC_DEVICE_LIST, 1);
         ops.OnDeviceListDoubleClick();
         EXPECT_EQ(LastFrame(), "AA 00 07 03 00 11 AA BB CC DD 22");
