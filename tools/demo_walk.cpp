@@ -27,6 +27,7 @@
 #include "app/setup_app.h"
 #include "app/setup_dlg.h"
 #include "app/tab_ctrl.h"
+#include "app/window_root.h"
 #include "ops/control_ids.h"
 
 namespace {
@@ -137,12 +138,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    SetupState state;
-    MainWindowRef mainWindow;
-    LinkConfig config = LinkConfigFromEnvironment();
-    const AddressSource hostAddresses = config.hostAddresses;
-    UdpLink link(std::move(config), mainWindow.ShowMessages(), mainWindow.PostDatagrams());
-    CSetupDlg window(state, link, mainWindow, hostAddresses);
+    WindowRoot root(LinkConfigFromEnvironment());
+    CSetupDlg& window = root.Window();
     window.OnInitDialog();
     window.show();
 
@@ -163,6 +160,5 @@ int main(int argc, char** argv)
     Walk walk(window, QDir(directory));
     const bool ok = walk.Run(devices) && !boxSeen;
     window.hide();
-    link.Stop();
     return ok ? 0 : 1;
 }

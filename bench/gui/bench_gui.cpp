@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/setup_dlg.h"
+#include "app/window_root.h"
 #include "flood.h"
 #include "ops/control_ids.h"
 #include "pages/qt_control_ops.h"
@@ -61,10 +62,8 @@ int RunSearch(int argc, char** argv, int devices)
     const uint16_t port = FreeUdpPort();
     const LinkConfig config = LoopbackLinkConfig(port, {Loopback(2)});
 
-    SetupState state;
-    MainWindowRef mainWindow;
-    UdpLink link(config, mainWindow.ShowMessages(), mainWindow.PostDatagrams());
-    auto window = std::make_unique<CSetupDlg>(state, link, mainWindow, config.hostAddresses);
+    auto root = std::make_unique<WindowRoot>(config);
+    CSetupDlg* window = &root->Window();
     window->OnInitDialog();
     window->show();
     QCoreApplication::processEvents();
@@ -102,8 +101,7 @@ int RunSearch(int argc, char** argv, int devices)
 
     std::printf("%d %lld %lld %ld %llu\n", list.RowCount(), (long long)lastRowMs, (long long)longestStallMs,
                 PeakKib(), (unsigned long long)window->DroppedDatagrams());
-    link.Stop();
-    window.reset();
+    root.reset();
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "pages/report_list.h"
 
+#include "proto/mac_address.h"
 #include "proto/net_params.h"
 
 namespace vornik {
@@ -26,7 +27,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (!index.parent().isValid() && m_owner.Rows().InConflict(m_owner.LogicalRow(index.row())))
+        if (!index.parent().isValid() && m_owner.InConflict(m_owner.LogicalRow(index.row())))
             option->backgroundBrush = m_owner.Tint();
     }
 
@@ -36,55 +37,20 @@ private:
 
 } // namespace
 
-void DeviceRowTable::Count(const DeviceRowInfo& info, int delta)
+void AddressConflicts::Add(const DeviceRow& row) { m_macsByIp[row.ip].insert(row.mac); }
+
+void AddressConflicts::Clear() { m_macsByIp.clear(); }
+
+std::vector<MacAddress> AddressConflicts::Macs(uint32_t ip) const
 {
-    if (info.mac.empty()) return;
-    auto& macs = m_macsByIp[info.ip];
-    if ((macs[info.mac] += delta) <= 0) macs.erase(info.mac);
-    if (macs.empty()) m_macsByIp.erase(info.ip);
+    if (!InConflict(ip)) return {};
+    const std::set<MacAddress>& macs = m_macsByIp.at(ip);
+    return {macs.begin(), macs.end()};
 }
 
-void DeviceRowTable::Insert(int row, DeviceRowInfo info)
+bool AddressConflicts::InConflict(uint32_t ip) const
 {
-    Count(info, +1);
-    if (row <= 0) m_rows.push_front(std::move(info));
-    else if (row >= Count()) m_rows.push_back(std::move(info));
-    else m_rows.insert(m_rows.begin() + row, std::move(info));
-}
-
-void DeviceRowTable::SetMac(int row, const std::string& mac)
-{
-    if (row < 0 || row >= Count()) return;
-    DeviceRowInfo& info = m_rows[size_t(row)];
-    Count(info, -1);
-    info.mac = mac;
-    Count(info, +1);
-}
-
-void DeviceRowTable::Clear()
-{
-    m_rows.clear();
-    m_macsByIp.clear();
-}
-
-const DeviceRowInfo* DeviceRowTable::At(int row) const
-{
-    return row >= 0 && row < Count() ? &m_rows[size_t(row)] : nullptr;
-}
-
-std::vector<std::string> DeviceRowTable::ConflictMacs(int row) const
-{
-    std::vector<std::string> macs;
-    if (!InConflict(row)) return macs;
-    for (const auto& [mac, rows] : m_macsByIp.at(m_rows[size_t(row)].ip)) macs.push_back(mac);
-    return macs;
-}
-
-bool DeviceRowTable::InConflict(int row) const
-{
-    const DeviceRowInfo* info = At(row);
-    if (!info) return false;
-    const auto it = m_macsByIp.find(info->ip);
+    const auto it = m_macsByIp.find(ip);
     return it != m_macsByIp.end() && it->second.size() > 1;
 }
 
@@ -93,6 +59,21 @@ DeviceListDiagnostics::DeviceListDiagnostics(CReportList* view)
 {
     view->setItemDelegate(new TintDelegate(*this, view));
     view->viewport()->installEventFilter(this);
+    // The model goes with the view, before this: the hooks never outlive it.
+    view->Rows().SetRowHooks([this](const DeviceRow& row) { Inserted(row); }, [this] { m_conflicts.Clear(); });
+}
+
+void DeviceListDiagnostics::Inserted(const DeviceRow& row)
+{
+    m_conflicts.Add(row);
+    // A second MAC on an address tints rows already painted, far from this one.
+    if (m_conflicts.InConflict(row.ip)) m_viewport->update();
+}
+
+bool DeviceListDiagnostics::InConflict(int row) const
+{
+    const DeviceRow* device = m_view->Rows().Device(row);
+    return device && m_conflicts.InConflict(device->ip);
 }
 
 int DeviceListDiagnostics::LogicalRow(int viewRow) const { return m_view->Rows().LogicalRow(viewRow); }
@@ -107,19 +88,19 @@ QColor DeviceListDiagnostics::Tint() const
 
 QString DeviceListDiagnostics::ToolTip(int row) const
 {
-    const DeviceRowInfo* info = m_rows.At(row);
-    if (!info) return {};
+    const DeviceRow* device = m_view->Rows().Device(row);
+    if (!device) return {};
     QStringList lines;
-    const std::vector<std::string> conflict = m_rows.ConflictMacs(row);
+    const std::vector<MacAddress> conflict = m_conflicts.Macs(device->ip);
     if (!conflict.empty()) {
         QStringList macs;
-        for (const std::string& mac : conflict) macs << QString::fromStdString(mac);
-        lines << QStringLiteral(u"IP地址冲突：%1 都使用 %2").arg(macs.join(QStringLiteral(u"、")), QString::fromStdString(info->ip));
+        for (const MacAddress& mac : conflict) macs << QString::fromStdString(FormatMacHex(mac));
+        lines << QStringLiteral(u"IP地址冲突：%1 都使用 %2").arg(macs.join(QStringLiteral(u"、")), Address(device->ip));
     }
     lines << QStringLiteral(u"接收网卡（本机地址）：%1")
-                 .arg(info->localAddress ? Address(info->localAddress) : QStringLiteral(u"未知"));
-    if (info->sourceAddress)
-        lines << QStringLiteral(u"回复来自：%1:%2").arg(Address(info->sourceAddress)).arg(info->sourcePort);
+                 .arg(device->adapter ? Address(device->adapter) : QStringLiteral(u"未知"));
+    if (device->sender)
+        lines << QStringLiteral(u"回复来自：%1:%2").arg(Address(device->sender)).arg(device->senderPort);
     return lines.join(QLatin1Char('\n'));
 }
 

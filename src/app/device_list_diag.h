@@ -1,9 +1,8 @@
 // What a technician asks of the device list beyond its four columns: which
 // local address (adapter) heard each reply, and whether another device holds
-// the same IP address. The rows themselves stay as the window lists them; this
-// keeps its own record per row, beside them, and shows it as a tint on rows
-// whose IP address is held by more than one MAC address and as each row's
-// tooltip.
+// the same IP address. Both come from the list's typed rows; this shows them
+// as a tint on rows whose IP address is held by more than one MAC address and
+// as each row's tooltip.
 #pragma once
 
 #include <QColor>
@@ -11,45 +10,27 @@
 #include <QString>
 
 #include <cstdint>
-#include <deque>
 #include <map>
-#include <string>
+#include <set>
 #include <vector>
 
+#include "ops/device_row.h"
 
 namespace vornik {
 
-struct Datagram;
-
-// One row's record: the address and MAC address as the row shows them, and
-// where the reply that made it came from.
-struct DeviceRowInfo {
-    std::string ip;
-    std::string mac;
-    uint32_t localAddress = 0; // the adapter whose socket received the reply; 0 unknown
-    uint32_t sourceAddress = 0;
-    uint16_t sourcePort = 0;
-};
-
-// The records by row index (0 is the top row, the newest). No Qt.
-class DeviceRowTable {
+// The MAC addresses listed with each IP address. No Qt.
+class AddressConflicts {
 public:
-    void Insert(int row, DeviceRowInfo info); // past the end: appended, as the list does
-    void SetMac(int row, const std::string& mac);
+    void Add(const DeviceRow& row);
     void Clear();
 
-    int Count() const { return int(m_rows.size()); }
-    const DeviceRowInfo* At(int row) const;
-    // Every MAC address listed with the row's IP address, sorted, when there
-    // is more than one; empty otherwise. A device heard twice is one MAC.
-    std::vector<std::string> ConflictMacs(int row) const;
-    bool InConflict(int row) const;
+    // Every MAC address listed with ip, sorted, when there is more than one;
+    // empty otherwise. A device heard twice is one MAC.
+    std::vector<MacAddress> Macs(uint32_t ip) const;
+    bool InConflict(uint32_t ip) const;
 
 private:
-    void Count(const DeviceRowInfo& info, int delta);
-
-    std::deque<DeviceRowInfo> m_rows;
-    std::map<std::string, std::map<std::string, int>> m_macsByIp; // rows per IP and MAC
+    std::map<uint32_t, std::set<MacAddress>> m_macsByIp;
 };
 
 // The Qt side: a delegate that tints conflicting rows and a tooltip handler
@@ -61,23 +42,25 @@ class DeviceListDiagnostics : public QObject {
 public:
     explicit DeviceListDiagnostics(CReportList* view);
 
-    DeviceRowTable& Rows() { return m_rows; }
-    const DeviceRowTable& Rows() const { return m_rows; }
-    // The row's tooltip; empty for a row without a record.
+    const AddressConflicts& Conflicts() const { return m_conflicts; }
+    bool InConflict(int row) const;
+    // The row's tooltip; empty for a row the list does not hold.
     QString ToolTip(int row) const;
     // The background of a conflicting row: the palette's base mixed with red,
     // so it reads on light and dark palettes alike.
     QColor Tint() const;
-    // The row of the records that a row of the view shows.
+    // The row the logic numbers as the view's row.
     int LogicalRow(int viewRow) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void Inserted(const DeviceRow& row);
+
     CReportList* m_view;
     QWidget* m_viewport; // the view's, lives as long as the view
-    DeviceRowTable m_rows;
+    AddressConflicts m_conflicts;
 };
 
 } // namespace vornik

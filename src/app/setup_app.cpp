@@ -11,6 +11,7 @@
 #include "app/qt_translation.h"
 #include "app/setup_dlg.h"
 #include "app/tab_ctrl.h"
+#include "app/window_root.h"
 #include "pages/qt_control_ops.h"
 
 namespace vornik {
@@ -29,16 +30,11 @@ int CSetupApp::InitInstance(LinkConfig config, const std::string& pcapPath)
         std::fprintf(stderr, "--pcap %s: %s\n", pcapPath.c_str(), error.c_str());
         return 2;
     }
-    m_capture.Attach(config);
-    const AddressSource hostAddresses = config.hostAddresses;
-    UdpLink link(std::move(config), m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
-    CSetupDlg dialog(m_state, link, m_mainWindow, hostAddresses);
-    dialog.SetPacketCapture(&m_capture);
+    WindowRoot root(std::move(config), &m_capture);
+    CSetupDlg& dialog = root.Window();
     dialog.OnInitDialog();
     dialog.setWindowTitle(dialog.windowTitle() + QString::fromStdString(DemoTitleMark()));
     dialog.exec();
-    // The receive side ends before the window it posts to.
-    link.Stop();
     return 0;
 }
 
@@ -48,8 +44,8 @@ int CSetupApp::WriteScreenshots(const QString& directory)
         std::fprintf(stderr, "cannot create %s\n", qPrintable(directory));
         return 1;
     }
-    UdpLink link(LinkConfig{}, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
-    CSetupDlg dialog(m_state, link, m_mainWindow);
+    WindowRoot root(LinkConfig{});
+    CSetupDlg& dialog = root.Window();
     dialog.OnInitDialog(false);
     dialog.show();
     processEvents();

@@ -1,15 +1,13 @@
-// The application: owns the objects that live for the whole run, runs the
-// main window and stops the link after it.
+// The application: runs the main window, wired by WindowRoot, and keeps the
+// packet record from start-up to the end of the run.
 #pragma once
 
 #include <QApplication>
 #include <QString>
 #include <QTranslator>
 
-#include "app/setup_dlg.h"
 #include "link/packet_capture.h"
 #include "link/udp_link.h"
-#include "ops/device_ops.h"
 
 namespace vornik {
 
@@ -27,8 +25,6 @@ public:
 
 private:
     QTranslator m_qtTexts;
-    SetupState m_state;
-    MainWindowRef m_mainWindow;
     // Kept from start-up, for the window's "保存数据包记录...".
     PacketCapture m_capture;
 };

@@ -4,14 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -21,7 +19,6 @@
 #include "app/tab_ctrl.h"
 #include "controls/CIconButton.h"
 #include "ops/control_ids.h"
-#include "ops/link_texts.h"
 #include "proto/net_params.h"
 #include "pages/cp936.h"
 #include "pages/dialog_builder.h"
@@ -47,46 +44,7 @@ constexpr int kWriteIcon = 133;
 constexpr int kDefaultsIcon = 135;
 constexpr int kButtonIconSize = 25;
 
-// The hand-over's datagrams are handled for this long at most before the
-// event loop gets its turn (clicks, painting, a close), and taken from the
-// queue this many at a time.
-constexpr qint64 kHandOverSliceMs = 8;
-constexpr size_t kHandOverChunk = 128;
-
 } // namespace
-
-void MainWindowRef::Set(CSetupDlg* window)
-{
-    m_queue.Reset();
-    m_window.store(window);
-}
-
-UdpLink::DatagramSink MainWindowRef::PostDatagrams()
-{
-    // The wake-up is posted to the window itself: the window stops the link
-    // before it goes, so the pointer is live whenever the receive thread uses
-    // it, and Qt drops whatever is still queued for a window once it is destroyed.
-    return [this](Datagram datagram) {
-        CSetupDlg* window = Get();
-        if (!window) return;
-        if (m_queue.Push(std::move(datagram)))
-            QMetaObject::invokeMethod(window, [window] { window->OnDatagramsWaiting(); }, Qt::QueuedConnection);
-    };
-}
-
-UdpLink::ErrorSink MainWindowRef::ShowMessages()
-{
-    return [this](const LinkError& error) {
-        const std::string text936 = LinkErrorText936(error);
-        if (CSetupDlg* window = Get()) {
-            window->MessageBox(text936);
-        } else {
-            QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), FromCp936(text936),
-                            QMessageBox::Ok);
-            box.exec();
-        }
-    };
-}
 
 CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow, AddressSource hostAddresses)
     : QDialog(nullptr),
@@ -95,7 +53,11 @@ CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow
       m_link(link),
       m_mainWindow(mainWindow),
       m_hostAddresses(std::move(hostAddresses)),
-      m_ops(state, *this, m_netPage, m_devPage, link)
+      m_ops(state, *this, m_netPage, m_devPage, link),
+      // The info area shows each chunk's share at once: adding its lines
+      // costs more than handling the replies, and counts against the slice too.
+      m_pump(this, mainWindow.Queue(), [this](const Datagram& datagram) { OnFrameReceived(datagram); },
+             [this] { FlushPendingTexts(); })
 {
     setWindowTitle(QStringLiteral(u"Vornik多探头 V2.0"));
     // Caption and system menu; no minimise or maximise box; a fixed frame.
@@ -247,28 +209,7 @@ CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(si
 
 void CSetupDlg::OnFrameReceived(const Datagram& datagram)
 {
-    m_dispatching = &datagram;
-    m_ops.DispatchFrame(datagram.bytes);
-    m_dispatching = nullptr;
-}
-
-void CSetupDlg::OnDatagramsWaiting()
-{
-    DatagramQueue& queue = m_mainWindow.Queue();
-    QElapsedTimer slice;
-    slice.start();
-    while (queue.Take(m_batch, kHandOverChunk)) {
-        for (const Datagram& datagram : m_batch) OnFrameReceived(datagram);
-        // The info area shows each chunk's share at once: adding its lines
-        // costs more than handling the replies, and counts against the slice too.
-        FlushPendingTexts();
-        if (slice.elapsed() >= kHandOverSliceMs) {
-            // The queue still counts as woken: nothing else posts until this comes back.
-            QMetaObject::invokeMethod(this, [this] { OnDatagramsWaiting(); }, Qt::QueuedConnection);
-            break;
-        }
-    }
-    m_batch.clear();
+    m_ops.DispatchFrame(datagram.bytes, ReplyOrigin{datagram.sourceAddress, datagram.sourcePort, datagram.localAddress});
 }
 
 uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropped(); }

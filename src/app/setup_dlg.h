@@ -6,12 +6,12 @@
 #include <QIcon>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "link/datagram_queue.h"
+#include "app/datagram_pump.h"
+#include "app/main_window_ref.h"
 #include "link/udp_link.h"
 #include "ops/device_ops.h"
 #include "pages/dev_param_page.h"
@@ -31,30 +31,6 @@ class CInfoEdit;
 class CTabCtrl;
 class CSetupDlg;
 
-// The reference through which the link reaches the one main window: set
-// during start-up, once the pages exist, and cleared when the window goes.
-// The application owns it, and it outlives the link.
-class MainWindowRef {
-public:
-    CSetupDlg* Get() const { return m_window.load(); }
-    // A new window starts with an empty hand-over queue.
-    void Set(CSetupDlg* window);
-    void Clear(CSetupDlg* window) { m_window.compare_exchange_strong(window, nullptr); }
-
-    // The link's hand-over ends: datagrams wait in a queue bounded in bytes,
-    // and the window's thread is woken once for however many are waiting;
-    // link messages are boxes of the main window.
-    UdpLink::DatagramSink PostDatagrams();
-    UdpLink::ErrorSink ShowMessages();
-
-    DatagramQueue& Queue() { return m_queue; }
-
-private:
-    // Written on the window's thread, read on the receive thread too.
-    std::atomic<CSetupDlg*> m_window{nullptr};
-    DatagramQueue m_queue;
-};
-
 class CSetupDlg : public QDialog, public QtControlOps {
 public:
     // hostAddresses gives the address shown as this host's (empty: the
@@ -67,10 +43,9 @@ public:
     void OnInitDialog(bool startLink = true);
     // WM_FRAME_RECEIVED: one datagram, on the window's thread.
     void OnFrameReceived(const Datagram& datagram);
-    // The wake-up of the hand-over: handles the waiting datagrams in order,
-    // each through OnFrameReceived, for a slice of time at most, and comes
-    // back for the rest after the event loop has had its turn.
-    void OnDatagramsWaiting();
+    // The wake-up of the hand-over: the pump gives the waiting datagrams to
+    // OnFrameReceived in order, a slice of time at a time.
+    void OnDatagramsWaiting() { m_pump.Run(); }
     // Datagrams the hand-over dropped because its queue was full.
     uint64_t DroppedDatagrams() const;
     void OnSysCommandAbout();
@@ -89,11 +64,6 @@ public:
     bool ExportSettings(const QString& path);
     bool ImportSettings(const QString& path);
     DeviceListDiagnostics& ListDiagnostics() { return *m_listDiagnostics; }
-
-    // The device list's rows, recorded beside the list for its diagnostics.
-    void ClearRows(int id) override;
-    void InsertRow(int id, int row, const std::string& firstCell936) override;
-    void SetCell(int id, int row, int column, const std::string& text936) override;
 
     DeviceOps& Ops() { return m_ops; }
     CNetParamPage& NetPage() { return m_netPage; }
@@ -127,16 +97,15 @@ private:
     CDevParamPage m_devPage;
     QMenu* m_systemMenu = nullptr;
     QAction* m_droppedEntry = nullptr;
-    std::vector<Datagram> m_batch; // the datagrams in hand, kept for their buffers
 
     UdpLink& m_link;
     MainWindowRef& m_mainWindow;
     AddressSource m_hostAddresses;
     DeviceOps m_ops;
+    DatagramPump m_pump;
 
     PacketCapture* m_capture = nullptr;
     DeviceListDiagnostics* m_listDiagnostics = nullptr; // owned by the list
-    const Datagram* m_dispatching = nullptr;            // while OnFrameReceived runs
 };
 
 } // namespace vornik

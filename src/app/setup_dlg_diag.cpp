@@ -1,13 +1,13 @@
 // The main window's diagnostics and settings files: the packet record's menu
-// item, the pages saved to and loaded from a settings file, and the device
-// list's per-row record (adapter, sender, address conflicts).
+// item and the pages saved to and loaded from a settings file. The device
+// list's diagnostics (adapter, sender, address conflicts) read its typed rows
+// themselves (device_list_diag.h).
 #include <QAction>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFile>
 #include <QMenu>
 
-#include "app/device_list_diag.h"
 #include "app/setup_dlg.h"
 #include "link/packet_capture.h"
 #include "ops/control_ids.h"
@@ -127,35 +127,6 @@ bool CSetupDlg::SavePacketRecord(const QString& path)
     MessageBox(ToCp936(QStringLiteral(u"保存数据包记录失败：%1\n%2").arg(path, QString::fromStdString(error))),
                {}, MessageIcon::Exclamation);
     return false;
-}
-
-void CSetupDlg::ClearRows(int id)
-{
-    QtControlOps::ClearRows(id);
-    if (id == IDC_DEVICE_LIST) m_listDiagnostics->Rows().Clear();
-}
-
-void CSetupDlg::InsertRow(int id, int row, const std::string& firstCell936)
-{
-    QtControlOps::InsertRow(id, row, firstCell936);
-    if (id != IDC_DEVICE_LIST) return;
-    DeviceRowInfo info;
-    info.ip = firstCell936;
-    if (m_dispatching) {
-        info.localAddress = m_dispatching->localAddress;
-        info.sourceAddress = m_dispatching->sourceAddress;
-        info.sourcePort = m_dispatching->sourcePort;
-    }
-    m_listDiagnostics->Rows().Insert(row, std::move(info));
-}
-
-void CSetupDlg::SetCell(int id, int row, int column, const std::string& text936)
-{
-    QtControlOps::SetCell(id, row, column, text936);
-    if (id != IDC_DEVICE_LIST || column != COL_MAC) return;
-    m_listDiagnostics->Rows().SetMac(row, text936);
-    // A new MAC can tint rows already painted, far from this one.
-    m_deviceList->viewport()->update();
 }
 
 } // namespace vornik

@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "link/frame_sender.h"
+#include "ops/device_row.h"
 
 namespace vornik {
 
@@ -27,12 +29,16 @@ public:
     virtual void SetSel(int id, int index) = 0;
     virtual void Enable(int id, bool enabled) = 0;
 
-    // Report-view lists.
+    // Report-view lists: typed rows, each shown as the cells DeviceRowCells
+    // renders. A row past the end is appended. A cell's text can change
+    // later without touching the row's values.
     virtual void ClearRows(int id) = 0;
-    virtual void InsertRow(int id, int row, const std::string& firstCell936) = 0;
+    virtual void InsertDeviceRow(int id, int row, const DeviceRow& device) = 0;
     virtual void SetCell(int id, int row, int column, const std::string& text936) = 0;
     virtual int FirstSelectedRow(int id) const = 0; // -1 when none
     virtual std::string GetCell(int id, int row, int column) const = 0;
+    // Nothing for a row the list does not hold.
+    virtual std::optional<DeviceRow> DeviceRowAt(int id, int row) const = 0;
 
     // A modal box owned by this dialog with an OK button; an empty caption
     // stands for the application's name.

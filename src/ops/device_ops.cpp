@@ -125,16 +125,16 @@ void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
     const std::optional<SearchReplyFields> reply = DecodeSearchReply(frame);
     if (!reply) return;
 
-    m_main.InsertRow(IDC_DEVICE_LIST, 0, FormatDottedQuad(reply->ipAddress));
-    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, FormatMacHex(reply->mac));
-    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_FIRMWARE, Decimal(reply->firmware));
-    m_main.SetCell(IDC_DEVICE_LIST, 0, COL_DEVICE_NAME, "");
+    const DeviceRow row{reply->ipAddress, reply->mac, reply->firmware,
+                        m_replyFrom.sender, m_replyFrom.senderPort, m_replyFrom.adapter};
+    m_main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
     m_state.InfoLog += text::kLogDeviceFound;
     RefreshInfoArea();
 }
 
-void DeviceOps::DispatchFrame(std::span<const uint8_t> datagram)
+void DeviceOps::DispatchFrame(std::span<const uint8_t> datagram, const ReplyOrigin& from)
 {
+    m_replyFrom = from;
     vornik::DispatchFrame(datagram, m_state.frameBuffer, *this);
 }
 
@@ -143,8 +143,10 @@ void DeviceOps::DispatchFrame(std::span<const uint8_t> datagram)
 void DeviceOps::OnDeviceListDoubleClick()
 {
     const int row = m_main.FirstSelectedRow(IDC_DEVICE_LIST);
-    if (row < 0) return;
-    m_state.TargetMac = MacFromCellText(m_main.GetCell(IDC_DEVICE_LIST, row, COL_MAC));
+    const std::optional<DeviceRow> device = row < 0 ? std::nullopt : m_main.DeviceRowAt(IDC_DEVICE_LIST, row);
+    if (!device) return;
+    // The row's own bytes: whatever its MAC cell shows.
+    m_state.TargetMac = device->mac;
     m_net.SetText(IDC_NET_MAC, FormatMacText(m_state.TargetMac));
     const Frame frame = BuildNetworkReadRequest(m_state.TargetMac);
     StartLog(text::kLogReadingNetwork);

@@ -10,6 +10,7 @@
 #include "proto/frame_dispatch.h"
 #include "link/frame_sender.h"
 #include "ops/control_ops.h"
+#include "ops/device_row.h"
 #include "proto/dev_params.h"
 #include "proto/net_params.h"
 
@@ -36,8 +37,9 @@ public:
     // Main window.
     void SearchDevices();
     void OnDeviceListDoubleClick();
-    // A datagram handed over by the receive thread (WM_FRAME_RECEIVED).
-    void DispatchFrame(std::span<const uint8_t> datagram);
+    // A datagram handed over by the receive thread (WM_FRAME_RECEIVED); a
+    // device it lists keeps where it came from.
+    void DispatchFrame(std::span<const uint8_t> datagram, const ReplyOrigin& from = {});
     void RefreshInfoArea() override;
 
     // Network page.
@@ -80,6 +82,7 @@ private:
     IControlOps& m_net;
     IControlOps& m_dev;
     IFrameSender& m_link;
+    ReplyOrigin m_replyFrom; // of the datagram being dispatched
 
     // Each target address as the last network reply filled it: the text the
     // field then gave back and the reply's bytes.

@@ -234,9 +234,9 @@ void QtControlOps::ClearRows(int id)
     if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().Clear();
 }
 
-void QtControlOps::InsertRow(int id, int row, const std::string& firstCell936)
+void QtControlOps::InsertDeviceRow(int id, int row, const DeviceRow& device)
 {
-    if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().InsertRow(row, firstCell936);
+    if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().InsertRow(row, device);
 }
 
 void QtControlOps::SetCell(int id, int row, int column, const std::string& text936)
@@ -256,6 +256,13 @@ std::string QtControlOps::GetCell(int id, int row, int column) const
 {
     auto* list = dynamic_cast<CReportList*>(Control(id));
     return list ? list->Rows().Cell(row, column) : std::string{};
+}
+
+std::optional<DeviceRow> QtControlOps::DeviceRowAt(int id, int row) const
+{
+    auto* list = dynamic_cast<CReportList*>(Control(id));
+    const DeviceRow* device = list ? list->Rows().Device(row) : nullptr;
+    return device ? std::optional<DeviceRow>(*device) : std::nullopt;
 }
 
 void QtControlOps::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)

@@ -50,10 +50,11 @@ public:
     void SetSel(int id, int index) override;
     void Enable(int id, bool enabled) override;
     void ClearRows(int id) override;
-    void InsertRow(int id, int row, const std::string& firstCell936) override;
+    void InsertDeviceRow(int id, int row, const DeviceRow& device) override;
     void SetCell(int id, int row, int column, const std::string& text936) override;
     int FirstSelectedRow(int id) const override;
     std::string GetCell(int id, int row, int column) const override;
+    std::optional<DeviceRow> DeviceRowAt(int id, int row) const override;
     // Shows any pending multi-line text first, so the log is current behind the box.
     void MessageBox(const std::string& text936, const std::string& caption936 = {},
                     MessageIcon icon = MessageIcon::None) override;

@@ -41,29 +41,39 @@ void ReportListModel::Clear()
     m_rows.shrink_to_fit();
     m_gathered = 0;
     endResetModel();
+    if (m_cleared) m_cleared();
 }
 
-void ReportListModel::InsertRow(int row, std::string firstCell936)
+void ReportListModel::SetRowHooks(std::function<void(const DeviceRow&)> inserted, std::function<void()> cleared)
 {
+    m_inserted = std::move(inserted);
+    m_cleared = std::move(cleared);
+}
+
+void ReportListModel::InsertRow(int row, const DeviceRow& device)
+{
+    const auto cells = DeviceRowCells(device);
+    Row entry{device, {cells.begin(), cells.end()}};
     row = std::clamp(row, 0, Rows());
     if (row == 0) {
-        m_rows.push_back(Row{std::move(firstCell936)});
+        m_rows.push_back(std::move(entry));
         ++m_gathered;
         ScheduleCommit();
-        return;
+    } else {
+        // Anywhere below the top: the view has to know the row numbers, so
+        // the gathered rows go first.
+        Commit();
+        beginInsertRows({}, row, row);
+        m_rows.insert(m_rows.begin() + ptrdiff_t(m_rows.size() - size_t(row)), std::move(entry));
+        endInsertRows();
     }
-    // Anywhere below the top: the view has to know the row numbers, so the
-    // gathered rows go first.
-    Commit();
-    beginInsertRows({}, row, row);
-    m_rows.insert(m_rows.begin() + ptrdiff_t(m_rows.size() - size_t(row)), Row{std::move(firstCell936)});
-    endInsertRows();
+    if (m_inserted) m_inserted(device);
 }
 
 void ReportListModel::SetCell(int row, int column, std::string text936)
 {
     if (row < 0 || row >= Rows() || column < 0) return;
-    Row& cells = m_rows[Index(row)];
+    std::vector<std::string>& cells = m_rows[Index(row)].cells;
     if (size_t(column) >= cells.size()) cells.resize(size_t(column) + 1);
     cells[size_t(column)] = std::move(text936);
     if (row >= m_gathered) {
@@ -75,8 +85,13 @@ void ReportListModel::SetCell(int row, int column, std::string text936)
 std::string ReportListModel::Cell(int row, int column) const
 {
     if (row < 0 || row >= Rows() || column < 0) return {};
-    const Row& cells = m_rows[Index(row)];
+    const std::vector<std::string>& cells = m_rows[Index(row)].cells;
     return size_t(column) < cells.size() ? cells[size_t(column)] : std::string{};
+}
+
+const DeviceRow* ReportListModel::Device(int row) const
+{
+    return row >= 0 && row < Rows() ? &m_rows[Index(row)].device : nullptr;
 }
 
 void ReportListModel::ScheduleCommit()

@@ -1,5 +1,5 @@
-// A report-view list for many rows: a table of texts (code page 936 bytes)
-// behind a tree view. Rows inserted at the top are gathered and shown in one
+// A report-view list for many rows: typed device rows, each with the texts
+// (code page 936 bytes) it shows, behind a tree view. Rows inserted at the top are gathered and shown in one
 // step when the event loop is free, at most every 40 ms, so a row costs the
 // same however many rows are above it; the view lays itself out once per
 // step instead of once per row.
@@ -10,13 +10,16 @@
 #include <QStringList>
 #include <QTreeView>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "ops/device_row.h"
+
 namespace vornik {
 
-// Row numbers of the text calls (InsertRow, SetCell, Cell) count the rows not
-// yet shown too: they are the rows as the logic sees them. The view's rows
+// Row numbers of the logic's calls (InsertRow, SetCell, Cell, Device) count
+// the rows not yet shown too: they are the rows as the logic sees them. The view's rows
 // are those already shown; the gathered ones go on top of them.
 class ReportListModel : public QAbstractTableModel {
 public:
@@ -28,9 +31,15 @@ public:
     // Rows as the logic sees them, gathered ones included.
     int Rows() const { return int(m_rows.size()); }
     void Clear();
-    void InsertRow(int row, std::string firstCell936);
+    // The row's cells are rendered from it once, here.
+    void InsertRow(int row, const DeviceRow& device);
     void SetCell(int row, int column, std::string text936);
     std::string Cell(int row, int column) const;
+    // Null for a row the list does not hold.
+    const DeviceRow* Device(int row) const;
+    // Told of each row as it is inserted, gathered or not, and of each
+    // clear: for what keeps its own account of the rows.
+    void SetRowHooks(std::function<void(const DeviceRow&)> inserted, std::function<void()> cleared);
     // A row of the view as the logic numbers it.
     int LogicalRow(int viewRow) const { return viewRow + m_gathered; }
 
@@ -43,7 +52,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    using Row = std::vector<std::string>;
+    struct Row {
+        DeviceRow device;
+        std::vector<std::string> cells;
+    };
     // Storage index of a row as the logic numbers it. Rows are kept bottom
     // first, so the top is the end of the vector and a new top row is a
     // push_back; the gathered rows are the last m_gathered entries.
@@ -55,6 +67,8 @@ private:
     int m_gathered = 0;
     bool m_commitScheduled = false;
     QElapsedTimer m_lastCommit;
+    std::function<void(const DeviceRow&)> m_inserted;
+    std::function<void()> m_cleared;
 };
 
 class CReportList : public QTreeView {

@@ -10,14 +10,6 @@
 
 namespace vornik {
 
-MacAddress MacFromCellText(std::string_view text)
-{
-    MacAddress mac{};
-    for (size_t i = 0; i < MAC_SIZE && 2 * i + 1 < text.size(); ++i)
-        mac[i] = uint8_t(HexDigitValue(text[2 * i]) * 16 + HexDigitValue(text[2 * i + 1]));
-    return mac;
-}
-
 std::string FormatTenthsSigned(int16_t tenths)
 {
     char buf[16];

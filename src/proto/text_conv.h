@@ -11,10 +11,6 @@
 
 namespace vornik {
 
-// The device-list MAC cell back to bytes: pairs of characters taken as hex
-// digits without a validity test, bytes not reached stay 0.
-MacAddress MacFromCellText(std::string_view text);
-
 // Tenths to text: signed for temperatures (-5 -> "-0.5"), unsigned for humidity.
 std::string FormatTenthsSigned(int16_t tenths);
 std::string FormatTenthsUnsigned(uint16_t tenths);

@@ -53,19 +53,20 @@ int MemoryControls::SetTextCount(int id) const
 
 void MemoryControls::ClearRows(int id) { m_rows[id] = Rows{}; }
 
-void MemoryControls::InsertRow(int id, int row, const std::string& firstCell936)
+void MemoryControls::InsertDeviceRow(int id, int row, const DeviceRow& device)
 {
     Rows& rows = m_rows[id];
-    if (row < 0 || size_t(row) > rows.cells.size()) row = int(rows.cells.size());
-    rows.cells.insert(rows.cells.begin() + row, std::vector<std::string>{firstCell936});
+    if (row < 0 || size_t(row) > rows.rows.size()) row = int(rows.rows.size());
+    const auto cells = DeviceRowCells(device);
+    rows.rows.insert(rows.rows.begin() + row, Row{device, {cells.begin(), cells.end()}});
     if (rows.selected >= row) ++rows.selected;
 }
 
 void MemoryControls::SetCell(int id, int row, int column, const std::string& text936)
 {
     Rows& rows = m_rows[id];
-    if (row < 0 || size_t(row) >= rows.cells.size() || column < 0) return;
-    auto& cells = rows.cells[size_t(row)];
+    if (row < 0 || size_t(row) >= rows.rows.size() || column < 0) return;
+    auto& cells = rows.rows[size_t(row)].cells;
     if (cells.size() <= size_t(column)) cells.resize(size_t(column) + 1);
     cells[size_t(column)] = text936;
 }
@@ -79,21 +80,28 @@ int MemoryControls::FirstSelectedRow(int id) const
 std::string MemoryControls::GetCell(int id, int row, int column) const
 {
     const auto it = m_rows.find(id);
-    if (it == m_rows.end() || row < 0 || size_t(row) >= it->second.cells.size() || column < 0) return {};
-    const auto& cells = it->second.cells[size_t(row)];
+    if (it == m_rows.end() || row < 0 || size_t(row) >= it->second.rows.size() || column < 0) return {};
+    const auto& cells = it->second.rows[size_t(row)].cells;
     return size_t(column) < cells.size() ? cells[size_t(column)] : std::string();
+}
+
+std::optional<DeviceRow> MemoryControls::DeviceRowAt(int id, int row) const
+{
+    const auto it = m_rows.find(id);
+    if (it == m_rows.end() || row < 0 || size_t(row) >= it->second.rows.size()) return std::nullopt;
+    return it->second.rows[size_t(row)].device;
 }
 
 int MemoryControls::RowCount(int id) const
 {
     const auto it = m_rows.find(id);
-    return it == m_rows.end() ? 0 : int(it->second.cells.size());
+    return it == m_rows.end() ? 0 : int(it->second.rows.size());
 }
 
 void MemoryControls::SelectRow(int id, int row)
 {
     Rows& rows = m_rows[id];
-    rows.selected = (row >= 0 && size_t(row) < rows.cells.size()) ? row : -1;
+    rows.selected = (row >= 0 && size_t(row) < rows.rows.size()) ? row : -1;
 }
 
 void MemoryControls::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)

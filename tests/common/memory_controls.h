@@ -28,10 +28,11 @@ public:
     void SetSel(int id, int index) override;
     void Enable(int id, bool enabled) override;
     void ClearRows(int id) override;
-    void InsertRow(int id, int row, const std::string& firstCell936) override;
+    void InsertDeviceRow(int id, int row, const DeviceRow& device) override;
     void SetCell(int id, int row, int column, const std::string& text936) override;
     int FirstSelectedRow(int id) const override;
     std::string GetCell(int id, int row, int column) const override;
+    std::optional<DeviceRow> DeviceRowAt(int id, int row) const override;
     void MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon) override;
 
     // Inspection and user actions for tests.
@@ -47,8 +48,12 @@ private:
         std::vector<std::string> entries;
         int selected = -1;
     };
+    struct Row {
+        DeviceRow device;
+        std::vector<std::string> cells;
+    };
     struct Rows {
-        std::vector<std::vector<std::string>> cells;
+        std::vector<Row> rows;
         int selected = -1;
     };
     std::map<int, std::string> m_texts;

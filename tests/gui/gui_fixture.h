@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "app/setup_dlg.h"
+#include "app/window_root.h"
 #include "link/packet_capture.h"
 #include "pages/qt_control_ops.h"
 #include "sim_process.h"
@@ -90,24 +91,21 @@ private:
     std::vector<Seen> m_seen;
 };
 
+// The window as the program wires it (WindowRoot), started. A fixture that
+// needs another link sets m_config (and m_record) in its constructor.
 class WindowTest : public ::testing::Test {
 protected:
+    WindowTest() : m_config(LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress})) {}
+
     void SetUp() override
     {
-        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
-        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
-        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
-        m_window->OnInitDialog();
-        m_window->show();
+        m_root = std::make_unique<WindowRoot>(m_config, m_record);
+        Window().OnInitDialog();
+        Window().show();
         Settle();
     }
 
-    void TearDown() override
-    {
-        m_link->Stop();
-        m_window.reset();
-        m_link.reset();
-    }
+    void TearDown() override { m_root.reset(); }
 
     // Runs what is queued, the info area's refresh included.
     static void Settle()
@@ -116,39 +114,29 @@ protected:
         QtControlOps::FlushAllPending();
     }
 
-    CSetupDlg& Window() { return *m_window; }
-    QtControlOps& Main() { return *m_window; }
-    QtControlOps& Net() { return m_window->NetPage(); }
-    QtControlOps& Dev() { return m_window->DevPage(); }
+    CSetupDlg& Window() { return m_root->Window(); }
+    UdpLink& Link() { return m_root->Link(); }
+    SetupState& State() { return m_root->State(); }
+    QtControlOps& Main() { return Window(); }
+    QtControlOps& Net() { return Window().NetPage(); }
+    QtControlOps& Dev() { return Window().DevPage(); }
 
     template <class T> T* Main(int id) { return qobject_cast<T*>(Main().Control(id)); }
     template <class T> T* Net(int id) { return qobject_cast<T*>(Net().Control(id)); }
     template <class T> T* Dev(int id) { return qobject_cast<T*>(Dev().Control(id)); }
 
     // A datagram as the receive thread hands it over.
-    void Deliver(std::vector<uint8_t> bytes) { m_mainWindow.PostDatagrams()(Datagram{std::move(bytes)}); }
+    void Deliver(std::vector<uint8_t> bytes) { m_root->MainWindow().PostDatagrams()(Datagram{std::move(bytes)}); }
 
-    SetupState m_state;
-    MainWindowRef m_mainWindow;
     LinkConfig m_config;
-    std::unique_ptr<UdpLink> m_link;
-    std::unique_ptr<CSetupDlg> m_window;
+    PacketCapture* m_record = nullptr;
+    std::unique_ptr<WindowRoot> m_root;
 };
 
 // The program's own arrangement: a record attached to the link from the start.
 class RecordedWindowTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        m_config = LoopbackLinkConfig(FreeUdpPort(), {kLocalAddress});
-        m_capture.Attach(m_config);
-        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
-        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
-        m_window->SetPacketCapture(&m_capture);
-        m_window->OnInitDialog();
-        m_window->show();
-        Settle();
-    }
+    RecordedWindowTest() { m_record = &m_capture; }
 
     PacketCapture m_capture;
 };

@@ -20,6 +20,7 @@
 
 #include "app/device_list_diag.h"
 #include "app/setup_dlg.h"
+#include "app/window_root.h"
 #include "link/packet_capture.h"
 #include "ops/control_ids.h"
 #include "pages/qt_control_ops.h"
@@ -68,15 +69,10 @@ int main(int argc, char** argv)
     });
     boxes.start(10);
 
-    SetupState state;
-    MainWindowRef mainWindow;
     PacketCapture capture;
-    LinkConfig config;
-    capture.Attach(config);
-    UdpLink link(config, mainWindow.ShowMessages(), mainWindow.PostDatagrams());
     {
-        CSetupDlg window(state, link, mainWindow);
-        window.SetPacketCapture(&capture);
+        WindowRoot root(LinkConfig{}, &capture);
+        CSetupDlg& window = root.Window();
         window.OnInitDialog();
         window.show();
         QApplication::processEvents();
@@ -96,14 +92,13 @@ int main(int argc, char** argv)
             std::printf("row %d: %s %s\n  %s\n", r, window.GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP).c_str(),
                         window.GetCell(IDC_DEVICE_LIST, r, COL_MAC).c_str(), qPrintable(tip));
             ok = Check(window.GetCell(IDC_DEVICE_LIST, r, COL_DEVICE_IP) == "10.201.9.9", "the shared address") && ok;
-            ok = Check(diagnostics.Rows().InConflict(r), "tinted as a conflict") && ok;
+            ok = Check(diagnostics.InConflict(r), "tinted as a conflict") && ok;
             ok = Check(tip.startsWith(QStringLiteral(u"IP地址冲突：020000010001、020000020001")), "the MACs named") && ok;
             ok = Check(tip.contains(QStringLiteral(u"接收网卡（本机地址）：10.201.0.1")), "the adapter named") && ok;
         }
         if (argc > 2) window.grab().save(QString::fromLocal8Bit(argv[2]));
 
         ok = Check(window.SavePacketRecord(QString::fromLocal8Bit(argv[1])), "the record saved") && ok;
-        link.Stop();
     }
 
     if (!test::TsharkInstalled()) {

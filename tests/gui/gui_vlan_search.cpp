@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/setup_dlg.h"
+#include "app/window_root.h"
 #include "ops/control_ids.h"
 #include "pages/qt_control_ops.h"
 
@@ -50,11 +51,9 @@ int main(int argc, char** argv)
     });
     boxes.start(10);
 
-    SetupState state;
-    MainWindowRef mainWindow;
-    UdpLink link(LinkConfig{}, mainWindow.ShowMessages(), mainWindow.PostDatagrams());
     {
-        CSetupDlg window(state, link, mainWindow);
+        WindowRoot root(LinkConfig{});
+        CSetupDlg& window = root.Window();
         window.OnInitDialog();
         window.show();
         QApplication::processEvents();
@@ -87,7 +86,6 @@ int main(int argc, char** argv)
         if (int(macs.size()) != expected) ok = false;
 
         if (argc > 2) window.grab().save(QString::fromLocal8Bit(argv[2]));
-        link.Stop();
     }
     return ok ? 0 : 1;
 }

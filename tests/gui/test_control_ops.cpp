@@ -88,50 +88,57 @@ TEST_F(ControlOpsTest, EnableGreysOut)
     EXPECT_TRUE(m_edit->isEnabled());
 }
 
+// A device row told by its address (10.0.0.n) and MAC (02-00-00-00-00-0n).
+DeviceRow Device(uint8_t n) { return DeviceRow{0x0A000000u + n, {0x02, 0, 0, 0, 0, n}, uint16_t(n), 0, 0, 0}; }
+
 TEST_F(ControlOpsTest, ReportRows)
 {
     EXPECT_EQ(m_ops.FirstSelectedRow(4), -1);
-    m_ops.InsertRow(4, 0, "first");
-    m_ops.InsertRow(4, 0, "second");  // on top
-    m_ops.InsertRow(4, 99, "third");  // past the end: appended
-    m_ops.SetCell(4, 0, 2, "001A2B3C4D5E");
-    m_ops.SetCell(4, 7, 2, "nowhere"); // no such row: ignored
+    m_ops.InsertDeviceRow(4, 0, Device(1));
+    m_ops.InsertDeviceRow(4, 0, Device(2));  // on top
+    m_ops.InsertDeviceRow(4, 99, Device(3)); // past the end: appended
+    m_ops.SetCell(4, 0, 1, "named");
+    m_ops.SetCell(4, 7, 1, "nowhere"); // no such row: ignored
     ASSERT_EQ(m_list->RowCount(), 3);
-    EXPECT_EQ(m_ops.GetCell(4, 0, 0), "second");
-    EXPECT_EQ(m_ops.GetCell(4, 0, 2), "001A2B3C4D5E");
-    EXPECT_EQ(m_ops.GetCell(4, 1, 0), "first");
-    EXPECT_EQ(m_ops.GetCell(4, 2, 0), "third");
+    const char* top[] = {"10.0.0.2", "named", "020000000002", "2"};
+    for (int column = 0; column < 4; ++column) EXPECT_EQ(m_ops.GetCell(4, 0, column), top[column]) << column;
+    EXPECT_EQ(m_ops.GetCell(4, 1, 0), "10.0.0.1");
+    EXPECT_EQ(m_ops.GetCell(4, 2, 0), "10.0.0.3");
+    EXPECT_EQ(m_ops.DeviceRowAt(4, 2)->mac[5], 3);
     EXPECT_EQ(m_ops.GetCell(4, 5, 0), "");
+    EXPECT_FALSE(m_ops.DeviceRowAt(4, 3).has_value());
     m_list->setCurrentIndex(m_list->model()->index(1, 0));
     EXPECT_EQ(m_ops.FirstSelectedRow(4), 1);
     m_ops.ClearRows(4);
     EXPECT_EQ(m_list->RowCount(), 0);
     EXPECT_EQ(m_ops.FirstSelectedRow(4), -1);
+    EXPECT_FALSE(m_ops.DeviceRowAt(4, 0).has_value());
 }
 
 TEST_F(ControlOpsTest, RowsOnTopAreGatheredAndShownInOneStep)
 {
     int steps = 0;
     QObject::connect(m_list->model(), &QAbstractItemModel::rowsInserted, [&] { ++steps; });
-    m_ops.InsertRow(4, 0, "a");
+    m_ops.InsertDeviceRow(4, 0, Device(1));
     m_ops.FlushPending();
     m_list->setCurrentIndex(m_list->model()->index(0, 0));
     ASSERT_EQ(m_ops.FirstSelectedRow(4), 0);
-    for (const char* first : {"b", "c", "d"}) {
-        m_ops.InsertRow(4, 0, first);
-        m_ops.SetCell(4, 0, 1, std::string(first) + "1");
+    for (uint8_t n : {2, 3, 4}) {
+        m_ops.InsertDeviceRow(4, 0, Device(n));
+        m_ops.SetCell(4, 0, 1, "name" + std::to_string(n));
     }
     // The logic sees the new rows at once; the view after the step.
-    EXPECT_EQ(m_ops.GetCell(4, 0, 0), "d");
-    EXPECT_EQ(m_ops.GetCell(4, 2, 1), "b1");
-    EXPECT_EQ(m_ops.GetCell(4, 3, 0), "a");
+    EXPECT_EQ(m_ops.GetCell(4, 0, 0), "10.0.0.4");
+    EXPECT_EQ(m_ops.GetCell(4, 2, 1), "name2");
+    EXPECT_EQ(m_ops.DeviceRowAt(4, 2)->mac[5], 2);
+    EXPECT_EQ(m_ops.GetCell(4, 3, 0), "10.0.0.1");
     EXPECT_EQ(m_list->RowCount(), 1);
     EXPECT_EQ(m_ops.FirstSelectedRow(4), 3); // the selected row, as the logic numbers it
     m_ops.FlushPending();
     EXPECT_EQ(steps, 2);
     ASSERT_EQ(m_list->RowCount(), 4);
-    EXPECT_EQ(m_list->model()->index(0, 1).data().toString(), QStringLiteral("d1"));
-    EXPECT_EQ(m_list->model()->index(3, 0).data().toString(), QStringLiteral("a"));
+    EXPECT_EQ(m_list->model()->index(0, 1).data().toString(), QStringLiteral("name4"));
+    EXPECT_EQ(m_list->model()->index(3, 0).data().toString(), QStringLiteral("10.0.0.1"));
     EXPECT_EQ(m_ops.FirstSelectedRow(4), 3);
 }
 

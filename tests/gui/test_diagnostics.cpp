@@ -134,13 +134,43 @@ TEST_F(DiagnosticsTest, ANewSearchForgetsTheEarlierRows)
 {
     Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5E", kAdapterA, 0xC0A800A6));
     Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5F", kAdapterA, 0xC0A800A6));
-    ASSERT_TRUE(Diagnostics().Rows().InConflict(0));
+    ASSERT_TRUE(Diagnostics().InConflict(0));
     Main<QPushButton>(IDC_SEARCH)->click(); // on the test's own loopback port; nothing answers
     Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5F", kAdapterB, 0xC0A800A6));
     Settle();
     ASSERT_EQ(Window().DeviceList().RowCount(), 1);
-    EXPECT_FALSE(Diagnostics().Rows().InConflict(0));
+    EXPECT_FALSE(Diagnostics().InConflict(0));
     EXPECT_FALSE(HoverToolTip(0).contains(QStringLiteral(u"IP地址冲突")));
+}
+
+// Replies handed over together and listed in one gathered step: each row still
+// names the adapter and sender of its own datagram, before and after the step.
+TEST_F(DiagnosticsTest, RowsGatheredFromOneHandOverKeepTheirOwnSenderAndAdapter)
+{
+    const struct {
+        const char* ip;
+        const char* mac;
+        uint32_t adapter, sender;
+        const char16_t* tip; // one MAC on 192.168.0.11, heard twice: no conflict
+    } replies[] = {
+        // In order of arrival; the list shows the last on top.
+        {"0B 00 A8 C0", "02 00 00 00 00 0B", kAdapterA, 0xC0A8000B, u"接收网卡（本机地址）：10.0.0.1\n回复来自：192.168.0.11:1901"},
+        {"0C 00 A8 C0", "02 00 00 00 00 0C", kAdapterB, 0xC0A8000C, u"接收网卡（本机地址）：10.0.1.1\n回复来自：192.168.0.12:1901"},
+        {"0D 00 A8 C0", "02 00 00 00 00 0D", 0, 0xC0A8000D, u"接收网卡（本机地址）：未知\n回复来自：192.168.0.13:1901"},
+        {"0B 00 A8 C0", "02 00 00 00 00 0B", kAdapterB, 0xC0A8010B, u"接收网卡（本机地址）：10.0.1.1\n回复来自：192.168.1.11:1901"},
+    };
+    const int count = int(std::size(replies));
+    for (const auto& r : replies) m_root->MainWindow().PostDatagrams()(SearchReply(r.ip, r.mac, r.adapter, r.sender));
+    // The wake-up, run here rather than by the event loop, so that the list
+    // has had no step to show the rows yet.
+    Window().OnDatagramsWaiting();
+    ASSERT_EQ(Window().DeviceList().RowCount(), 0);
+    for (const char* when : {"gathered", "shown"}) {
+        SCOPED_TRACE(when);
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(Diagnostics().ToolTip(count - 1 - i), QString::fromUtf16(replies[i].tip)) << i;
+        ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == count; }));
+    }
 }
 
 TEST_F(DiagnosticsTest, WithoutAPacketRecordTheItemIsOfferedDisabledAndSavingSaysWhy)
@@ -170,11 +200,11 @@ TEST_F(RecordedWindowTest, SavesWhatASearchSentAndReceivedAndEachRowNamesItsAdap
     ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() >= 2; }));
     Settle();
     for (int r = 0; r < 2; ++r) {
-        const DeviceRowInfo* info = Window().ListDiagnostics().Rows().At(r);
-        ASSERT_NE(info, nullptr);
-        EXPECT_NE(info->localAddress, 0u);
-        EXPECT_EQ(info->sourcePort, m_config.port);
-        EXPECT_FALSE(Window().ListDiagnostics().Rows().InConflict(r));
+        const std::optional<DeviceRow> row = Main().DeviceRowAt(IDC_DEVICE_LIST, r);
+        ASSERT_TRUE(row.has_value());
+        EXPECT_NE(row->adapter, 0u);
+        EXPECT_EQ(row->senderPort, m_config.port);
+        EXPECT_FALSE(Window().ListDiagnostics().InConflict(r));
         EXPECT_TRUE(Window().ListDiagnostics().ToolTip(r).contains(QStringLiteral(u"接收网卡")));
     }
 

@@ -70,7 +70,7 @@ TEST_F(DispatchTest, ASecondSearchClearsTheList)
 TEST_F(DispatchTest, EmptyDeviceReplyIsDroppedWithoutRefreshAndOtherCommandsOnlyRefresh)
 {
     const std::string shown = Main().GetText(IDC_INFO);
-    m_state.InfoLog = "changed behind the area\r\n";
+    State().InfoLog = "changed behind the area\r\n";
 
     Deliver({0x55, 0x00, 0x00, 0x0A});
     Deliver({0x55, 0x00, 0x00, 0x0B});
@@ -99,7 +99,7 @@ TEST_F(DispatchTest, ABurstKeepsTheOrderOfRowsAndLogLines)
     }
     std::string log = Cp936("搜索...\r\n");
     for (int i = 0; i < kReplies; ++i) log += Cp936("搜索到设备\r\n");
-    EXPECT_EQ(m_state.InfoLog, log);
+    EXPECT_EQ(State().InfoLog, log);
     EXPECT_EQ(Main().GetText(IDC_INFO), log);
     EXPECT_EQ(Window().DroppedDatagrams(), 0u);
 }
@@ -139,7 +139,7 @@ TEST_F(DispatchTest, DoubleClickOnARowReadsThatDevice)
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell);
     Settle();
     EXPECT_EQ(Net().GetText(IDC_NET_MAC), "02-5A-C3-00-00-07");
-    EXPECT_EQ(m_state.TargetMac, (MacAddress{0x02, 0x5A, 0xC3, 0x00, 0x00, 0x07}));
+    EXPECT_EQ(State().TargetMac, (MacAddress{0x02, 0x5A, 0xC3, 0x00, 0x00, 0x07}));
     EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("读取参数...\r\n"));
 }
 
@@ -167,7 +167,7 @@ TEST_F(DispatchTest, DeviceWriteBeforeAnyReadShowsTheHintOwnedByThePage)
 TEST_F(DispatchTest, LinkMessagesAreBoxesOfTheMainWindow)
 {
     ModalWatcher watcher;
-    m_mainWindow.ShowMessages()(LinkError{LinkFailure::Send, 0x7F000002, 1901, EPERM});
+    m_root->MainWindow().ShowMessages()(LinkError{LinkFailure::Send, 0x7F000002, 1901, EPERM});
     ASSERT_EQ(watcher.Dialogs().size(), 1u);
     EXPECT_EQ(watcher.Dialogs()[0].title, "Vornik_Setup");
     EXPECT_EQ(watcher.Dialogs()[0].text, QStringLiteral(u"端口被占用"));

@@ -58,7 +58,7 @@ TEST_F(KeysTest, EnterAndEscapeLeaveTheWindowAndTheTypedValuesAlone)
     // A button that had the focus earlier must not take Enter later.
     Net<QPushButton>(IDC_NET_WRITE_MAC)->setFocus();
     Net<QLineEdit>(IDC_NET_GATEWAY)->setText(QStringLiteral("10.0.0.1"));
-    const std::string log = m_state.InfoLog;
+    const std::string log = State().InfoLog;
     ModalWatcher watcher;
     for (const Case& c : cases) {
         Window().Tab().SetCurSel(c.devicePage ? 1 : 0);
@@ -72,7 +72,7 @@ TEST_F(KeysTest, EnterAndEscapeLeaveTheWindowAndTheTypedValuesAlone)
             EXPECT_TRUE(Window().isVisible()) << c.where << " key " << key;
         }
     }
-    EXPECT_EQ(m_state.InfoLog, log); // no operation ran
+    EXPECT_EQ(State().InfoLog, log); // no operation ran
     EXPECT_TRUE(watcher.Dialogs().empty());
     EXPECT_EQ(Net().GetText(IDC_NET_GATEWAY), "10.0.0.1");
 }

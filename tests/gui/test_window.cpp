@@ -121,7 +121,7 @@ TEST_F(WindowUseTest, ClosingWithoutASearchEndsCleanly)
 {
     Window().close();
     EXPECT_FALSE(Window().isVisible());
-    for (const EndpointSlot& slot : m_link->Slots()) EXPECT_FALSE(slot.open);
+    for (const EndpointSlot& slot : Link().Slots()) EXPECT_FALSE(slot.open);
     // TearDown stops the link, joining its receive thread, as the program does.
 }
 
@@ -129,10 +129,10 @@ TEST_F(WindowUseTest, ClosingAfterASearchClosesTheEndpointsWhileTheReceiveSideRu
 {
     Main<QPushButton>(IDC_SEARCH)->click();
     Settle();
-    ASSERT_TRUE(m_link->Slots()[0].open);
+    ASSERT_TRUE(Link().Slots()[0].open);
     Window().close();
     EXPECT_FALSE(Window().isVisible());
-    for (const EndpointSlot& slot : m_link->Slots()) EXPECT_FALSE(slot.open);
+    for (const EndpointSlot& slot : Link().Slots()) EXPECT_FALSE(slot.open);
     // The receive thread stops only after the run (TearDown, as the program):
     // a reply that arrives now is still handed over.
     SendDatagram(0x7F000001, m_config.port, Hex("55 00 11 02 00 00 00 00 09 00 A8 C0 02 00 00 00 00 09 64 00 00"));
@@ -142,15 +142,7 @@ TEST_F(WindowUseTest, ClosingAfterASearchClosesTheEndpointsWhileTheReceiveSideRu
 // A host with two addresses shows the first.
 class TwoAddressesTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        m_config = LoopbackLinkConfig(FreeUdpPort(), {0x7F000003, kLocalAddress});
-        m_link = std::make_unique<UdpLink>(m_config, m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams());
-        m_window = std::make_unique<CSetupDlg>(m_state, *m_link, m_mainWindow, m_config.hostAddresses);
-        m_window->OnInitDialog();
-        m_window->show();
-        Settle();
-    }
+    TwoAddressesTest() { m_config = LoopbackLinkConfig(FreeUdpPort(), {0x7F000003, kLocalAddress}); }
 };
 
 TEST_F(TwoAddressesTest, TheLocalAddressEditShowsTheFirst)

@@ -32,27 +32,43 @@ TEST_F(Discovery, SearchOpensEndpointsAndBroadcasts)
     EXPECT_EQ(main.RowCount(IDC_DEVICE_LIST), 0);
 }
 
-TEST_F(Discovery, ReplyCellsAsTheDeviceReportsThem)
+// The row keeps the reply's values and where it came from; its cells show them.
+TEST_F(Discovery, ReplyRowAsTheDeviceReportsIt)
 {
     const struct {
         const char* bytes;
-        const char* ip;
+        ReplyOrigin from;
+        uint32_t ip;
+        const char* ipCell;
         const char* mac;
         const char* firmware;
     } cases[] = {
-        {"A6 00 A8 C0 00 1A 2B 3C 4D 5E 64 00", "192.168.0.166", "001A2B3C4D5E", "100"},
-        {"01 02 03 0A 0A 0B 0C 0D 0E 0F FF FF", "10.3.2.1", "0A0B0C0D0E0F", "65535"},
-        {"00 00 00 00 00 00 00 00 00 00 00 00", "0.0.0.0", "000000000000", "0"},
+        {"A6 00 A8 C0 00 1A 2B 3C 4D 5E 64 00", {0xC0A800A6, 1901, 0xC0A80001}, 0xC0A800A6, "192.168.0.166",
+         "001A2B3C4D5E", "100"},
+        {"01 02 03 0A 0A 0B 0C 0D 0E 0F FF FF", {0x0A030201, 40000, 0x0A000001}, 0x0A030201, "10.3.2.1",
+         "0A0B0C0D0E0F", "65535"},
+        {"00 00 00 00 00 00 00 00 00 00 00 00", {}, 0, "0.0.0.0", "000000000000", "0"}, // origin unknown
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
         ops.SearchDevices();
-        Receive(SearchReply(c.bytes));
-        ASSERT_EQ(main.RowCount(IDC_DEVICE_LIST), 1) << c.bytes;
-        EXPECT_EQ(main.GetCell(IDC_DEVICE_LIST, 0, COL_DEVICE_IP), c.ip);
+        ops.DispatchFrame(SearchReply(c.bytes), c.from);
+        ASSERT_EQ(main.RowCount(IDC_DEVICE_LIST), 1);
+        EXPECT_EQ(main.GetCell(IDC_DEVICE_LIST, 0, COL_DEVICE_IP), c.ipCell);
         EXPECT_EQ(main.GetCell(IDC_DEVICE_LIST, 0, COL_DEVICE_NAME), "");
         EXPECT_EQ(main.GetCell(IDC_DEVICE_LIST, 0, COL_MAC), c.mac);
         EXPECT_EQ(main.GetCell(IDC_DEVICE_LIST, 0, COL_FIRMWARE), c.firmware);
+
+        const std::optional<DeviceRow> row = main.DeviceRowAt(IDC_DEVICE_LIST, 0);
+        ASSERT_TRUE(row.has_value());
+        EXPECT_EQ(row->ip, c.ip);
+        EXPECT_EQ(ToHex(row->mac), ToHex(Hex(std::string(c.bytes).substr(12, 17))));
+        EXPECT_EQ(std::to_string(row->firmware), c.firmware);
+        EXPECT_EQ(row->sender, c.from.sender);
+        EXPECT_EQ(row->senderPort, c.from.senderPort);
+        EXPECT_EQ(row->adapter, c.from.adapter);
     }
+    EXPECT_FALSE(main.DeviceRowAt(IDC_DEVICE_LIST, 1).has_value());
 }
 
 TEST_F(Discovery, LaterReplyOnTopAndOneLogLineEach)

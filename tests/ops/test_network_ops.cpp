@@ -1,4 +1,6 @@
 #include "ops_fixture.h"
+#include <algorithm>
+
 
 namespace vornik::test {
 namespace {
@@ -45,10 +47,16 @@ protected:
         std::copy(a8.begin(), a8.end(), b.begin() + 262);
         return b;
     }
-    void SelectDevice(const char* macCell)
+    // A listed device, as a search reply lists it (10.0.0.5, firmware 100).
+    void ListDevice(const char* mac)
     {
-        main.InsertRow(IDC_DEVICE_LIST, 0, "10.0.0.5");
-        main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, macCell);
+        DeviceRow row{0x0A000005, {}, 100};
+        std::copy_n(Hex(mac).begin(), MAC_SIZE, row.mac.begin());
+        main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
+    }
+    void SelectDevice(const char* mac)
+    {
+        ListDevice(mac);
         main.SelectRow(IDC_DEVICE_LIST, 0);
         ops.OnDeviceListDoubleClick();
     }
@@ -64,17 +72,35 @@ protected:
 
 TEST_F(NetworkOps, DoubleClickChoosesTheDeviceAndReads)
 {
-    SelectDevice("0011AABBCCDD");
+    SelectDevice("00 11 AA BB CC DD");
     EXPECT_EQ(LastFrame(), "AA 00 07 03 00 11 AA BB CC DD 22");
     EXPECT_EQ(ToHex(state.TargetMac), "00 11 AA BB CC DD");
     EXPECT_EQ(net.GetText(IDC_NET_MAC), "00-11-AA-BB-CC-DD");
     EXPECT_EQ(Info(), Gbk("读取参数...\r\n"));
 }
 
+// The request goes to the MAC the reply carried, whatever the row's MAC cell
+// shows now: nothing shown is read back.
+TEST_F(NetworkOps, DoubleClickTakesTheRowsMacNotItsCellText)
+{
+    // Emptied, cut short, no hex, another device's MAC.
+    for (const char* cell : {"", "0011A", "ZZ1122334455", "66778899AABB"}) {
+        SCOPED_TRACE(cell);
+        main.ClearRows(IDC_DEVICE_LIST);
+        ListDevice("00 11 AA BB CC DD");
+        ListDevice("02 00 00 00 00 09"); // on top: the selected row is the second
+        main.SetCell(IDC_DEVICE_LIST, 1, COL_MAC, cell);
+        main.SelectRow(IDC_DEVICE_LIST, 1);
+        ops.OnDeviceListDoubleClick();
+        EXPECT_EQ(LastFrame(), "AA 00 07 03 00 11 AA BB CC DD 22");
+        EXPECT_EQ(ToHex(state.TargetMac), "00 11 AA BB CC DD");
+        EXPECT_EQ(net.GetText(IDC_NET_MAC), "00-11-AA-BB-CC-DD");
+    }
+}
+
 TEST_F(NetworkOps, DoubleClickWithoutSelectionDoesNothing)
 {
-    main.InsertRow(IDC_DEVICE_LIST, 0, "10.0.0.5");
-    main.SetCell(IDC_DEVICE_LIST, 0, COL_MAC, "0011AABBCCDD");
+    ListDevice("00 11 AA BB CC DD");
     const std::string info = Info();
     ops.OnDeviceListDoubleClick();
     EXPECT_TRUE(link.frames.empty());
@@ -85,7 +111,7 @@ TEST_F(NetworkOps, DoubleClickWithoutSelectionDoesNothing)
 
 TEST_F(NetworkOps, ReplyFillsThePage)
 {
-    SelectDevice("0011AABBCCDD");
+    SelectDevice("00 11 AA BB CC DD");
     ReceiveNetworkReply(DeviceBlock());
     EXPECT_EQ(net.GetSel(IDC_NET_IP_MODE), 0);
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
@@ -219,9 +245,9 @@ TEST_F(NetworkOps, CarriedBytesComeBackUnchanged)
 
 TEST_F(NetworkOps, SilentDeviceGetsTheOldValuesUnderItsOwnAddress)
 {
-    SelectDevice("0011AABBCCDD");
+    SelectDevice("00 11 AA BB CC DD");
     ReceiveNetworkReply(DeviceBlock());
-    SelectDevice("020000000001"); // does not answer
+    SelectDevice("02 00 00 00 00 01"); // does not answer
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
     const auto f = WriteFrame();
     ASSERT_EQ(f.size(), 303u);

@@ -1,0 +1,27 @@
+#include "app/window_root.h"
+
+#include "link/packet_capture.h"
+
+namespace vornik {
+
+namespace {
+
+LinkConfig Recorded(LinkConfig config, PacketCapture* record)
+{
+    if (record) record->Attach(config);
+    return config;
+}
+
+} // namespace
+
+WindowRoot::WindowRoot(LinkConfig config, PacketCapture* record)
+    : m_hostAddresses(config.hostAddresses),
+      m_link(Recorded(std::move(config), record), m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams()),
+      m_window(m_state, m_link, m_mainWindow, m_hostAddresses)
+{
+    m_window.SetPacketCapture(record);
+}
+
+WindowRoot::~WindowRoot() { m_link.Stop(); }
+
+} // namespace vornik
