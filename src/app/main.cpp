@@ -43,5 +43,5 @@ int main(int argc, char** argv)
     std::string pcap;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--pcap") == 0) pcap = argv[i + 1];
-    return app.InitInstance(vornik::LinkConfigFromEnvironment(), pcap);
+    return app.Run(vornik::LinkConfigFromEnvironment(), pcap);
 }

@@ -23,7 +23,7 @@ CSetupApp::CSetupApp(int& argc, char** argv) : QApplication(argc, argv)
     InstallQtChineseTranslation(m_qtTexts);
 }
 
-int CSetupApp::InitInstance(LinkConfig config, const std::string& pcapPath)
+int CSetupApp::Run(LinkConfig config, const std::string& pcapPath)
 {
     std::string error;
     if (!pcapPath.empty() && !m_capture.StreamTo(pcapPath, &error)) {

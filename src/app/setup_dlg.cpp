@@ -170,10 +170,10 @@ void CSetupDlg::OnInitDialog(bool startLink)
     } iconButtons[] = {{IDC_NET_WRITE, kWriteIcon}, {IDC_NET_DEFAULTS, kDefaultsIcon}};
     for (size_t i = 0; i < m_iconButtons.size(); ++i) {
         m_iconButtons[i] = std::make_unique<CIconButton>();
-        m_iconButtons[i]->SubclassDlgItem(iconButtons[i].control, &m_netPage);
+        m_iconButtons[i]->AttachToButton(iconButtons[i].control, &m_netPage);
         m_iconButtons[i]->LoadIcons(iconButtons[i].icon, kButtonIconSize, kButtonIconSize);
         m_iconButtons[i]->SetFlatLook(false);
-        m_iconButtons[i]->SetImageAlignment(CIconButton::ST_ALIGN_HORIZ);
+        m_iconButtons[i]->SetImageAlignment(CIconButton::ICON_ALIGN_HORIZONTAL);
     }
 
     // Both pages fill the tab control's client area, clear of the tabs.

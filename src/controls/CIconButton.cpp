@@ -129,7 +129,7 @@ CIconButton::~CIconButton()
     Detach();
 }
 
-bool CIconButton::SubclassDlgItem(int id, QWidget* dialog)
+bool CIconButton::AttachToButton(int id, QWidget* dialog)
 {
     if (!dialog || m_button)
         return false;
@@ -191,20 +191,20 @@ int CIconButton::AssignIcon(const QPixmap& icon)
     m_icon = IconSlot{};
     if (icon.isNull()) {
         Redraw();
-        return BTNST_OK;
+        return ICON_BUTTON_OK;
     }
     m_icon.icon = icon;
     const QSize size = icon.deviceIndependentSize().toSize();
     if (size.width() <= 0 || size.height() <= 0) {
         m_icon = IconSlot{};
-        return BTNST_INVALIDRESOURCE;
+        return ICON_BUTTON_INVALID_ICON;
     }
     // Laid out at twice the icon's centre point, which for an odd size is
     // one pixel less than the picture.
     m_icon.width = 2 * (size.width() / 2);
     m_icon.height = 2 * (size.height() / 2);
     Redraw();
-    return BTNST_OK;
+    return ICON_BUTTON_OK;
 }
 
 int CIconButton::SetFlatLook(bool flat, bool redraw)
@@ -212,7 +212,7 @@ int CIconButton::SetFlatLook(bool flat, bool redraw)
     m_flat = flat;
     if (redraw)
         Redraw();
-    return BTNST_OK;
+    return ICON_BUTTON_OK;
 }
 
 int CIconButton::SetImageAlignment(uint8_t alignment, bool redraw)
@@ -220,7 +220,7 @@ int CIconButton::SetImageAlignment(uint8_t alignment, bool redraw)
     m_alignment = alignment;
     if (redraw)
         Redraw();
-    return BTNST_OK;
+    return ICON_BUTTON_OK;
 }
 
 int CIconButton::ResetColors(bool redraw)
@@ -230,7 +230,7 @@ int CIconButton::ResetColors(bool redraw)
         colors = pair;
     if (redraw)
         Redraw();
-    return BTNST_OK;
+    return ICON_BUTTON_OK;
 }
 
 void CIconButton::Redraw()

@@ -2,7 +2,7 @@
 // a 3-D edge, an icon left of the caption, the caption centred in the rest and
 // a dotted focus rectangle — the way a subclassed owner-drawn button would.
 //
-// It does not create a widget. SubclassDlgItem finds the dialog's button by
+// It does not create a widget. AttachToButton finds the dialog's button by
 // its "controlId" property and installs an event filter on it; the filter
 // paints the face itself and leaves everything else (caption, geometry,
 // clicked(), keyboard handling, default-button logic) to the QPushButton.
@@ -37,14 +37,14 @@ class CIconButton : public QObject {
 
 public:
     // Result codes of the configuration operations.
-    static constexpr int BTNST_OK = 0;
+    static constexpr int ICON_BUTTON_OK = 0;
     // The icon's size could not be read. Every non-null QPixmap has a readable
     // size, so with Qt this code never comes back; it is kept so callers can
     // test for it as for any other result.
-    static constexpr int BTNST_INVALIDRESOURCE = 1;
+    static constexpr int ICON_BUTTON_INVALID_ICON = 1;
 
     // Image placement rules; only "image left of the caption" is drawn.
-    static constexpr uint8_t ST_ALIGN_HORIZ = 0;
+    static constexpr uint8_t ICON_ALIGN_HORIZONTAL = 0;
 
     // One colour pair per state: face and caption.
     enum ColorState { ColorIn = 0, ColorOut = 1, ColorFocus = 2, ColorStateCount = 3 };
@@ -71,14 +71,14 @@ public:
     // property "controlId" equals id. False when there is no such button, when
     // dialog is null, or when this object is already attached; then nothing
     // changes.
-    bool SubclassDlgItem(int id, QWidget* dialog);
+    bool AttachToButton(int id, QWidget* dialog);
 
     // Loads ":/icon/<resourceId>" stretched to exactly width x height, then
     // AssignIcon. An icon that cannot be loaded arrives as a null pixmap.
     int LoadIcons(int resourceId, int width, int height);
 
     // Replaces the icon (null pixmap: no icon, caption alone, centred) and
-    // redraws. 0, or BTNST_INVALIDRESOURCE as described above.
+    // redraws. 0, or ICON_BUTTON_INVALID_ICON as described above.
     int AssignIcon(const QPixmap& icon);
 
     // Stored only: the face is always drawn in the normal 3-D look.
@@ -143,7 +143,7 @@ private:
     bool m_focused = false;
     bool m_disabled = false;
     bool m_default = false;
-    uint8_t m_alignment = ST_ALIGN_HORIZ;
+    uint8_t m_alignment = ICON_ALIGN_HORIZONTAL;
     ColorPair m_colors[ColorStateCount];
     IconSlot m_icon;
 };

@@ -58,10 +58,10 @@ int main(int argc, char** argv)
             button->setProperty("controlId", buttons[col].id + 100 * row);
             grid->addWidget(button, row, col + 1);
             auto face = std::make_unique<CIconButton>();
-            face->SubclassDlgItem(buttons[col].id + 100 * row, &dialog);
+            face->AttachToButton(buttons[col].id + 100 * row, &dialog);
             face->LoadIcons(buttons[col].icon, 25, 25);
             face->SetFlatLook(false);
-            face->SetImageAlignment(CIconButton::ST_ALIGN_HORIZ);
+            face->SetImageAlignment(CIconButton::ICON_ALIGN_HORIZONTAL);
             faces.push_back(std::move(face));
             rows[row].push_back(button);
         }

@@ -25,6 +25,9 @@ namespace {
 
 constexpr int kW = 80;
 constexpr int kH = 33;
+// A 25-pixel icon alone on the 80-pixel face stands at x 28 to 52 (its
+// laid-out width is 24, centred in 80), one pixel further when pressed.
+constexpr int kLoneIconLeft = 28;
 
 const QColor kFace(200, 200, 200);
 const QColor kText(0, 0, 255);
@@ -106,7 +109,7 @@ protected:
         button->setFont(font);
         layout->addWidget(button);
         face = std::make_unique<CIconButton>();
-        ASSERT_TRUE(face->SubclassDlgItem(1024, dialog.get()));
+        ASSERT_TRUE(face->AttachToButton(1024, dialog.get()));
     }
 
     void ShowActive()
@@ -155,7 +158,7 @@ TEST(IconButtonSetup, AttachFindsTheButtonByControlIdAmongDescendants)
     target->setProperty("controlId", 1025);
 
     CIconButton b;
-    EXPECT_TRUE(b.SubclassDlgItem(1025, &dialog));
+    EXPECT_TRUE(b.AttachToButton(1025, &dialog));
     EXPECT_EQ(b.Button(), target);
 }
 
@@ -169,15 +172,15 @@ TEST(IconButtonSetup, AttachFailsWithoutChangingAnything)
     second->setProperty("controlId", 1025);
 
     CIconButton b;
-    EXPECT_FALSE(b.SubclassDlgItem(1024, &dialog));
+    EXPECT_FALSE(b.AttachToButton(1024, &dialog));
     EXPECT_EQ(b.Button(), nullptr);
-    EXPECT_FALSE(b.SubclassDlgItem(1025, nullptr));
+    EXPECT_FALSE(b.AttachToButton(1025, nullptr));
     EXPECT_EQ(b.Button(), nullptr);
 
     // An attached object does not move to another button.
-    ASSERT_TRUE(b.SubclassDlgItem(1025, &dialog));
+    ASSERT_TRUE(b.AttachToButton(1025, &dialog));
     plain->setProperty("controlId", 1026);
-    EXPECT_FALSE(b.SubclassDlgItem(1026, &dialog));
+    EXPECT_FALSE(b.AttachToButton(1026, &dialog));
     EXPECT_EQ(b.Button(), second);
 }
 
@@ -188,7 +191,7 @@ TEST(IconButtonSetup, AttachTakesOverTheDefaultState)
     button->setProperty("controlId", 1);
     button->setDefault(true);
     CIconButton b;
-    ASSERT_TRUE(b.SubclassDlgItem(1, &dialog));
+    ASSERT_TRUE(b.AttachToButton(1, &dialog));
     EXPECT_TRUE(b.IsDefault());
 }
 
@@ -349,8 +352,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, IconPlacement,
     ::testing::Values(PlacementCase{"WithCaption", true, false, QRect(3, 4, 25, 25)},
                       PlacementCase{"WithCaptionPressed", true, true, QRect(4, 5, 25, 25)},
-                      PlacementCase{"Alone", false, false, QRect((kW - 24) / 2, 4, 25, 25)},
-                      PlacementCase{"AlonePressed", false, true, QRect((kW - 24) / 2 + 1, 5, 25, 25)}),
+                      PlacementCase{"Alone", false, false, QRect(kLoneIconLeft, 4, 25, 25)},
+                      PlacementCase{"AlonePressed", false, true, QRect(kLoneIconLeft + 1, 5, 25, 25)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Centre of a box, doubled to stay in integers.
@@ -533,7 +536,7 @@ TEST_F(IconButtonTest, DisabledIconIsEngravedLightThenDark)
     const QImage img = Render(button);
     EXPECT_TRUE(PixelsOf(img, QColor(0, 0, 64)).empty());
 
-    const int left = (kW - 24) / 2, top = 4;
+    const int left = kLoneIconLeft, top = 4;
     std::set<std::pair<int, int>> dark, light;
     for (int y = top; y < top + 25; ++y)
         for (int x = left; x < left + 25; ++x)
@@ -560,7 +563,7 @@ TEST_F(IconButtonTest, DisabledIconLeavesLightAndTransparentPartsOpen)
     seeThrough.fill(QColor(0, 0, 0, 100));  // dark but mostly transparent
     button->setText(QString());
     button->setEnabled(false);
-    const int left = (kW - 24) / 2, top = 4;
+    const int left = kLoneIconLeft, top = 4;
 
     ASSERT_EQ(face->AssignIcon(icon), 0);
     const auto dark = PixelsOf(Render(button), kDark, 3, 3, kW - 3, kH - 3);
@@ -638,7 +641,7 @@ TEST(IconButtonPalette, FollowsTheApplicationPalette)
     button->setFixedSize(kW, kH);
     button->setProperty("controlId", 1025);
     CIconButton b;
-    ASSERT_TRUE(b.SubclassDlgItem(1025, &dialog));
+    ASSERT_TRUE(b.AttachToButton(1025, &dialog));
 
     QPalette pal = saved;
     pal.setColor(QPalette::Button, QColor(10, 20, 30));
@@ -682,7 +685,7 @@ TEST(IconButtonLifetime, MayBeOwnedByTheButton)
     auto* button = new QPushButton(QStringLiteral("HH"), &dialog);
     button->setProperty("controlId", 1024);
     QPointer<CIconButton> b = new CIconButton(button);
-    ASSERT_TRUE(b->SubclassDlgItem(1024, &dialog));
+    ASSERT_TRUE(b->AttachToButton(1024, &dialog));
     dialog.show();
     delete button;
     EXPECT_TRUE(b.isNull());

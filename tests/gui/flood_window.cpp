@@ -1,4 +1,4 @@
-// The program as it runs in the field (CSetupApp::InitInstance), on a
+// The program as it runs in the field (CSetupApp::Run), on a
 // loopback link, closed by its own window's close after a given time:
 //   flood_window PORT CLOSE_AFTER_MS
 // Prints "ready" once the window takes datagrams, and on the way out the
@@ -85,7 +85,7 @@ int main(int argc, char** argv)
         });
     });
 
-    const int status = app.InitInstance(LoopbackLinkConfig(port, {Loopback(2)}));
+    const int status = app.Run(LoopbackLinkConfig(port, {Loopback(2)}));
     std::printf("close_due_ns %lld closed_ns %lld stall_ms %lld rows %d dropped %llu peak_kib %ld\n",
                 (long long)closeDueNs, (long long)closedNs, (long long)longestStallMs, rows,
                 (unsigned long long)dropped, PeakKib());
