@@ -1,6 +1,7 @@
 #include "ops/device_ops.h"
 
 #include "ops/control_ids.h"
+#include "proto/byte_io.h"
 #include "proto/text_conv.h"
 #include "ops/texts.h"
 
@@ -154,8 +155,22 @@ void DeviceOps::OnDeviceListDoubleClick()
     RefreshInfoArea();
 }
 
+bool DeviceOps::FromChosenDevice(const MacAddress& from)
+{
+    // A late reply of a device chosen before, or of one never asked, must not
+    // fill the pages: the next write would carry its values to this device.
+    if (from == m_state.TargetMac) return true;
+    m_state.InfoLog += text::kLogIgnoredReplyBefore;
+    m_state.InfoLog += FormatMacText(from);
+    m_state.InfoLog += text::kLogIgnoredReplyAfter;
+    return false;
+}
+
 void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
 {
+    MacAddress from{};
+    ByteReader(frame).At(FRAME_MAC_OFFSET).Bytes(from);
+    if (!FromChosenDevice(from)) return;
     m_state.networkParams = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
     ShowNetworkParams(m_state.networkParams);
     m_state.InfoLog += text::kLogNetworkRead;
@@ -256,9 +271,14 @@ void DeviceOps::OnReadDeviceParams()
     RefreshInfoArea();
 }
 
-void DeviceOps::HandleDeviceReply(std::span<const uint8_t> deviceFrame)
+void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> deviceFrame)
 {
-    switch (ParseDeviceFrame(deviceFrame, m_state.deviceParams)) {
+    // Only a frame that passes its checks is a reply at all; others are dropped silently.
+    DeviceParams received = m_state.deviceParams;
+    const uint8_t function = ParseDeviceFrame(deviceFrame, received);
+    if (function == 0 || !FromChosenDevice(from)) return;
+    m_state.deviceParams = received;
+    switch (function) {
     case DEVICE_FUNC_WRITE:
         m_state.InfoLog += text::kLogDeviceWritten;
         break;

@@ -70,7 +70,10 @@ public:
 private:
     void HandleSearchReply(std::span<const uint8_t> frame) override;
     void HandleNetworkReply(std::span<const uint8_t> frame) override;
-    void HandleDeviceReply(std::span<const uint8_t> deviceFrame) override;
+    void HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> deviceFrame) override;
+    // True for a reply of the device the last double-click chose; any other
+    // is noted in the info area and goes no further.
+    bool FromChosenDevice(const MacAddress& from);
 
     void ApplyIpModeRule();
     void Send(const Frame& frame);

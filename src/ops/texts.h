@@ -58,4 +58,8 @@ inline constexpr char kMsgTerminalAddressLength[] = "\xd6\xd5\xb6\xcb\xb5\xd8\xd
 // 终端地址错误
 inline constexpr char kCaptionTerminalAddress[] = "\xd6\xd5\xb6\xcb\xb5\xd8\xd6\xb7\xb4\xed\xce\xf3";
 
+// 已忽略设备 XX-XX-XX-XX-XX-XX 的回复：不是双击选中的设备\r\n (the MAC goes between the two parts)
+inline constexpr char kLogIgnoredReplyBefore[] = "\xd2\xd1\xba\xf6\xc2\xd4\xc9\xe8\xb1\xb8 ";
+inline constexpr char kLogIgnoredReplyAfter[] = " \xb5\xc4\xbb\xd8\xb8\xb4\xa3\xba\xb2\xbb\xca\xc7\xcb\xab\xbb\xf7\xd1\xa1\xd6\xd0\xb5\xc4\xc9\xe8\xb1\xb8\r\n";
+
 } // namespace vornik::text

@@ -20,7 +20,7 @@ void DispatchFrame(std::span<const uint8_t> datagram, FrameBuffer& frameBuffer, 
     else if (reply.kind == ReplyKind::NetworkRead)
         handlers.HandleNetworkReply(frame);
     else if (!reply.deviceFrame.empty())
-        handlers.HandleDeviceReply(reply.deviceFrame); // its own checks decide
+        handlers.HandleDeviceReply(*reply.mac, reply.deviceFrame); // its own checks decide
     handlers.RefreshInfoArea();
 }
 

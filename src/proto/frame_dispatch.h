@@ -18,8 +18,9 @@ public:
     virtual ~IFrameHandlers() = default;
     virtual void HandleSearchReply(std::span<const uint8_t> frame) = 0;
     virtual void HandleNetworkReply(std::span<const uint8_t> frame) = 0;
-    // Gets the inner DeviceFrame of a 0x0A/0x0B reply, as long as its length field says.
-    virtual void HandleDeviceReply(std::span<const uint8_t> deviceFrame) = 0;
+    // Gets the inner DeviceFrame of a 0x0A/0x0B reply, as long as its length
+    // field says, and the MAC of the device that sent it (bytes 4 to 9).
+    virtual void HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> deviceFrame) = 0;
     virtual void RefreshInfoArea() = 0;
 };
 

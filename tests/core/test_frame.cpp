@@ -69,11 +69,13 @@ TEST(NetworkWriteRequest, HasLength012BAnd303Bytes)
 struct Recorder : IFrameHandlers {
     std::string calls;
     std::vector<uint8_t> deviceFrame;
+    MacAddress sender{};
     void HandleSearchReply(std::span<const uint8_t>) override { calls += "search;"; }
     void HandleNetworkReply(std::span<const uint8_t>) override { calls += "network;"; }
-    void HandleDeviceReply(std::span<const uint8_t> f) override
+    void HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> f) override
     {
         calls += "device;";
+        sender = from;
         deviceFrame.assign(f.begin(), f.end());
     }
     void RefreshInfoArea() override { calls += "refresh;"; }
@@ -126,6 +128,7 @@ TEST(Dispatch, HandsOverExactlyTheInnerFrame)
     Recorder r;
     DispatchFrame(Hex("55 00 04 0A 01 02 03 04 05 06 7E 11 E0 1C FF FF"), buffer, r);
     EXPECT_EQ(ToHex(r.deviceFrame), "7E 11 E0 1C");
+    EXPECT_EQ(ToHex(r.sender), "01 02 03 04 05 06");
 }
 
 TEST(Dispatch, ShortReplyNeverSeesAnEarlierDatagram)

@@ -9,6 +9,7 @@
 // Input: a list of steps. Step byte % 6: 0 raw datagram, 1 network reply,
 // 2 device reply, 3 button, 4 typed text, 5 list choice; each takes its
 // operands from the bytes that follow.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -168,10 +169,12 @@ private:
         const auto netBefore = Snapshot(m_net, NetTexts(), kNetLists);
         const auto devBefore = Snapshot(m_dev, DevTexts(), kDevLists);
         const bool readBefore = m_ops.m_deviceParamsRead;
+        // Only the device the last double-click chose may fill the pages.
+        const bool fromChosen = d.size() >= 10 && std::equal(d.begin() + 4, d.begin() + 10, m_state.TargetMac.begin());
         m_ops.DispatchFrame(d);
 
         const bool reply = !d.empty() && d[0] == 0x55 && d.size() > 3;
-        const bool network = reply && d[3] == 0x03 && d.size() >= 302;
+        const bool network = reply && d[3] == 0x03 && d.size() >= 302 && fromChosen;
         if (network) {
             CheckNetworkPage(d.data() + 10);
         } else {
@@ -183,7 +186,7 @@ private:
             const size_t length = size_t(d[1]) << 8 | d[2];
             if (length > 0 && 10 + length <= d.size()) {
                 const std::span<const uint8_t> inner(d.data() + 10, length);
-                deviceRead = length >= 96 && inner[0] == 0x7E && inner[1] == 0x10 &&
+                deviceRead = fromChosen && length >= 96 && inner[0] == 0x7E && inner[1] == 0x10 &&
                              BitwiseCrc16(inner.first(length - 2)) == Le16(inner.data() + length - 2);
             }
         }

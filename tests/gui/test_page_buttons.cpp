@@ -128,6 +128,7 @@ TEST_F(PageButtons, TargetAddressThatIsNoTextGoesBackAsItCameUnlessEdited)
     auto reply = Hex("55 01 2B 03 00 11 AA BB CC DD");
     reply.insert(reply.end(), block.begin(), block.end());
     reply.push_back(0);
+    State().TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD}; // as the double-click chose it
     Deliver(reply);
     ASSERT_TRUE(WaitFor([&] { return Net<QLineEdit>(SERVER_CONTROL_IDS[1].targetAddress)->text() == QStringLiteral("ab"); }));
 
@@ -151,6 +152,7 @@ TEST_F(PageButtons, TargetAddressThatIsNoTextGoesBackAsItCameUnlessEdited)
 
 TEST_F(PageButtons, TerminalAddressOfWrongLengthShowsTheBoxOfThePage)
 {
+    State().TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     Deliver(Hex(std::string("55 00 60 0B 02 00 00 00 00 01 7E 10 ") + kStartupBlock + " " + kStartupReadCrc + " 00"));
     ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
     Sent();
@@ -232,6 +234,7 @@ TEST_F(PageButtons, EveryServerIsShownInItsOwnEdits)
         reply[at + 5] = uint8_t('1' + k);
     }
     reply.push_back(0);
+    State().TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     Deliver(reply);
     ASSERT_TRUE(WaitFor([&] { return Net().GetText(kServers[7].targetAddress) == "h8"; }));
     for (size_t k = 0; k < 8; ++k) {

@@ -7,6 +7,10 @@ namespace {
 
 class DeviceOpsTest : public OpsTest {
 protected:
+    // The device the replies below come from, chosen as a double-click would.
+    static constexpr MacAddress kReplying{0x01, 0x02, 0x03, 0x04, 0x05, 0x06};
+    DeviceOpsTest() { state.TargetMac = kReplying; }
+
     // An outer reply around a DeviceFrame given as hex; the length field is the inner frame's.
     static std::vector<uint8_t> Reply(const char* command, const std::string& innerHex, const char* lengthField)
     {
@@ -64,6 +68,7 @@ protected:
 
 TEST_F(DeviceOpsTest, ReadRequests)
 {
+    state.TargetMac = {}; // as at start-up, before any double-click
     ops.OnReadDeviceParams();
     EXPECT_EQ(LastFrame(), "AA 00 0B 0A 00 00 00 00 00 00 7E 10 21 DC 95");
     EXPECT_EQ(Info(), Gbk("读取设备参数...\r\n"));
@@ -140,12 +145,27 @@ TEST_F(DeviceOpsTest, OutOfRangeListValuesLeaveNoSelectionAndGoBackAsTheyCame)
     EXPECT_EQ(f[10 + 20], 0);    // stop bits: -1 + 1
 }
 
-TEST_F(DeviceOpsTest, ValidReplyFillsTheHiddenPageFromAnyDevice)
+TEST_F(DeviceOpsTest, ValidReplyFillsTheHiddenPage)
 {
-    state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     ScribbleOverDevicePage();
-    Receive(Reply("0A", StartupReadFrame(), "00 60")); // reply names 01..06, not the target
+    Receive(Reply("0A", StartupReadFrame(), "00 60"));
     ExpectStartupValuesShown();
+}
+
+// A late reply of a device chosen before (or never asked) must not fill the
+// pages, unlock the write, or be taken for an acknowledgement.
+TEST_F(DeviceOpsTest, AReplyOfAnotherDeviceIsIgnoredWithALineNamingIt)
+{
+    const std::string otherRead = "55 00 60 0A 02 00 00 00 00 09 7E 10 " + std::string(kStartupBlock) + " " + kStartupReadCrc + " 00";
+    const std::string otherAck = "55 00 04 0B 02 00 00 00 00 09 7E 11 E0 1C 00";
+    for (const std::string& reply : {otherRead, otherAck}) {
+        ScribbleOverDevicePage();
+        const std::string before = Info();
+        Receive(Hex(reply));
+        EXPECT_EQ(dev.GetText(IDC_DEV_BAUD_RATE), "x") << reply;
+        EXPECT_FALSE(ops.m_deviceParamsRead) << reply;
+        EXPECT_EQ(Info(), before + Gbk("已忽略设备 02-00-00-00-00-09 的回复：不是双击选中的设备\r\n")) << reply;
+    }
 }
 
 TEST_F(DeviceOpsTest, WriteRefusedBeforeAnyRead)

@@ -22,12 +22,18 @@ protected:
         std::string s(text);
         return std::vector<uint8_t>(s.begin(), s.end());
     }
-    void ReceiveNetworkReply(const std::vector<uint8_t>& block)
+    static std::vector<uint8_t> NetworkReply(const std::vector<uint8_t>& block)
     {
         auto frame = Hex("55 01 2B 03 00 11 AA BB CC DD");
         frame.insert(frame.end(), block.begin(), block.end());
         frame.push_back(0);
-        Receive(frame);
+        return frame;
+    }
+    // The reply of 00-11-AA-BB-CC-DD, the device a double-click chose.
+    void ReceiveNetworkReply(const std::vector<uint8_t>& block)
+    {
+        state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+        Receive(NetworkReply(block));
     }
     // A device block: static 10.0.0.5/255.0.0.0 gw 10.0.0.1, carried 01..06, max 3,
     // server 1 ports 1234/5678 to "192.168.0.166", server 8 ports 1/2 to "srv".
@@ -138,6 +144,19 @@ TEST_F(NetworkOps, DhcpReplyDisablesButFillsTheAddressFields)
     EXPECT_EQ(net.GetSel(IDC_NET_IP_MODE), 1);
     for (int id : {IDC_NET_IP_ADDRESS, IDC_NET_SUBNET_MASK, IDC_NET_GATEWAY}) EXPECT_FALSE(net.IsEnabled(id)) << id;
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
+}
+
+TEST_F(NetworkOps, AReplyOfAnotherDeviceLeavesThePageAndSaysSo)
+{
+    state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+    const std::string before = Info();
+    Receive(NetworkReply(DeviceBlock())); // from 00-11-AA-BB-CC-DD
+    EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
+    EXPECT_EQ(Info(), before + Gbk("已忽略设备 00-11-AA-BB-CC-DD 的回复：不是双击选中的设备\r\n"));
+    // The write that follows carries the start-up values, not the other device's.
+    ops.OnWriteNetworkParams();
+    ASSERT_FALSE(link.frames.empty());
+    EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(11, 4)), "09 00 A8 C0"); // 192.168.0.9, low byte first
 }
 
 TEST_F(NetworkOps, SecondReplyWins)
