@@ -130,6 +130,7 @@ void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
                         m_replyFrom.sender, m_replyFrom.senderPort, m_replyFrom.adapter};
     m_main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
     m_state.InfoLog += text::kLogDeviceFound;
+    FollowWrittenMac(reply->mac);
     RefreshInfoArea();
 }
 
@@ -148,6 +149,7 @@ void DeviceOps::OnDeviceListDoubleClick()
     if (!device) return;
     // The row's own bytes: whatever its MAC cell shows.
     m_state.TargetMac = device->mac;
+    m_macWritten.reset();
     m_net.SetText(IDC_NET_MAC, FormatMacText(m_state.TargetMac));
     const Frame frame = BuildNetworkReadRequest(m_state.TargetMac);
     StartLog(text::kLogReadingNetwork);
@@ -155,14 +157,28 @@ void DeviceOps::OnDeviceListDoubleClick()
     RefreshInfoArea();
 }
 
+void DeviceOps::AppendMacLine(const char* before, const MacAddress& mac, const char* after)
+{
+    m_state.InfoLog += before;
+    m_state.InfoLog += FormatMacText(mac);
+    m_state.InfoLog += after;
+}
+
+bool DeviceOps::FollowWrittenMac(const MacAddress& from)
+{
+    if (!m_macWritten || from != *m_macWritten) return false;
+    m_state.TargetMac = from;
+    m_macWritten.reset();
+    AppendMacLine(text::kLogFollowingMacBefore, from, text::kLogFollowingMacAfter);
+    return true;
+}
+
 bool DeviceOps::FromChosenDevice(const MacAddress& from)
 {
     // A late reply of a device chosen before, or of one never asked, must not
     // fill the pages: the next write would carry its values to this device.
-    if (from == m_state.TargetMac) return true;
-    m_state.InfoLog += text::kLogIgnoredReplyBefore;
-    m_state.InfoLog += FormatMacText(from);
-    m_state.InfoLog += text::kLogIgnoredReplyAfter;
+    if (from == m_state.TargetMac || FollowWrittenMac(from)) return true;
+    AppendMacLine(text::kLogIgnoredReplyBefore, from, text::kLogIgnoredReplyAfter);
     return false;
 }
 
@@ -249,6 +265,12 @@ void DeviceOps::OnWriteMac()
     } else {
         StartLog(text::kLogWritingMac);
         Send(BuildWriteMacRequest(m_state.TargetMac, *newMac));
+        // Until the device shows itself under the new MAC, every request
+        // would still go to the old one, which nothing answers any more.
+        if (*newMac != m_state.TargetMac) {
+            m_macWritten = *newMac;
+            AppendMacLine(text::kLogSearchAfterMacBefore, *newMac, text::kLogSearchAfterMacAfter);
+        }
     }
     RefreshInfoArea();
 }

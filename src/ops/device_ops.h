@@ -63,6 +63,8 @@ public:
     void ShowDeviceParams(const DeviceParams& params);
 
     const SetupState& State() const { return m_state; }
+    // The MAC a MAC write gave the chosen device, until it is seen under it.
+    const std::optional<MacAddress>& MacWritten() const { return m_macWritten; }
 
     // Opens the device write; set by the first decoded device-parameter read reply.
     bool m_deviceParamsRead = false;
@@ -74,6 +76,9 @@ private:
     // True for a reply of the device the last double-click chose; any other
     // is noted in the info area and goes no further.
     bool FromChosenDevice(const MacAddress& from);
+    // Takes the written MAC as the target once the device shows itself under it.
+    bool FollowWrittenMac(const MacAddress& from);
+    void AppendMacLine(const char* before, const MacAddress& mac, const char* after);
 
     void ApplyIpModeRule();
     void Send(const Frame& frame);
@@ -86,6 +91,9 @@ private:
     IControlOps& m_dev;
     IFrameSender& m_link;
     ReplyOrigin m_replyFrom; // of the datagram being dispatched
+    // The MAC the chosen device was told to take by the last MAC write; its
+    // first reply or search reply under that MAC makes it the target.
+    std::optional<MacAddress> m_macWritten;
 
     // Each target address as the last network reply filled it: the text the
     // field then gave back and the reply's bytes.

@@ -169,8 +169,11 @@ private:
         const auto netBefore = Snapshot(m_net, NetTexts(), kNetLists);
         const auto devBefore = Snapshot(m_dev, DevTexts(), kDevLists);
         const bool readBefore = m_ops.m_deviceParamsRead;
-        // Only the device the last double-click chose may fill the pages.
-        const bool fromChosen = d.size() >= 10 && std::equal(d.begin() + 4, d.begin() + 10, m_state.TargetMac.begin());
+        // Only the device the last double-click chose may fill the pages, or
+        // that device under the MAC the last MAC write gave it.
+        const auto from = [&](const MacAddress& mac) { return std::equal(d.begin() + 4, d.begin() + 10, mac.begin()); };
+        const auto& written = m_ops.MacWritten();
+        const bool fromChosen = d.size() >= 10 && (from(m_state.TargetMac) || (written && from(*written)));
         m_ops.DispatchFrame(d);
 
         const bool reply = !d.empty() && d[0] == 0x55 && d.size() > 3;

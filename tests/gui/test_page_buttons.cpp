@@ -77,7 +77,8 @@ TEST_F(PageButtons, WriteMacAndFactoryDefaults)
     Net<QPushButton>(IDC_NET_WRITE_MAC)->click();
     Settle();
     EXPECT_EQ(Sent(), std::vector<std::string>{"AA 00 0D 0F 00 11 AA BB CC DD 02 03 04 05 06 07 49"});
-    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("写入MAC地址...\r\n"));
+    EXPECT_EQ(Main().GetText(IDC_INFO),
+              Cp936("写入MAC地址...\r\n设备将改用新MAC地址 02-03-04-05-06-07：请重新搜索，找到后再读写参数\r\n"));
 
     Net<QPushButton>(IDC_NET_DEFAULTS)->click();
     Settle();

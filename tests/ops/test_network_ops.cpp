@@ -281,11 +281,51 @@ TEST_F(NetworkOps, WriteMacSendsTheNewAddress)
     net.SetText(IDC_NET_MAC, "02-03-04-05-06-07");
     ops.OnWriteMac();
     EXPECT_EQ(LastFrame(), "AA 00 0D 0F 00 11 AA BB CC DD 02 03 04 05 06 07 49");
-    EXPECT_EQ(Info(), Gbk("写入MAC地址...\r\n"));
+    EXPECT_EQ(Info(), Gbk("写入MAC地址...\r\n设备将改用新MAC地址 02-03-04-05-06-07：请重新搜索，找到后再读写参数\r\n"));
     EXPECT_EQ(ToHex(state.TargetMac), "00 11 AA BB CC DD");
-    ops.OnFactoryDefaults(); // later requests still name the old address
+    ops.OnFactoryDefaults(); // until the device shows itself under the new one
     ASSERT_FALSE(link.frames.empty());
     EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(4, 6)), "00 11 AA BB CC DD");
+}
+
+// After a MAC write the window follows the device to its new MAC as soon as
+// it shows itself there, and only then.
+TEST_F(NetworkOps, AfterAMacWriteTheNextRequestReachesTheDeviceUnderItsNewMac)
+{
+    auto searchReply = [](const char* mac) {
+        return Hex(std::string("55 00 11 02 00 00 00 00 09 00 A8 C0 ") + mac + " 64 00 00");
+    };
+    auto networkReply = [&](const char* mac) {
+        auto frame = Hex(std::string("55 01 2B 03 ") + mac);
+        const auto block = DeviceBlock();
+        frame.insert(frame.end(), block.begin(), block.end());
+        frame.push_back(0);
+        return frame;
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> seen; // what arrives after the write
+        const char* nextTarget;
+    } rows[] = {
+        {"search finds it", searchReply("02 03 04 05 06 07"), "02 03 04 05 06 07"},
+        {"a late read reply under the new MAC", networkReply("02 03 04 05 06 07"), "02 03 04 05 06 07"},
+        {"another device found", searchReply("02 03 04 05 06 08"), "00 11 AA BB CC DD"},
+        {"the old MAC still answers", networkReply("00 11 AA BB CC DD"), "00 11 AA BB CC DD"},
+    };
+    for (const auto& row : rows) {
+        state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+        net.SetText(IDC_NET_MAC, "02-03-04-05-06-07");
+        ops.OnWriteMac();
+        Receive(row.seen);
+        ops.OnFactoryDefaults();
+        EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(4, 6)), row.nextTarget) << row.name;
+        ops.OnDeviceListDoubleClick(); // nothing selected: nothing changes
+    }
+    // Found under the new MAC, the device is named in the info area.
+    state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+    ops.OnWriteMac();
+    Receive(searchReply("02 03 04 05 06 07"));
+    EXPECT_NE(Info().find(Gbk("已找到新MAC地址 02-03-04-05-06-07 的设备，之后的操作发往该设备\r\n")), std::string::npos);
 }
 
 TEST_F(NetworkOps, WriteMacRefusesMalformedText)
