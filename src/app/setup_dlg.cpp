@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include "app/about_dlg.h"
 #include "app/device_list_diag.h"
@@ -67,6 +68,11 @@ CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow
     const DialogUnits du = DialogUnits::FromFont(font());
     setFixedSize(du.X(kDialogWidth), du.Y(kDialogHeight));
     CreateControls();
+    // A silent device or an empty search is said within a quarter of a
+    // second of its time running out.
+    auto* answers = new QTimer(this);
+    connect(answers, &QTimer::timeout, this, [this] { m_ops.CheckAnswers(); });
+    answers->start(250);
 }
 
 CSetupDlg::~CSetupDlg()

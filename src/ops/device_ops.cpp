@@ -118,6 +118,30 @@ void DeviceOps::SearchDevices()
     // Rows go before the request leaves, so every reply to it stays listed.
     m_main.ClearRows(IDC_DEVICE_LIST);
     Send(BuildSearchRequest());
+    Await(Awaiting::SearchReply);
+    RefreshInfoArea();
+}
+
+void DeviceOps::Await(Awaiting what)
+{
+    m_awaiting = what;
+    m_awaitedMac = m_state.TargetMac;
+    m_awaitedSince = m_clock();
+}
+
+void DeviceOps::Answered(Awaiting what)
+{
+    if (m_awaiting == what) m_awaiting = Awaiting::Nothing;
+}
+
+void DeviceOps::CheckAnswers()
+{
+    if (m_awaiting == Awaiting::Nothing || m_clock() - m_awaitedSince < ANSWER_TIME) return;
+    if (m_awaiting == Awaiting::SearchReply)
+        m_state.InfoLog += text::kLogNothingFound;
+    else
+        AppendMacLine(text::kLogNoAnswerBefore, m_awaitedMac, text::kLogNoAnswerAfter);
+    m_awaiting = Awaiting::Nothing;
     RefreshInfoArea();
 }
 
@@ -130,6 +154,7 @@ void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
                         m_replyFrom.sender, m_replyFrom.senderPort, m_replyFrom.adapter};
     m_main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
     m_state.InfoLog += text::kLogDeviceFound;
+    Answered(Awaiting::SearchReply);
     FollowWrittenMac(reply->mac);
     RefreshInfoArea();
 }
@@ -154,6 +179,7 @@ void DeviceOps::OnDeviceListDoubleClick()
     const Frame frame = BuildNetworkReadRequest(m_state.TargetMac);
     StartLog(text::kLogReadingNetwork);
     Send(frame);
+    Await(Awaiting::NetworkRead);
     RefreshInfoArea();
 }
 
@@ -187,6 +213,7 @@ void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
     MacAddress from{};
     ByteReader(frame).At(FRAME_MAC_OFFSET).Bytes(from);
     if (!FromChosenDevice(from)) return;
+    Answered(Awaiting::NetworkRead);
     m_state.networkParams = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
     ShowNetworkParams(m_state.networkParams);
     m_state.InfoLog += text::kLogNetworkRead;
@@ -290,6 +317,7 @@ void DeviceOps::OnReadDeviceParams()
     const Frame frame = BuildDeviceReadRequest(m_state.TargetMac);
     StartLog(text::kLogReadingDevice);
     Send(frame);
+    Await(Awaiting::DeviceRead);
     RefreshInfoArea();
 }
 
@@ -303,8 +331,10 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
     switch (function) {
     case DEVICE_FUNC_WRITE:
         m_state.InfoLog += text::kLogDeviceWritten;
+        Answered(Awaiting::DeviceWriteAck);
         break;
     case DEVICE_FUNC_READ:
+        Answered(Awaiting::DeviceRead);
         m_deviceParamsRead = true;
         ShowDeviceParams(m_state.deviceParams);
         m_state.InfoLog += text::kLogDeviceRead;
@@ -382,6 +412,7 @@ void DeviceOps::OnWriteDeviceParams()
     m_state.deviceParams = *p;
 
     Send(BuildDeviceWriteRequest(m_state.TargetMac, m_state.deviceParams));
+    Await(Awaiting::DeviceWriteAck);
     StartLog(text::kLogWriting);
     RefreshInfoArea();
 }

@@ -2,6 +2,8 @@
 // reply, written against the dialogs' control operations and the link.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -62,6 +64,15 @@ public:
     void ShowNetworkParams(const NetworkParams& params);
     void ShowDeviceParams(const DeviceParams& params);
 
+    // Replies are awaited this long before the info area says none came.
+    static constexpr std::chrono::seconds ANSWER_TIME{3};
+    using Clock = std::chrono::steady_clock;
+    // The window calls it a few times a second; the line for a silent device
+    // or an empty search is written once, when its time is up.
+    void CheckAnswers();
+    // Tests put in a clock of their own.
+    void SetClock(std::function<Clock::time_point()> clock) { m_clock = std::move(clock); }
+
     const SetupState& State() const { return m_state; }
     // The MAC a MAC write gave the chosen device, until it is seen under it.
     const std::optional<MacAddress>& MacWritten() const { return m_macWritten; }
@@ -94,6 +105,15 @@ private:
     // The MAC the chosen device was told to take by the last MAC write; its
     // first reply or search reply under that MAC makes it the target.
     std::optional<MacAddress> m_macWritten;
+
+    // The reply the last request waits for; one at a time, as the window sends one at a time.
+    enum class Awaiting { Nothing, SearchReply, NetworkRead, DeviceRead, DeviceWriteAck };
+    void Await(Awaiting what);
+    void Answered(Awaiting what);
+    Awaiting m_awaiting = Awaiting::Nothing;
+    MacAddress m_awaitedMac{};
+    Clock::time_point m_awaitedSince{};
+    std::function<Clock::time_point()> m_clock = [] { return Clock::now(); };
 
     // Each target address as the last network reply filled it: the text the
     // field then gave back and the reply's bytes.
