@@ -1,6 +1,7 @@
 #include "ops/device_ops.h"
 
 #include "ops/control_ids.h"
+#include "ops/page_checks.h"
 #include "proto/byte_io.h"
 #include "proto/text_conv.h"
 #include "ops/texts.h"
@@ -274,8 +275,29 @@ NetworkParams DeviceOps::NetworkPageValues() const
     return np;
 }
 
+bool DeviceOps::PageRefuses(IControlOps& page, const std::vector<PageField>& fields)
+{
+    for (const PageField& field : fields) {
+        const std::string text = page.GetText(field.control);
+        // A target address that still reads as the reply filled it goes back as the reply's bytes.
+        const auto filled = std::find_if(SERVER_CONTROL_IDS.begin(), SERVER_CONTROL_IDS.end(),
+                                         [&](const ServerControls& ids) { return ids.targetAddress == field.control; });
+        if (filled != SERVER_CONTROL_IDS.end()) {
+            const FilledTarget& f = m_targetFilled[size_t(filled - SERVER_CONTROL_IDS.begin())];
+            if (f.valid && f.text == text) continue;
+        }
+        if (const auto refusal = RefusalOf(field, text)) {
+            page.MessageBox(*refusal, text::kCaptionHint, MessageIcon::Exclamation);
+            return true;
+        }
+    }
+    return false;
+}
+
 void DeviceOps::OnWriteNetworkParams()
 {
+    // Nothing typed is wrapped or guessed: a value out of range stops the write.
+    if (PageRefuses(m_net, NetworkPageFields())) return;
     m_state.networkParams = NetworkPageValues();
     Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(m_state.networkParams)));
     RestartLog();
@@ -409,6 +431,7 @@ void DeviceOps::OnWriteDeviceParams()
         m_dev.MessageBox(text::kMsgTerminalAddressLength, text::kCaptionTerminalAddress, MessageIcon::Exclamation);
         return;
     }
+    if (PageRefuses(m_dev, DevicePageFields())) return;
     m_state.deviceParams = *p;
 
     Send(BuildDeviceWriteRequest(m_state.TargetMac, m_state.deviceParams));

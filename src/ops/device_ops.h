@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "proto/frame.h"
 #include "proto/frame_dispatch.h"
@@ -87,6 +88,9 @@ private:
     // True for a reply of the device the last double-click chose; any other
     // is noted in the info area and goes no further.
     bool FromChosenDevice(const MacAddress& from);
+    // Shows the box for the first field of the page whose text its check
+    // refuses; true when there was one, and then nothing may be sent.
+    bool PageRefuses(IControlOps& page, const std::vector<struct PageField>& fields);
     // Takes the written MAC as the target once the device shows itself under it.
     bool FollowWrittenMac(const MacAddress& from);
     void AppendMacLine(const char* before, const MacAddress& mac, const char* after);

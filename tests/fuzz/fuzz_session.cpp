@@ -258,8 +258,12 @@ private:
             break;
         }
         case 2: {
+            const size_t boxes = m_net.Boxes().size();
             m_ops.OnWriteNetworkParams();
-            Check(m_link.frames.size() == sent + 1, "a network write sent no frame");
+            // A refused value is named in a box, and then nothing at all is sent.
+            const bool refused = m_net.Boxes().size() == boxes + 1;
+            Check(m_link.frames.size() == sent + (refused ? 0 : 1), "a network write sent no frame without a box");
+            if (refused) break;
             const Frame& f = m_link.frames.back();
             Check(f.size() == 303, "a network write is not 303 bytes");
             Check(f[0] == 0xAA && f[1] == 0x01 && f[2] == 0x2B && f[3] == 0x04, "network write header");
@@ -270,8 +274,11 @@ private:
         case 4: m_ops.OnFactoryDefaults(); break;
         case 5: m_ops.OnReadDeviceParams(); break;
         case 6: {
-            const bool expectFrame = m_ops.m_deviceParamsRead && m_dev.GetText(IDC_DEV_TERMINAL_ADDRESS).size() == 8;
+            const bool allowed = m_ops.m_deviceParamsRead && m_dev.GetText(IDC_DEV_TERMINAL_ADDRESS).size() == 8;
+            const size_t boxes = m_dev.Boxes().size();
             m_ops.OnWriteDeviceParams();
+            const bool refused = m_dev.Boxes().size() == boxes + 1;
+            const bool expectFrame = allowed && !refused;
             Check(m_link.frames.size() == sent + (expectFrame ? 1 : 0), "device write sent against the rule");
             if (!expectFrame) break;
             const Frame& f = m_link.frames.back();

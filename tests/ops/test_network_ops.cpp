@@ -213,22 +213,6 @@ TEST_F(NetworkOps, IpModeRuleKeepsTheTexts)
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
 }
 
-TEST_F(NetworkOps, FieldConversionsOnWrite)
-{
-    net.SetText(1014, "70000");
-    net.SetText(1016, "-1");
-    net.SetText(1056, "x12");
-    net.SetText(1058, "");
-    net.SetText(IDC_NET_IP_ADDRESS, "1.2.3.300");
-    net.SetSel(IDC_NET_MAX_CONNECTIONS, -1);
-    const auto f = WriteFrame();
-    ASSERT_EQ(f.size(), 303u);
-    EXPECT_EQ(ToHex(std::span(f).subspan(11, 4)), "2C 03 02 01");
-    EXPECT_EQ(f[29], 0xFF);                                     // no selection
-    EXPECT_EQ(ToHex(std::span(f).subspan(30, 4)), "70 11 FF FF"); // 4464, 65535
-    EXPECT_EQ(ToHex(std::span(f).subspan(64, 4)), "00 00 00 00"); // server 2
-}
-
 TEST_F(NetworkOps, MaxConnectionsAboveEightLeavesNoSelectionAndWritesFF)
 {
     auto block = DeviceBlock();

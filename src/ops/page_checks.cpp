@@ -1,0 +1,81 @@
+#include "ops/page_checks.h"
+
+#include "ops/control_ids.h"
+#include "proto/cp936.h"
+
+namespace vornik {
+
+namespace {
+
+using settings::Block;
+
+std::string Cp936(const std::string& utf8) { return Cp936FromUtf8Lossy(utf8); }
+
+const char* const kAddress = "四个0到255的数，用点分隔，如192.168.0.9";
+const char* const kPort = "0到65535的整数";
+const char* const kByte = "0到255的整数";
+
+} // namespace
+
+const std::vector<PageField>& NetworkPageFields()
+{
+    static const std::vector<PageField> fields = [] {
+        std::vector<PageField> f{
+            {IDC_NET_IP_ADDRESS, Block::Network, "ip", Cp936("静态IP"), Cp936(kAddress)},
+            {IDC_NET_SUBNET_MASK, Block::Network, "mask", Cp936("子网掩码"), Cp936(kAddress)},
+            {IDC_NET_GATEWAY, Block::Network, "gateway", Cp936("网关地址"), Cp936(kAddress)},
+        };
+        for (size_t k = 0; k < SERVER_CONTROL_IDS.size(); ++k) {
+            const std::string n = std::to_string(k + 1);
+            const std::string server = "server" + n + ".";
+            const std::string label = "服务器" + n + " ";
+            const ServerControls& ids = SERVER_CONTROL_IDS[k];
+            f.push_back({ids.targetPort, Block::Network, server + "target-port", Cp936(label + "目标端口"), Cp936(kPort)});
+            f.push_back({ids.targetAddress, Block::Network, server + "target-address", Cp936(label + "目标地址"),
+                         Cp936("最多29字节的文字")});
+            f.push_back({ids.localPort, Block::Network, server + "local-port", Cp936(label + "本地端口"), Cp936(kPort)});
+        }
+        return f;
+    }();
+    return fields;
+}
+
+const std::vector<PageField>& DevicePageFields()
+{
+    static const std::vector<PageField> fields = [] {
+        const std::string seconds = Cp936("0到65535的整数（秒）");
+        std::vector<PageField> f{
+            {IDC_DEV_TERMINAL_ADDRESS, Block::Device, "terminal-address", Cp936("终端地址"), Cp936("8位十六进制数字")},
+            {IDC_DEV_LOGIN_INTERVAL, Block::Device, "login-interval", Cp936("登陆帧间隔时间"), seconds},
+            {IDC_DEV_HEARTBEAT_INTERVAL, Block::Device, "heartbeat-interval", Cp936("心跳包间隔时间"), seconds},
+            {IDC_DEV_UPLOAD_INTERVAL, Block::Device, "upload-interval", Cp936("主动上送帧间隔时间"), seconds},
+            {IDC_DEV_BAUD_RATE, Block::Device, "baud", Cp936("485口波特率"), Cp936("1到2147483647的整数")},
+            {IDC_DEV_MODBUS_TERMINAL_COUNT, Block::Device, "modbus-terminal-count", Cp936("Modbus终端数量"),
+             Cp936(kByte)},
+        };
+        for (size_t c = 0; c < CHANNEL_ADDRESS_IDS.size(); ++c) {
+            const std::string n = std::to_string(c + 1);
+            const std::string channel = "channel" + n + ".";
+            const std::string label = n + "号通道";
+            const LimitControls& ids = LimitEditIds[c];
+            const std::string temp = Cp936("-3276.8到3276.7，最多一位小数");
+            const std::string humidity = Cp936("0.0到6553.5，最多一位小数");
+            f.push_back({CHANNEL_ADDRESS_IDS[c], Block::Device, channel + "address", Cp936(label + "地址"), Cp936(kByte)});
+            f.push_back({ids.tempUpper, Block::Device, channel + "temp-upper", Cp936(label + " 温度上限"), temp});
+            f.push_back({ids.tempLower, Block::Device, channel + "temp-lower", Cp936(label + " 温度下限"), temp});
+            f.push_back({ids.humidityUpper, Block::Device, channel + "humidity-upper", Cp936(label + " 湿度上限"), humidity});
+            f.push_back({ids.humidityLower, Block::Device, channel + "humidity-lower", Cp936(label + " 湿度下限"), humidity});
+        }
+        return f;
+    }();
+    return fields;
+}
+
+std::optional<std::string> RefusalOf(const PageField& field, const std::string& text936)
+{
+    const auto checked = settings::ParseField(field.block, field.field, Utf8FromCp936(text936));
+    if (!std::holds_alternative<settings::InputError>(checked)) return std::nullopt;
+    return field.label936 + Cp936("：“") + text936 + Cp936("”无效，应为") + field.range936 + Cp936("。未发送任何数据。");
+}
+
+} // namespace vornik

@@ -1,0 +1,29 @@
+// The typed fields of the two pages that a write takes, each with the field
+// of the settings table whose check it must pass (the one vornikctl uses),
+// its on-screen label and what it accepts in the window's words.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/fields.h"
+
+namespace vornik {
+
+struct PageField {
+    int control;
+    settings::Block block;
+    std::string field;    // "server3.target-port"
+    std::string label936; // "服务器3 目标端口", as the page labels it
+    std::string range936; // "0到65535的整数"
+};
+
+const std::vector<PageField>& NetworkPageFields();
+const std::vector<PageField>& DevicePageFields();
+
+// The message box text (code page 936) when the field refuses the page's
+// text; nothing when the text passes.
+std::optional<std::string> RefusalOf(const PageField& field, const std::string& text936);
+
+} // namespace vornik

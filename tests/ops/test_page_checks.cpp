@@ -1,0 +1,120 @@
+// A write takes nothing the field table refuses: a value out of range, or no
+// number at all, stops it with a box naming the field by its on-screen label,
+// and nothing is sent. The ends of every range go out exactly.
+#include "ops_fixture.h"
+#include "vectors.h"
+
+namespace vornik::test {
+namespace {
+
+class PageChecks : public OpsTest {
+protected:
+    PageChecks()
+    {
+        ops.m_deviceParamsRead = true;
+        state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+    }
+};
+
+struct Typed {
+    bool network; // else the device page
+    int control;
+    std::string text;
+};
+
+TEST_F(PageChecks, AValueTheFieldRefusesStopsTheWriteAndNamesTheField)
+{
+    const struct {
+        Typed typed;
+        const char* label; // as the box names the field
+    } rows[] = {
+        {{true, SERVER_CONTROL_IDS[0].targetPort, "70000"}, "服务器1 目标端口"},
+        {{true, SERVER_CONTROL_IDS[0].targetPort, "65536"}, "服务器1 目标端口"},
+        {{true, SERVER_CONTROL_IDS[2].localPort, "-1"}, "服务器3 本地端口"},
+        {{true, SERVER_CONTROL_IDS[1].localPort, "x12"}, "服务器2 本地端口"},
+        {{true, SERVER_CONTROL_IDS[7].targetPort, ""}, "服务器8 目标端口"},
+        {{true, SERVER_CONTROL_IDS[3].targetAddress, std::string(30, 'a')}, "服务器4 目标地址"},
+        {{true, IDC_NET_IP_ADDRESS, "1.2.3.300"}, "静态IP"},
+        {{true, IDC_NET_GATEWAY, "10.0.0"}, "网关地址"},
+        {{false, IDC_DEV_LOGIN_INTERVAL, "65536"}, "登陆帧间隔时间"},
+        {{false, IDC_DEV_HEARTBEAT_INTERVAL, "-1"}, "心跳包间隔时间"},
+        {{false, IDC_DEV_UPLOAD_INTERVAL, "abc"}, "主动上送帧间隔时间"},
+        {{false, IDC_DEV_BAUD_RATE, "9600x"}, "485口波特率"},
+        {{false, IDC_DEV_BAUD_RATE, "0"}, "485口波特率"},
+        {{false, IDC_DEV_BAUD_RATE, "99999999999999999999"}, "485口波特率"}, // would wrap to 1
+        {{false, IDC_DEV_MODBUS_TERMINAL_COUNT, "256"}, "Modbus终端数量"},
+        {{false, CHANNEL_ADDRESS_IDS[7], "-2"}, "8号通道地址"},
+        {{false, IDC_DEV_TERMINAL_ADDRESS, "1234567G"}, "终端地址"},
+        {{false, IDC_DEV_TERMINAL_ADDRESS, Gbk("123456中")}, "终端地址"},
+        {{false, LimitEditIds[0].tempUpper, "3276.8"}, "1号通道 温度上限"},
+        {{false, LimitEditIds[0].tempLower, "-3276.9"}, "1号通道 温度下限"},
+        {{false, LimitEditIds[7].tempUpper, "-0.05"}, "8号通道 温度上限"},
+        {{false, LimitEditIds[0].humidityUpper, "6553.6"}, "1号通道 湿度上限"},
+        {{false, LimitEditIds[0].humidityLower, "-5"}, "1号通道 湿度下限"},
+        {{false, LimitEditIds[7].humidityUpper, "12.36"}, "8号通道 湿度上限"},
+        {{false, LimitEditIds[7].humidityLower, "abc"}, "8号通道 湿度下限"},
+        {{false, LimitEditIds[0].tempUpper, "300000000"}, "1号通道 温度上限"}, // would keep its low 16 bits
+        {{false, LimitEditIds[0].humidityUpper, "300000000"}, "1号通道 湿度上限"},
+    };
+    for (const auto& row : rows) {
+        ops.SetStartupValues();
+        MemoryControls& page = row.typed.network ? net : dev;
+        page.SetText(row.typed.control, row.typed.text);
+        const std::string info = Info();
+        const size_t boxes = page.Boxes().size();
+        if (row.typed.network)
+            ops.OnWriteNetworkParams();
+        else
+            ops.OnWriteDeviceParams();
+        EXPECT_TRUE(link.frames.empty()) << row.label << " " << row.typed.text;
+        EXPECT_EQ(Info(), info) << row.label;
+        ASSERT_EQ(page.Boxes().size(), boxes + 1) << row.label << " " << row.typed.text;
+        const std::string box = page.Boxes().back().text;
+        EXPECT_EQ(box.rfind(Gbk(row.label) + Gbk("：“") + row.typed.text + Gbk("”"), 0), 0u) << box;
+    }
+}
+
+// The ends of each range and the worked values, with their bytes worked out
+// by hand: little-endian, temperatures in two's complement tenths.
+TEST_F(PageChecks, TheEndsOfEveryRangeAreWrittenExactly)
+{
+    const struct {
+        Typed typed;
+        size_t offset; // in the frame
+        const char* wire;
+    } rows[] = {
+        {{true, SERVER_CONTROL_IDS[0].localPort, "0"}, 30, "00 00"},
+        {{true, SERVER_CONTROL_IDS[0].localPort, "65535"}, 30, "FF FF"},
+        {{true, SERVER_CONTROL_IDS[0].targetPort, "4001"}, 32, "A1 0F"},
+        {{true, IDC_NET_IP_ADDRESS, "255.255.255.254"}, 11, "FE FF FF FF"},
+        {{false, IDC_DEV_LOGIN_INTERVAL, "65535"}, 17, "FF FF"},
+        {{false, IDC_DEV_BAUD_RATE, "2147483647"}, 24, "FF FF FF 7F"},
+        {{false, IDC_DEV_BAUD_RATE, "115200"}, 24, "00 C2 01 00"},
+        {{false, IDC_DEV_MODBUS_TERMINAL_COUNT, "255"}, 31, "FF"},
+        {{false, CHANNEL_ADDRESS_IDS[7], "0"}, 39, "00"},
+        {{false, IDC_DEV_TERMINAL_ADDRESS, "abcdef01"}, 13, "01 EF CD AB"},
+        {{false, IDC_DEV_TERMINAL_ADDRESS, "ABCDEF01"}, 13, "01 EF CD AB"},
+        {{false, LimitEditIds[0].tempUpper, "3276.7"}, 40, "FF 7F"},
+        {{false, LimitEditIds[0].tempLower, "-3276.8"}, 42, "00 80"},
+        {{false, LimitEditIds[0].tempLower, "-0.5"}, 42, "FB FF"},
+        {{false, LimitEditIds[0].tempLower, "-5"}, 42, "CE FF"},
+        {{false, LimitEditIds[0].humidityUpper, "6553.5"}, 44, "FF FF"},
+        {{false, LimitEditIds[0].humidityLower, "0.0"}, 46, "00 00"},
+    };
+    for (const auto& row : rows) {
+        ops.SetStartupValues();
+        (row.typed.network ? net : dev).SetText(row.typed.control, row.typed.text);
+        link.frames.clear();
+        if (row.typed.network)
+            ops.OnWriteNetworkParams();
+        else
+            ops.OnWriteDeviceParams();
+        ASSERT_EQ(link.frames.size(), 1u) << row.typed.text;
+        const auto& f = link.frames.back();
+        const size_t n = (std::string(row.wire).size() + 1) / 3;
+        EXPECT_EQ(ToHex(std::span(f).subspan(row.offset, n)), row.wire) << row.typed.text;
+    }
+}
+
+} // namespace
+} // namespace vornik::test
