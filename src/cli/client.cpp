@@ -69,26 +69,34 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
     struct Active {
         Clock::time_point firstSent, lastSent;
     };
-    std::map<size_t, Active> active;
+    std::map<size_t, Active> active;            // awaited, in flight
+    std::map<size_t, Clock::time_point> unawaited; // sent once, answered or not
     std::multimap<uint64_t, size_t> waiting; // reply key -> request
     size_t next = 0, done = 0;
+    const size_t awaitedTotal =
+        size_t(std::count_if(requests.begin(), requests.end(), [](const Request& r) { return r.awaited; }));
 
     const auto triesOf = [&](size_t i) { return requests[i].tries > 0 ? requests[i].tries : m_options.tries; };
+    const auto unhook = [&](size_t i) { std::erase_if(waiting, [i](const auto& entry) { return entry.second == i; }); };
     const auto finish = [&](size_t i) {
         active.erase(i);
-        std::erase_if(waiting, [i](const auto& entry) { return entry.second == i; });
+        unhook(i);
         ++done;
         if (afterwards) afterwards(i, outcomes[i]);
     };
+    const auto allDone = [&] { return done == awaitedTotal && next == requests.size(); };
 
-    while (done < requests.size()) {
-        while (active.size() < m_options.window && next < requests.size()) {
+    while (!allDone()) {
+        while (next < requests.size() && (!requests[next].awaited || active.size() < m_options.window)) {
             const size_t i = next++;
             const Request& r = requests[i];
             waiting.emplace(KeyOf(r.expect, r.mac), i);
             if (r.alternativeMac) waiting.emplace(KeyOf(r.expect, *r.alternativeMac), i);
             const auto now = Clock::now();
-            active[i] = {now, now};
+            if (r.awaited)
+                active[i] = {now, now};
+            else
+                unawaited[i] = now;
             Send(r.frame);
             outcomes[i].sent = 1;
         }
@@ -111,7 +119,7 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
             deadline = std::min(deadline, a.lastSent + m_options.interval);
         }
         for (size_t i : expired) finish(i);
-        if (done == requests.size()) break;
+        if (allDone()) break;
 
         // Take what has arrived until the next pause runs out.
         while (auto arrival = Next(deadline)) {
@@ -126,25 +134,36 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
             const auto [first, last] = waiting.equal_range(KeyOf(reply.kind, *reply.mac));
             for (auto it = first; it != last; ++it) {
                 const size_t i = it->second;
+                const auto quiet = unawaited.find(i);
+                const Clock::time_point sentAt = quiet != unawaited.end() ? quiet->second : active[i].firstSent;
                 // A reply heard before the request left answers an earlier one.
-                if (arrival->at < active[i].firstSent) continue;
+                if (arrival->at < sentAt) continue;
                 outcomes[i].reply = std::move(arrival->datagram);
-                finish(i);
+                if (quiet != unawaited.end()) {
+                    unawaited.erase(quiet);
+                    unhook(i);
+                    if (afterwards) afterwards(i, outcomes[i]);
+                } else {
+                    finish(i);
+                }
                 break;
             }
             if (active.size() < m_options.window && next < requests.size()) break; // room for more requests
-            if (done == requests.size() || Clock::now() >= deadline) break;
+            if (allDone() || Clock::now() >= deadline) break;
         }
     }
+    if (afterwards)
+        for (const auto& [i, sentAt] : unawaited) afterwards(i, outcomes[i]);
     return outcomes;
 }
 
 std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,
-                                        const std::function<bool(const std::vector<FoundDevice>&)>& until)
+                                        const std::function<bool(const std::vector<FoundDevice>&)>& until,
+                                        const std::function<void(const ClassifiedReply&)>& other, int roundsAsked)
 {
     std::vector<FoundDevice> found;
     const Frame search = BuildSearchRequest();
-    const int rounds = until ? m_options.tries : 1;
+    const int rounds = roundsAsked > 0 ? roundsAsked : until ? m_options.tries : 1;
     const auto roundLength = until ? std::max(wait, m_options.interval) : wait;
     for (int round = 0; round < rounds; ++round) {
         const auto sentAt = Clock::now();
@@ -152,7 +171,11 @@ std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,
         const auto deadline = sentAt + roundLength;
         while (auto arrival = Next(deadline)) {
             const Datagram& d = arrival->datagram;
-            if (ClassifyReply(d.bytes).kind != ReplyKind::Search) continue;
+            const ClassifiedReply classified = ClassifyReply(d.bytes);
+            if (classified.kind != ReplyKind::Search) {
+                if (other) other(classified);
+                continue;
+            }
             const auto reply = DecodeSearchReply(d.bytes);
             auto it = std::find_if(found.begin(), found.end(), [&](const FoundDevice& f) {
                 return f.reply.mac == reply->mac && f.reply.ipAddress == reply->ipAddress;

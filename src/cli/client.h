@@ -39,6 +39,9 @@ struct Request {
     MacAddress mac{};                        // the MAC the reply carries
     std::optional<MacAddress> alternativeMac; // another MAC that may answer (the MAC write's new one)
     int tries = 0;                           // 0: the client's default
+    // false: sent once and never waited for (a write whose answer the protocol
+    // does not promise); its reply is taken if it comes while others are awaited.
+    bool awaited = true;
 };
 
 struct Outcome {
@@ -75,8 +78,10 @@ public:
     // Broadcasts the search and gathers replies for `wait`; when `until` is given the
     // search is sent again every interval (up to the tries) and ends as soon as until()
     // holds. Duplicates are marked.
+    // Other replies heard meanwhile go to `other`. `rounds` 0: the tries with `until`, else one.
     std::vector<FoundDevice> Search(std::chrono::milliseconds wait,
-                                    const std::function<bool(const std::vector<FoundDevice>&)>& until = {});
+                                    const std::function<bool(const std::vector<FoundDevice>&)>& until = {},
+                                    const std::function<void(const ClassifiedReply&)>& other = {}, int rounds = 0);
 
     const ClientOptions& Options() const { return m_options; }
     void Note(const std::string& text) const

@@ -23,6 +23,7 @@ struct DeviceResult {
     std::vector<settings::Difference> differences;  // written and read back differ
     int writes = 0;                                 // rounds of writing
     bool acknowledged = false;                      // the device acknowledged the (last) write
+    bool changed = false;                           // the factory reset: the blocks read after it differ
     std::optional<FoundDevice> found;               // the MAC write's confirming search
 };
 

@@ -292,6 +292,43 @@ TEST_F(Vornikctl, MacWriteIsConfirmedByASearchThatFindsTheNewAddress)
     EXPECT_EQ(Confirmed({"net", "get", kMac1})["devices"][0]["ok"], true);
 }
 
+// The protocol promises no answer to a network write, a MAC write or the
+// factory reset: the read-back (or the search) decides, and a device that
+// sends no acknowledgement is neither refused nor waited for.
+TEST_F(Vornikctl, WritesAreConfirmedWhetherOrNotTheDeviceAcknowledges)
+{
+    struct Step {
+        std::vector<std::string> args;
+        bool acknowledgedWhenAcking;
+    };
+    const std::vector<Step> steps = {
+        {{"net", "set", kMac1, "ip=10.0.0.7"}, true},
+        {{"dev", "set", kMac1, "baud=9600"}, true},
+        {{"defaults", kMac1}, true},
+        {{"mac", "set", kMac1, "02-5A-C3-00-00-0A"}, true},
+        {{"net", "set", "02-5A-C3-00-00-0A", "server2.target-port=4002"}, true},
+    };
+    for (const bool acks : {true, false}) {
+        std::vector<std::string> simArgs{"--devices", "2"};
+        if (!acks) simArgs.push_back("--no-ack");
+        SimProcess sim(LoopbackSimArgs(port, simArgs));
+        ASSERT_TRUE(sim.Ready());
+        for (const Step& step : steps) {
+            std::string shown = acks ? "acks: " : "no acks: ";
+            for (const auto& a : step.args) shown += a + " ";
+            const RunResult r = Ctl(step.args, {"--tries", "5"});
+            EXPECT_EQ(r.exitCode, 0) << shown << r.out << r.err;
+            const Json d = Doc(r)["devices"][0];
+            EXPECT_EQ(d["ok"], true) << shown;
+            // The device write's answer is the one the protocol does promise.
+            const bool promised = step.args[0] == "dev";
+            EXPECT_EQ(d["acknowledged"], acks || promised) << shown;
+            // Waiting for answers that never come would take the tries times the interval.
+            EXPECT_LT(r.took, 800ms) << shown;
+        }
+    }
+}
+
 TEST_F(Vornikctl, ExportThenApplyClonesOneDeviceOntoThreeOthers)
 {
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "5"}));

@@ -87,6 +87,13 @@ inline std::vector<std::string> LoopbackSimArgs(uint16_t port, std::initializer_
     return args;
 }
 
+inline std::vector<std::string> LoopbackSimArgs(uint16_t port, const std::vector<std::string>& extra)
+{
+    std::vector<std::string> args{"--port", std::to_string(port), "--reply-to", "127.255.255.255"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
 class SimProcess {
 public:
     explicit SimProcess(const std::vector<std::string>& args,
