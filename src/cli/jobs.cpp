@@ -1,5 +1,7 @@
 #include "cli/jobs.h"
 
+#include <unordered_map>
+
 #include "proto/reply.h"
 #include "proto/text_conv.h"
 
@@ -8,6 +10,13 @@ namespace vornik::cli {
 namespace {
 
 using settings::Block;
+
+uint64_t MacKey(const MacAddress& mac)
+{
+    uint64_t v = 0;
+    for (uint8_t b : mac) v = (v << 8) | b;
+    return v;
+}
 
 std::string NoReply(const char* what, int sent, int refused)
 {
@@ -263,7 +272,29 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
     return results;
 }
 
-DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac)
+std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searched, std::vector<MacAddress>& macs,
+                                           bool allWithMac)
+{
+    std::vector<DeviceResult> refused;
+    if (allWithMac) return refused;
+    std::unordered_map<uint64_t, std::vector<uint32_t>> addresses;
+    for (const FoundDevice& f : searched) addresses[MacKey(f.reply.mac)].push_back(f.reply.ipAddress);
+    std::erase_if(macs, [&](const MacAddress& mac) {
+        const auto it = addresses.find(MacKey(mac));
+        if (it == addresses.end() || it->second.size() < 2) return false;
+        std::string list;
+        for (uint32_t a : it->second) list += (list.empty() ? "" : ", ") + AddressText(a);
+        DeviceResult r;
+        r.mac = mac;
+        r.error = "devices at " + list + " all answer with this MAC address; nothing written (--all-with-mac acts on all)";
+        refused.push_back(std::move(r));
+        return true;
+    });
+    return refused;
+}
+
+DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac,
+                      const std::vector<FoundDevice>& searched)
 {
     DeviceResult r;
     r.mac = mac;
@@ -273,8 +304,7 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
         return static_cast<const FoundDevice*>(nullptr);
     };
     if (mac != newMac) {
-        const auto before = client.Search(client.Options().interval);
-        if (const FoundDevice* other = holds(before)) {
+        if (const FoundDevice* other = holds(searched)) {
             r.error = "a device at " + AddressText(other->reply.ipAddress) + " already answers with " +
                       FormatMacText(newMac) + "; nothing written";
             return r;

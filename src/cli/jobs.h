@@ -56,7 +56,14 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
                                           const Progress& progress = {});
 
 // The MAC write, confirmed by a search that finds the new address. Refused
-// when a device already answers with the new address.
-DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac);
+// when a device in `searched` (a search just made) answers with the new address.
+DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac,
+                      const std::vector<FoundDevice>& searched);
+
+// A write to a MAC that more than one device answers with reaches them all:
+// such MACs leave `macs` and come back refused, naming the addresses that
+// answered, unless `allWithMac`. The search is one interval long.
+std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searched, std::vector<MacAddress>& macs,
+                                           bool allWithMac);
 
 } // namespace vornik::cli

@@ -329,6 +329,50 @@ TEST_F(Vornikctl, WritesAreConfirmedWhetherOrNotTheDeviceAcknowledges)
     }
 }
 
+// Two devices that answer with one MAC would both take a write meant for one.
+TEST_F(Vornikctl, ACommandOnAMacTwoDevicesShareIsRefusedNamingBoth)
+{
+    SimProcess fleet(LoopbackSimArgs(port, {"--devices", "2"}));
+    SimProcess sameMac(LoopbackSimArgs(port, {"--base-mac", kMac1, "--base-ip", "10.0.0.9"}));
+    ASSERT_TRUE(fleet.Ready() && sameMac.Ready());
+    const std::vector<std::vector<std::string>> refused = {
+        {"net", "set", kMac1, "ip=10.0.0.50"},
+        {"dev", "set", kMac1, "baud=9600"},
+        {"mac", "set", kMac1, "02-5A-C3-00-00-0B"},
+        {"defaults", kMac1},
+        {"defaults", kMac2, kMac1},
+    };
+    for (const auto& args : refused) {
+        const std::string shown = args[0] + " " + args[1];
+        const RunResult r = Ctl(args);
+        EXPECT_EQ(r.exitCode, 1) << shown << r.out << r.err;
+        const Json doc = Doc(r);
+        EXPECT_EQ(doc["ok"], false) << shown;
+        bool named = false;
+        for (const Json& d : doc["devices"]) {
+            if (d["mac"] != kMac1) {
+                EXPECT_EQ(d["ok"], true) << shown << ": a MAC no other device shares is still acted on";
+                continue;
+            }
+            named = true;
+            EXPECT_EQ(d["ok"], false) << shown;
+            const std::string error = d.value("error", "");
+            EXPECT_NE(error.find("192.168.0.100"), std::string::npos) << shown << ": " << error;
+            EXPECT_NE(error.find("10.0.0.9"), std::string::npos) << shown << ": " << error;
+            EXPECT_NE(error.find("--all-with-mac"), std::string::npos) << shown << ": " << error;
+        }
+        EXPECT_TRUE(named) << shown << r.out;
+    }
+    // Neither device took the address, the MAC or the baud rate.
+    std::set<std::string> seen;
+    const Json search = Confirmed({"search", "--wait", "0.3"});
+    for (const Json& f : search["devices"]) seen.insert(f["mac"].get<std::string>() + " " + f["ip"].get<std::string>());
+    EXPECT_EQ(seen, (std::set<std::string>{kMac1 + " 192.168.0.100", kMac1 + " 10.0.0.9", kMac2 + " 192.168.0.101"}));
+    EXPECT_EQ(Confirmed({"dev", "get", kMac1})["devices"][0]["device"]["baud"], 4800);
+    // Asked for on purpose, both devices take it.
+    Confirmed({"dev", "set", kMac1, "baud=9600", "--all-with-mac"});
+}
+
 TEST_F(Vornikctl, ExportThenApplyClonesOneDeviceOntoThreeOthers)
 {
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "5"}));
@@ -542,6 +586,10 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
         {{"dev", "set", kMac1, "parity=mark"}, {"parity", "none, odd or even"}},
         {{"dev", "set", kMac1, "ip=10.0.0.1"}, {"ip", "it is a network field"}},
         {{"mac", "set", kMac1, "02-00-00-00-00"}, {"NEW-MAC", "six hex pairs"}},
+        {{"mac", "set", kMac1, "FF-FF-FF-FF-FF-FF"}, {"NEW-MAC", "broadcast"}},
+        {{"mac", "set", kMac1, "00:00:00:00:00:00"}, {"NEW-MAC", "all zero"}},
+        {{"mac", "set", kMac1, "01-00-5E-00-00-01"}, {"NEW-MAC", "multicast", "first byte odd"}},
+        {{"mac", "set", kMac1, "FD-00-00-00-00-01"}, {"NEW-MAC", "multicast"}},
         {{"apply", badFile, kMac1}, {"not valid JSON", "line 1"}},
         {{"apply", outOfRange, kMac1}, {"device.channel2.temp-lower", "-3276.8 to 3276.7"}},
         {{"apply", badFile}, {"not valid JSON"}},
