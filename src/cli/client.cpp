@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "proto/dev_params.h"
 #include "settings/settings.h"
@@ -9,6 +10,13 @@
 namespace vornik::cli {
 
 namespace {
+
+uint64_t MacKey(const MacAddress& mac)
+{
+    uint64_t v = 0;
+    for (uint8_t b : mac) v = (v << 8) | b;
+    return v;
+}
 
 uint64_t KeyOf(ReplyKind kind, const MacAddress& mac)
 {
@@ -159,13 +167,34 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
 
 std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,
                                         const std::function<bool(const std::vector<FoundDevice>&)>& until,
-                                        const std::function<void(const ClassifiedReply&)>& other, int roundsAsked)
+                                        const std::function<void(const ClassifiedReply&)>& other, int rounds)
 {
+    return Gather(wait, until, other, rounds > 0 ? rounds : until ? m_options.tries : 1, nullptr);
+}
+
+std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait, const SearchPlan& plan)
+{
+    return Gather(wait, {}, {}, std::max(1, plan.rounds), &plan);
+}
+
+std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
+                                        const std::function<bool(const std::vector<FoundDevice>&)>& until,
+                                        const std::function<void(const ClassifiedReply&)>& other, int rounds,
+                                        const SearchPlan* plan)
+{
+    // A flood of distinct replies must cost no more than hearing each once.
+    struct PairHash {
+        size_t operator()(const std::pair<uint64_t, uint32_t>& k) const
+        {
+            return std::hash<uint64_t>()(k.first * 0x9E3779B97F4A7C15ULL ^ k.second);
+        }
+    };
     std::vector<FoundDevice> found;
+    std::unordered_map<std::pair<uint64_t, uint32_t>, size_t, PairHash> index; // (MAC, address) -> entry
     const Frame search = BuildSearchRequest();
-    const int rounds = roundsAsked > 0 ? roundsAsked : until ? m_options.tries : 1;
     const auto roundLength = until ? std::max(wait, m_options.interval) : wait;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 1; round <= rounds; ++round) {
+        const size_t before = found.size();
         const auto sentAt = Clock::now();
         Send(search);
         const auto deadline = sentAt + roundLength;
@@ -177,25 +206,28 @@ std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,
                 continue;
             }
             const auto reply = DecodeSearchReply(d.bytes);
-            auto it = std::find_if(found.begin(), found.end(), [&](const FoundDevice& f) {
-                return f.reply.mac == reply->mac && f.reply.ipAddress == reply->ipAddress;
-            });
-            if (it == found.end()) {
-                found.push_back({*reply, d.sourceAddress, d.sourcePort, {}, 0, false, false});
-                it = found.end() - 1;
-            }
-            if (d.localAddress) it->heardOn.insert(d.localAddress);
-            ++it->replies;
+            const auto [it, added] = index.try_emplace({MacKey(reply->mac), reply->ipAddress}, found.size());
+            if (added) found.push_back({*reply, d.sourceAddress, d.sourcePort, {}, 0, false, false});
+            FoundDevice& f = found[it->second];
+            if (d.localAddress) f.heardOn.insert(d.localAddress);
+            ++f.replies;
             if (until && until(found)) break;
+            if (plan && plan->expect && found.size() >= plan->expect) break;
         }
+        if (plan && plan->onRound) plan->onRound(round, found.size() - before);
         if (until && until(found)) break;
+        if (plan && plan->expect && found.size() >= plan->expect) break;
+        if (plan && round > 1 && found.size() == before) break;
+    }
+    std::unordered_map<uint64_t, int> perMac;
+    std::unordered_map<uint32_t, int> perAddress;
+    for (const FoundDevice& f : found) {
+        ++perMac[MacKey(f.reply.mac)];
+        ++perAddress[f.reply.ipAddress];
     }
     for (FoundDevice& f : found) {
-        for (const FoundDevice& g : found) {
-            if (&f == &g) continue;
-            if (g.reply.ipAddress == f.reply.ipAddress && g.reply.mac != f.reply.mac) f.duplicateIp = true;
-            if (g.reply.mac == f.reply.mac && g.reply.ipAddress != f.reply.ipAddress) f.duplicateMac = true;
-        }
+        f.duplicateMac = perMac[MacKey(f.reply.mac)] > 1;
+        f.duplicateIp = perAddress[f.reply.ipAddress] > 1;
     }
     return found;
 }

@@ -61,6 +61,15 @@ struct FoundDevice {
     bool duplicateMac = false;     // the same MAC answered with another address
 };
 
+// How a search in rounds goes: each round broadcasts once and gathers for
+// the wait; it ends early when a round after the first finds no device not
+// heard before, or when `expect` devices have answered.
+struct SearchPlan {
+    int rounds = 1;
+    size_t expect = 0; // 0: no number expected
+    std::function<void(int round, size_t newDevices)> onRound;
+};
+
 class Client {
 public:
     // The link's failures (sockets, binds, sends) go to `messages`, in English.
@@ -83,6 +92,8 @@ public:
                                     const std::function<bool(const std::vector<FoundDevice>&)>& until = {},
                                     const std::function<void(const ClassifiedReply&)>& other = {}, int rounds = 0);
 
+    std::vector<FoundDevice> Search(std::chrono::milliseconds wait, const SearchPlan& plan);
+
     const ClientOptions& Options() const { return m_options; }
     void Note(const std::string& text) const
     {
@@ -96,6 +107,10 @@ private:
     };
     std::optional<Arrival> Next(Clock::time_point deadline);
     void Send(const Frame& frame);
+    std::vector<FoundDevice> Gather(std::chrono::milliseconds wait,
+                                    const std::function<bool(const std::vector<FoundDevice>&)>& until,
+                                    const std::function<void(const ClassifiedReply&)>& other, int rounds,
+                                    const SearchPlan* plan);
 
     ClientOptions m_options;
     std::function<void(const std::string&)> m_messages;

@@ -53,12 +53,29 @@ Json ResultJson(const DeviceResult& r)
     return j;
 }
 
-void ReportFound(const Context& context, const std::vector<FoundDevice>& found)
+SearchPlan SearchPlanFor(const Client& client, size_t expect)
 {
+    SearchPlan plan;
+    plan.rounds = client.Options().tries;
+    plan.expect = expect;
+    plan.onRound = [&client](int round, size_t added) {
+        client.Note("search, round " + std::to_string(round) + ": " + std::to_string(added) +
+                    (round == 1 ? " device(s) found" : " more device(s) found"));
+    };
+    return plan;
+}
+
+void ReportFound(const Context& context, const std::vector<FoundDevice>& found, size_t expect)
+{
+    const bool enough = found.size() >= expect;
+    if (!enough)
+        std::cerr << "vornikctl: " << found.size() << " device(s) answered, " << expect << " expected\n";
     if (context.globals.json) {
         Json devices = Json::array();
         for (const auto& f : found) devices.push_back(FoundJson(f));
-        Emit(Json{{"command", context.Command()}, {"ok", true}, {"count", found.size()}, {"devices", devices}});
+        Json doc{{"command", context.Command()}, {"ok", enough}, {"count", found.size()}, {"devices", devices}};
+        if (expect) doc["expected"] = expect;
+        Emit(doc);
         return;
     }
     std::printf("%-15s  %-17s  %8s  %-15s  %s\n", "IP", "MAC", "FIRMWARE", "HEARD ON", "NOTE");
@@ -76,19 +93,22 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found)
 }
 
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
-                  const std::function<void(const DeviceResult&)>& details)
+                  const std::function<void(const DeviceResult&)>& details, const std::string& failure)
 {
     size_t confirmed = 0;
     for (const auto& r : results) confirmed += r.ok;
-    const bool ok = confirmed == results.size();
+    const bool ok = confirmed == results.size() && failure.empty();
+    if (!failure.empty()) std::cerr << "vornikctl: " << failure << "\n";
     if (context.globals.json) {
         Json devices = Json::array();
         for (const auto& r : results) devices.push_back(ResultJson(r));
-        Emit(Json{{"command", context.Command()},
-                  {"ok", ok},
-                  {"confirmed", confirmed},
-                  {"failed", results.size() - confirmed},
-                  {"devices", devices}});
+        Json doc{{"command", context.Command()},
+                 {"ok", ok},
+                 {"confirmed", confirmed},
+                 {"failed", results.size() - confirmed},
+                 {"devices", devices}};
+        if (!failure.empty()) doc["error"] = Json{{"message", failure}};
+        Emit(doc);
     } else {
         for (const auto& r : results) {
             if (details && r.ok) details(r);

@@ -123,6 +123,37 @@ TEST_F(Vornikctl, SearchMarksDuplicateAddresses)
     EXPECT_NE(table.out.find("4 device(s)"), std::string::npos) << table.out;
 }
 
+// With a share of the replies lost, one broadcast misses devices; rounds find
+// them, and --expect tells a script when some are still missing.
+TEST_F(Vornikctl, SearchGoesInRoundsUntilNoNewDeviceAnswers)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "20", "--drop", "0.2", "--seed", "7"}));
+    ASSERT_TRUE(sim.Ready());
+    const Json once = Doc(Ctl({"search", "--wait", "0.3"}, {"--tries", "1"}));
+    EXPECT_LT(once["count"], 20) << "the seed should lose some replies of a single round";
+    const RunResult rounds = Ctl({"search", "--wait", "0.3", "--expect", "20"}, {"--tries", "8"});
+    EXPECT_EQ(rounds.exitCode, 0) << rounds.out << rounds.err;
+    EXPECT_EQ(Doc(rounds)["count"], 20);
+
+    const RunResult missing = Ctl({"search", "--wait", "0.3", "--expect", "21"}, {"--tries", "4"});
+    EXPECT_EQ(missing.exitCode, 1) << missing.out;
+    EXPECT_EQ(Doc(missing)["ok"], false);
+    EXPECT_EQ(Doc(missing)["count"], 20);
+    EXPECT_NE(missing.err.find("20 device(s) answered, 21 expected"), std::string::npos) << missing.err;
+
+    // apply --all says how many each round found, and reaches every device.
+    const std::string file = TempFile("rounds.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
+    const RunResult applied =
+        RunProgram(VORNIKCTL_PATH, {"--json", "--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind",
+                                    "127.0.0.2", "--interval", "0.2", "--tries", "6", "apply", file, "--all", "--wait",
+                                    "0.3", "--expect", "20"});
+    EXPECT_EQ(applied.exitCode, 0) << applied.out << applied.err;
+    EXPECT_EQ(Doc(applied)["confirmed"], 20);
+    EXPECT_NE(applied.err.find("search, round 1: "), std::string::npos) << applied.err;
+    EXPECT_NE(applied.err.find("search, round 2: "), std::string::npos) << applied.err;
+}
+
 TEST_F(Vornikctl, GetReadsBothFactoryBlocksFieldByField)
 {
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "2"}));
