@@ -98,10 +98,23 @@ std::vector<DeviceResult> ResultsFor(const std::vector<MacAddress>& macs)
     return results;
 }
 
-void Settle(std::vector<DeviceResult>& results, const Progress& progress)
+// Words for what is known of a write: its acknowledgement, the read-back.
+constexpr char CONFIRMED[] = "confirmed", ACKNOWLEDGED[] = "acknowledged", WRITTEN[] = "written, not confirmed",
+               NOT_CONFIRMED[] = "not confirmed", NOT_WRITTEN[] = "not written";
+
+// The read-back or search that would confirm a write is missing: an
+// acknowledgement says the device took it, nothing says it holds.
+void NoConfirmation(DeviceResult& r, const std::string& why)
+{
+    r.result = r.acknowledged ? WRITTEN : NOT_CONFIRMED;
+    r.error = std::string(r.acknowledged ? "written and acknowledged, but " : "") + why;
+}
+
+void Settle(std::vector<DeviceResult>& results, const Progress& progress, const char* okWord, const char* failWord)
 {
     for (DeviceResult& r : results) {
         r.ok = r.error.empty();
+        if (r.result.empty()) r.result = r.ok ? okWord : failWord;
         if (progress) progress(r);
     }
 }
@@ -137,7 +150,7 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
-    Settle(results, progress);
+    Settle(results, progress, "read", "no reply");
     return results;
 }
 
@@ -153,11 +166,15 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
     const auto settle = [&](size_t i) {
         DeviceResult& r = results[i];
         r.ok = r.error.empty();
+        if (r.result.empty()) r.result = r.ok ? CONFIRMED : NOT_CONFIRMED;
         settled[i] = true;
         if (progress) progress(r);
     };
     for (size_t i = 0; i < results.size(); ++i)
-        if (!results[i].error.empty()) settle(i);
+        if (!results[i].error.empty()) {
+            results[i].result = NOT_WRITTEN;
+            settle(i);
+        }
 
     // What each device should hold: its own block with the patch's fields changed.
     std::vector<std::optional<NetworkParams>> wantNetwork(results.size());
@@ -194,7 +211,7 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
             DeviceResult& r = results[open[k]];
             const DeviceResult& back = readBack[k];
             if (!back.error.empty()) {
-                r.error = back.error;
+                NoConfirmation(r, back.error);
                 settle(open[k]);
                 continue;
             }
@@ -254,21 +271,22 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
             DeviceResult& r = results[open[k]];
             r.acknowledged = r.acknowledged || answered[k] > 0;
             if (!after[k].error.empty()) {
-                r.error = after[k].error;
+                NoConfirmation(r, after[k].error);
                 continue;
             }
             r.network = after[k].network;
             r.device = after[k].device;
             const bool changed = *r.network != before[open[k]]->first || *r.device != before[open[k]]->second;
             r.changed = changed;
+            r.result = changed ? CONFIRMED : r.acknowledged ? ACKNOWLEDGED : NOT_CONFIRMED;
             if (!changed && !r.acknowledged) stillOpen.push_back(open[k]);
         }
         open = std::move(stillOpen);
     }
     for (size_t i : open)
-        results[i].error = "not confirmed: no acknowledgement after " + std::to_string(results[i].writes) +
+        results[i].error = "no acknowledgement after " + std::to_string(results[i].writes) +
                            " tries and the parameters did not change (they may already be the factory values)";
-    Settle(results, progress);
+    Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
 }
 
@@ -286,6 +304,7 @@ std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searc
         for (uint32_t a : it->second) list += (list.empty() ? "" : ", ") + AddressText(a);
         DeviceResult r;
         r.mac = mac;
+        r.result = NOT_WRITTEN;
         r.error = "devices at " + list + " all answer with this MAC address; nothing written (--all-with-mac acts on all)";
         refused.push_back(std::move(r));
         return true;
@@ -305,6 +324,7 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
     };
     if (mac != newMac) {
         if (const FoundDevice* other = holds(searched)) {
+            r.result = NOT_WRITTEN;
             r.error = "a device at " + AddressText(other->reply.ipAddress) + " already answers with " +
                       FormatMacText(newMac) + "; nothing written";
             return r;
@@ -330,9 +350,10 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
     if (const FoundDevice* f = holds(found)) {
         r.found = *f;
         r.ok = true;
+        r.result = CONFIRMED;
     } else {
-        r.error = std::string(r.acknowledged ? "acknowledged, but " : "no acknowledgement, and ") +
-                  "no search found " + FormatMacText(newMac) + " after " + std::to_string(r.writes) + " tries";
+        NoConfirmation(r, std::string(r.acknowledged ? "" : "no acknowledgement, and ") + "no search found " +
+                              FormatMacText(newMac) + " after " + std::to_string(r.writes) + " tries");
     }
     return r;
 }

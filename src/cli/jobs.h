@@ -17,6 +17,10 @@ namespace vornik::cli {
 struct DeviceResult {
     MacAddress mac{};
     bool ok = false;
+    // What is known, in words: "confirmed" (read back or found), "acknowledged"
+    // (only the device's word), "written, not confirmed" (acknowledged, the
+    // read-back missing), "not confirmed", "not written", "read", "no reply".
+    std::string result;
     std::string error;                              // why not, when !ok
     std::optional<NetworkParams> network;           // as last read from the device
     std::optional<DeviceParams> device;

@@ -35,7 +35,7 @@ Json FoundJson(const FoundDevice& f)
 
 Json ResultJson(const DeviceResult& r)
 {
-    Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}};
+    Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}, {"result", r.result}};
     if (!r.ok) j["error"] = r.error;
     if (r.writes) {
         j["writes"] = r.writes;
@@ -113,13 +113,16 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
         for (const auto& r : results) {
             if (details && r.ok) details(r);
         }
-        std::printf("%-17s  %-9s  %s\n", "MAC", "RESULT", "DETAIL");
+        std::printf("%-17s  %-22s  %s\n", "MAC", "RESULT", "DETAIL");
         for (const auto& r : results) {
-            std::string detail = r.ok ? (r.writes ? "confirmed by read-back" : "") : r.error;
+            std::string detail = r.error;
+            if (r.ok && r.result == "confirmed") detail = r.changed ? "the parameters read after it changed" : "by read-back";
+            if (r.ok && r.result == "acknowledged")
+                detail = "the parameters read after it did not change (already the factory values?)";
             if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
-            std::printf("%-17s  %-9s  %s\n", FormatMacText(r.mac).c_str(), r.ok ? "ok" : "FAILED", detail.c_str());
+            std::printf("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.result.c_str(), detail.c_str());
             for (const auto& d : r.differences)
-                std::printf("%-17s  %-9s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
+                std::printf("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
                             d.actual.c_str());
         }
         std::printf("%zu of %zu device(s) %s\n", confirmed, results.size(), "ok");
@@ -156,7 +159,7 @@ Progress LineProgress(const Globals& g, size_t total)
             if (*count == total) std::fprintf(stderr, "\n");
         } else {
             std::fprintf(stderr, "vornikctl: %s %s (%zu/%zu)\n", FormatMacText(r.mac).c_str(),
-                         r.ok ? "ok" : ("failed: " + r.error).c_str(), *count, total);
+                         r.ok ? r.result.c_str() : (r.result + ": " + r.error).c_str(), *count, total);
         }
     };
 }

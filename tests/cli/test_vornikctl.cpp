@@ -509,7 +509,9 @@ TEST_F(Vornikctl, ACorruptedReplyIsNotTakenForAnAnswer)
 // was, as one with a write-protected memory would.
 class StubbornDevice {
 public:
-    StubbornDevice(uint16_t port, vornik::MacAddress mac) : m_port(port), m_mac(mac)
+    // `readsAnswered`: how many network reads it answers before it falls silent to them.
+    StubbornDevice(uint16_t port, vornik::MacAddress mac, int readsAnswered = 1000)
+        : m_port(port), m_mac(mac), m_readsLeft(readsAnswered)
     {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const int one = 1;
@@ -553,7 +555,7 @@ private:
             const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
             if (n < 11 || buf[0] != vornik::FRAME_REQUEST || !std::equal(m_mac.begin(), m_mac.end(), buf + 4)) continue;
             const vornik::Frame* reply = nullptr;
-            if (buf[3] == vornik::CMD_READ_NETWORK) reply = &readReply;
+            if (buf[3] == vornik::CMD_READ_NETWORK && m_readsLeft-- > 0) reply = &readReply;
             if (buf[3] == vornik::CMD_WRITE_NETWORK) {
                 reply = &writeAck;
                 ++m_writes;
@@ -568,6 +570,7 @@ private:
     int m_fd = -1;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_writes{0};
+    int m_readsLeft;
     std::thread m_thread;
 };
 
@@ -590,6 +593,83 @@ TEST_F(Vornikctl, AWriteTheReadBackDoesNotShowIsAnErrorListingTheFields)
     const std::string error = d["error"];
     EXPECT_NE(error.find("read-back differs"), std::string::npos) << error;
     EXPECT_NE(error.find("max-connections, server2.target-port"), std::string::npos) << error;
+}
+
+TEST_F(Vornikctl, AnAcknowledgedWriteWhoseReadBackIsMissingIsWrittenNotConfirmed)
+{
+    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x43}, 1);
+    const RunResult r = Ctl({"net", "set", "02-5A-C3-00-00-43", "max-connections=3"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const Json d = Doc(r)["devices"][0];
+    EXPECT_EQ(d["acknowledged"], true);
+    EXPECT_EQ(d["result"], "written, not confirmed");
+    EXPECT_NE(d["error"].get<std::string>().find("no reply to the network read-back"), std::string::npos) << d;
+}
+
+// What each command may claim: the device's acknowledgement is its word, only
+// a read-back (or a search) confirms, and one silent device fails the whole run.
+TEST_F(Vornikctl, AResultSaysWhatIsKnownAndNoMore)
+{
+    struct Row {
+        std::vector<std::string> sim;
+        std::vector<std::string> args;
+        int exitCode;
+        std::vector<std::pair<std::string, std::string>> results; // MAC, result
+        std::string differs;                                      // a field the read-back shows unchanged
+    };
+    const std::vector<Row> rows = {
+        {{}, {"net", "set", kMac1, "max-connections=3"}, 0, {{kMac1, "confirmed"}}, ""},
+        {{"--store-nothing"}, {"net", "set", kMac1, "max-connections=3"}, 1, {{kMac1, "not confirmed"}}, "max-connections"},
+        {{"--store-nothing", "--no-ack"}, {"net", "set", kMac1, "gateway=192.168.0.2"}, 1, {{kMac1, "not confirmed"}}, "gateway"},
+        {{"--store-nothing"}, {"dev", "set", kMac1, "baud=9600"}, 1, {{kMac1, "not confirmed"}}, "baud"},
+        {{"--store-nothing", "--reply-0b"}, {"dev", "set", kMac1, "channel2.temp-lower=-0.5"}, 1, {{kMac1, "not confirmed"}}, "channel2.temp-lower"},
+        {{"--store-nothing"}, {"mac", "set", kMac1, "02-5A-C3-00-00-0C"}, 1, {{kMac1, "written, not confirmed"}}, ""},
+        {{"--no-ack"}, {"mac", "set", kMac1, "02-5A-C3-00-00-0C"}, 0, {{kMac1, "confirmed"}}, ""},
+        // A device already at its factory values: the reset changes nothing,
+        // so only its acknowledgement speaks for it.
+        {{}, {"defaults", kMac1}, 0, {{kMac1, "acknowledged"}}, ""},
+        {{"--store-nothing"}, {"defaults", kMac1}, 0, {{kMac1, "acknowledged"}}, ""},
+        {{"--no-ack"}, {"defaults", kMac1}, 1, {{kMac1, "not confirmed"}}, ""},
+        {{}, {"dev", "get", kMac1, kMac5}, 1, {{kMac1, "read"}, {kMac5, "no reply"}}, ""},
+        {{}, {"defaults", kMac5, kMac1}, 1, {{kMac5, "not written"}, {kMac1, "acknowledged"}}, ""},
+    };
+    for (const Row& row : rows) {
+        std::string shown;
+        for (const auto& a : row.sim) shown += a + " ";
+        shown += "| ";
+        for (const auto& a : row.args) shown += a + " ";
+        std::vector<std::string> simArgs{"--devices", "1"};
+        simArgs.insert(simArgs.end(), row.sim.begin(), row.sim.end());
+        SimProcess sim(LoopbackSimArgs(port, simArgs));
+        ASSERT_TRUE(sim.Ready());
+        const RunResult r = Ctl(row.args, {"--tries", "2"});
+        EXPECT_EQ(r.exitCode, row.exitCode) << shown << r.out << r.err;
+        const Json doc = Doc(r);
+        EXPECT_EQ(doc["ok"], row.exitCode == 0) << shown;
+        ASSERT_EQ(doc["devices"].size(), row.results.size()) << shown << r.out;
+        for (const Json& d : doc["devices"]) {
+            const auto want = std::find_if(row.results.begin(), row.results.end(),
+                                           [&](const auto& x) { return d["mac"] == x.first; });
+            ASSERT_NE(want, row.results.end()) << shown << d;
+            EXPECT_EQ(d["result"], want->second) << shown << d;
+            EXPECT_EQ(d["ok"], want->second == "confirmed" || want->second == "acknowledged" || want->second == "read")
+                << shown;
+        }
+        if (!row.differs.empty()) {
+            const Json& diffs = doc["devices"][0]["differences"];
+            EXPECT_TRUE(std::any_of(diffs.begin(), diffs.end(), [&](const Json& x) { return x["field"] == row.differs; }))
+                << shown << diffs;
+        }
+        // The table a person reads claims no more than the JSON.
+        if (row.results[0].second != "confirmed" && row.args[0] != "mac") {
+            std::vector<std::string> args{"--quiet", "--port", std::to_string(port), "--broadcast", "127.255.255.255",
+                                          "--bind", "127.0.0.2", "--interval", "0.2", "--tries", "2"};
+            args.insert(args.end(), row.args.begin(), row.args.end());
+            const RunResult again = RunProgram(VORNIKCTL_PATH, args);
+            EXPECT_EQ(again.out.find("confirmed by"), std::string::npos) << shown << again.out;
+            EXPECT_NE(again.out.find(row.results[0].second), std::string::npos) << shown << again.out;
+        }
+    }
 }
 
 struct BadInput {
