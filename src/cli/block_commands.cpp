@@ -40,9 +40,7 @@ int RunSet(Block block, const SetOptions& options, const Context& context)
 {
     Session session(context);
     const MacAddress target = MacArgument("MAC", options.mac);
-    settings::Patch patch;
-    for (const std::string& a : options.assignments)
-        if (auto error = patch.SetAssignment(block, a)) throw UsageError{*error};
+    const settings::Patch patch = AssignmentsPatch(block, options.assignments);
     Client* client = session.Start();
     if (!client) return session.NoLink();
     std::vector<MacAddress> macs{target};

@@ -450,6 +450,31 @@ TEST_F(Vornikctl, ExportThenApplyClonesOneDeviceOntoThreeOthers)
     EXPECT_EQ(Confirmed({"dev", "get", kMac5})["devices"][0]["device"]["baud"], 4800);
 }
 
+TEST_F(Vornikctl, ALimitBelowZeroFromAFileReachesTheDeviceAndExportsToStdout)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string file = TempFile("below-zero.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -0.5}}})";
+    Confirmed({"apply", file, kMac1});
+    EXPECT_DOUBLE_EQ(Confirmed({"dev", "get", kMac1})["devices"][0]["device"]["channel2"]["temp-lower"].get<double>(), -0.5);
+
+    // "-" is stdout, and stdout is then the settings file alone.
+    const RunResult r = Ctl({"export", kMac1, "-"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const Json saved = Doc(r);
+    EXPECT_EQ(saved["format"], "vornik-settings");
+    EXPECT_EQ(saved["source"]["mac"], kMac1);
+    EXPECT_DOUBLE_EQ(saved["device"]["channel2"]["temp-lower"].get<double>(), -0.5);
+
+    // An existing file is replaced only when asked.
+    const std::string out = TempFile("replaced.json");
+    std::ofstream(out) << "old";
+    Confirmed({"export", kMac1, out, "--force"});
+    std::ifstream in(out);
+    EXPECT_EQ(Json::parse(in)["device"]["channel2"]["temp-lower"], -0.5);
+}
+
 TEST_F(Vornikctl, ApplyAllWritesAPartOfAFileToEveryDeviceFound)
 {
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "6"}));
@@ -685,6 +710,14 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
     std::ofstream(badFile) << "{\"format\": \"vornik-settings\", \"version\": 1, \"network\": {\"ip\": 192.168.0.1}}";
     const std::string outOfRange = TempFile("range.json");
     std::ofstream(outOfRange) << R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -3300}}})";
+    const std::string tooLarge = TempFile("too-large.json");
+    std::ofstream(tooLarge) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})";
+    const std::string twice = TempFile("twice.json");
+    std::ofstream(twice) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})";
+    const std::string halfDone = TempFile("half.json");
+    std::ofstream(halfDone) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 96)";
+    const std::string existing = TempFile("existing.json");
+    std::ofstream(existing) << "kept";
     const std::vector<BadInput> cases = {
         {{"net", "set", kMac1, "ip=192.168.0.256"}, {"ip", "four numbers 0-255"}},
         {{"net", "set", kMac1, "gateway=10.0.0"}, {"gateway", "four numbers 0-255"}},
@@ -704,6 +737,14 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
         {{"apply", badFile, kMac1}, {"not valid JSON", "line 1"}},
         {{"apply", outOfRange, kMac1}, {"device.channel2.temp-lower", "-3276.8 to 3276.7"}},
         {{"apply", badFile}, {"not valid JSON"}},
+        {{"apply", tooLarge, kMac1}, {"device.baud", "too large"}},
+        {{"apply", twice, kMac1}, {"device.baud", "given twice"}},
+        {{"apply", halfDone, kMac1}, {"not valid JSON"}},
+        {{"apply", "/dev/zero", kMac1}, {"/dev/zero", "not a regular file"}},
+        {{"net", "set", kMac1, "ip=10.0.0.1", "ip=10.0.0.2"}, {"ip", "given twice"}},
+        {{"dev", "set", kMac1, "baud=9600", "channel1.address=3", "baud=9600"}, {"baud", "given twice"}},
+        {{"dev", "set", kMac1, "modbus-terminal-count=256"}, {"modbus-terminal-count", "0 to 255"}},
+        {{"export", kMac1, existing}, {existing, "--force"}},
         {{"--bind", "127.0.0.300", "search"}, {"--bind", "four numbers 0-255"}},
         {{"--tries", "0", "search"}, {"--tries", "1-100"}},
     };
@@ -719,6 +760,8 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
         EXPECT_NE(r.err.find(message), std::string::npos) << "stderr names the error too: " << r.err;
     }
     EXPECT_EQ(listener.During(300ms).size(), 0u) << "bad input must send nothing";
+    std::ifstream kept(existing);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
 
     // The listener does hear what the program sends.
     EXPECT_EQ(Ctl({"search", "--wait", "0.1"}).exitCode, 0);

@@ -58,6 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{Block::Device, "parity", "mark", "none, odd or even"},
                     Refused{Block::Device, "stop-bits", "3", "1 to 2"},
                     Refused{Block::Device, "channel1.address", "256", "0 to 255"},
+                    Refused{Block::Device, "modbus-terminal-count", "256", "0 to 255"},
+                    Refused{Block::Device, "modbus-terminal-count", "-1", "0 to 255"},
                     Refused{Block::Device, "channel4.temp-upper", "3276.8", "-3276.8 to 3276.7"},
                     Refused{Block::Device, "channel4.temp-lower", "-3276.9", "-3276.8 to 3276.7"},
                     Refused{Block::Device, "channel4.temp-upper", "25.35", "at most one decimal"},
@@ -230,7 +232,67 @@ INSTANTIATE_TEST_SUITE_P(
                             "{\"temp-upper\": 25.35}}}",
                             "device.channel4.temp-upper"},
                     BadFile{"{\"format\": \"vornik-settings\", \"version\": 1, \"device\": {\"baud\": true}}",
-                            "expected a number or a text"}));
+                            "expected a number or a text"},
+                    // Too large for a double: refused, naming the field, never an abort.
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})", "device.baud"},
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -1e400}}})",
+                            "device.channel2.temp-lower"},
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e300}})", "device.baud"},
+                    BadFile{R"({"format": 1, "version": 1})", "\"format\""},
+                    BadFile{R"({"format": "vornik-settings", "version": 1e300})", "\"version\": 1"},
+                    // A key given twice: which one the user meant is not known.
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})",
+                            "device.baud"},
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "network": {}, "network": {}})",
+                            "network"},
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"channel1": {"address": 1},
+                             "channel1": {"address": 2}}})",
+                            "twice"}));
+
+TEST(File, ANegativeLimitBelowOneKeepsItsSign)
+{
+    const auto read = PatchFromFileText(
+        R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -0.5, "temp-upper": -0.0}}})");
+    ASSERT_TRUE(std::holds_alternative<Patch>(read)) << std::get<InputError>(read).message;
+    DeviceParams d;
+    std::get<Patch>(read).ApplyTo(d);
+    EXPECT_EQ(d.tempLowerLimit[1], -5);
+    EXPECT_EQ(d.tempUpperLimit[1], 0);
+}
+
+// The file is refused before it is read when it could not be a settings file.
+TEST(File, AFileTooLargeOrNotRegularIsRefusedUnread)
+{
+    const std::string dir = testing::TempDir();
+    const std::string atLimit = dir + "settings-at-limit.json", overLimit = dir + "settings-over-limit.json";
+    FILE* f = std::fopen(atLimit.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string mib(1024 * 1024, ' ');
+    std::fwrite(mib.data(), 1, mib.size(), f);
+    std::fclose(f);
+    f = std::fopen(overLimit.c_str(), "wb");
+    std::fwrite(mib.data(), 1, mib.size(), f);
+    std::fputc(' ', f);
+    std::fclose(f);
+    struct Case {
+        std::string path;
+        const char* says; // nullptr: read
+    };
+    for (const Case& c : {Case{atLimit, nullptr}, Case{overLimit, "larger than 1 MiB"}, Case{"/dev/zero", "not a regular file"},
+                          Case{dir, "not a regular file"}, Case{dir + "no-such-settings.json", "cannot be read"}}) {
+        const auto read = ReadSettingsFileText(c.path);
+        if (!c.says) {
+            ASSERT_TRUE(std::holds_alternative<std::string>(read)) << c.path;
+            EXPECT_EQ(std::get<std::string>(read).size(), mib.size());
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<InputError>(read)) << c.path;
+        EXPECT_NE(std::get<InputError>(read).message.find(c.says), std::string::npos) << std::get<InputError>(read).message;
+        EXPECT_NE(std::get<InputError>(read).message.find(c.path), std::string::npos) << std::get<InputError>(read).message;
+    }
+    std::remove(atLimit.c_str());
+    std::remove(overLimit.c_str());
+}
 
 TEST(File, APartOfAFileChangesOnlyItsFieldsAndTakesComments)
 {
