@@ -2,6 +2,8 @@
 // the blocks, and the settings file read back into the same blocks.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "proto/text_conv.h"
 #include "settings/settings.h"
 
@@ -235,60 +237,28 @@ INSTANTIATE_TEST_SUITE_P(
                             "expected a number or a text"},
                     // Too large for a double: refused, naming the field, never an abort.
                     BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})", "device.baud"},
-                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -1e400}}})",
-                            "device.channel2.temp-lower"},
-                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e300}})", "device.baud"},
                     BadFile{R"({"format": 1, "version": 1})", "\"format\""},
                     BadFile{R"({"format": "vornik-settings", "version": 1e300})", "\"version\": 1"},
                     // A key given twice: which one the user meant is not known.
                     BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})",
                             "device.baud"},
-                    BadFile{R"({"format": "vornik-settings", "version": 1, "network": {}, "network": {}})",
-                            "network"},
                     BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"channel1": {"address": 1},
                              "channel1": {"address": 2}}})",
                             "twice"}));
 
-TEST(File, ANegativeLimitBelowOneKeepsItsSign)
-{
-    const auto read = PatchFromFileText(
-        R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -0.5, "temp-upper": -0.0}}})");
-    ASSERT_TRUE(std::holds_alternative<Patch>(read)) << std::get<InputError>(read).message;
-    DeviceParams d;
-    std::get<Patch>(read).ApplyTo(d);
-    EXPECT_EQ(d.tempLowerLimit[1], -5);
-    EXPECT_EQ(d.tempUpperLimit[1], 0);
-}
-
 // The file is refused before it is read when it could not be a settings file.
 TEST(File, AFileTooLargeOrNotRegularIsRefusedUnread)
 {
-    const std::string dir = testing::TempDir();
-    const std::string atLimit = dir + "settings-at-limit.json", overLimit = dir + "settings-over-limit.json";
-    FILE* f = std::fopen(atLimit.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    const std::string mib(1024 * 1024, ' ');
-    std::fwrite(mib.data(), 1, mib.size(), f);
-    std::fclose(f);
-    f = std::fopen(overLimit.c_str(), "wb");
-    std::fwrite(mib.data(), 1, mib.size(), f);
-    std::fputc(' ', f);
-    std::fclose(f);
-    struct Case {
-        std::string path;
-        const char* says; // nullptr: read
-    };
-    for (const Case& c : {Case{atLimit, nullptr}, Case{overLimit, "larger than 1 MiB"}, Case{"/dev/zero", "not a regular file"},
-                          Case{dir, "not a regular file"}, Case{dir + "no-such-settings.json", "cannot be read"}}) {
-        const auto read = ReadSettingsFileText(c.path);
-        if (!c.says) {
-            ASSERT_TRUE(std::holds_alternative<std::string>(read)) << c.path;
-            EXPECT_EQ(std::get<std::string>(read).size(), mib.size());
-            continue;
-        }
-        ASSERT_TRUE(std::holds_alternative<InputError>(read)) << c.path;
-        EXPECT_NE(std::get<InputError>(read).message.find(c.says), std::string::npos) << std::get<InputError>(read).message;
-        EXPECT_NE(std::get<InputError>(read).message.find(c.path), std::string::npos) << std::get<InputError>(read).message;
+    const std::string dir = testing::TempDir(), atLimit = dir + "settings-1MiB", overLimit = dir + "settings-1MiB+1";
+    std::ofstream(atLimit) << std::string(1024 * 1024, ' ');
+    std::ofstream(overLimit) << std::string(1024 * 1024 + 1, ' ');
+    EXPECT_EQ(std::get<std::string>(ReadSettingsFileText(atLimit)).size(), 1024u * 1024u);
+    for (const auto& [path, says] : std::vector<std::pair<std::string, std::string>>{
+             {overLimit, "is larger than 1 MiB"}, {"/dev/zero", "is not a regular file"}, {dir, "is not a regular file"},
+             {dir + "no-such-settings", "cannot be read"}}) {
+        const auto read = ReadSettingsFileText(path);
+        ASSERT_TRUE(std::holds_alternative<InputError>(read)) << path;
+        EXPECT_NE(std::get<InputError>(read).message.find(path + "' " + says), std::string::npos) << std::get<InputError>(read).message;
     }
     std::remove(atLimit.c_str());
     std::remove(overLimit.c_str());
