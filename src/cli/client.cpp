@@ -85,7 +85,12 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
         size_t(std::count_if(requests.begin(), requests.end(), [](const Request& r) { return r.awaited; }));
 
     const auto triesOf = [&](size_t i) { return requests[i].tries > 0 ? requests[i].tries : m_options.tries; };
-    const auto unhook = [&](size_t i) { std::erase_if(waiting, [i](const auto& entry) { return entry.second == i; }); };
+    // Each request's own entries, so that ending one costs no search of all.
+    std::vector<std::vector<std::multimap<uint64_t, size_t>::iterator>> hooks(requests.size());
+    const auto unhook = [&](size_t i) {
+        for (auto it : hooks[i]) waiting.erase(it);
+        hooks[i].clear();
+    };
     const auto finish = [&](size_t i) {
         active.erase(i);
         unhook(i);
@@ -98,8 +103,8 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
         while (next < requests.size() && (!requests[next].awaited || active.size() < m_options.window)) {
             const size_t i = next++;
             const Request& r = requests[i];
-            waiting.emplace(KeyOf(r.expect, r.mac), i);
-            if (r.alternativeMac) waiting.emplace(KeyOf(r.expect, *r.alternativeMac), i);
+            hooks[i].push_back(waiting.emplace(KeyOf(r.expect, r.mac), i));
+            if (r.alternativeMac) hooks[i].push_back(waiting.emplace(KeyOf(r.expect, *r.alternativeMac), i));
             const auto now = Clock::now();
             if (r.awaited)
                 active[i] = {now, now};
