@@ -235,8 +235,8 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         if (in.size() != kNetworkWriteRequestSize) return reject("network write of the wrong size");
         const auto block = in.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>();
         for (uint32_t i : Addressed(in)) {
-            m_devices[i].network = DecodeNetworkParams(block);
-            out.push_back({i, AckReply(command, m_devices[i].mac)});
+            if (!m_options.storeNothing) m_devices[i].network = DecodeNetworkParams(block);
+            if (m_options.acknowledge) out.push_back({i, AckReply(command, m_devices[i].mac)});
         }
         return out;
     }
@@ -245,9 +245,11 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         if (in.size() != kMacOnlyRequestSize) return reject("factory defaults of the wrong size");
         for (uint32_t i : Addressed(in)) {
             Device& d = m_devices[i];
-            d.network = d.factoryNetwork;
-            d.params = d.factoryParams;
-            out.push_back({i, AckReply(command, d.mac)});
+            if (!m_options.storeNothing) {
+                d.network = d.factoryNetwork;
+                d.params = d.factoryParams;
+            }
+            if (m_options.acknowledge) out.push_back({i, AckReply(command, d.mac)});
         }
         return out;
 
@@ -257,10 +259,10 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         std::copy_n(in.begin() + FRAME_PAYLOAD_OFFSET, MAC_SIZE, newMac.begin());
         const auto addressed = Addressed(in);
         for (uint32_t i : addressed) {
-            m_devices[i].mac = newMac;
-            out.push_back({i, AckReply(command, newMac)});
+            if (!m_options.storeNothing) m_devices[i].mac = newMac;
+            if (m_options.acknowledge) out.push_back({i, AckReply(command, m_devices[i].mac)});
         }
-        if (!addressed.empty()) Reindex();
+        if (!addressed.empty() && !m_options.storeNothing) Reindex();
         return out;
     }
 
@@ -287,7 +289,7 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         DeviceParams stored;
         if (ParseDeviceFrame(asRead, stored) != DEVICE_FUNC_READ) return reject("device write block");
         for (uint32_t i : Addressed(in)) {
-            m_devices[i].params = stored;
+            if (!m_options.storeNothing) m_devices[i].params = stored;
             out.push_back({i, DeviceWriteAck(m_devices[i].mac, m_options.deviceReplyCommand)});
         }
         return out;

@@ -24,6 +24,12 @@ struct FleetOptions {
     // address mode, servers, intervals, probe kind, line settings, limits), so
     // that a demo shows devices that differ; off, all share the factory values.
     bool varied = false;
+    // The protocol promises no answer to a network write, a MAC write or the
+    // factory reset; a fleet that sends none shows what a client may rely on.
+    bool acknowledge = true;
+    // Acknowledges every write but keeps what it holds, as a device with a
+    // write-protected memory would.
+    bool storeNothing = false;
 };
 
 struct Device {

@@ -63,6 +63,9 @@ Devices:
                      (default 02-00-00-00-00-01)
   --firmware V       firmware version reported by the search, 0-65535 (default 100)
   --reply-0b         answer device-parameter requests with command 0x0B, not 0x0A
+  --no-ack           send no acknowledgement to a network write, a MAC write or
+                     the factory reset (the protocol promises none)
+  --store-nothing    acknowledge every write but keep the blocks and the MAC
   --varied           give each device factory settings of its own (firmware,
                      address mode, servers, intervals, probe kind, baud rate,
                      parity, limits), the same on every run
@@ -151,7 +154,7 @@ uint64_t Mac(const char* text)
 Options Parse(int argc, char** argv)
 {
     enum { PORT = 1000, BIND, REPLY_TO, UNICAST, DEVICES, BASE_IP, BASE_MAC, FIRMWARE, REPLY_0B, DROP,
-           DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP, VARIED, VERSION };
+           DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP, VARIED, VERSION, NO_ACK, STORE_NOTHING };
     static const option longOptions[] = {
         {"port", required_argument, nullptr, PORT},
         {"bind", required_argument, nullptr, BIND},
@@ -174,6 +177,8 @@ Options Parse(int argc, char** argv)
         {"help", no_argument, nullptr, HELP},
         {"varied", no_argument, nullptr, VARIED},
         {"version", no_argument, nullptr, VERSION},
+        {"no-ack", no_argument, nullptr, NO_ACK},
+        {"store-nothing", no_argument, nullptr, STORE_NOTHING},
         {nullptr, 0, nullptr, 0},
     };
     Options o;
@@ -206,6 +211,8 @@ Options Parse(int argc, char** argv)
             std::exit(0);
         }
         case VARIED: o.fleet.varied = true; break;
+        case NO_ACK: o.fleet.acknowledge = false; break;
+        case STORE_NOTHING: o.fleet.storeNothing = true; break;
         case VERSION: std::printf("vornik-sim %s (%s)\n", VORNIK_VERSION, VORNIK_COMMIT); std::exit(0);
         default: Fail("unknown option");
         }

@@ -17,6 +17,7 @@ struct ApplyOptions {
     bool all = false;
     bool identity = false;
     double wait = 1.0;
+    size_t expect = 0;
 };
 
 settings::Patch ReadPatch(const std::string& file)
@@ -54,8 +55,10 @@ int RunApply(const ApplyOptions& options, const Context& context)
     Client* client = session.Start();
     if (!client) return session.NoLink();
     std::vector<DeviceResult> skipped;
+    size_t foundCount = 0;
     if (options.all) {
-        const auto found = client->Search(wait);
+        const auto found = client->Search(wait, SearchPlanFor(*client, options.expect));
+        foundCount = found.size();
         for (const auto& f : found) {
             if (std::find(macs.begin(), macs.end(), f.reply.mac) != macs.end()) continue;
             if (f.duplicateMac) {
@@ -82,7 +85,11 @@ int RunApply(const ApplyOptions& options, const Context& context)
         if (context.globals.json) Emit(ErrorDoc(context.Command(), "--all", "no device answered the search"));
         return EXIT_DEVICE_FAILED;
     }
-    return ReportResults(context, results);
+    std::string shortfall;
+    if (options.all && foundCount < options.expect)
+        shortfall = std::to_string(foundCount) + " device(s) answered the search, " +
+                    std::to_string(options.expect) + " expected";
+    return ReportResults(context, results, {}, shortfall);
 }
 
 } // namespace
@@ -96,6 +103,7 @@ void AddApplyCommand(CLI::App& app, Context& context)
     apply->add_flag("--all", options->all, "every device a search finds");
     apply->add_flag("--identity", options->identity, "also apply ip and terminal-address (one device only)");
     apply->add_option("--wait", options->wait, "with --all: seconds to gather search replies (default 1)");
+    apply->add_option("--expect", options->expect, "with --all: exit 1 when fewer devices than this answer");
     apply->callback([options, &context] { context.exitCode = RunApply(*options, context); });
 }
 

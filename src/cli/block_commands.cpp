@@ -16,6 +16,7 @@ struct GetOptions {
 struct SetOptions {
     std::string mac;
     std::vector<std::string> assignments;
+    bool allWithMac = false;
 };
 
 int RunGet(Block block, const GetOptions& options, const Context& context)
@@ -39,12 +40,13 @@ int RunSet(Block block, const SetOptions& options, const Context& context)
 {
     Session session(context);
     const MacAddress target = MacArgument("MAC", options.mac);
-    settings::Patch patch;
-    for (const std::string& a : options.assignments)
-        if (auto error = patch.SetAssignment(block, a)) throw UsageError{*error};
+    const settings::Patch patch = AssignmentsPatch(block, options.assignments);
     Client* client = session.Start();
     if (!client) return session.NoLink();
-    return ReportResults(context, ApplyPatch(*client, {target}, patch));
+    std::vector<MacAddress> macs{target};
+    auto refused = RefuseSharedMacs(client->Search(client->Options().interval), macs, options.allWithMac);
+    if (!refused.empty()) return ReportResults(context, refused);
+    return ReportResults(context, ApplyPatch(*client, macs, patch));
 }
 
 void AddBlockCommand(CLI::App& app, Context& context, Block block)
@@ -66,6 +68,7 @@ void AddBlockCommand(CLI::App& app, Context& context, Block block)
         ->add_option("FIELD=VALUE", set->assignments,
                      network ? "e.g. ip=192.168.0.20 server3.target-port=4001" : "e.g. baud=9600 channel4.temp-upper=25.3")
         ->required();
+    setCommand->add_flag("--all-with-mac", set->allWithMac, "write every device that answers with this MAC");
     setCommand->callback([set, block, &context] { context.exitCode = RunSet(block, *set, context); });
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "proto/dev_params.h"
 #include "settings/settings.h"
@@ -9,6 +10,13 @@
 namespace vornik::cli {
 
 namespace {
+
+uint64_t MacKey(const MacAddress& mac)
+{
+    uint64_t v = 0;
+    for (uint8_t b : mac) v = (v << 8) | b;
+    return v;
+}
 
 uint64_t KeyOf(ReplyKind kind, const MacAddress& mac)
 {
@@ -69,26 +77,39 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
     struct Active {
         Clock::time_point firstSent, lastSent;
     };
-    std::map<size_t, Active> active;
+    std::map<size_t, Active> active;            // awaited, in flight
+    std::map<size_t, Clock::time_point> unawaited; // sent once, answered or not
     std::multimap<uint64_t, size_t> waiting; // reply key -> request
     size_t next = 0, done = 0;
+    const size_t awaitedTotal =
+        size_t(std::count_if(requests.begin(), requests.end(), [](const Request& r) { return r.awaited; }));
 
     const auto triesOf = [&](size_t i) { return requests[i].tries > 0 ? requests[i].tries : m_options.tries; };
+    // Each request's own entries, so that ending one costs no search of all.
+    std::vector<std::vector<std::multimap<uint64_t, size_t>::iterator>> hooks(requests.size());
+    const auto unhook = [&](size_t i) {
+        for (auto it : hooks[i]) waiting.erase(it);
+        hooks[i].clear();
+    };
     const auto finish = [&](size_t i) {
         active.erase(i);
-        std::erase_if(waiting, [i](const auto& entry) { return entry.second == i; });
+        unhook(i);
         ++done;
         if (afterwards) afterwards(i, outcomes[i]);
     };
+    const auto allDone = [&] { return done == awaitedTotal && next == requests.size(); };
 
-    while (done < requests.size()) {
-        while (active.size() < m_options.window && next < requests.size()) {
+    while (!allDone()) {
+        while (next < requests.size() && (!requests[next].awaited || active.size() < m_options.window)) {
             const size_t i = next++;
             const Request& r = requests[i];
-            waiting.emplace(KeyOf(r.expect, r.mac), i);
-            if (r.alternativeMac) waiting.emplace(KeyOf(r.expect, *r.alternativeMac), i);
+            hooks[i].push_back(waiting.emplace(KeyOf(r.expect, r.mac), i));
+            if (r.alternativeMac) hooks[i].push_back(waiting.emplace(KeyOf(r.expect, *r.alternativeMac), i));
             const auto now = Clock::now();
-            active[i] = {now, now};
+            if (r.awaited)
+                active[i] = {now, now};
+            else
+                unawaited[i] = now;
             Send(r.frame);
             outcomes[i].sent = 1;
         }
@@ -111,7 +132,7 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
             deadline = std::min(deadline, a.lastSent + m_options.interval);
         }
         for (size_t i : expired) finish(i);
-        if (done == requests.size()) break;
+        if (allDone()) break;
 
         // Take what has arrived until the next pause runs out.
         while (auto arrival = Next(deadline)) {
@@ -126,53 +147,92 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
             const auto [first, last] = waiting.equal_range(KeyOf(reply.kind, *reply.mac));
             for (auto it = first; it != last; ++it) {
                 const size_t i = it->second;
+                const auto quiet = unawaited.find(i);
+                const Clock::time_point sentAt = quiet != unawaited.end() ? quiet->second : active[i].firstSent;
                 // A reply heard before the request left answers an earlier one.
-                if (arrival->at < active[i].firstSent) continue;
+                if (arrival->at < sentAt) continue;
                 outcomes[i].reply = std::move(arrival->datagram);
-                finish(i);
+                if (quiet != unawaited.end()) {
+                    unawaited.erase(quiet);
+                    unhook(i);
+                    if (afterwards) afterwards(i, outcomes[i]);
+                } else {
+                    finish(i);
+                }
                 break;
             }
             if (active.size() < m_options.window && next < requests.size()) break; // room for more requests
-            if (done == requests.size() || Clock::now() >= deadline) break;
+            if (allDone() || Clock::now() >= deadline) break;
         }
     }
+    if (afterwards)
+        for (const auto& [i, sentAt] : unawaited) afterwards(i, outcomes[i]);
     return outcomes;
 }
 
 std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,
-                                        const std::function<bool(const std::vector<FoundDevice>&)>& until)
+                                        const std::function<bool(const std::vector<FoundDevice>&)>& until,
+                                        const std::function<void(const ClassifiedReply&)>& other, int rounds)
 {
+    return Gather(wait, until, other, rounds > 0 ? rounds : until ? m_options.tries : 1, nullptr);
+}
+
+std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait, const SearchPlan& plan)
+{
+    return Gather(wait, {}, {}, std::max(1, plan.rounds), &plan);
+}
+
+std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
+                                        const std::function<bool(const std::vector<FoundDevice>&)>& until,
+                                        const std::function<void(const ClassifiedReply&)>& other, int rounds,
+                                        const SearchPlan* plan)
+{
+    // A flood of distinct replies must cost no more than hearing each once.
+    struct PairHash {
+        size_t operator()(const std::pair<uint64_t, uint32_t>& k) const
+        {
+            return std::hash<uint64_t>()(k.first * 0x9E3779B97F4A7C15ULL ^ k.second);
+        }
+    };
     std::vector<FoundDevice> found;
+    std::unordered_map<std::pair<uint64_t, uint32_t>, size_t, PairHash> index; // (MAC, address) -> entry
     const Frame search = BuildSearchRequest();
-    const int rounds = until ? m_options.tries : 1;
     const auto roundLength = until ? std::max(wait, m_options.interval) : wait;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 1; round <= rounds; ++round) {
+        const size_t before = found.size();
         const auto sentAt = Clock::now();
         Send(search);
         const auto deadline = sentAt + roundLength;
         while (auto arrival = Next(deadline)) {
             const Datagram& d = arrival->datagram;
-            if (ClassifyReply(d.bytes).kind != ReplyKind::Search) continue;
-            const auto reply = DecodeSearchReply(d.bytes);
-            auto it = std::find_if(found.begin(), found.end(), [&](const FoundDevice& f) {
-                return f.reply.mac == reply->mac && f.reply.ipAddress == reply->ipAddress;
-            });
-            if (it == found.end()) {
-                found.push_back({*reply, d.sourceAddress, d.sourcePort, {}, 0, false, false});
-                it = found.end() - 1;
+            const ClassifiedReply classified = ClassifyReply(d.bytes);
+            if (classified.kind != ReplyKind::Search) {
+                if (other) other(classified);
+                continue;
             }
-            if (d.localAddress) it->heardOn.insert(d.localAddress);
-            ++it->replies;
+            const auto reply = DecodeSearchReply(d.bytes);
+            const auto [it, added] = index.try_emplace({MacKey(reply->mac), reply->ipAddress}, found.size());
+            if (added) found.push_back({*reply, d.sourceAddress, d.sourcePort, {}, 0, false, false});
+            FoundDevice& f = found[it->second];
+            if (d.localAddress) f.heardOn.insert(d.localAddress);
+            ++f.replies;
             if (until && until(found)) break;
+            if (plan && plan->expect && found.size() >= plan->expect) break;
         }
+        if (plan && plan->onRound) plan->onRound(round, found.size() - before);
         if (until && until(found)) break;
+        if (plan && plan->expect && found.size() >= plan->expect) break;
+        if (plan && round > 1 && found.size() == before) break;
+    }
+    std::unordered_map<uint64_t, int> perMac;
+    std::unordered_map<uint32_t, int> perAddress;
+    for (const FoundDevice& f : found) {
+        ++perMac[MacKey(f.reply.mac)];
+        ++perAddress[f.reply.ipAddress];
     }
     for (FoundDevice& f : found) {
-        for (const FoundDevice& g : found) {
-            if (&f == &g) continue;
-            if (g.reply.ipAddress == f.reply.ipAddress && g.reply.mac != f.reply.mac) f.duplicateIp = true;
-            if (g.reply.mac == f.reply.mac && g.reply.ipAddress != f.reply.ipAddress) f.duplicateMac = true;
-        }
+        f.duplicateMac = perMac[MacKey(f.reply.mac)] > 1;
+        f.duplicateIp = perAddress[f.reply.ipAddress] > 1;
     }
     return found;
 }

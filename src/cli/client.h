@@ -39,6 +39,9 @@ struct Request {
     MacAddress mac{};                        // the MAC the reply carries
     std::optional<MacAddress> alternativeMac; // another MAC that may answer (the MAC write's new one)
     int tries = 0;                           // 0: the client's default
+    // false: sent once and never waited for (a write whose answer the protocol
+    // does not promise); its reply is taken if it comes while others are awaited.
+    bool awaited = true;
 };
 
 struct Outcome {
@@ -58,6 +61,15 @@ struct FoundDevice {
     bool duplicateMac = false;     // the same MAC answered with another address
 };
 
+// How a search in rounds goes: each round broadcasts once and gathers for
+// the wait; it ends early when a round after the first finds no device not
+// heard before, or when `expect` devices have answered.
+struct SearchPlan {
+    int rounds = 1;
+    size_t expect = 0; // 0: no number expected
+    std::function<void(int round, size_t newDevices)> onRound;
+};
+
 class Client {
 public:
     // The link's failures (sockets, binds, sends) go to `messages`, in English.
@@ -75,8 +87,12 @@ public:
     // Broadcasts the search and gathers replies for `wait`; when `until` is given the
     // search is sent again every interval (up to the tries) and ends as soon as until()
     // holds. Duplicates are marked.
+    // Other replies heard meanwhile go to `other`. `rounds` 0: the tries with `until`, else one.
     std::vector<FoundDevice> Search(std::chrono::milliseconds wait,
-                                    const std::function<bool(const std::vector<FoundDevice>&)>& until = {});
+                                    const std::function<bool(const std::vector<FoundDevice>&)>& until = {},
+                                    const std::function<void(const ClassifiedReply&)>& other = {}, int rounds = 0);
+
+    std::vector<FoundDevice> Search(std::chrono::milliseconds wait, const SearchPlan& plan);
 
     const ClientOptions& Options() const { return m_options; }
     void Note(const std::string& text) const
@@ -91,6 +107,10 @@ private:
     };
     std::optional<Arrival> Next(Clock::time_point deadline);
     void Send(const Frame& frame);
+    std::vector<FoundDevice> Gather(std::chrono::milliseconds wait,
+                                    const std::function<bool(const std::vector<FoundDevice>&)>& until,
+                                    const std::function<void(const ClassifiedReply&)>& other, int rounds,
+                                    const SearchPlan* plan);
 
     ClientOptions m_options;
     std::function<void(const std::string&)> m_messages;

@@ -1,9 +1,7 @@
 #include "cli/context.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "cli/reporter.h"
 
@@ -105,11 +103,22 @@ std::chrono::milliseconds WaitArgument(double seconds)
 
 std::string ReadSettingsFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError{{"FILE", "cannot read the settings file '" + path + "'"}};
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    auto read = settings::ReadSettingsFileText(path);
+    if (auto* error = std::get_if<settings::InputError>(&read)) throw UsageError{*error};
+    return std::get<std::string>(std::move(read));
+}
+
+settings::Patch AssignmentsPatch(settings::Block block, const std::vector<std::string>& assignments)
+{
+    settings::Patch patch;
+    for (const std::string& a : assignments) {
+        // Which of two values the user meant is not known.
+        const std::string name = a.substr(0, a.find('='));
+        if (patch.Contains(block, name))
+            throw UsageError{{name, name + ": given twice; give each field once"}};
+        if (auto error = patch.SetAssignment(block, a)) throw UsageError{*error};
+    }
+    return patch;
 }
 
 } // namespace vornik::cli

@@ -74,6 +74,8 @@ std::vector<MacAddress> MacArguments(const std::vector<std::string>& texts);
 // Seconds as --wait takes them (throws UsageError).
 std::chrono::milliseconds WaitArgument(double seconds);
 std::string ReadSettingsFile(const std::string& path);
+// FIELD=VALUE arguments of one block, each field at most once (throws UsageError).
+settings::Patch AssignmentsPatch(settings::Block block, const std::vector<std::string>& assignments);
 
 // Every command, each in a file of its own: options, set-up, run.
 void AddSearchCommand(CLI::App& app, Context& context);

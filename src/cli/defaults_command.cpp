@@ -8,15 +8,19 @@ namespace {
 
 struct DefaultsOptions {
     std::vector<std::string> macs;
+    bool allWithMac = false;
 };
 
 int RunDefaults(const DefaultsOptions& options, const Context& context)
 {
     Session session(context);
-    const auto macs = MacArguments(options.macs);
+    auto macs = MacArguments(options.macs);
     Client* client = session.Start();
     if (!client) return session.NoLink();
-    return ReportResults(context, FactoryDefaults(*client, macs, LineProgress(context.globals, macs.size())));
+    const auto refused = RefuseSharedMacs(client->Search(client->Options().interval), macs, options.allWithMac);
+    auto results = FactoryDefaults(*client, macs, LineProgress(context.globals, macs.size()));
+    results.insert(results.end(), refused.begin(), refused.end());
+    return ReportResults(context, results);
 }
 
 } // namespace
@@ -26,6 +30,7 @@ void AddDefaultsCommand(CLI::App& app, Context& context)
     auto options = std::make_shared<DefaultsOptions>();
     auto* defaults = app.add_subcommand("defaults", "reset device(s) to the factory settings");
     defaults->add_option("MAC", options->macs, "device MAC address(es)")->required();
+    defaults->add_flag("--all-with-mac", options->allWithMac, "reset every device that answers with a MAC given");
     defaults->callback([options, &context] { context.exitCode = RunDefaults(*options, context); });
 }
 

@@ -1,8 +1,10 @@
-// vornikctl export MAC FILE
+// vornikctl export MAC (FILE | -) [--force]
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <iostream>
+
+#include <sys/stat.h>
 
 #include "cli/context.h"
 #include "cli/reporter.h"
@@ -14,6 +16,7 @@ namespace {
 struct ExportOptions {
     std::string mac;
     std::string file;
+    bool force = false;
 };
 
 int RunExport(const ExportOptions& options, const Context& context)
@@ -21,6 +24,10 @@ int RunExport(const ExportOptions& options, const Context& context)
     const Globals& g = context.globals;
     Session session(context);
     const MacAddress target = MacArgument("MAC", options.mac);
+    const bool toStdout = options.file == "-";
+    struct stat st {};
+    if (!toStdout && !options.force && ::stat(options.file.c_str(), &st) == 0)
+        throw UsageError{{"FILE", "'" + options.file + "' exists; --force overwrites it"}};
     Client* client = session.Start();
     if (!client) return session.NoLink();
     const auto results = ReadBlocks(*client, {target}, true, true);
@@ -30,8 +37,14 @@ int RunExport(const ExportOptions& options, const Context& context)
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
         const Json source{{"mac", FormatMacText(target)}, {"exported", stamp}};
+        const std::string text = settings::FileText(&*result.network, &*result.device, source);
+        if (toStdout) {
+            // The settings file is the whole of stdout, so that it can be piped.
+            std::cout << text << std::flush;
+            return std::cout ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
+        }
         std::ofstream out(options.file, std::ios::binary | std::ios::trunc);
-        out << settings::FileText(&*result.network, &*result.device, source);
+        out << text;
         out.close();
         if (!out) {
             std::cerr << "vornikctl: cannot write '" << options.file << "'\n";
@@ -58,7 +71,8 @@ void AddExportCommand(CLI::App& app, Context& context)
     auto options = std::make_shared<ExportOptions>();
     auto* exportCommand = app.add_subcommand("export", "save both parameter blocks of a device as a settings file");
     exportCommand->add_option("MAC", options->mac, "device MAC address")->required();
-    exportCommand->add_option("FILE", options->file, "the file to write")->required();
+    exportCommand->add_option("FILE", options->file, "the file to write, or - for stdout")->required();
+    exportCommand->add_flag("--force", options->force, "overwrite FILE when it exists");
     exportCommand->callback([options, &context] { context.exitCode = RunExport(*options, context); });
 }
 

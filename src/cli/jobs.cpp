@@ -1,5 +1,7 @@
 #include "cli/jobs.h"
 
+#include <unordered_map>
+
 #include "proto/reply.h"
 #include "proto/text_conv.h"
 
@@ -8,6 +10,13 @@ namespace vornik::cli {
 namespace {
 
 using settings::Block;
+
+uint64_t MacKey(const MacAddress& mac)
+{
+    uint64_t v = 0;
+    for (uint8_t b : mac) v = (v << 8) | b;
+    return v;
+}
 
 std::string NoReply(const char* what, int sent, int refused)
 {
@@ -33,35 +42,49 @@ Request ReadNetworkRequest(const MacAddress& mac) { return {BuildNetworkReadRequ
 Request ReadDeviceRequest(const MacAddress& mac) { return {BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac, std::nullopt, 0}; }
 
 // Reads the asked blocks of every result still ok into it; a device that does
-// not answer gets its error.
-void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, bool device, const char* what)
+// not answer gets its error. `first[i]`, when given, goes out just before
+// result i's reads and is not waited for (writes whose answer the protocol
+// does not promise); `answered[i]` counts the replies to it that came.
+void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, bool device, const char* what,
+              const std::vector<std::vector<Request>>& first = {}, std::vector<size_t>* answered = nullptr)
 {
     std::vector<Request> requests;
-    std::vector<std::pair<size_t, bool>> owner; // result index, is the network read
+    std::vector<std::pair<size_t, int>> owner; // result index, 0 sent first, 1 network read, 2 device read
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
+        if (i < first.size())
+            for (Request r : first[i]) {
+                r.awaited = false;
+                requests.push_back(std::move(r));
+                owner.emplace_back(i, 0);
+            }
         if (network) {
             requests.push_back(ReadNetworkRequest(results[i].mac));
-            owner.emplace_back(i, true);
+            owner.emplace_back(i, 1);
         }
         if (device) {
             requests.push_back(ReadDeviceRequest(results[i].mac));
-            owner.emplace_back(i, false);
+            owner.emplace_back(i, 2);
         }
     }
+    if (answered) answered->assign(results.size(), 0);
     if (requests.empty()) return;
     if (results.size() > 1) client.Note(std::string(what) + ": " + std::to_string(results.size()) + " device(s)");
     const auto outcomes = client.Exchange(requests);
     for (size_t k = 0; k < outcomes.size(); ++k) {
         DeviceResult& r = results[owner[k].first];
         const Outcome& o = outcomes[k];
-        const bool isNetwork = owner[k].second;
-        if (!o.reply) {
-            if (r.error.empty())
-                r.error = NoReply((std::string(isNetwork ? "network " : "device ") + what).c_str(), o.sent, o.refused);
+        const int role = owner[k].second;
+        if (role == 0) {
+            if (o.reply && answered) ++(*answered)[owner[k].first];
             continue;
         }
-        if (isNetwork)
+        if (!o.reply) {
+            if (r.error.empty())
+                r.error = NoReply((std::string(role == 1 ? "network " : "device ") + what).c_str(), o.sent, o.refused);
+            continue;
+        }
+        if (role == 1)
             r.network = NetworkOf(*o.reply);
         else
             r.device = DeviceOf(*o.reply);
@@ -75,10 +98,23 @@ std::vector<DeviceResult> ResultsFor(const std::vector<MacAddress>& macs)
     return results;
 }
 
-void Settle(std::vector<DeviceResult>& results, const Progress& progress)
+// Words for what is known of a write: its acknowledgement, the read-back.
+constexpr char CONFIRMED[] = "confirmed", ACKNOWLEDGED[] = "acknowledged", WRITTEN[] = "written, not confirmed",
+               NOT_CONFIRMED[] = "not confirmed", NOT_WRITTEN[] = "not written";
+
+// The read-back or search that would confirm a write is missing: an
+// acknowledgement says the device took it, nothing says it holds.
+void NoConfirmation(DeviceResult& r, const std::string& why)
+{
+    r.result = r.acknowledged ? WRITTEN : NOT_CONFIRMED;
+    r.error = std::string(r.acknowledged ? "written and acknowledged, but " : "") + why;
+}
+
+void Settle(std::vector<DeviceResult>& results, const Progress& progress, const char* okWord, const char* failWord)
 {
     for (DeviceResult& r : results) {
         r.ok = r.error.empty();
+        if (r.result.empty()) r.result = r.ok ? okWord : failWord;
         if (progress) progress(r);
     }
 }
@@ -114,7 +150,7 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
-    Settle(results, progress);
+    Settle(results, progress, "read", "no reply");
     return results;
 }
 
@@ -130,11 +166,15 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
     const auto settle = [&](size_t i) {
         DeviceResult& r = results[i];
         r.ok = r.error.empty();
+        if (r.result.empty()) r.result = r.ok ? CONFIRMED : NOT_CONFIRMED;
         settled[i] = true;
         if (progress) progress(r);
     };
     for (size_t i = 0; i < results.size(); ++i)
-        if (!results[i].error.empty()) settle(i);
+        if (!results[i].error.empty()) {
+            results[i].result = NOT_WRITTEN;
+            settle(i);
+        }
 
     // What each device should hold: its own block with the patch's fields changed.
     std::vector<std::optional<NetworkParams>> wantNetwork(results.size());
@@ -148,38 +188,30 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
     }
 
     for (int round = 1; round <= client.Options().tries && !open.empty(); ++round) {
-        // One send per round: the read-back, not the acknowledgement, decides.
-        std::vector<Request> writes;
-        std::vector<size_t> owner;
+        // Each write goes out just before its read-back; the read-back, not
+        // the acknowledgement, decides, so an acknowledgement is never waited for.
+        std::vector<DeviceResult> readBack;
+        std::vector<std::vector<Request>> writes;
         for (size_t i : open) {
             const MacAddress& mac = results[i].mac;
-            if (network) {
-                writes.push_back({NetworkWriteFrame(mac, *wantNetwork[i]), ReplyKind::NetworkWriteAck, mac, {}, 1});
-                owner.push_back(i);
-            }
-            if (device) {
-                writes.push_back({DeviceWriteFrame(mac, *wantDevice[i]), ReplyKind::DeviceWriteAck, mac, {}, 1});
-                owner.push_back(i);
-            }
+            readBack.push_back(ResultsFor({mac})[0]);
+            auto& w = writes.emplace_back();
+            if (network) w.push_back({NetworkWriteFrame(mac, *wantNetwork[i]), ReplyKind::NetworkWriteAck, mac, {}, 1});
+            if (device) w.push_back({DeviceWriteFrame(mac, *wantDevice[i]), ReplyKind::DeviceWriteAck, mac, {}, 1});
             results[i].writes = round;
-            results[i].acknowledged = true;
         }
         if (results.size() > 1 || round > 1)
             client.Note("write, round " + std::to_string(round) + ": " + std::to_string(open.size()) + " device(s)");
-        const auto acks = client.Exchange(writes);
-        for (size_t k = 0; k < acks.size(); ++k)
-            if (!acks[k].reply) results[owner[k]].acknowledged = false;
-
-        std::vector<DeviceResult> readBack;
-        for (size_t i : open) readBack.push_back(ResultsFor({results[i].mac})[0]);
-        ReadInto(client, readBack, network, device, "read-back");
+        std::vector<size_t> answered;
+        ReadInto(client, readBack, network, device, "read-back", writes, &answered);
+        for (size_t k = 0; k < open.size(); ++k) results[open[k]].acknowledged = answered[k] == writes[k].size();
 
         std::vector<size_t> stillOpen;
         for (size_t k = 0; k < open.size(); ++k) {
             DeviceResult& r = results[open[k]];
             const DeviceResult& back = readBack[k];
             if (!back.error.empty()) {
-                r.error = back.error;
+                NoConfirmation(r, back.error);
                 settle(open[k]);
                 continue;
             }
@@ -212,39 +244,76 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, true, true, "read");
-    std::vector<std::pair<NetworkParams, DeviceParams>> before;
-    std::vector<Request> requests;
-    std::vector<size_t> owner;
+    std::vector<std::optional<std::pair<NetworkParams, DeviceParams>>> before(results.size());
+    std::vector<size_t> open;
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
-        before.emplace_back(*results[i].network, *results[i].device);
-        requests.push_back({BuildFactoryDefaultsRequest(results[i].mac), ReplyKind::DefaultsAck, results[i].mac, std::nullopt, 0});
-        owner.push_back(i);
+        before[i].emplace(*results[i].network, *results[i].device);
+        open.push_back(i);
     }
-    const auto acks = client.Exchange(requests);
-    std::vector<DeviceResult> after;
-    for (size_t i : owner) after.push_back(ResultsFor({results[i].mac})[0]);
-    ReadInto(client, after, true, true, "read after the reset");
-    for (size_t k = 0; k < owner.size(); ++k) {
-        DeviceResult& r = results[owner[k]];
-        r.writes = acks[k].sent;
-        r.acknowledged = acks[k].reply.has_value();
-        if (!after[k].error.empty()) {
-            r.error = after[k].error;
-            continue;
+    // The reset is sent again, each time with a read after it, until the
+    // blocks change or it is acknowledged: a device already at its factory
+    // values that sends no acknowledgement cannot tell it apart from one
+    // that never heard the reset.
+    for (int round = 1; round <= client.Options().tries && !open.empty(); ++round) {
+        std::vector<DeviceResult> after;
+        std::vector<std::vector<Request>> resets;
+        for (size_t i : open) {
+            after.push_back(ResultsFor({results[i].mac})[0]);
+            resets.push_back({{BuildFactoryDefaultsRequest(results[i].mac), ReplyKind::DefaultsAck, results[i].mac,
+                               std::nullopt, 1}});
+            results[i].writes = round;
         }
-        r.network = after[k].network;
-        r.device = after[k].device;
-        const bool changed = *r.network != before[k].first || *r.device != before[k].second;
-        if (!r.acknowledged && !changed)
-            r.error = "not confirmed: no acknowledgement after " + std::to_string(acks[k].sent) +
-                      " tries and the parameters did not change (they may already be the factory values)";
+        std::vector<size_t> answered;
+        ReadInto(client, after, true, true, "read after the reset", resets, &answered);
+        std::vector<size_t> stillOpen;
+        for (size_t k = 0; k < open.size(); ++k) {
+            DeviceResult& r = results[open[k]];
+            r.acknowledged = r.acknowledged || answered[k] > 0;
+            if (!after[k].error.empty()) {
+                NoConfirmation(r, after[k].error);
+                continue;
+            }
+            r.network = after[k].network;
+            r.device = after[k].device;
+            const bool changed = *r.network != before[open[k]]->first || *r.device != before[open[k]]->second;
+            r.changed = changed;
+            r.result = changed ? CONFIRMED : r.acknowledged ? ACKNOWLEDGED : NOT_CONFIRMED;
+            if (!changed && !r.acknowledged) stillOpen.push_back(open[k]);
+        }
+        open = std::move(stillOpen);
     }
-    Settle(results, progress);
+    for (size_t i : open)
+        results[i].error = "no acknowledgement after " + std::to_string(results[i].writes) +
+                           " tries and the parameters did not change (they may already be the factory values)";
+    Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
 }
 
-DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac)
+std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searched, std::vector<MacAddress>& macs,
+                                           bool allWithMac)
+{
+    std::vector<DeviceResult> refused;
+    if (allWithMac) return refused;
+    std::unordered_map<uint64_t, std::vector<uint32_t>> addresses;
+    for (const FoundDevice& f : searched) addresses[MacKey(f.reply.mac)].push_back(f.reply.ipAddress);
+    std::erase_if(macs, [&](const MacAddress& mac) {
+        const auto it = addresses.find(MacKey(mac));
+        if (it == addresses.end() || it->second.size() < 2) return false;
+        std::string list;
+        for (uint32_t a : it->second) list += (list.empty() ? "" : ", ") + AddressText(a);
+        DeviceResult r;
+        r.mac = mac;
+        r.result = NOT_WRITTEN;
+        r.error = "devices at " + list + " all answer with this MAC address; nothing written (--all-with-mac acts on all)";
+        refused.push_back(std::move(r));
+        return true;
+    });
+    return refused;
+}
+
+DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac,
+                      const std::vector<FoundDevice>& searched)
 {
     DeviceResult r;
     r.mac = mac;
@@ -254,26 +323,37 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
         return static_cast<const FoundDevice*>(nullptr);
     };
     if (mac != newMac) {
-        const auto before = client.Search(client.Options().interval);
-        if (const FoundDevice* other = holds(before)) {
+        if (const FoundDevice* other = holds(searched)) {
+            r.result = NOT_WRITTEN;
             r.error = "a device at " + AddressText(other->reply.ipAddress) + " already answers with " +
                       FormatMacText(newMac) + "; nothing written";
             return r;
         }
     }
-    Request write{BuildWriteMacRequest(mac, newMac), ReplyKind::MacWriteAck, newMac, mac, 0};
-    const auto outcome = client.Exchange({write});
-    r.writes = outcome[0].sent;
-    r.acknowledged = outcome[0].reply.has_value();
-    const auto found = client.Search(client.Options().interval,
-                                     [&](const std::vector<FoundDevice>& f) { return holds(f) != nullptr; });
+    // The write goes out again each round, each time followed by a search
+    // for the new address; an acknowledgement is noted, never waited for.
+    std::vector<FoundDevice> found;
+    const Request write{BuildWriteMacRequest(mac, newMac), ReplyKind::MacWriteAck, newMac, mac, 1, false};
+    for (int round = 1; round <= client.Options().tries; ++round) {
+        r.writes = round;
+        const auto sent = client.Exchange({write});
+        r.acknowledged = r.acknowledged || sent[0].reply.has_value();
+        found = client.Search(
+            client.Options().interval, [&](const std::vector<FoundDevice>& f) { return holds(f) != nullptr; },
+            [&](const ClassifiedReply& other) {
+                if (other.kind == ReplyKind::MacWriteAck && other.mac && (*other.mac == newMac || *other.mac == mac))
+                    r.acknowledged = true;
+            },
+            1);
+        if (holds(found)) break;
+    }
     if (const FoundDevice* f = holds(found)) {
         r.found = *f;
         r.ok = true;
+        r.result = CONFIRMED;
     } else {
-        r.error = std::string(r.acknowledged ? "acknowledged, but " : "no acknowledgement, and ") +
-                  "no search found " + FormatMacText(newMac) + " after " + std::to_string(client.Options().tries) +
-                  " tries";
+        NoConfirmation(r, std::string(r.acknowledged ? "" : "no acknowledgement, and ") + "no search found " +
+                              FormatMacText(newMac) + " after " + std::to_string(r.writes) + " tries");
     }
     return r;
 }

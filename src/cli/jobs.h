@@ -17,12 +17,17 @@ namespace vornik::cli {
 struct DeviceResult {
     MacAddress mac{};
     bool ok = false;
+    // What is known, in words: "confirmed" (read back or found), "acknowledged"
+    // (only the device's word), "written, not confirmed" (acknowledged, the
+    // read-back missing), "not confirmed", "not written", "read", "no reply".
+    std::string result;
     std::string error;                              // why not, when !ok
     std::optional<NetworkParams> network;           // as last read from the device
     std::optional<DeviceParams> device;
     std::vector<settings::Difference> differences;  // written and read back differ
     int writes = 0;                                 // rounds of writing
     bool acknowledged = false;                      // the device acknowledged the (last) write
+    bool changed = false;                           // the factory reset: the blocks read after it differ
     std::optional<FoundDevice> found;               // the MAC write's confirming search
 };
 
@@ -55,7 +60,14 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
                                           const Progress& progress = {});
 
 // The MAC write, confirmed by a search that finds the new address. Refused
-// when a device already answers with the new address.
-DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac);
+// when a device in `searched` (a search just made) answers with the new address.
+DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac,
+                      const std::vector<FoundDevice>& searched);
+
+// A write to a MAC that more than one device answers with reaches them all:
+// such MACs leave `macs` and come back refused, naming the addresses that
+// answered, unless `allWithMac`. The search is one interval long.
+std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searched, std::vector<MacAddress>& macs,
+                                           bool allWithMac);
 
 } // namespace vornik::cli

@@ -1,4 +1,6 @@
 // vornikctl mac set MAC NEW-MAC
+#include <algorithm>
+
 #include "cli/context.h"
 #include "cli/reporter.h"
 
@@ -9,16 +11,38 @@ namespace {
 struct MacOptions {
     std::string mac;
     std::string newMac;
+    bool allWithMac = false;
 };
+
+// Addresses no single device may take: a frame to them reaches every device
+// or a group of them.
+void CheckNewMac(const MacAddress& mac)
+{
+    const auto all = [&](uint8_t b) { return std::all_of(mac.begin(), mac.end(), [b](uint8_t x) { return x == b; }); };
+    std::string why;
+    if (all(0xFF))
+        why = "is the broadcast address";
+    else if (all(0x00))
+        why = "is all zero";
+    else if (mac[0] & 1)
+        why = "is a multicast address (first byte odd)";
+    if (!why.empty())
+        throw UsageError{{"NEW-MAC", "NEW-MAC: " + FormatMacText(mac) + " " + why + "; no device may have it"}};
+}
 
 int RunMacSet(const MacOptions& options, const Context& context)
 {
     Session session(context);
     const MacAddress target = MacArgument("MAC", options.mac);
     const MacAddress newMac = MacArgument("NEW-MAC", options.newMac);
+    CheckNewMac(newMac);
     Client* client = session.Start();
     if (!client) return session.NoLink();
-    return ReportResults(context, {WriteMac(*client, target, newMac)});
+    const auto searched = client->Search(client->Options().interval);
+    std::vector<MacAddress> macs{target};
+    const auto refused = RefuseSharedMacs(searched, macs, options.allWithMac);
+    if (!refused.empty()) return ReportResults(context, refused);
+    return ReportResults(context, {WriteMac(*client, target, newMac, searched)});
 }
 
 } // namespace
@@ -30,6 +54,7 @@ void AddMacCommand(CLI::App& app, Context& context)
     auto* set = mac->add_subcommand("set", "write a new MAC address, confirmed by a search that finds it");
     set->add_option("MAC", options->mac, "the device's MAC address now")->required();
     set->add_option("NEW-MAC", options->newMac, "its new MAC address")->required();
+    set->add_flag("--all-with-mac", options->allWithMac, "write every device that answers with this MAC");
     set->callback([options, &context] { context.exitCode = RunMacSet(*options, context); });
 }
 

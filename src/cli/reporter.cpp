@@ -35,7 +35,7 @@ Json FoundJson(const FoundDevice& f)
 
 Json ResultJson(const DeviceResult& r)
 {
-    Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}};
+    Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}, {"result", r.result}};
     if (!r.ok) j["error"] = r.error;
     if (r.writes) {
         j["writes"] = r.writes;
@@ -53,12 +53,29 @@ Json ResultJson(const DeviceResult& r)
     return j;
 }
 
-void ReportFound(const Context& context, const std::vector<FoundDevice>& found)
+SearchPlan SearchPlanFor(const Client& client, size_t expect)
 {
+    SearchPlan plan;
+    plan.rounds = client.Options().tries;
+    plan.expect = expect;
+    plan.onRound = [&client](int round, size_t added) {
+        client.Note("search, round " + std::to_string(round) + ": " + std::to_string(added) +
+                    (round == 1 ? " device(s) found" : " more device(s) found"));
+    };
+    return plan;
+}
+
+void ReportFound(const Context& context, const std::vector<FoundDevice>& found, size_t expect)
+{
+    const bool enough = found.size() >= expect;
+    if (!enough)
+        std::cerr << "vornikctl: " << found.size() << " device(s) answered, " << expect << " expected\n";
     if (context.globals.json) {
         Json devices = Json::array();
         for (const auto& f : found) devices.push_back(FoundJson(f));
-        Emit(Json{{"command", context.Command()}, {"ok", true}, {"count", found.size()}, {"devices", devices}});
+        Json doc{{"command", context.Command()}, {"ok", enough}, {"count", found.size()}, {"devices", devices}};
+        if (expect) doc["expected"] = expect;
+        Emit(doc);
         return;
     }
     std::printf("%-15s  %-17s  %8s  %-15s  %s\n", "IP", "MAC", "FIRMWARE", "HEARD ON", "NOTE");
@@ -76,30 +93,36 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found)
 }
 
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
-                  const std::function<void(const DeviceResult&)>& details)
+                  const std::function<void(const DeviceResult&)>& details, const std::string& failure)
 {
     size_t confirmed = 0;
     for (const auto& r : results) confirmed += r.ok;
-    const bool ok = confirmed == results.size();
+    const bool ok = confirmed == results.size() && failure.empty();
+    if (!failure.empty()) std::cerr << "vornikctl: " << failure << "\n";
     if (context.globals.json) {
         Json devices = Json::array();
         for (const auto& r : results) devices.push_back(ResultJson(r));
-        Emit(Json{{"command", context.Command()},
-                  {"ok", ok},
-                  {"confirmed", confirmed},
-                  {"failed", results.size() - confirmed},
-                  {"devices", devices}});
+        Json doc{{"command", context.Command()},
+                 {"ok", ok},
+                 {"confirmed", confirmed},
+                 {"failed", results.size() - confirmed},
+                 {"devices", devices}};
+        if (!failure.empty()) doc["error"] = Json{{"message", failure}};
+        Emit(doc);
     } else {
         for (const auto& r : results) {
             if (details && r.ok) details(r);
         }
-        std::printf("%-17s  %-9s  %s\n", "MAC", "RESULT", "DETAIL");
+        std::printf("%-17s  %-22s  %s\n", "MAC", "RESULT", "DETAIL");
         for (const auto& r : results) {
-            std::string detail = r.ok ? (r.writes ? "confirmed by read-back" : "") : r.error;
+            std::string detail = r.error;
+            if (r.ok && r.result == "confirmed") detail = r.changed ? "the parameters read after it changed" : "by read-back";
+            if (r.ok && r.result == "acknowledged")
+                detail = "the parameters read after it did not change (already the factory values?)";
             if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
-            std::printf("%-17s  %-9s  %s\n", FormatMacText(r.mac).c_str(), r.ok ? "ok" : "FAILED", detail.c_str());
+            std::printf("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.result.c_str(), detail.c_str());
             for (const auto& d : r.differences)
-                std::printf("%-17s  %-9s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
+                std::printf("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
                             d.actual.c_str());
         }
         std::printf("%zu of %zu device(s) %s\n", confirmed, results.size(), "ok");
@@ -136,7 +159,7 @@ Progress LineProgress(const Globals& g, size_t total)
             if (*count == total) std::fprintf(stderr, "\n");
         } else {
             std::fprintf(stderr, "vornikctl: %s %s (%zu/%zu)\n", FormatMacText(r.mac).c_str(),
-                         r.ok ? "ok" : ("failed: " + r.error).c_str(), *count, total);
+                         r.ok ? r.result.c_str() : (r.result + ": " + r.error).c_str(), *count, total);
         }
     };
 }

@@ -23,11 +23,15 @@ Json FoundJson(const FoundDevice& found);
 Json ResultJson(const DeviceResult& result);
 
 // The devices a search found, as a table or JSON.
-void ReportFound(const Context& context, const std::vector<FoundDevice>& found);
+// With `expect`, fewer devices found is a failure, said on stderr.
+void ReportFound(const Context& context, const std::vector<FoundDevice>& found, size_t expect = 0);
+// A search in the global --tries rounds; each round's count is a note on stderr.
+SearchPlan SearchPlanFor(const Client& client, size_t expect);
 // The per-device results and the exit code; `details` prints more of each
 // confirmed device before the table.
+// `failure`, when given, fails the whole command over and above the devices.
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
-                  const std::function<void(const DeviceResult&)>& details = {});
+                  const std::function<void(const DeviceResult&)>& details = {}, const std::string& failure = "");
 
 // One block's fields, name and value, a line each.
 void PrintFields(const NetworkParams& params);

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <memory>
+#include <set>
+
+#include <sys/stat.h>
 
 namespace vornik::settings {
 
@@ -46,12 +51,28 @@ std::optional<InputError> LeafText(const std::string& where, const Json& v, std:
 
 } // namespace
 
+namespace {
+std::variant<Patch, InputError> PatchFromCheckedJson(const Json& file);
+} // namespace
+
 std::variant<Patch, InputError> PatchFromJson(const Json& file)
 {
+    // Every wrong type nlohmann would throw for is refused as input instead.
+    try {
+        return PatchFromCheckedJson(file);
+    } catch (const nlohmann::json::exception& e) {
+        return InputError{"", std::string("the settings file does not hold what it should: ") + e.what()};
+    }
+}
+
+namespace {
+
+std::variant<Patch, InputError> PatchFromCheckedJson(const Json& file)
+{
     if (!file.is_object()) return InputError{"", "the settings file must hold one JSON object"};
-    if (file.value("format", std::string()) != FILE_FORMAT)
+    if (!file.contains("format") || !file["format"].is_string() || file["format"].get<std::string>() != FILE_FORMAT)
         return InputError{"format", std::string("the settings file must have \"format\": \"") + FILE_FORMAT + "\""};
-    if (!file.contains("version") || !file["version"].is_number_integer() || file["version"].get<int>() != FILE_VERSION)
+    if (!file.contains("version") || !file["version"].is_number_integer() || file["version"] != FILE_VERSION)
         return InputError{"version", "the settings file must have \"version\": " + std::to_string(FILE_VERSION)};
     Patch patch;
     for (const auto& [key, value] : file.items()) {
@@ -87,15 +108,73 @@ std::variant<Patch, InputError> PatchFromJson(const Json& file)
     return patch;
 }
 
+} // namespace
+
 std::variant<Patch, InputError> PatchFromFileText(std::string_view text)
 {
+    // The keys on the way to what is being parsed, so that a number too
+    // large for a double, or a key given twice, is named where it stands.
+    struct Level {
+        std::string key;
+        std::set<std::string> seen;
+    };
+    std::vector<Level> path;
+    const auto where = [&] {
+        std::string w;
+        for (const Level& l : path)
+            if (!l.key.empty()) w += (w.empty() ? "" : ".") + l.key;
+        return w;
+    };
+    struct Twice {
+        std::string where;
+    };
     Json file;
     try {
-        file = Json::parse(text.begin(), text.end(), nullptr, true, /*ignore_comments=*/true);
-    } catch (const nlohmann::json::parse_error& e) {
+        file = Json::parse(
+            text.begin(), text.end(),
+            [&](int /*depth*/, Json::parse_event_t event, Json& parsed) {
+                switch (event) {
+                case Json::parse_event_t::object_start:
+                case Json::parse_event_t::array_start: path.push_back({}); break;
+                case Json::parse_event_t::object_end:
+                case Json::parse_event_t::array_end: path.pop_back(); break;
+                case Json::parse_event_t::key: {
+                    Level& l = path.back();
+                    l.key = parsed.get<std::string>();
+                    if (!l.seen.insert(l.key).second) throw Twice{where()};
+                    break;
+                }
+                case Json::parse_event_t::value: break;
+                }
+                return true;
+            },
+            true, /*ignore_comments=*/true);
+    } catch (const Twice& t) {
+        return InputError{t.where, t.where + ": given twice in the settings file"};
+    } catch (const nlohmann::json::out_of_range& e) {
+        const std::string w = where();
+        return InputError{w, w + ": the number is too large (" + e.what() + ")"};
+    } catch (const nlohmann::json::exception& e) {
         return InputError{"", std::string("the settings file is not valid JSON: ") + e.what()};
     }
     return PatchFromJson(file);
+}
+
+std::variant<std::string, InputError> ReadSettingsFileText(const std::string& path)
+{
+    const auto refuse = [&](const std::string& why) { return InputError{"FILE", "the settings file '" + path + "' " + why}; };
+    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!in) return refuse("cannot be read");
+    // Checked on the open file, so that what is read is what was checked.
+    struct stat st {};
+    if (::fstat(fileno(in.get()), &st) != 0 || !S_ISREG(st.st_mode)) return refuse("is not a regular file");
+    if (size_t(st.st_size) > MAX_FILE_SIZE) return refuse("is larger than 1 MiB");
+    std::string text(MAX_FILE_SIZE + 1, '\0');
+    const size_t n = std::fread(text.data(), 1, text.size(), in.get());
+    if (std::ferror(in.get())) return refuse("cannot be read");
+    if (n > MAX_FILE_SIZE) return refuse("is larger than 1 MiB");
+    text.resize(n);
+    return text;
 }
 
 } // namespace vornik::settings

@@ -19,7 +19,15 @@ inline constexpr int FILE_VERSION = 1;
 // it came from and is never applied.
 Json FileJson(const NetworkParams* network, const DeviceParams* device, const Json& source = Json());
 std::string FileText(const NetworkParams* network, const DeviceParams* device, const Json& source = Json());
-// Reads a file (comments allowed) into a patch; any error names its place.
+// The largest settings file read: an export is a few kilobytes.
+inline constexpr size_t MAX_FILE_SIZE = 1024 * 1024;
+
+// The text of a settings file; one that is not a regular file or is larger
+// than MAX_FILE_SIZE is refused before it is read.
+std::variant<std::string, InputError> ReadSettingsFileText(const std::string& path);
+
+// Reads a file (comments allowed) into a patch; any error names its place,
+// and a key given twice in one object is refused.
 std::variant<Patch, InputError> PatchFromFileText(std::string_view text);
 std::variant<Patch, InputError> PatchFromJson(const Json& file);
 

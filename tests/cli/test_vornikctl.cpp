@@ -57,6 +57,12 @@ protected:
         EXPECT_EQ(doc.value("ok", false), true) << r.out;
         return doc;
     }
+    std::string TableOf(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--quiet", "--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind",
+                                   "127.0.0.2", "--interval", "0.2"});
+        return RunProgram(VORNIKCTL_PATH, args).out;
+    }
     std::string TempFile(const std::string& name)
     {
         const std::string path = testing::TempDir() + "vornikctl-" + std::to_string(port) + "-" + name;
@@ -121,6 +127,36 @@ TEST_F(Vornikctl, SearchMarksDuplicateAddresses)
     EXPECT_NE(table.out.find("duplicate MAC"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("duplicate IP"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("4 device(s)"), std::string::npos) << table.out;
+}
+
+// With a share of the replies lost, one broadcast misses devices; rounds find
+// them, and --expect tells a script when some are still missing.
+TEST_F(Vornikctl, SearchGoesInRoundsUntilNoNewDeviceAnswers)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "20", "--drop", "0.2", "--seed", "7"}));
+    ASSERT_TRUE(sim.Ready());
+    const Json once = Doc(Ctl({"search", "--wait", "0.3"}, {"--tries", "1"}));
+    EXPECT_LT(once["count"], 20) << "the seed should lose some replies of a single round";
+    const RunResult rounds = Ctl({"search", "--wait", "0.3", "--expect", "20"}, {"--tries", "8"});
+    EXPECT_EQ(rounds.exitCode, 0) << rounds.out << rounds.err;
+    EXPECT_EQ(Doc(rounds)["count"], 20);
+
+    const RunResult missing = Ctl({"search", "--wait", "0.3", "--expect", "21"}, {"--tries", "4"});
+    EXPECT_EQ(missing.exitCode, 1) << missing.out;
+    EXPECT_EQ(Doc(missing)["count"], 20);
+    EXPECT_NE(missing.err.find("20 device(s) answered, 21 expected"), std::string::npos) << missing.err;
+
+    // apply --all says how many each round found, and reaches every device.
+    const std::string file = TempFile("rounds.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
+    const RunResult applied =
+        RunProgram(VORNIKCTL_PATH, {"--json", "--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind",
+                                    "127.0.0.2", "--interval", "0.2", "--tries", "6", "apply", file, "--all", "--wait",
+                                    "0.3", "--expect", "20"});
+    EXPECT_EQ(applied.exitCode, 0) << applied.out << applied.err;
+    EXPECT_EQ(Doc(applied)["confirmed"], 20);
+    EXPECT_NE(applied.err.find("search, round 1: "), std::string::npos) << applied.err;
+    EXPECT_NE(applied.err.find("search, round 2: "), std::string::npos) << applied.err;
 }
 
 TEST_F(Vornikctl, GetReadsBothFactoryBlocksFieldByField)
@@ -292,6 +328,34 @@ TEST_F(Vornikctl, MacWriteIsConfirmedByASearchThatFindsTheNewAddress)
     EXPECT_EQ(Confirmed({"net", "get", kMac1})["devices"][0]["ok"], true);
 }
 
+// Two devices that answer with one MAC would both take a write meant for one.
+TEST_F(Vornikctl, ACommandOnAMacTwoDevicesShareIsRefusedNamingBoth)
+{
+    SimProcess fleet(LoopbackSimArgs(port, {"--devices", "2"}));
+    SimProcess sameMac(LoopbackSimArgs(port, {"--base-mac", kMac1, "--base-ip", "10.0.0.9"}));
+    ASSERT_TRUE(fleet.Ready() && sameMac.Ready());
+    for (const auto& args : std::vector<std::vector<std::string>>{{"net", "set", kMac1, "ip=10.0.0.50"},
+                                                                  {"dev", "set", kMac1, "baud=9600"},
+                                                                  {"mac", "set", kMac1, "02-5A-C3-00-00-0B"},
+                                                                  {"defaults", kMac2, kMac1}}) {
+        const RunResult r = Ctl(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0] << r.out << r.err;
+        const Json doc = Doc(r);
+        const Json refused = doc["devices"].back(); // a MAC no other device shares is still acted on
+        EXPECT_EQ(doc["confirmed"], doc["devices"].size() - 1) << r.out;
+        EXPECT_EQ(refused["mac"], kMac1);
+        for (const char* part : {"192.168.0.100", "10.0.0.9", "--all-with-mac"})
+            EXPECT_NE(refused.value("error", "").find(part), std::string::npos) << args[0] << ": " << refused;
+    }
+    // Neither device took the address, the MAC or the baud rate.
+    const Json search = Confirmed({"search", "--wait", "0.3"});
+    std::set<std::string> seen;
+    for (const Json& f : search["devices"]) seen.insert(f["mac"].get<std::string>() + " " + f["ip"].get<std::string>());
+    EXPECT_EQ(seen, (std::set<std::string>{kMac1 + " 192.168.0.100", kMac1 + " 10.0.0.9", kMac2 + " 192.168.0.101"}));
+    EXPECT_EQ(Confirmed({"dev", "get", kMac1})["devices"][0]["device"]["baud"], 4800);
+    Confirmed({"dev", "set", kMac1, "baud=9600", "--all-with-mac"});
+}
+
 TEST_F(Vornikctl, ExportThenApplyClonesOneDeviceOntoThreeOthers)
 {
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "5"}));
@@ -336,6 +400,23 @@ TEST_F(Vornikctl, ExportThenApplyClonesOneDeviceOntoThreeOthers)
     }
     // The fifth device was not named and keeps its factory values.
     EXPECT_EQ(Confirmed({"dev", "get", kMac5})["devices"][0]["device"]["baud"], 4800);
+}
+
+TEST_F(Vornikctl, ALimitBelowZeroFromAFileReachesTheDeviceAndExportsToStdout)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string file = TempFile("below-zero.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -0.5}}})";
+    Confirmed({"apply", file, kMac1});
+    // "-" is stdout, and stdout is then the settings file alone; --force replaces a file.
+    const RunResult r = Ctl({"export", kMac1, "-"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Doc(r)["source"]["mac"], kMac1);
+    EXPECT_EQ(Doc(r)["device"]["channel2"]["temp-lower"], -0.5);
+    Confirmed({"export", kMac1, file, "--force"});
+    std::ifstream in(file);
+    EXPECT_EQ(Json::parse(in)["device"]["channel2"]["temp-lower"], -0.5);
 }
 
 TEST_F(Vornikctl, ApplyAllWritesAPartOfAFileToEveryDeviceFound)
@@ -397,7 +478,9 @@ TEST_F(Vornikctl, ACorruptedReplyIsNotTakenForAnAnswer)
 // was, as one with a write-protected memory would.
 class StubbornDevice {
 public:
-    StubbornDevice(uint16_t port, vornik::MacAddress mac) : m_port(port), m_mac(mac)
+    // `readsAnswered`: how many network reads it answers before it falls silent to them.
+    StubbornDevice(uint16_t port, vornik::MacAddress mac, int readsAnswered = 1000)
+        : m_port(port), m_mac(mac), m_readsLeft(readsAnswered)
     {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const int one = 1;
@@ -441,7 +524,7 @@ private:
             const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
             if (n < 11 || buf[0] != vornik::FRAME_REQUEST || !std::equal(m_mac.begin(), m_mac.end(), buf + 4)) continue;
             const vornik::Frame* reply = nullptr;
-            if (buf[3] == vornik::CMD_READ_NETWORK) reply = &readReply;
+            if (buf[3] == vornik::CMD_READ_NETWORK && m_readsLeft-- > 0) reply = &readReply;
             if (buf[3] == vornik::CMD_WRITE_NETWORK) {
                 reply = &writeAck;
                 ++m_writes;
@@ -456,6 +539,7 @@ private:
     int m_fd = -1;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_writes{0};
+    int m_readsLeft;
     std::thread m_thread;
 };
 
@@ -480,6 +564,73 @@ TEST_F(Vornikctl, AWriteTheReadBackDoesNotShowIsAnErrorListingTheFields)
     EXPECT_NE(error.find("max-connections, server2.target-port"), std::string::npos) << error;
 }
 
+TEST_F(Vornikctl, AnAcknowledgedWriteWhoseReadBackIsMissingIsWrittenNotConfirmed)
+{
+    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x43}, 1);
+    const RunResult r = Ctl({"net", "set", "02-5A-C3-00-00-43", "max-connections=3"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_EQ(Doc(r)["devices"][0]["result"], "written, not confirmed") << r.out;
+}
+
+// What each command may claim, with and without the acknowledgements the
+// protocol does not promise: only a read-back (or a search) confirms, an
+// acknowledgement is the device's word and is never waited for, and one
+// silent device fails the run.
+TEST_F(Vornikctl, AResultSaysWhatIsKnownAndNoMore)
+{
+    struct Row {
+        std::vector<std::string> sim, before, args;
+        std::vector<std::pair<std::string, std::string>> results; // MAC, result
+        std::string acknowledged;                                  // "", "true", "false"
+    };
+    const std::string mac9 = "02-5A-C3-00-00-09";
+    const std::vector<Row> rows = {
+        {{}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "confirmed"}}, "true"},
+        {{"--no-ack"}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "confirmed"}}, "false"},
+        {{"--no-ack"}, {}, {"dev", "set", kMac1, "baud=9600"}, {{kMac1, "confirmed"}}, "true"},
+        {{"--no-ack"}, {"net", "set", kMac1, "ip=10.0.0.7"}, {"defaults", kMac1}, {{kMac1, "confirmed"}}, "false"},
+        {{"--no-ack"}, {}, {"mac", "set", kMac1, mac9}, {{kMac1, "confirmed"}}, "false"},
+        {{}, {}, {"mac", "set", kMac1, mac9}, {{kMac1, "confirmed"}}, "true"},
+        {{"--store-nothing"}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "not confirmed"}}, ""},
+        {{"--store-nothing"}, {}, {"dev", "set", kMac1, "baud=9600"}, {{kMac1, "not confirmed"}}, ""},
+        {{"--store-nothing"}, {}, {"mac", "set", kMac1, mac9}, {{kMac1, "written, not confirmed"}}, ""},
+        // Already at the factory values, the reset changes nothing: only the
+        // acknowledgement speaks for it.
+        {{}, {}, {"defaults", kMac1}, {{kMac1, "acknowledged"}}, ""},
+        {{"--no-ack"}, {}, {"defaults", kMac1}, {{kMac1, "not confirmed"}}, ""},
+        {{}, {}, {"dev", "get", kMac1, kMac5}, {{kMac1, "read"}, {kMac5, "no reply"}}, ""},
+        {{}, {}, {"defaults", kMac5, kMac1}, {{kMac5, "not written"}, {kMac1, "acknowledged"}}, ""},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> simArgs{"--devices", "1"};
+        simArgs.insert(simArgs.end(), row.sim.begin(), row.sim.end());
+        std::string shown = testing::PrintToString(simArgs) + " " + testing::PrintToString(row.args);
+        SimProcess sim(LoopbackSimArgs(port, simArgs));
+        ASSERT_TRUE(sim.Ready());
+        if (!row.before.empty()) Confirmed(row.before);
+        const RunResult r = Ctl(row.args, {"--tries", "5"});
+        const bool ok = std::all_of(row.results.begin(), row.results.end(), [](const auto& x) {
+            return x.second == "confirmed" || x.second == "acknowledged" || x.second == "read";
+        });
+        EXPECT_EQ(r.exitCode, ok ? 0 : 1) << shown << r.out << r.err;
+        // Waiting for an answer that never comes would take the 5 tries of 0.2 s.
+        if (ok) EXPECT_LT(r.took, 900ms) << shown;
+        const Json doc = Doc(r);
+        ASSERT_EQ(doc["devices"].size(), row.results.size()) << shown << r.out;
+        for (const Json& d : doc["devices"]) {
+            const auto want = std::find_if(row.results.begin(), row.results.end(), [&](const auto& x) { return d["mac"] == x.first; });
+            ASSERT_NE(want, row.results.end()) << shown << d;
+            EXPECT_EQ(d["result"], want->second) << shown << d;
+        }
+        if (!row.acknowledged.empty()) EXPECT_EQ(doc["devices"][0]["acknowledged"], row.acknowledged == "true") << shown;
+        if (row.args[0] == "defaults") { // the table a person reads claims no more than the JSON
+            const std::string table = TableOf(row.args);
+            EXPECT_EQ(table.find("by read-back"), std::string::npos) << shown << table;
+            EXPECT_NE(table.find(row.results.back().second), std::string::npos) << shown << table;
+        }
+    }
+}
+
 struct BadInput {
     std::vector<std::string> args;
     std::vector<std::string> says; // parts of the message: the field and what it accepts
@@ -493,6 +644,14 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
     std::ofstream(badFile) << "{\"format\": \"vornik-settings\", \"version\": 1, \"network\": {\"ip\": 192.168.0.1}}";
     const std::string outOfRange = TempFile("range.json");
     std::ofstream(outOfRange) << R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"temp-lower": -3300}}})";
+    const std::string tooLarge = TempFile("too-large.json");
+    std::ofstream(tooLarge) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})";
+    const std::string twice = TempFile("twice.json");
+    std::ofstream(twice) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})";
+    const std::string halfDone = TempFile("half.json");
+    std::ofstream(halfDone) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 96)";
+    const std::string existing = TempFile("existing.json");
+    std::ofstream(existing) << "kept";
     const std::vector<BadInput> cases = {
         {{"net", "set", kMac1, "ip=192.168.0.256"}, {"ip", "four numbers 0-255"}},
         {{"net", "set", kMac1, "gateway=10.0.0"}, {"gateway", "four numbers 0-255"}},
@@ -505,9 +664,21 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
         {{"dev", "set", kMac1, "parity=mark"}, {"parity", "none, odd or even"}},
         {{"dev", "set", kMac1, "ip=10.0.0.1"}, {"ip", "it is a network field"}},
         {{"mac", "set", kMac1, "02-00-00-00-00"}, {"NEW-MAC", "six hex pairs"}},
+        {{"mac", "set", kMac1, "FF-FF-FF-FF-FF-FF"}, {"NEW-MAC", "broadcast"}},
+        {{"mac", "set", kMac1, "00:00:00:00:00:00"}, {"NEW-MAC", "all zero"}},
+        {{"mac", "set", kMac1, "01-00-5E-00-00-01"}, {"NEW-MAC", "multicast", "first byte odd"}},
+        {{"mac", "set", kMac1, "FD-00-00-00-00-01"}, {"NEW-MAC", "multicast"}},
         {{"apply", badFile, kMac1}, {"not valid JSON", "line 1"}},
         {{"apply", outOfRange, kMac1}, {"device.channel2.temp-lower", "-3276.8 to 3276.7"}},
         {{"apply", badFile}, {"not valid JSON"}},
+        {{"apply", tooLarge, kMac1}, {"device.baud", "too large"}},
+        {{"apply", twice, kMac1}, {"device.baud", "given twice"}},
+        {{"apply", halfDone, kMac1}, {"not valid JSON"}},
+        {{"apply", "/dev/zero", kMac1}, {"/dev/zero", "not a regular file"}},
+        {{"net", "set", kMac1, "ip=10.0.0.1", "ip=10.0.0.2"}, {"ip", "given twice"}},
+        {{"dev", "set", kMac1, "baud=9600", "channel1.address=3", "baud=9600"}, {"baud", "given twice"}},
+        {{"dev", "set", kMac1, "modbus-terminal-count=256"}, {"modbus-terminal-count", "0 to 255"}},
+        {{"export", kMac1, existing}, {existing, "--force"}},
         {{"--bind", "127.0.0.300", "search"}, {"--bind", "four numbers 0-255"}},
         {{"--tries", "0", "search"}, {"--tries", "1-100"}},
     };
@@ -523,6 +694,8 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
         EXPECT_NE(r.err.find(message), std::string::npos) << "stderr names the error too: " << r.err;
     }
     EXPECT_EQ(listener.During(300ms).size(), 0u) << "bad input must send nothing";
+    std::ifstream kept(existing);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
 
     // The listener does hear what the program sends.
     EXPECT_EQ(Ctl({"search", "--wait", "0.1"}).exitCode, 0);

@@ -80,7 +80,7 @@ inline LinkConfig LoopbackLinkConfig(uint16_t port, std::vector<uint32_t> addres
 
 // Simulator arguments for loopback: the port, replies to loopback's
 // broadcast, then the extra arguments.
-inline std::vector<std::string> LoopbackSimArgs(uint16_t port, std::initializer_list<std::string> extra = {})
+inline std::vector<std::string> LoopbackSimArgs(uint16_t port, const std::vector<std::string>& extra = {})
 {
     std::vector<std::string> args{"--port", std::to_string(port), "--reply-to", "127.255.255.255"};
     args.insert(args.end(), extra.begin(), extra.end());

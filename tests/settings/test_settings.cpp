@@ -2,6 +2,8 @@
 // the blocks, and the settings file read back into the same blocks.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "proto/text_conv.h"
 #include "settings/settings.h"
 
@@ -58,6 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{Block::Device, "parity", "mark", "none, odd or even"},
                     Refused{Block::Device, "stop-bits", "3", "1 to 2"},
                     Refused{Block::Device, "channel1.address", "256", "0 to 255"},
+                    Refused{Block::Device, "modbus-terminal-count", "256", "0 to 255"},
+                    Refused{Block::Device, "modbus-terminal-count", "-1", "0 to 255"},
                     Refused{Block::Device, "channel4.temp-upper", "3276.8", "-3276.8 to 3276.7"},
                     Refused{Block::Device, "channel4.temp-lower", "-3276.9", "-3276.8 to 3276.7"},
                     Refused{Block::Device, "channel4.temp-upper", "25.35", "at most one decimal"},
@@ -230,7 +234,35 @@ INSTANTIATE_TEST_SUITE_P(
                             "{\"temp-upper\": 25.35}}}",
                             "device.channel4.temp-upper"},
                     BadFile{"{\"format\": \"vornik-settings\", \"version\": 1, \"device\": {\"baud\": true}}",
-                            "expected a number or a text"}));
+                            "expected a number or a text"},
+                    // Too large for a double: refused, naming the field, never an abort.
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})", "device.baud"},
+                    BadFile{R"({"format": 1, "version": 1})", "\"format\""},
+                    BadFile{R"({"format": "vornik-settings", "version": 1e300})", "\"version\": 1"},
+                    // A key given twice: which one the user meant is not known.
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})",
+                            "device.baud"},
+                    BadFile{R"({"format": "vornik-settings", "version": 1, "device": {"channel1": {"address": 1},
+                             "channel1": {"address": 2}}})",
+                            "twice"}));
+
+// The file is refused before it is read when it could not be a settings file.
+TEST(File, AFileTooLargeOrNotRegularIsRefusedUnread)
+{
+    const std::string dir = testing::TempDir(), atLimit = dir + "settings-1MiB", overLimit = dir + "settings-1MiB+1";
+    std::ofstream(atLimit) << std::string(1024 * 1024, ' ');
+    std::ofstream(overLimit) << std::string(1024 * 1024 + 1, ' ');
+    EXPECT_EQ(std::get<std::string>(ReadSettingsFileText(atLimit)).size(), 1024u * 1024u);
+    for (const auto& [path, says] : std::vector<std::pair<std::string, std::string>>{
+             {overLimit, "is larger than 1 MiB"}, {"/dev/zero", "is not a regular file"}, {dir, "is not a regular file"},
+             {dir + "no-such-settings", "cannot be read"}}) {
+        const auto read = ReadSettingsFileText(path);
+        ASSERT_TRUE(std::holds_alternative<InputError>(read)) << path;
+        EXPECT_NE(std::get<InputError>(read).message.find(path + "' " + says), std::string::npos) << std::get<InputError>(read).message;
+    }
+    std::remove(atLimit.c_str());
+    std::remove(overLimit.c_str());
+}
 
 TEST(File, APartOfAFileChangesOnlyItsFieldsAndTakesComments)
 {
