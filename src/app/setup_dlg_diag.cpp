@@ -82,11 +82,11 @@ bool CSetupDlg::ImportSettings(const QString& path)
         MessageBox(ToCp936(QStringLiteral(u"导入参数失败：%1").arg(why)), {}, MessageIcon::Exclamation);
         return false;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral(u"无法读取 %1（%2）").arg(path, file.errorString()));
-    const QByteArray text = file.readAll();
-    auto read = settings::PatchFromFileText(std::string_view(text.constData(), size_t(text.size())));
+    // A huge file or a device is refused before it is read, as vornikctl refuses it.
+    const auto text = settings::ReadSettingsFileText(QFile::encodeName(path).toStdString());
+    if (const auto* error = std::get_if<settings::InputError>(&text))
+        return fail(QStringLiteral(u"无法读取 %1（%2）").arg(path, Utf8(error->message)));
+    auto read = settings::PatchFromFileText(std::get<std::string>(text));
     if (const auto* error = std::get_if<settings::InputError>(&read)) {
         // The library's sentence names the field; the field is repeated for a file without one.
         const QString field = error->field.empty() ? QString() : QStringLiteral(u"字段 %1：").arg(Utf8(error->field));

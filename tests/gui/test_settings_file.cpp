@@ -183,6 +183,11 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
          "channel2.humidity-upper"},
         {"not JSON", "{ \"format\": ", "JSON"},
         {"another format", R"({"format": "something-else", "version": 1})", "format"},
+        // Once ended the program, and every unsaved edit with it.
+        {"a number too large for a double", R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})",
+         "baud"},
+        {"a key twice", R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})",
+         "baud"},
     };
     const std::vector<std::string> before = PageTexts();
     for (const auto& c : cases) {
@@ -196,9 +201,13 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
         EXPECT_TRUE(text.contains(QLatin1String(c.named))) << text.toStdString();
         EXPECT_EQ(PageTexts(), before);
     }
-    ModalWatcher watcher;
-    EXPECT_FALSE(Window().ImportSettings(QFile("missing.json")));
-    EXPECT_EQ(watcher.Dialogs().size(), 1u);
+    // Refused before a byte is read: a missing file and one that never ends.
+    for (const char* path : {"missing.json", "/dev/zero"}) {
+        ModalWatcher watcher;
+        EXPECT_FALSE(Window().ImportSettings(QFile(path))) << path;
+        EXPECT_EQ(watcher.Dialogs().size(), 1u) << path;
+        EXPECT_EQ(PageTexts(), before) << path;
+    }
 }
 
 TEST_F(SettingsFileTest, ExportRefusesATerminalAddressThatIsNotEightDigits)
