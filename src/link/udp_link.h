@@ -109,6 +109,7 @@ public:
     void Start();
     void OpenEndpoints() override;
     void SendFrame(const uint8_t* frame, size_t length) override;
+    uint16_t Port() const override { return m_config.port; }
     // The window's close: closes the open endpoint sockets.
     void CloseEndpoints();
     // Stops and joins the receive thread and closes the receive socket.

@@ -62,7 +62,8 @@ void DeviceOps::Send(const Frame& frame) { m_link.SendFrame(frame.data(), frame.
 
 void DeviceOps::ShowWelcome()
 {
-    m_main.SetText(IDC_LOCAL_PORT, Decimal(LINK_PORT));
+    // The port in use: another than 1901 in the demo and under the simulator.
+    m_main.SetText(IDC_LOCAL_PORT, Decimal(m_link.Port()));
     m_state.InfoLog += text::kWelcomeText;
     RefreshInfoArea();
 }

@@ -211,7 +211,8 @@ std::vector<FieldDef> BuildTable()
         [](const NetworkParams& p) { return Json(kModes[IpModeFromFlag(p.ipMode)]); });
     const std::pair<const char*, uint32_t NetworkParams::*> addresses[] = {
         {"ip", &NetworkParams::ipAddress}, {"mask", &NetworkParams::subnetMask}, {"gateway", &NetworkParams::gateway}};
-    for (const auto& [name, member] : addresses) {
+    for (const auto& [name, field] : addresses) {
+        const auto member = field; // a plain variable: lambdas capture it on every compiler
         net(name, "four numbers 0-255, e.g. 192.168.0.9", CheckIpv4,
             [member](NetworkParams& p, int64_t v) { p.*member = uint32_t(v); },
             [member](const NetworkParams& p) { return Json(FormatDottedQuad(p.*member)); });
@@ -248,7 +249,8 @@ std::vector<FieldDef> BuildTable()
         {"login-interval", &DeviceParams::loginInterval},
         {"heartbeat-interval", &DeviceParams::heartbeatInterval},
         {"upload-interval", &DeviceParams::uploadInterval}};
-    for (const auto& [name, member] : intervals) {
+    for (const auto& [name, field] : intervals) {
+        const auto member = field; // a plain variable: lambdas capture it on every compiler
         dev(name, "0-65535 seconds", IntegerRange(0, 65535),
             [member](DeviceParams& p, int64_t v) { p.*member = uint16_t(v); },
             [member](const DeviceParams& p) { return Json(p.*member); });
@@ -278,7 +280,8 @@ std::vector<FieldDef> BuildTable()
             [c](const DeviceParams& p) { return Json(p.channelAddress[c]); });
         const std::pair<const char*, std::array<int16_t, CHANNEL_COUNT> DeviceParams::*> temps[] = {
             {"temp-upper", &DeviceParams::tempUpperLimit}, {"temp-lower", &DeviceParams::tempLowerLimit}};
-        for (const auto& [name, member] : temps) {
+        for (const auto& [name, field] : temps) {
+        const auto member = field; // a plain variable: lambdas capture it on every compiler
             dev(channel + name, tempRange, TenthsRange(kTempMin, kTempMax),
                 [c, member](DeviceParams& p, int64_t v) { (p.*member)[c] = int16_t(v); },
                 [c, member](const DeviceParams& p) { return TenthsJson((p.*member)[c]); });
@@ -286,7 +289,8 @@ std::vector<FieldDef> BuildTable()
         const std::pair<const char*, std::array<uint16_t, CHANNEL_COUNT> DeviceParams::*> humidities[] = {
             {"humidity-upper", &DeviceParams::humidityUpperLimit},
             {"humidity-lower", &DeviceParams::humidityLowerLimit}};
-        for (const auto& [name, member] : humidities) {
+        for (const auto& [name, field] : humidities) {
+        const auto member = field; // a plain variable: lambdas capture it on every compiler
             dev(channel + name, humidityRange, TenthsRange(kHumidityMin, kHumidityMax),
                 [c, member](DeviceParams& p, int64_t v) { (p.*member)[c] = uint16_t(v); },
                 [c, member](const DeviceParams& p) { return TenthsJson((p.*member)[c]); });
