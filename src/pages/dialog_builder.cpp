@@ -97,6 +97,7 @@ QLineEdit* DialogBuilder::Edit(int id, DuRect at, bool readOnly)
 
 QComboBox* DialogBuilder::DropDown(int id, DuRect at, const QStringList& entries)
 {
+    NameDropDownsByTheirNames();
     auto* combo = new QComboBox(m_dialog);
     combo->setStyle(DropDownStyle());
     combo->setEditable(true);

@@ -111,5 +111,37 @@ TEST_F(AccessibleNames, DropDownsWithALabelAreLabelledByIt)
             << c.id;
 }
 
+// The box itself, as AT-SPI hands it to a screen reader: named by its label,
+// its text as the value (Qt's own interface names it by the text on Unix).
+TEST_F(AccessibleNames, EveryDropDownIsNamedByItsLabelWhateverItShows)
+{
+    const struct {
+        bool devicePage;
+        int id;
+        const char* entry;
+        const char16_t* name;
+    } cases[] = {
+        {false, IDC_NET_IP_MODE, "DHCP/autoIP", u"IP获取方式"}, {false, IDC_NET_MAX_CONNECTIONS, "8", u"最大连接数量"},
+        {true, IDC_DEV_SERVER_COUNT, "0", u"服务器数量"},         {true, IDC_DEV_WORK_MODE, "Modbus温湿度传感器", u"工作模式"},
+        {true, IDC_DEV_DATA_BITS, "8", u"485口数据位"},           {true, IDC_DEV_PARITY, "NONE", u"485口校验位"},
+        {true, IDC_DEV_STOP_BITS, "1", u"485口停止位"},
+    };
+    for (const auto& c : cases) {
+        auto* combo = qobject_cast<QComboBox*>((c.devicePage ? Dev() : Net()).Control(c.id));
+        ASSERT_NE(combo, nullptr) << c.id;
+        combo->setCurrentIndex(combo->findText(QString::fromUtf8(c.entry)));
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(combo);
+        ASSERT_NE(face, nullptr) << c.id;
+        EXPECT_EQ(face->role(), QAccessible::ComboBox) << c.id;
+        EXPECT_EQ(face->text(QAccessible::Name), QString::fromUtf16(c.name)) << c.id;
+        EXPECT_EQ(face->text(QAccessible::Value), QString::fromUtf8(c.entry)) << c.id;
+        EXPECT_EQ(DropDownName(combo), QString::fromUtf16(c.name)) << c.id; // its text field too
+        // The list and the text field stay its children, each once.
+        ASSERT_EQ(face->childCount(), 2) << c.id;
+        EXPECT_EQ(face->child(0)->object(), combo->view()) << c.id;
+        EXPECT_EQ(face->indexOfChild(face->child(1)), 1) << c.id;
+    }
+}
+
 } // namespace
 } // namespace vornik::test

@@ -107,6 +107,52 @@ TEST_F(DropDownTest, TextNamingNoEntryIsPutBackOnEnterAndBeforeTheSelectionIsRea
     }
 }
 
+TEST_F(DropDownTest, TypedTextNamesAnEntryInAnyCase)
+{
+    const struct {
+        size_t box;
+        const char* typed;
+        const char* selected;
+    } cases[] = {
+        {5, "none", "NONE"}, {5, "Odd", "ODD"}, {5, "eVeN", "EVEN"},
+        {0, "dhcp/autoip", "DHCP/autoIP"}, {0, "STATICIP", "StaticIP"},
+        {3, "modbus温湿度传感器", "Modbus温湿度传感器"}, {3, "0-10MA温湿度变送器", "0-10mA温湿度变送器"},
+    };
+    for (const auto& c : cases) {
+        const Box& b = Boxes()[c.box];
+        QComboBox* combo = Combo(b);
+        Type(b, QString::fromUtf8(c.typed));
+        EXPECT_EQ(combo->itemText(combo->currentIndex()), QString::fromUtf8(c.selected)) << c.typed;
+        // What the field shows once settled is the entry a write sends.
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(combo->itemText(Page(b).GetSel(b.id)), QString::fromUtf8(c.selected)) << c.typed;
+        EXPECT_EQ(combo->lineEdit()->text(), QString::fromUtf8(c.selected)) << c.typed;
+    }
+}
+
+TEST_F(DropDownTest, EveryEnterKeySettlesTheTypedText)
+{
+    const struct {
+        const char* what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } keys[] = {
+        {"Return", Qt::Key_Return, Qt::NoModifier},
+        {"Enter", Qt::Key_Enter, Qt::NoModifier},
+        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier},
+    };
+    for (const auto& k : keys) {
+        for (const Box& b : Boxes()) {
+            QComboBox* combo = Combo(b);
+            const int selected = combo->currentIndex();
+            Type(b, b.unknown);
+            QTest::keyClick(combo->lineEdit(), k.key, k.modifiers);
+            EXPECT_EQ(combo->lineEdit()->text(), combo->itemText(selected)) << k.what << " " << b.id;
+            EXPECT_EQ(combo->currentIndex(), selected) << k.what << " " << b.id;
+        }
+    }
+}
+
 TEST_F(DropDownTest, TypingPassesThroughTheEntriesItsBeginningsName)
 {
     // "12" names no entry, but its "1" did on the way: that stays chosen, and shown.
