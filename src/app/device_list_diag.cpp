@@ -61,6 +61,8 @@ DeviceListDiagnostics::DeviceListDiagnostics(CReportList* view)
     view->viewport()->installEventFilter(this);
     // The model goes with the view, before this: the hooks never outlive it.
     view->Rows().SetRowHooks([this](const DeviceRow& row) { Inserted(row); }, [this] { m_conflicts.Clear(); });
+    // The tint is seen, not heard: a screen reader reads it as the row's description.
+    view->Rows().SetDescription([this](int row) { return ConflictText(row); });
 }
 
 void DeviceListDiagnostics::Inserted(const DeviceRow& row)
@@ -86,17 +88,23 @@ QColor DeviceListDiagnostics::Tint() const
     return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue()));
 }
 
+QString DeviceListDiagnostics::ConflictText(int row) const
+{
+    const DeviceRow* device = m_view->Rows().Device(row);
+    if (!device) return {};
+    const std::vector<MacAddress> conflict = m_conflicts.Macs(device->ip);
+    if (conflict.empty()) return {};
+    QStringList macs;
+    for (const MacAddress& mac : conflict) macs << QString::fromStdString(FormatMacHex(mac));
+    return QStringLiteral(u"IP地址冲突：%1 都使用 %2").arg(macs.join(QStringLiteral(u"、")), Address(device->ip));
+}
+
 QString DeviceListDiagnostics::ToolTip(int row) const
 {
     const DeviceRow* device = m_view->Rows().Device(row);
     if (!device) return {};
     QStringList lines;
-    const std::vector<MacAddress> conflict = m_conflicts.Macs(device->ip);
-    if (!conflict.empty()) {
-        QStringList macs;
-        for (const MacAddress& mac : conflict) macs << QString::fromStdString(FormatMacHex(mac));
-        lines << QStringLiteral(u"IP地址冲突：%1 都使用 %2").arg(macs.join(QStringLiteral(u"、")), Address(device->ip));
-    }
+    if (const QString conflict = ConflictText(row); !conflict.isEmpty()) lines << conflict;
     lines << QStringLiteral(u"接收网卡（本机地址）：%1")
                  .arg(device->adapter ? Address(device->adapter) : QStringLiteral(u"未知"));
     if (device->sender)

@@ -46,6 +46,9 @@ public:
     bool InConflict(int row) const;
     // The row's tooltip; empty for a row the list does not hold.
     QString ToolTip(int row) const;
+    // What the tint says, for screen readers: the tooltip's conflict line;
+    // empty for a row not in conflict.
+    QString ConflictText(int row) const;
     // The background of a conflicting row: the palette's base mixed with red,
     // so it reads on light and dark palettes alike.
     QColor Tint() const;

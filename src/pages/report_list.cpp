@@ -123,7 +123,9 @@ int ReportListModel::columnCount(const QModelIndex& parent) const { return paren
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if (!index.isValid()) return {};
+    if (role == Qt::AccessibleDescriptionRole && m_describe) return m_describe(LogicalRow(index.row()));
+    if (role != Qt::DisplayRole) return {};
     // Converted when shown: only the rows in sight ever are.
     return FromCp936(Cell(LogicalRow(index.row()), index.column()));
 }

@@ -40,6 +40,9 @@ public:
     // Told of each row as it is inserted, gathered or not, and of each
     // clear: for what keeps its own account of the rows.
     void SetRowHooks(std::function<void(const DeviceRow&)> inserted, std::function<void()> cleared);
+    // The text a screen reader gives as the description of each cell of a
+    // row, asked with the row as the logic numbers it.
+    void SetDescription(std::function<QString(int row)> describe) { m_describe = std::move(describe); }
     // A row of the view as the logic numbers it.
     int LogicalRow(int viewRow) const { return viewRow + m_gathered; }
 
@@ -69,6 +72,7 @@ private:
     QElapsedTimer m_lastCommit;
     std::function<void(const DeviceRow&)> m_inserted;
     std::function<void()> m_cleared;
+    std::function<QString(int)> m_describe;
 };
 
 class CReportList : public QTreeView {
