@@ -26,8 +26,9 @@ vornik_packages_package=(scdoc dpkg-dev file lintian desktop-file-utils appstrea
                          devscripts)
 # The fuzz targets (scripts/fuzz): clang with libFuzzer and the sanitizers.
 vornik_packages_fuzz=(clang libclang-rt-14-dev)
-# The whole suite: all of the above and the dissector's test.
-vornik_packages_test=(tshark)
+# The whole suite: all of the above, the dissector's test and the
+# screen-reader test (the window asked over the accessibility bus).
+vornik_packages_test=(tshark python3-pyatspi at-spi2-core dbus-bin)
 
 vornik_setup() {
     local packages=() need
