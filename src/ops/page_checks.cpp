@@ -71,6 +71,37 @@ const std::vector<PageField>& DevicePageFields()
     return fields;
 }
 
+std::string FieldLabel936(settings::Block block, const std::string& field)
+{
+    for (const auto* fields : {&NetworkPageFields(), &DevicePageFields()})
+        for (const PageField& f : *fields)
+            if (f.block == block && f.field == field) return f.label936;
+    // The drop-downs and what Compare adds for bytes no field shows.
+    static const struct {
+        Block block;
+        const char* field;
+        const char* label;
+    } others[] = {
+        {Block::Network, "mode", "IP获取方式"},
+        {Block::Network, "max-connections", "最大连接数量"},
+        {Block::Network, "reserved-bytes", "未显示的保留字节"},
+        {Block::Network, "mode-byte", "IP获取方式字节"},
+        {Block::Device, "server-count", "服务器数量"},
+        {Block::Device, "work-mode", "工作模式"},
+        {Block::Device, "data-bits", "485口数据位"},
+        {Block::Device, "parity", "485口校验位"},
+        {Block::Device, "stop-bits", "485口停止位"},
+    };
+    for (const auto& o : others)
+        if (o.block == block && field == o.field) return Cp936(o.label);
+    // serverN.target-address-bytes: the target address's bytes after its text.
+    const std::string bytes = ".target-address-bytes";
+    if (block == Block::Network && field.size() > bytes.size() &&
+        field.compare(field.size() - bytes.size(), bytes.size(), bytes) == 0)
+        return FieldLabel936(block, field.substr(0, field.size() - bytes.size()) + ".target-address") + Cp936("（字节）");
+    return field;
+}
+
 std::optional<std::string> RefusalOf(const PageField& field, const std::string& text936)
 {
     const auto checked = settings::ParseField(field.block, field.field, Utf8FromCp936(text936));

@@ -26,4 +26,10 @@ const std::vector<PageField>& DevicePageFields();
 // text; nothing when the text passes.
 std::optional<std::string> RefusalOf(const PageField& field, const std::string& text936);
 
+// The on-screen label (code page 936) of any field of the settings table,
+// drop-downs and the bytes no field shows included, by its block and name
+// ("channel1.temp-upper" is "1号通道 温度上限"); the name itself when the
+// table has no such field.
+std::string FieldLabel936(settings::Block block, const std::string& field);
+
 } // namespace vornik

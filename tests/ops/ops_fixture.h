@@ -32,6 +32,14 @@ protected:
     std::string Info() const { return main.GetText(IDC_INFO); }
     void Receive(const std::vector<uint8_t>& datagram) { ops.DispatchFrame(datagram); }
     std::string LastFrame() const { return link.frames.empty() ? std::string() : ToHex(link.frames.back()); }
+    // The last write sent: a write is followed by the read of its block
+    // (11 or 15 bytes), and every write is longer than either.
+    Frame SentWrite() const
+    {
+        for (auto f = link.frames.rbegin(); f != link.frames.rend(); ++f)
+            if (f->size() > 15) return *f;
+        return {};
+    }
 
     SetupState state;
     MemoryControls main, net, dev;
