@@ -121,9 +121,9 @@ void DeviceOps::SetSource(PageSource& source, int labelId, IControlOps& page, co
     // Two short lines: the label sits beside the page's buttons.
     source = now;
     if (now.fromDevice)
-        page.SetText(labelId, Cp936("数据来自 ") + FormatDottedQuad(now.ip) + "\nMAC " + FormatMacText(now.mac));
+        page.SetText(labelId, Cp936("来自 ") + FormatDottedQuad(now.ip) + "\nMAC " + FormatMacText(now.mac));
     else if (!fileName936.empty())
-        page.SetText(labelId, Cp936("数据来自文件\n") + fileName936);
+        page.SetText(labelId, Cp936("来自导入的文件\n") + fileName936);
     else
         page.SetText(labelId, Cp936("未读取设备\n(启动时的默认值)"));
 }
@@ -206,6 +206,8 @@ void DeviceOps::OnDeviceListDoubleClick()
     // The row's own bytes: whatever its MAC cell shows.
     m_state.TargetMac = device->mac;
     m_chosenIp = device->ip;
+    // The operator sees which row the pages will show.
+    m_main.MarkRow(IDC_DEVICE_LIST, row);
     m_macWritten.reset();
     m_net.SetText(IDC_NET_MAC, FormatMacText(m_state.TargetMac));
     const Frame frame = BuildNetworkReadRequest(m_state.TargetMac);
@@ -503,6 +505,15 @@ void DeviceOps::OnWriteDeviceParams()
 }
 
 // ---- Settings files ----
+
+std::optional<std::string> DeviceOps::PageRefusal936(settings::Block block) const
+{
+    const bool network = block == settings::Block::Network;
+    const IControlOps& page = network ? m_net : m_dev;
+    const PageField* refused = FirstRefused(page, network ? NetworkPageFields() : DevicePageFields(), nullptr);
+    if (!refused) return std::nullopt;
+    return refused->label936 + Cp936("：“") + page.GetText(refused->control) + Cp936("”无效，应为") + refused->range936;
+}
 
 std::optional<std::string> DeviceOps::ImportPatch(const settings::Patch& patch, const std::string& fileName936)
 {

@@ -81,6 +81,9 @@ public:
     // not; the pages are then as they were. A file that gives every field of
     // the device block opens the device write as a read does.
     std::optional<std::string> ImportPatch(const settings::Patch& patch, const std::string& fileName936);
+    // The first typed field of the block's page that its check refuses, as
+    // "label：“text”无效，应为…" (code page 936); nothing when all pass.
+    std::optional<std::string> PageRefusal936(settings::Block block) const;
     const PageSource& NetworkSource() const { return m_networkSource; }
     const PageSource& DeviceSource() const { return m_deviceSource; }
     // A line for the info area (code page 936, ending in "\r\n").

@@ -1,5 +1,6 @@
 #include "pages/report_list.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
 #include <QTimer>
 
@@ -94,6 +95,12 @@ const DeviceRow* ReportListModel::Device(int row) const
     return row >= 0 && row < Rows() ? &m_rows[Index(row)].device : nullptr;
 }
 
+void ReportListModel::Mark(int row)
+{
+    for (size_t i = 0; i < m_rows.size(); ++i) m_rows[i].marked = row >= 0 && row < Rows() && i == Index(row);
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount() - 1), {Qt::FontRole});
+}
+
 void ReportListModel::ScheduleCommit()
 {
     if (m_commitScheduled) return;
@@ -123,7 +130,14 @@ int ReportListModel::columnCount(const QModelIndex& parent) const { return paren
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if (!index.isValid()) return {};
+    if (role == Qt::FontRole) {
+        if (!Marked(LogicalRow(index.row()))) return {};
+        QFont bold = m_font;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role != Qt::DisplayRole) return {};
     // Converted when shown: only the rows in sight ever are.
     return FromCp936(Cell(LogicalRow(index.row()), index.column()));
 }
@@ -135,7 +149,17 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
     return m_headers[section];
 }
 
-CReportList::CReportList(QWidget* parent) : QTreeView(parent) { setModel(&m_model); }
+CReportList::CReportList(QWidget* parent) : QTreeView(parent)
+{
+    setModel(&m_model);
+    m_model.SetFont(font());
+}
+
+void CReportList::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) m_model.SetFont(font());
+    QTreeView::changeEvent(event);
+}
 
 int CReportList::FirstSelectedRow() const
 {

@@ -33,6 +33,7 @@ public:
     int FirstSelectedRow(int id) const override;
     std::string GetCell(int id, int row, int column) const override;
     std::optional<DeviceRow> DeviceRowAt(int id, int row) const override;
+    void MarkRow(int id, int row) override;
     void MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon) override;
 
     // Inspection and user actions for tests.
@@ -41,6 +42,7 @@ public:
     int SetTextCount(int id) const;
     int RowCount(int id) const;
     void SelectRow(int id, int row); // -1 clears the selection
+    bool IsMarked(int id, int row) const;
     const std::vector<Box>& Boxes() const { return m_boxes; }
 
 private:
@@ -51,6 +53,7 @@ private:
     struct Row {
         DeviceRow device;
         std::vector<std::string> cells;
+        bool marked = false;
     };
     struct Rows {
         std::vector<Row> rows;

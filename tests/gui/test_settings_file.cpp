@@ -171,23 +171,27 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
     const struct {
         const char* name;
         const char* text;
-        const char* named; // in the box's text
+        const char* named; // in the box's text: the field by its label, not its file key
     } cases[] = {
         {"port out of range", R"({"format": "vornik-settings", "version": 1, "network": {"server3": {"target-port": 70000}}})",
-         "server3.target-port"},
+         "字段 服务器3 目标端口：“70000”无效，应为0到65535的整数"},
         {"a good network part, a bad device part",
          R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.1.2.3"}, "device": {"data-bits": 4}})",
-         "data-bits"},
+         "字段 485口数据位：“4”无效，应为5到9的整数"},
         {"limit out of range",
          R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"humidity-upper": -1}}})",
-         "channel2.humidity-upper"},
+         "字段 2号通道 湿度上限：“-1”无效，应为0.0到6553.5"},
+        {"a limit one past the top", R"({"format": "vornik-settings", "version": 1, "device": {"channel1": {"temp-upper": 3276.8}}})",
+         "字段 1号通道 温度上限：“3276.8”无效"},
         {"not JSON", "{ \"format\": ", "JSON"},
         {"another format", R"({"format": "something-else", "version": 1})", "format"},
+        {"another version", R"({"format": "vornik-settings", "version": 2})", "version"},
+        {"an unknown field", R"({"format": "vornik-settings", "version": 1, "device": {"speed": 1}})", "speed"},
         // Once ended the program, and every unsaved edit with it.
         {"a number too large for a double", R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})",
-         "baud"},
+         "字段 485口波特率：数值太大"},
         {"a key twice", R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})",
-         "baud"},
+         "字段 485口波特率在文件中出现了两次"},
     };
     const std::vector<std::string> before = PageTexts();
     for (const auto& c : cases) {
@@ -198,7 +202,10 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
         ASSERT_EQ(watcher.Dialogs().size(), 1u);
         const QString text = watcher.Dialogs()[0].text;
         EXPECT_TRUE(text.startsWith(QStringLiteral(u"导入参数失败"))) << text.toStdString();
-        EXPECT_TRUE(text.contains(QLatin1String(c.named))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.named))) << text.toStdString();
+        // The library's English sentence never reaches the operator.
+        EXPECT_FALSE(text.contains(QLatin1String("must")) || text.contains(QLatin1String("settings file")))
+            << text.toStdString();
         EXPECT_EQ(PageTexts(), before);
     }
     // Refused before a byte is read: a missing file and one that never ends.
@@ -212,12 +219,121 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
 
 TEST_F(SettingsFileTest, ExportRefusesATerminalAddressThatIsNotEightDigits)
 {
+    ReadFirstDevice();
     Dev().SetText(IDC_DEV_TERMINAL_ADDRESS, "1234567");
     ModalWatcher watcher;
     EXPECT_FALSE(Window().ExportSettings(QFile("out.json")));
     ASSERT_EQ(watcher.Dialogs().size(), 1u);
-    EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QLatin1String("terminal-address")));
+    EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QStringLiteral(u"终端地址：“1234567”无效")))
+        << watcher.Dialogs()[0].text.toStdString();
     EXPECT_FALSE(fs::exists(File("out.json")));
+}
+
+// Planted once: the network page was changed before the device page was
+// found unusable, so a refused file still left half of itself behind.
+TEST_F(SettingsFileTest, AnImportRefusedForOnePageChangesNeither)
+{
+    const struct {
+        const char* name;
+        bool network; // the page holding the bad text
+        int control;
+        const char* typed;
+        const char* file;
+        const char* named;
+    } rows[] = {
+        {"device page's terminal address short", false, IDC_DEV_TERMINAL_ADDRESS, "1234567",
+         R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.1.2.3"}, "device": {"baud": 9600}})",
+         "设备参数页的 终端地址：“1234567”无效"},
+        {"device page's baud not a number", false, IDC_DEV_BAUD_RATE, "9600x",
+         R"({"format": "vornik-settings", "version": 1, "network": {"mask": "255.0.0.0"}, "device": {"channel4": {"temp-upper": 25.3}}})",
+         "设备参数页的 485口波特率：“9600x”无效"},
+        {"network page's port one past the top", true, SERVER_CONTROL_IDS[7].localPort, "65536",
+         R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.1.2.3"}, "device": {"baud": 9600}})",
+         "网络参数页的 服务器8 本地端口：“65536”无效"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        (row.network ? Net() : Dev()).SetText(row.control, row.typed);
+        const std::vector<std::string> before = PageTexts();
+        std::ofstream(File("half.json")) << row.file;
+        ModalWatcher watcher;
+        EXPECT_FALSE(Window().ImportSettings(QFile("half.json")));
+        ASSERT_EQ(watcher.Dialogs().size(), 1u);
+        EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QString::fromUtf8(row.named)))
+            << watcher.Dialogs()[0].text.toStdString();
+        EXPECT_EQ(PageTexts(), before);
+        EXPECT_EQ(Net().GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
+        Window().Ops().SetStartupValues();
+    }
+    // The bad text is no hindrance when the file gives that very field.
+    Dev().SetText(IDC_DEV_TERMINAL_ADDRESS, "1234567");
+    std::ofstream(File("fix.json")) << R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.1.2.3"},
+                                           "device": {"terminal-address": "0000abcd"}})";
+    EXPECT_TRUE(Window().ImportSettings(QFile("fix.json")));
+    EXPECT_EQ(Dev().GetText(IDC_DEV_TERMINAL_ADDRESS), "0000abcd");
+    EXPECT_EQ(Net().GetText(IDC_NET_IP_ADDRESS), "10.1.2.3");
+}
+
+TEST_F(SettingsFileTest, OnlyAWholeDeviceBlockOpensTheDeviceWrite)
+{
+    // A device's own export is whole; the same file less one channel limit is not.
+    ReadFirstDevice();
+    ASSERT_TRUE(Window().ExportSettings(QFile("whole.json")));
+    Json part = Json::parse(ReadFile(File("whole.json")));
+    part["device"]["channel8"].erase("humidity-lower");
+    std::ofstream(File("part.json")) << part.dump();
+    const struct {
+        const char* file;
+        bool opens;
+    } rows[] = {{"part.json", false}, {"whole.json", true}};
+    for (const auto& row : rows) {
+        Window().Ops().m_deviceParamsRead = false;
+        ASSERT_TRUE(Window().ImportSettings(QFile(row.file))) << row.file;
+        EXPECT_EQ(Window().Ops().m_deviceParamsRead, row.opens) << row.file;
+        // The pages say the values are a file's, so they are not exported as a device's.
+        EXPECT_EQ(Dev().GetText(IDC_DEV_SOURCE), Cp936("来自导入的文件\n") + row.file);
+        EXPECT_FALSE(Window().Ops().DeviceSource().fromDevice);
+    }
+}
+
+TEST_F(SettingsFileTest, ExportNamesTheDeviceOfEachBlockAndLeavesOutWhatNoDeviceFilled)
+{
+    ModalWatcher none;
+    EXPECT_FALSE(Window().ExportSettings(QFile("nothing.json")));
+    ASSERT_EQ(none.Dialogs().size(), 1u);
+    EXPECT_TRUE(none.Dialogs()[0].text.contains(QStringLiteral(u"两页的参数都不是从设备读取的")));
+    EXPECT_FALSE(fs::exists(File("nothing.json")));
+
+    ReadFirstDevice();
+    ASSERT_TRUE(Window().ExportSettings(QFile("both.json")));
+    const Json both = Json::parse(ReadFile(File("both.json")));
+    EXPECT_EQ(both["source"]["network"]["mac"], "02-00-00-00-00-01");
+    EXPECT_EQ(both["source"]["network"]["ip"], "10.9.0.7");
+    EXPECT_EQ(both["source"]["device"]["mac"], "02-00-00-00-00-01");
+    EXPECT_TRUE(Main().GetText(IDC_INFO).find(Cp936("设备参数（来自设备 02-00-00-00-00-01）")) != std::string::npos);
+
+    // The device page now shows a file's values: only the network block is a device's.
+    std::ofstream(File("dev.json")) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
+    ASSERT_TRUE(Window().ImportSettings(QFile("dev.json")));
+    ASSERT_TRUE(Window().ExportSettings(QFile("net.json")));
+    const Json net = Json::parse(ReadFile(File("net.json")));
+    EXPECT_TRUE(net.contains("network"));
+    EXPECT_FALSE(net.contains("device"));
+    EXPECT_TRUE(Main().GetText(IDC_INFO).find(Cp936("设备参数页不是从设备读取的，未导出")) != std::string::npos);
+    // vornikctl still takes the file.
+    const RunResult applied = Vornikctl({"apply", File("net.json").string(), "02-00-00-00-00-02"});
+    EXPECT_EQ(applied.exitCode, 0) << applied.out << applied.err;
+}
+
+TEST_F(SettingsFileTest, APacketRecordThatCannotBeWrittenIsSaidInChinese)
+{
+    ModalWatcher watcher;
+    EXPECT_FALSE(Window().SavePacketRecord(QStringLiteral("/nonexistent-vornik-dir/x.pcap")));
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    const QString text = watcher.Dialogs()[0].text;
+    EXPECT_TRUE(text.startsWith(QStringLiteral(u"保存数据包记录失败：无法写入文件 /nonexistent-vornik-dir/x.pcap")))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1String("No such file"))) << text.toStdString();
 }
 
 } // namespace
