@@ -200,106 +200,54 @@ TEST_F(EndToEnd, DeviceParametersWriteThenRead)
     EXPECT_EQ(dev.GetSel(IDC_DEV_PARITY), 2);
 }
 
-// Writes settled by their read-back against devices that keep nothing, send
-// no acknowledgement, or stay silent among devices that answer.
-struct WriteRow {
-    const char* name;
-    bool network;
-    int control;     // edited before the write
-    const char* typed;
-    const char* line; // the info area's line, as it begins
-};
-
+// Writes settled by their read-back: a device that keeps nothing, one that
+// sends no acknowledgement, one silent among devices that answer.
 class ReadBackEndToEnd : public EndToEnd {
 protected:
     using EndToEnd::EndToEnd;
-    // Reads both blocks of the device, edits one field and writes its page.
-    void Write(const WriteRow& row, const char* macCell)
+    // Writes one typed field to the device; waits on the real clock for the line.
+    bool WriteSays(const MacAddress& to, bool network, int control, const char* typed, const char* line)
     {
-        ASSERT_TRUE(sim.Ready());
+        state.TargetMac = to;
+        ops.m_deviceParamsRead = true;
+        (network ? net : dev).SetText(control, typed);
+        network ? ops.OnWriteNetworkParams() : ops.OnWriteDeviceParams();
+        return PumpUntil([&] { return ops.CheckAnswers(), InfoHas(line); });
+    }
+    // Both pages read from the device, so that only what is typed differs.
+    bool ReadBoth(const char* macCell)
+    {
         Search(2);
         ReadNetwork(macCell);
         ops.OnReadDeviceParams();
-        ASSERT_TRUE(PumpUntil([&] { return InfoHas("读取设备参数成功！"); }));
-        (row.network ? net : dev).SetText(row.control, row.typed);
-        row.network ? ops.OnWriteNetworkParams() : ops.OnWriteDeviceParams();
+        return PumpUntil([&] { return InfoHas("读取设备参数成功！"); });
     }
-    // Waits on the real clock for the line; the window's timer is CheckAnswers.
-    bool LineComes(const char* line)
-    {
-        return PumpUntil([&] {
-            ops.CheckAnswers();
-            return InfoHas(line);
-        });
-    }
+    const MacAddress first{2, 0, 0, 0, 0, 1}, silent{2, 0, 0, 0, 0, 9};
 };
-
-class StoresNothing : public ReadBackEndToEnd {
-protected:
+struct StoresNothing : ReadBackEndToEnd {
     StoresNothing() : ReadBackEndToEnd({"--store-nothing"}) {}
 };
-
-class SendsNoAcknowledgement : public ReadBackEndToEnd {
-protected:
+struct SendsNoAcknowledgement : ReadBackEndToEnd {
     SendsNoAcknowledgement() : ReadBackEndToEnd({"--no-ack"}) {}
 };
 
-TEST_F(StoresNothing, TheWriteIsNamedAsDifferingFieldByField)
+TEST_F(StoresNothing, TheWriteIsSaidToDifferAndASilentDeviceNotToAnswer)
 {
-    const WriteRow rows[] = {
-        {"network", true, SERVER_CONTROL_IDS[2].targetPort, "4001",
-         "读回与写入不同：设备 02-00-00-00-00-01 的 服务器3 目标端口 4001 → "},
-        {"device", false, LimitEditIds[3].tempLower, "-0.5",
-         "读回与写入不同：设备 02-00-00-00-00-01 的 4号通道 温度下限 -0.5 → "},
-    };
-    for (const WriteRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        Write(row, "020000000001");
-        EXPECT_TRUE(LineComes(row.line)) << main.GetText(IDC_INFO);
-        EXPECT_FALSE(InfoHas("读回确认"));
-    }
+    ASSERT_TRUE(sim.Ready() && ReadBoth("020000000001"));
+    EXPECT_TRUE(WriteSays(first, true, SERVER_CONTROL_IDS[2].targetPort, "4001",
+                          "读回与写入不同：设备 02-00-00-00-00-01 的 服务器3 目标端口 4001 → "));
+    EXPECT_TRUE(WriteSays(first, false, LimitEditIds[3].tempLower, "-0.5",
+                          "读回与写入不同：设备 02-00-00-00-00-01 的 4号通道 温度下限 -0.5 → "));
+    EXPECT_TRUE(WriteSays(silent, true, IDC_NET_GATEWAY, "10.0.0.1",
+                          "未能确认写入：设备 02-00-00-00-00-09 在3秒内没有读回网络参数\r\n"));
+    EXPECT_FALSE(InfoHas("读回确认")) << main.GetText(IDC_INFO);
 }
 
 TEST_F(SendsNoAcknowledgement, TheReadBackStillConfirms)
 {
-    const WriteRow rows[] = {
-        {"network", true, SERVER_CONTROL_IDS[2].targetPort, "4001",
-         "读回确认：设备 02-00-00-00-00-02 的网络参数已写入\r\n"},
-        {"device", false, IDC_DEV_BAUD_RATE, "19200", "读回确认：设备 02-00-00-00-00-02 的设备参数已写入\r\n"},
-    };
-    for (const WriteRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        Write(row, "020000000002");
-        EXPECT_TRUE(LineComes(row.line)) << main.GetText(IDC_INFO);
-    }
-}
-
-TEST_F(ReadBackEndToEnd, ASilentDeviceAmongAnsweringOnesIsSaidNotConfirmed)
-{
-    ASSERT_TRUE(sim.Ready());
-    Search(2);
-    // Chosen, then gone quiet: nothing answers to its MAC any more, the others still answer.
-    ReadNetwork("020000000001");
-    state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x09};
-    ops.m_deviceParamsRead = true;
-    const struct {
-        const char* name;
-        std::function<void()> write;
-        const char* line;
-    } rows[] = {
-        {"network", [&] { ops.OnWriteNetworkParams(); },
-         "未能确认写入：设备 02-00-00-00-00-09 在3秒内没有读回网络参数\r\n"},
-        {"device", [&] { ops.OnWriteDeviceParams(); },
-         "未能确认写入：设备 02-00-00-00-00-09 在3秒内没有读回设备参数\r\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const auto start = std::chrono::steady_clock::now();
-        row.write();
-        EXPECT_TRUE(LineComes(row.line)) << main.GetText(IDC_INFO);
-        EXPECT_GE(std::chrono::steady_clock::now() - start, DeviceOps::ANSWER_TIME);
-        EXPECT_FALSE(InfoHas("读回确认"));
-    }
+    ASSERT_TRUE(sim.Ready() && ReadBoth("020000000001"));
+    EXPECT_TRUE(WriteSays(first, true, SERVER_CONTROL_IDS[2].targetPort, "4001",
+                          "读回确认：设备 02-00-00-00-00-01 的网络参数已写入\r\n"));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "hex.h"
 #include "ops/control_ids.h"
 #include "ops/device_ops.h"
@@ -32,13 +34,11 @@ protected:
     std::string Info() const { return main.GetText(IDC_INFO); }
     void Receive(const std::vector<uint8_t>& datagram) { ops.DispatchFrame(datagram); }
     std::string LastFrame() const { return link.frames.empty() ? std::string() : ToHex(link.frames.back()); }
-    // The last write sent: a write is followed by the read of its block
-    // (11 or 15 bytes), and every write is longer than either.
+    // The last write: a write is followed by the read of its block (11 or 15 bytes, the write longer).
     Frame SentWrite() const
     {
-        for (auto f = link.frames.rbegin(); f != link.frames.rend(); ++f)
-            if (f->size() > 15) return *f;
-        return {};
+        const auto f = std::find_if(link.frames.rbegin(), link.frames.rend(), [](const Frame& f) { return f.size() > 15; });
+        return f == link.frames.rend() ? Frame{} : *f;
     }
 
     SetupState state;
