@@ -98,17 +98,7 @@ int MemoryControls::RowCount(int id) const
     return it == m_rows.end() ? 0 : int(it->second.rows.size());
 }
 
-void MemoryControls::MarkRow(int id, int row)
-{
-    Rows& rows = m_rows[id];
-    for (size_t r = 0; r < rows.rows.size(); ++r) rows.rows[r].marked = int(r) == row;
-}
-
-bool MemoryControls::IsMarked(int id, int row) const
-{
-    const auto it = m_rows.find(id);
-    return it != m_rows.end() && row >= 0 && size_t(row) < it->second.rows.size() && it->second.rows[size_t(row)].marked;
-}
+void MemoryControls::MarkRow(int, int) {} // the bold row is the Qt list's
 
 void MemoryControls::SelectRow(int id, int row)
 {

@@ -42,7 +42,6 @@ public:
     int SetTextCount(int id) const;
     int RowCount(int id) const;
     void SelectRow(int id, int row); // -1 clears the selection
-    bool IsMarked(int id, int row) const;
     const std::vector<Box>& Boxes() const { return m_boxes; }
 
 private:
@@ -53,7 +52,6 @@ private:
     struct Row {
         DeviceRow device;
         std::vector<std::string> cells;
-        bool marked = false;
     };
     struct Rows {
         std::vector<Row> rows;
