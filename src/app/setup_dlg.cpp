@@ -119,6 +119,8 @@ void CSetupDlg::CreateControls()
     connect(search, &QPushButton::clicked, this, [this] { m_ops.SearchDevices(); });
     // A double-click anywhere in the list; the operation looks at the selection.
     m_deviceList->viewport()->installEventFilter(this);
+    // Enter or Space on a row reads it, as a double-click does.
+    m_deviceList->installEventFilter(this);
     connect(m_tab->Bar(), &QTabBar::currentChanged, this, [this] { OnTabSelChange(); });
 }
 
@@ -287,6 +289,20 @@ bool CSetupDlg::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_deviceList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         m_ops.OnDeviceListDoubleClick();
+    if (watched == m_deviceList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = key->modifiers() == Qt::NoModifier ||
+                           (key->modifiers() == Qt::KeypadModifier && key->key() == Qt::Key_Enter);
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space)) {
+            // The row with the keyboard focus is the one read, selected or not yet.
+            const QModelIndex current = m_deviceList->currentIndex();
+            if (current.isValid())
+                m_deviceList->selectionModel()->select(
+                    current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_ops.OnDeviceListDoubleClick();
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

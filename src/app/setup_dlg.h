@@ -57,10 +57,13 @@ public:
     // Writes the record to path; a failure is shown in a message box.
     bool SavePacketRecord(const QString& path);
     // "导出参数...": what the two pages show, as the settings file that
-    // vornikctl export writes. "导入参数...": such a file into the pages,
-    // sending nothing; fields the file leaves out keep what the pages show. A
-    // file that does not read, or a value out of range, is named in a message
-    // box and leaves the pages as they were. Both give false on failure.
+    // vornikctl export writes, each block with the device (MAC and IP) it was
+    // read from; a block no device filled is left out, and with neither the
+    // export is refused. "导入参数...": such a file into the pages, sending
+    // nothing; fields the file leaves out keep what the pages show, and a
+    // whole device block opens "配置设备参数". A file that does not read, or
+    // a value out of range, is named in a message box by the field's label
+    // and leaves both pages as they were. Both give false on failure.
     bool ExportSettings(const QString& path);
     bool ImportSettings(const QString& path);
     DeviceListDiagnostics& ListDiagnostics() { return *m_listDiagnostics; }

@@ -6,11 +6,13 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 
 #include "app/setup_dlg.h"
 #include "link/packet_capture.h"
 #include "ops/control_ids.h"
+#include "ops/page_checks.h"
 #include "proto/text_conv.h"
 #include "pages/cp936.h"
 #include "settings/settings.h"
@@ -38,8 +40,6 @@ namespace {
 
 const QString kSettingsFilter = QStringLiteral(u"参数文件 (*.json);;所有文件 (*)");
 
-QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-
 } // namespace
 
 void CSetupDlg::OnExportSettings()
@@ -57,57 +57,68 @@ void CSetupDlg::OnImportSettings()
 
 bool CSetupDlg::ExportSettings(const QString& path)
 {
-    const auto fail = [this](const QString& why) {
-        MessageBox(ToCp936(QStringLiteral(u"导出参数失败：%1").arg(why)), {}, MessageIcon::Exclamation);
+    const auto fail = [this](const std::string& why936) {
+        MessageBox(ToCp936(QStringLiteral(u"导出参数失败：")) + why936, {}, MessageIcon::Exclamation);
         return false;
     };
+    // A block is written only as a device gave it: one with start-up values
+    // or a file's would be taken for a device's settings.
+    const PageSource& netSource = m_ops.NetworkSource();
+    const PageSource& devSource = m_ops.DeviceSource();
+    if (!netSource.fromDevice && !devSource.fromDevice)
+        return fail(ToCp936(QStringLiteral(u"两页的参数都不是从设备读取的；请先双击设备读取网络参数，"
+                                           u"并按“读取设备参数”。未写入文件。")));
+    for (const auto& [block, filled] : {std::pair{settings::Block::Network, netSource.fromDevice},
+                                        std::pair{settings::Block::Device, devSource.fromDevice}})
+        if (filled)
+            if (const auto refusal = m_ops.PageRefusal936(block))
+                return fail(*refusal + ToCp936(QStringLiteral(u"。未写入文件。")));
     const NetworkParams network = m_ops.NetworkPageValues();
     const std::optional<DeviceParams> device = m_ops.DevicePageValues();
-    if (!device) return fail(QStringLiteral(u"terminal-address（终端地址）要为8位长度"));
-    const settings::Json source{
-        {"program", "Vornik_Setup"},
-        {"mac", FormatMacText(m_ops.State().TargetMac)},
-        {"exported", QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString()}};
-    const std::string text = settings::FileText(&network, &*device, source);
+
+    settings::Json source{{"program", "Vornik_Setup"}};
+    const auto from = [](const PageSource& s) {
+        return settings::Json{{"mac", FormatMacText(s.mac)}, {"ip", FormatDottedQuad(s.ip)}};
+    };
+    // "mac" as vornikctl export writes it, when one device gave every block written.
+    if (!(netSource.fromDevice && devSource.fromDevice) || netSource.mac == devSource.mac)
+        source["mac"] = FormatMacText(netSource.fromDevice ? netSource.mac : devSource.mac);
+    if (netSource.fromDevice) source["network"] = from(netSource);
+    if (devSource.fromDevice) source["device"] = from(devSource);
+    source["exported"] = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    const std::string text = settings::FileText(netSource.fromDevice ? &network : nullptr,
+                                                devSource.fromDevice && device ? &*device : nullptr, source);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.flush())
-        return fail(QStringLiteral(u"无法写入 %1（%2）").arg(path, file.errorString()));
+        return fail(ToCp936(QStringLiteral(u"无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）").arg(path)));
+
+    QString done = QStringLiteral(u"已导出参数到 %1：").arg(path);
+    const auto part = [](const QString& name, const PageSource& s) {
+        return s.fromDevice ? QStringLiteral(u"%1（来自设备 %2）").arg(name, QString::fromStdString(FormatMacText(s.mac)))
+                            : QStringLiteral(u"%1页不是从设备读取的，未导出").arg(name);
+    };
+    done += part(QStringLiteral(u"网络参数"), netSource) + QStringLiteral(u"；") +
+            part(QStringLiteral(u"设备参数"), devSource) + QStringLiteral("\r\n");
+    m_ops.AppendInfoLine(ToCp936(done));
     return true;
 }
 
 bool CSetupDlg::ImportSettings(const QString& path)
 {
-    const auto fail = [this](const QString& why) {
-        MessageBox(ToCp936(QStringLiteral(u"导入参数失败：%1").arg(why)), {}, MessageIcon::Exclamation);
+    const std::string path936 = ToCp936(path);
+    const auto fail = [this](const std::string& why936) {
+        MessageBox(ToCp936(QStringLiteral(u"导入参数失败：")) + why936 + ToCp936(QStringLiteral(u"。参数页没有改变。")),
+                   {}, MessageIcon::Exclamation);
         return false;
     };
     // A huge file or a device is refused before it is read, as vornikctl refuses it.
     const auto text = settings::ReadSettingsFileText(QFile::encodeName(path).toStdString());
-    if (const auto* error = std::get_if<settings::InputError>(&text))
-        return fail(QStringLiteral(u"无法读取 %1（%2）").arg(path, Utf8(error->message)));
+    if (const auto* error = std::get_if<settings::InputError>(&text)) return fail(SettingsErrorText936(*error, path936));
     auto read = settings::PatchFromFileText(std::get<std::string>(text));
-    if (const auto* error = std::get_if<settings::InputError>(&read)) {
-        // The library's sentence names the field; the field is repeated for a file without one.
-        const QString field = error->field.empty() ? QString() : QStringLiteral(u"字段 %1：").arg(Utf8(error->field));
-        return fail(field + Utf8(error->message));
-    }
-    const settings::Patch& patch = std::get<settings::Patch>(read);
-
-    // Both pages are checked before either changes.
-    NetworkParams network = m_ops.NetworkPageValues();
-    std::optional<DeviceParams> device = m_ops.DevicePageValues();
-    const bool toDevice = patch.Touches(settings::Block::Device);
-    if (toDevice && !device)
-        return fail(QStringLiteral(u"设备参数页的 terminal-address（终端地址）要为8位长度"));
-    if (patch.Touches(settings::Block::Network)) {
-        patch.ApplyTo(network);
-        m_ops.ShowNetworkParams(network);
-    }
-    if (toDevice) {
-        patch.ApplyTo(*device);
-        m_ops.ShowDeviceParams(*device);
-    }
+    if (const auto* error = std::get_if<settings::InputError>(&read)) return fail(SettingsErrorText936(*error, path936));
+    if (const auto refusal = m_ops.ImportPatch(std::get<settings::Patch>(read), ToCp936(QFileInfo(path).fileName())))
+        return fail(*refusal);
     return true;
 }
 
@@ -122,11 +133,22 @@ void CSetupDlg::OnSavePacketRecord()
 
 bool CSetupDlg::SavePacketRecord(const QString& path)
 {
-    std::string error = "no packet record";
-    if (m_capture && m_capture->Save(path.toStdString(), &error)) return true;
-    MessageBox(ToCp936(QStringLiteral(u"保存数据包记录失败：%1\n%2").arg(path, QString::fromStdString(error))),
-               {}, MessageIcon::Exclamation);
-    return false;
+    // The library's reason is English; what the operator can do about it is said instead.
+    std::string error;
+    if (!m_capture) {
+        MessageBox(ToCp936(QStringLiteral(u"保存数据包记录失败：本次运行没有记录数据包。")), {}, MessageIcon::Exclamation);
+        return false;
+    }
+    if (!m_capture->Save(QFile::encodeName(path).toStdString(), &error)) {
+        MessageBox(ToCp936(QStringLiteral(u"保存数据包记录失败：无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）")
+                               .arg(path)),
+                   {}, MessageIcon::Exclamation);
+        return false;
+    }
+    m_ops.AppendInfoLine(ToCp936(QStringLiteral(u"已保存数据包记录到 %1（%2 个数据报）\r\n")
+                                     .arg(path)
+                                     .arg(qulonglong(m_capture->Size()))));
+    return true;
 }
 
 } // namespace vornik

@@ -31,6 +31,8 @@ inline constexpr int IDC_NET_DEFAULTS = 1025;
 inline constexpr int IDC_NET_MAC = 1030;
 inline constexpr int IDC_NET_WRITE_MAC = 1031;
 inline constexpr int IDC_NET_MAX_CONNECTIONS = 1046;
+// Which device (IP and MAC) the page's values came from.
+inline constexpr int IDC_NET_SOURCE = 1102;
 
 struct ServerControls {
     int localPort;
@@ -64,6 +66,7 @@ inline constexpr int IDC_DEV_MODBUS_TERMINAL_COUNT = 1057;
 inline constexpr int IDC_DEV_DATA_BITS = 1066;
 inline constexpr int IDC_DEV_PARITY = 1012;
 inline constexpr int IDC_DEV_STOP_BITS = 1068;
+inline constexpr int IDC_DEV_SOURCE = 1103;
 // Channels 1 to 8.
 inline constexpr std::array<int, 8> CHANNEL_ADDRESS_IDS = {1058, 1059, 1060, 1061, 1062, 1063, 1064, 1065};
 

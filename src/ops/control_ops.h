@@ -39,6 +39,9 @@ public:
     virtual std::string GetCell(int id, int row, int column) const = 0;
     // Nothing for a row the list does not hold.
     virtual std::optional<DeviceRow> DeviceRowAt(int id, int row) const = 0;
+    // Draws the row as the chosen one, and no other (-1: none); the mark
+    // stays with the row as rows are inserted above it.
+    virtual void MarkRow(int id, int row) = 0;
 
     // A modal box owned by this dialog with an OK button; an empty caption
     // stands for the application's name.

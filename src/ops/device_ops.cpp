@@ -2,6 +2,8 @@
 
 #include "ops/control_ids.h"
 #include "ops/page_checks.h"
+#include "ops/read_back.h"
+#include "proto/cp936.h"
 #include "proto/byte_io.h"
 #include "proto/text_conv.h"
 #include "ops/texts.h"
@@ -17,6 +19,8 @@ constexpr int DATA_BITS_FIRST = 5; // list entry 0 is five data bits
 constexpr int STOP_BITS_FIRST = 1;
 
 std::string Decimal(unsigned value) { return std::to_string(value); }
+
+std::string Cp936(const char* utf8) { return Cp936FromUtf8Lossy(utf8); }
 
 } // namespace
 
@@ -107,6 +111,27 @@ void DeviceOps::SetStartupValues()
         m_dev.SetText(ids.humidityUpper, "99.9");
         m_dev.SetText(ids.humidityLower, "0");
     }
+    SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {});
+    SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {});
+}
+
+void DeviceOps::SetSource(PageSource& source, int labelId, IControlOps& page, const PageSource& now,
+                          const std::string& fileName936)
+{
+    // Two short lines: the label sits beside the page's buttons.
+    source = now;
+    if (now.fromDevice)
+        page.SetText(labelId, Cp936("来自 ") + FormatDottedQuad(now.ip) + "\nMAC " + FormatMacText(now.mac));
+    else if (!fileName936.empty())
+        page.SetText(labelId, Cp936("来自导入的文件\n") + fileName936);
+    else
+        page.SetText(labelId, Cp936("未读取设备\n(启动时的默认值)"));
+}
+
+void DeviceOps::AppendInfoLine(const std::string& line936)
+{
+    m_state.InfoLog += line936;
+    RefreshInfoArea();
 }
 
 // ---- Discovery ----
@@ -141,6 +166,10 @@ void DeviceOps::CheckAnswers()
     if (m_awaiting == Awaiting::Nothing || m_clock() - m_awaitedSince < ANSWER_TIME) return;
     if (m_awaiting == Awaiting::SearchReply)
         m_state.InfoLog += text::kLogNothingFound;
+    else if (m_awaiting == Awaiting::NetworkReadBack)
+        m_state.InfoLog += NoReadBackLine936(m_awaitedMac, settings::Block::Network);
+    else if (m_awaiting == Awaiting::DeviceReadBack)
+        m_state.InfoLog += NoReadBackLine936(m_awaitedMac, settings::Block::Device);
     else
         AppendMacLine(text::kLogNoAnswerBefore, m_awaitedMac, text::kLogNoAnswerAfter);
     m_awaiting = Awaiting::Nothing;
@@ -176,6 +205,9 @@ void DeviceOps::OnDeviceListDoubleClick()
     if (!device) return;
     // The row's own bytes: whatever its MAC cell shows.
     m_state.TargetMac = device->mac;
+    m_chosenIp = device->ip;
+    // The operator sees which row the pages will show.
+    m_main.MarkRow(IDC_DEVICE_LIST, row);
     m_macWritten.reset();
     m_net.SetText(IDC_NET_MAC, FormatMacText(m_state.TargetMac));
     const Frame frame = BuildNetworkReadRequest(m_state.TargetMac);
@@ -215,9 +247,17 @@ void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
     MacAddress from{};
     ByteReader(frame).At(FRAME_MAC_OFFSET).Bytes(from);
     if (!FromChosenDevice(from)) return;
+    const NetworkParams received = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
+    if (m_awaiting == Awaiting::NetworkReadBack) {
+        // The page keeps what was written; the line names what the device kept otherwise.
+        Answered(Awaiting::NetworkReadBack);
+        m_state.InfoLog += ReadBackLine936(from, settings::Block::Network, settings::Compare(m_networkWritten, received));
+        return;
+    }
     Answered(Awaiting::NetworkRead);
-    m_state.networkParams = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
+    m_state.networkParams = received;
     ShowNetworkParams(m_state.networkParams);
+    SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {true, from, m_chosenIp});
     m_state.InfoLog += text::kLogNetworkRead;
 }
 
@@ -276,23 +316,30 @@ NetworkParams DeviceOps::NetworkPageValues() const
     return np;
 }
 
-bool DeviceOps::PageRefuses(IControlOps& page, const std::vector<PageField>& fields)
+const PageField* DeviceOps::FirstRefused(const IControlOps& page, const std::vector<PageField>& fields,
+                                         const std::function<bool(const PageField&)>& skip) const
 {
     for (const PageField& field : fields) {
+        if (skip && skip(field)) continue;
         const std::string text = page.GetText(field.control);
         // A target address that still reads as the reply filled it goes back as the reply's bytes.
         const auto filled = std::find_if(SERVER_CONTROL_IDS.begin(), SERVER_CONTROL_IDS.end(),
                                          [&](const ServerControls& ids) { return ids.targetAddress == field.control; });
-        if (filled != SERVER_CONTROL_IDS.end()) {
+        if (&page == &m_net && filled != SERVER_CONTROL_IDS.end()) {
             const FilledTarget& f = m_targetFilled[size_t(filled - SERVER_CONTROL_IDS.begin())];
             if (f.valid && f.text == text) continue;
         }
-        if (const auto refusal = RefusalOf(field, text)) {
-            page.MessageBox(*refusal, text::kCaptionHint, MessageIcon::Exclamation);
-            return true;
-        }
+        if (RefusalOf(field, text)) return &field;
     }
-    return false;
+    return nullptr;
+}
+
+bool DeviceOps::PageRefuses(IControlOps& page, const std::vector<PageField>& fields)
+{
+    const PageField* refused = FirstRefused(page, fields, nullptr);
+    if (!refused) return false;
+    page.MessageBox(*RefusalOf(*refused, page.GetText(refused->control)), text::kCaptionHint, MessageIcon::Exclamation);
+    return true;
 }
 
 void DeviceOps::OnWriteNetworkParams()
@@ -301,6 +348,10 @@ void DeviceOps::OnWriteNetworkParams()
     if (PageRefuses(m_net, NetworkPageFields())) return;
     m_state.networkParams = NetworkPageValues();
     Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(m_state.networkParams)));
+    // Confirmed by what the device gives back, acknowledged or not.
+    m_networkWritten = m_state.networkParams;
+    Send(BuildNetworkReadRequest(m_state.TargetMac));
+    Await(Awaiting::NetworkReadBack);
     RestartLog();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogWriting;
@@ -350,6 +401,14 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
     DeviceParams received = m_state.deviceParams;
     const uint8_t function = ParseDeviceFrame(deviceFrame, received);
     if (function == 0 || !FromChosenDevice(from)) return;
+    if (function == DEVICE_FUNC_READ && m_awaiting == Awaiting::DeviceReadBack) {
+        // Parsed over what was written, so that only what the frame carries is compared.
+        DeviceParams back = m_deviceWritten;
+        ParseDeviceFrame(deviceFrame, back);
+        Answered(Awaiting::DeviceReadBack);
+        m_state.InfoLog += ReadBackLine936(from, settings::Block::Device, settings::Compare(m_deviceWritten, back));
+        return;
+    }
     m_state.deviceParams = received;
     switch (function) {
     case DEVICE_FUNC_WRITE:
@@ -360,6 +419,7 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
         Answered(Awaiting::DeviceRead);
         m_deviceParamsRead = true;
         ShowDeviceParams(m_state.deviceParams);
+        SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {true, from, m_chosenIp});
         m_state.InfoLog += text::kLogDeviceRead;
         break;
     default:
@@ -436,9 +496,68 @@ void DeviceOps::OnWriteDeviceParams()
     m_state.deviceParams = *p;
 
     Send(BuildDeviceWriteRequest(m_state.TargetMac, m_state.deviceParams));
-    Await(Awaiting::DeviceWriteAck);
+    // The acknowledgement still gets its line; the read-back decides.
+    m_deviceWritten = m_state.deviceParams;
+    Send(BuildDeviceReadRequest(m_state.TargetMac));
+    Await(Awaiting::DeviceReadBack);
     StartLog(text::kLogWriting);
     RefreshInfoArea();
+}
+
+// ---- Settings files ----
+
+std::optional<std::string> DeviceOps::PageRefusal936(settings::Block block) const
+{
+    const bool network = block == settings::Block::Network;
+    const IControlOps& page = network ? m_net : m_dev;
+    const PageField* refused = FirstRefused(page, network ? NetworkPageFields() : DevicePageFields(), nullptr);
+    if (!refused) return std::nullopt;
+    return refused->label936 + Cp936("：“") + page.GetText(refused->control) + Cp936("”无效，应为") + refused->range936;
+}
+
+std::optional<std::string> DeviceOps::ImportPatch(const settings::Patch& patch, const std::string& fileName936)
+{
+    using settings::Block;
+    // Every check comes before the first change: a file refused for the
+    // device page must not have changed the network page already.
+    const struct {
+        Block block;
+        IControlOps& page;
+        const std::vector<PageField>& fields;
+        const char* pageName;
+    } pages[] = {{Block::Network, m_net, NetworkPageFields(), "网络参数页的 "},
+                 {Block::Device, m_dev, DevicePageFields(), "设备参数页的 "}};
+    for (const auto& p : pages) {
+        if (!patch.Touches(p.block)) continue;
+        // What the file gives replaces what the page shows, so only the rest must pass.
+        const PageField* refused = FirstRefused(p.page, p.fields, [&](const PageField& f) {
+            return patch.Contains(f.block, f.field);
+        });
+        if (refused)
+            return Cp936(p.pageName) + refused->label936 + Cp936("：“") + p.page.GetText(refused->control) +
+                   Cp936("”无效，应为") + refused->range936 + Cp936("；文件中没有这一项，请先改正。");
+    }
+
+    if (patch.Touches(Block::Network)) {
+        NetworkParams network = NetworkPageValues();
+        patch.ApplyTo(network);
+        ShowNetworkParams(network);
+        SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {}, fileName936);
+    }
+    if (patch.Touches(Block::Device)) {
+        // Checked above: only a terminal address the file gives can leave the page's unreadable.
+        DeviceParams device = DevicePageValues().value_or(m_state.deviceParams);
+        patch.ApplyTo(device);
+        ShowDeviceParams(device);
+        SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {}, fileName936);
+        // A whole block is a block to write, as one read from a device is.
+        const auto& all = settings::Fields();
+        if (std::all_of(all.begin(), all.end(), [&](const settings::FieldInfo& f) {
+                return f.block != Block::Device || patch.Contains(Block::Device, f.name);
+            }))
+            m_deviceParamsRead = true;
+    }
+    return std::nullopt;
 }
 
 } // namespace vornik

@@ -16,6 +16,7 @@
 #include "ops/device_row.h"
 #include "proto/dev_params.h"
 #include "proto/net_params.h"
+#include "settings/patch.h"
 
 namespace vornik {
 
@@ -26,6 +27,15 @@ struct SetupState {
     MacAddress TargetMac{};     // device chosen by the last double-click
     NetworkParams networkParams{}; // image of the last network reply, edited by the write
     DeviceParams deviceParams{};
+};
+
+// Where the values a page shows came from: the device whose reply filled it
+// (as the list showed it when it was chosen), or none (the start-up values, a
+// settings file).
+struct PageSource {
+    bool fromDevice = false;
+    MacAddress mac{};
+    uint32_t ip = 0; // host order
 };
 
 class DeviceOps : private IFrameHandlers {
@@ -65,6 +75,20 @@ public:
     void ShowNetworkParams(const NetworkParams& params);
     void ShowDeviceParams(const DeviceParams& params);
 
+    // A settings file's changes into the pages, sending nothing. Both pages
+    // are checked before either changes: a field the file leaves as the page
+    // shows it must pass its check. The refusal (code page 936) when one does
+    // not; the pages are then as they were. A file that gives every field of
+    // the device block opens the device write as a read does.
+    std::optional<std::string> ImportPatch(const settings::Patch& patch, const std::string& fileName936);
+    // The first typed field of the block's page that its check refuses, as
+    // "label：“text”无效，应为…" (code page 936); nothing when all pass.
+    std::optional<std::string> PageRefusal936(settings::Block block) const;
+    const PageSource& NetworkSource() const { return m_networkSource; }
+    const PageSource& DeviceSource() const { return m_deviceSource; }
+    // A line for the info area (code page 936, ending in "\r\n").
+    void AppendInfoLine(const std::string& line936);
+
     // Replies are awaited this long before the info area says none came.
     static constexpr std::chrono::seconds ANSWER_TIME{3};
     using Clock = std::chrono::steady_clock;
@@ -91,6 +115,12 @@ private:
     // Shows the box for the first field of the page whose text its check
     // refuses; true when there was one, and then nothing may be sent.
     bool PageRefuses(IControlOps& page, const std::vector<struct PageField>& fields);
+    // The first field of the page whose text its check refuses, passing over
+    // those `skip` names; null when every one passes.
+    const struct PageField* FirstRefused(const IControlOps& page, const std::vector<struct PageField>& fields,
+                                         const std::function<bool(const struct PageField&)>& skip) const;
+    void SetSource(PageSource& source, int labelId, IControlOps& page, const PageSource& now,
+                   const std::string& fileName936 = {});
     // Takes the written MAC as the target once the device shows itself under it.
     bool FollowWrittenMac(const MacAddress& from);
     void AppendMacLine(const char* before, const MacAddress& mac, const char* after);
@@ -111,13 +141,22 @@ private:
     std::optional<MacAddress> m_macWritten;
 
     // The reply the last request waits for; one at a time, as the window sends one at a time.
-    enum class Awaiting { Nothing, SearchReply, NetworkRead, DeviceRead, DeviceWriteAck };
+    // A write is followed by a read of its block at once (the device need not
+    // acknowledge); its reply is compared with what was written.
+    enum class Awaiting { Nothing, SearchReply, NetworkRead, DeviceRead, DeviceWriteAck, NetworkReadBack, DeviceReadBack };
     void Await(Awaiting what);
     void Answered(Awaiting what);
     Awaiting m_awaiting = Awaiting::Nothing;
     MacAddress m_awaitedMac{};
     Clock::time_point m_awaitedSince{};
     std::function<Clock::time_point()> m_clock = [] { return Clock::now(); };
+    // What the write awaiting its read-back sent.
+    NetworkParams m_networkWritten{};
+    DeviceParams m_deviceWritten{};
+
+    uint32_t m_chosenIp = 0; // of the row the last double-click chose
+    PageSource m_networkSource;
+    PageSource m_deviceSource;
 
     // Each target address as the last network reply filled it: the text the
     // field then gave back and the reply's bytes.

@@ -26,4 +26,15 @@ const std::vector<PageField>& DevicePageFields();
 // text; nothing when the text passes.
 std::optional<std::string> RefusalOf(const PageField& field, const std::string& text936);
 
+// The on-screen label (code page 936) of any field of the settings table,
+// drop-downs and the bytes no field shows included, by its block and name
+// ("channel1.temp-upper" is "1号通道 温度上限"); the name itself when the
+// table has no such field.
+std::string FieldLabel936(settings::Block block, const std::string& field);
+
+// Why a settings file is refused, in the window's words (code page 936):
+// fields by their labels ("字段 1号通道 温度上限：“3276.8”无效，应为…"),
+// never the library's English sentence. path936 names the file.
+std::string SettingsErrorText936(const settings::InputError& error, const std::string& path936);
+
 } // namespace vornik

@@ -45,6 +45,7 @@ void CDevParamPage::Create(QWidget* parent, DeviceOps& ops)
     QPushButton* read = b.Button(IDC_DEV_READ, QStringLiteral(u"读取设备参数"), {43, 311, 61, 21});
     QPushButton* write = b.Button(IDC_DEV_WRITE, QStringLiteral(u"配置设备参数"), {159, 311, 59, 21});
     order.insert(order.end(), {read, write});
+    b.SourceLabel(IDC_DEV_SOURCE, {221, 311, 78, 21});
 
     QWidget* serverCount = named(b.DropDown(IDC_DEV_SERVER_COUNT, {113, 16, 48, 56},
                                             {"0", "1", "2", "3", "4", "5", "6", "7", "8"}),

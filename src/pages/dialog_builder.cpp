@@ -86,6 +86,15 @@ QLabel* DialogBuilder::Label(const QString& text, DuRect at, int id)
     return label;
 }
 
+QLabel* DialogBuilder::SourceLabel(int id, DuRect at)
+{
+    QLabel* label = Label(QString(), at, id);
+    label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setProperty("accessiblePrefix", QStringLiteral(u"本页"));
+    return label;
+}
+
 QLineEdit* DialogBuilder::Edit(int id, DuRect at, bool readOnly)
 {
     auto* edit = new QLineEdit(m_dialog);

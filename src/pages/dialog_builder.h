@@ -34,6 +34,9 @@ public:
 
     CGroupFrame* Group(const QString& title, DuRect at);
     QLabel* Label(const QString& text, DuRect at, int id = 0);
+    // A framed label for where the page's values came from; a screen reader
+    // hears its lines as one sentence after "本页".
+    QLabel* SourceLabel(int id, DuRect at);
     // Single-line, bordered, scrolls horizontally, no length limit.
     QLineEdit* Edit(int id, DuRect at, bool readOnly = false);
     // Drop-down combo box: an editable text field over a list. The height in

@@ -107,6 +107,8 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     QPushButton* writeMac = b.Button(IDC_NET_WRITE_MAC, QStringLiteral(u"写MAC"), {184, 295, 44, 12});
     QPushButton* write = b.Button(IDC_NET_WRITE, QStringLiteral(u"参数配置"), {33, 308, 53, 22});
     QPushButton* defaults = b.Button(IDC_NET_DEFAULTS, QStringLiteral(u"载入默认"), {130, 308, 49, 22});
+    // Beside the buttons, where the eye is before a write.
+    b.SourceLabel(IDC_NET_SOURCE, {190, 308, 106, 22});
 
     ipAddress->setAccessibleName(QStringLiteral(u"静态IP"));
     subnetMask->setAccessibleName(QStringLiteral(u"子网掩码"));

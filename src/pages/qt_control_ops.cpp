@@ -105,6 +105,9 @@ void QtControlOps::SetText(int id, const std::string& text936)
         button->setText(FromCp936(text936));
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(FromCp936(text936));
+        const QVariant prefix = label->property("accessiblePrefix");
+        if (prefix.isValid())
+            label->setAccessibleName(prefix.toString() + label->text().replace(QLatin1Char('\n'), QStringLiteral(u"，")));
     } else if (auto* group = dynamic_cast<CGroupFrame*>(w)) {
         group->SetTitle(FromCp936(text936));
     }
@@ -263,6 +266,11 @@ std::optional<DeviceRow> QtControlOps::DeviceRowAt(int id, int row) const
     auto* list = dynamic_cast<CReportList*>(Control(id));
     const DeviceRow* device = list ? list->Rows().Device(row) : nullptr;
     return device ? std::optional<DeviceRow>(*device) : std::nullopt;
+}
+
+void QtControlOps::MarkRow(int id, int row)
+{
+    if (auto* list = dynamic_cast<CReportList*>(Control(id))) list->Rows().Mark(row);
 }
 
 void QtControlOps::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)

@@ -55,6 +55,7 @@ public:
     int FirstSelectedRow(int id) const override;
     std::string GetCell(int id, int row, int column) const override;
     std::optional<DeviceRow> DeviceRowAt(int id, int row) const override;
+    void MarkRow(int id, int row) override;
     // Shows any pending multi-line text first, so the log is current behind the box.
     void MessageBox(const std::string& text936, const std::string& caption936 = {},
                     MessageIcon icon = MessageIcon::None) override;

@@ -1,5 +1,6 @@
 #include "pages/report_list.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
 #include <QTimer>
 
@@ -94,6 +95,12 @@ const DeviceRow* ReportListModel::Device(int row) const
     return row >= 0 && row < Rows() ? &m_rows[Index(row)].device : nullptr;
 }
 
+void ReportListModel::Mark(int row)
+{
+    for (size_t i = 0; i < m_rows.size(); ++i) m_rows[i].marked = row >= 0 && row < Rows() && i == Index(row);
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount() - 1), {Qt::FontRole});
+}
+
 void ReportListModel::ScheduleCommit()
 {
     if (m_commitScheduled) return;
@@ -125,6 +132,12 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid()) return {};
     if (role == Qt::AccessibleDescriptionRole && m_describe) return m_describe(LogicalRow(index.row()));
+    if (role == Qt::FontRole) {
+        if (!Marked(LogicalRow(index.row()))) return {};
+        QFont bold = m_font;
+        bold.setBold(true);
+        return bold;
+    }
     if (role != Qt::DisplayRole) return {};
     // Converted when shown: only the rows in sight ever are.
     return FromCp936(Cell(LogicalRow(index.row()), index.column()));
@@ -137,7 +150,17 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
     return m_headers[section];
 }
 
-CReportList::CReportList(QWidget* parent) : QTreeView(parent) { setModel(&m_model); }
+CReportList::CReportList(QWidget* parent) : QTreeView(parent)
+{
+    setModel(&m_model);
+    m_model.SetFont(font());
+}
+
+void CReportList::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) m_model.SetFont(font());
+    QTreeView::changeEvent(event);
+}
 
 int CReportList::FirstSelectedRow() const
 {

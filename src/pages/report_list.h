@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QStringList>
 #include <QTreeView>
 
@@ -26,6 +27,7 @@ public:
     explicit ReportListModel(QObject* parent = nullptr);
 
     void SetHeaders(const QStringList& headers);
+    void SetFont(const QFont& font) { m_font = font; }
     int ColumnCount() const { return int(m_headers.size()); }
 
     // Rows as the logic sees them, gathered ones included.
@@ -37,6 +39,10 @@ public:
     std::string Cell(int row, int column) const;
     // Null for a row the list does not hold.
     const DeviceRow* Device(int row) const;
+    // The row drawn in bold as the one the pages were read from (-1: none);
+    // the mark goes with the row when others are inserted.
+    void Mark(int row);
+    bool Marked(int row) const { return row >= 0 && row < Rows() && m_rows[Index(row)].marked; }
     // Told of each row as it is inserted, gathered or not, and of each
     // clear: for what keeps its own account of the rows.
     void SetRowHooks(std::function<void(const DeviceRow&)> inserted, std::function<void()> cleared);
@@ -58,6 +64,7 @@ private:
     struct Row {
         DeviceRow device;
         std::vector<std::string> cells;
+        bool marked = false;
     };
     // Storage index of a row as the logic numbers it. Rows are kept bottom
     // first, so the top is the end of the vector and a new top row is a
@@ -66,6 +73,7 @@ private:
     void ScheduleCommit();
 
     QStringList m_headers;
+    QFont m_font; // the view's, which a marked row shows in bold
     std::vector<Row> m_rows;
     int m_gathered = 0;
     bool m_commitScheduled = false;
@@ -88,6 +96,9 @@ public:
     QRect RowRect(int viewRow) const { return visualRect(m_model.index(viewRow, 0)); }
     // The first selected row as the logic numbers it; -1 when none.
     int FirstSelectedRow() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     ReportListModel m_model;

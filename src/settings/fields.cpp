@@ -384,11 +384,12 @@ std::variant<FieldValue, InputError> ParseField(Block block, std::string_view na
         const Block other = block == Block::Network ? Block::Device : Block::Network;
         std::string message = "unknown " + std::string(BlockName(block)) + " field '" + std::string(name) + "'";
         if (FindDef(other, name)) message += " (it is a " + std::string(BlockName(other)) + " field)";
-        return InputError{std::string(name), message};
+        return InputError{std::string(name), message, Problem::UnknownField};
     }
     Checked checked = def->parse(text);
     if (!checked.refusal.empty())
-        return InputError{def->info.name, def->info.name + ": '" + std::string(text) + "' " + checked.refusal};
+        return InputError{def->info.name, def->info.name + ": '" + std::string(text) + "' " + checked.refusal,
+                          Problem::Value, std::string(text)};
     return std::move(checked.value);
 }
 

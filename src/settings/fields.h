@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -25,11 +26,35 @@ using Json = nlohmann::ordered_json;
 
 enum class Block { Network, Device };
 
+// What is wrong with an input, for a program that words it in its own language.
+enum class Problem {
+    Other,
+    Value,          // a field's check refused `text`
+    UnknownField,   // `field` is no field of its block
+    NotJson,
+    NumberTooLarge, // for a double
+    GivenTwice,
+    WrongType,      // neither a number nor a text, or a part not an object
+    Format,         // "format" missing or another
+    Version,
+    FileUnreadable,
+    FileNotRegular,
+    FileTooLarge,
+};
+
 // Bad input: the field it concerns (empty when none) and a sentence that
 // names the field and what it accepts.
 struct InputError {
+    InputError() = default;
+    InputError(std::string field_, std::string message_, Problem problem_ = Problem::Other, std::string text_ = {})
+        : field(std::move(field_)), message(std::move(message_)), problem(problem_), text(std::move(text_))
+    {
+    }
+
     std::string field;
     std::string message;
+    Problem problem = Problem::Other;
+    std::string text; // the refused value as typed, for Problem::Value
 };
 
 struct FieldInfo {

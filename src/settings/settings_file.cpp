@@ -44,7 +44,8 @@ std::optional<InputError> LeafText(const std::string& where, const Json& v, std:
             text = TenthsText(int32_t(std::clamp(tenths, -1e7, 1e7)));
         }
     } else {
-        return InputError{where, where + ": expected a number or a text, found " + std::string(v.type_name())};
+        return InputError{where, where + ": expected a number or a text, found " + std::string(v.type_name()),
+                          Problem::WrongType};
     }
     return std::nullopt;
 }
@@ -61,7 +62,8 @@ std::variant<Patch, InputError> PatchFromJson(const Json& file)
     try {
         return PatchFromCheckedJson(file);
     } catch (const nlohmann::json::exception& e) {
-        return InputError{"", std::string("the settings file does not hold what it should: ") + e.what()};
+        return InputError{"", std::string("the settings file does not hold what it should: ") + e.what(),
+                          Problem::WrongType};
     }
 }
 
@@ -69,11 +71,13 @@ namespace {
 
 std::variant<Patch, InputError> PatchFromCheckedJson(const Json& file)
 {
-    if (!file.is_object()) return InputError{"", "the settings file must hold one JSON object"};
+    if (!file.is_object()) return InputError{"", "the settings file must hold one JSON object", Problem::WrongType};
     if (!file.contains("format") || !file["format"].is_string() || file["format"].get<std::string>() != FILE_FORMAT)
-        return InputError{"format", std::string("the settings file must have \"format\": \"") + FILE_FORMAT + "\""};
+        return InputError{"format", std::string("the settings file must have \"format\": \"") + FILE_FORMAT + "\"",
+                          Problem::Format};
     if (!file.contains("version") || !file["version"].is_number_integer() || file["version"] != FILE_VERSION)
-        return InputError{"version", "the settings file must have \"version\": " + std::to_string(FILE_VERSION)};
+        return InputError{"version", "the settings file must have \"version\": " + std::to_string(FILE_VERSION),
+                          Problem::Version};
     Patch patch;
     for (const auto& [key, value] : file.items()) {
         if (key == "format" || key == "version" || key == "source" || key == "comment") continue;
@@ -83,8 +87,9 @@ std::variant<Patch, InputError> PatchFromCheckedJson(const Json& file)
         else if (key == "device")
             block = Block::Device;
         else
-            return InputError{key, "unknown key '" + key + "' in the settings file (network, device, source, comment)"};
-        if (!value.is_object()) return InputError{key, "\"" + key + "\" must be an object"};
+            return InputError{key, "unknown key '" + key + "' in the settings file (network, device, source, comment)",
+                              Problem::UnknownField};
+        if (!value.is_object()) return InputError{key, "\"" + key + "\" must be an object", Problem::WrongType};
         for (const auto& [name, inner] : value.items()) {
             std::vector<std::pair<std::string, const Json*>> leaves;
             if (inner.is_object()) {
@@ -150,29 +155,32 @@ std::variant<Patch, InputError> PatchFromFileText(std::string_view text)
             },
             true, /*ignore_comments=*/true);
     } catch (const Twice& t) {
-        return InputError{t.where, t.where + ": given twice in the settings file"};
+        return InputError{t.where, t.where + ": given twice in the settings file", Problem::GivenTwice};
     } catch (const nlohmann::json::out_of_range& e) {
         const std::string w = where();
-        return InputError{w, w + ": the number is too large (" + e.what() + ")"};
+        return InputError{w, w + ": the number is too large (" + e.what() + ")", Problem::NumberTooLarge};
     } catch (const nlohmann::json::exception& e) {
-        return InputError{"", std::string("the settings file is not valid JSON: ") + e.what()};
+        return InputError{"", std::string("the settings file is not valid JSON: ") + e.what(), Problem::NotJson};
     }
     return PatchFromJson(file);
 }
 
 std::variant<std::string, InputError> ReadSettingsFileText(const std::string& path)
 {
-    const auto refuse = [&](const std::string& why) { return InputError{"FILE", "the settings file '" + path + "' " + why}; };
+    const auto refuse = [&](const std::string& why, Problem problem) {
+        return InputError{"FILE", "the settings file '" + path + "' " + why, problem};
+    };
     std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!in) return refuse("cannot be read");
+    if (!in) return refuse("cannot be read", Problem::FileUnreadable);
     // Checked on the open file, so that what is read is what was checked.
     struct stat st {};
-    if (::fstat(fileno(in.get()), &st) != 0 || !S_ISREG(st.st_mode)) return refuse("is not a regular file");
-    if (size_t(st.st_size) > MAX_FILE_SIZE) return refuse("is larger than 1 MiB");
+    if (::fstat(fileno(in.get()), &st) != 0 || !S_ISREG(st.st_mode))
+        return refuse("is not a regular file", Problem::FileNotRegular);
+    if (size_t(st.st_size) > MAX_FILE_SIZE) return refuse("is larger than 1 MiB", Problem::FileTooLarge);
     std::string text(MAX_FILE_SIZE + 1, '\0');
     const size_t n = std::fread(text.data(), 1, text.size(), in.get());
-    if (std::ferror(in.get())) return refuse("cannot be read");
-    if (n > MAX_FILE_SIZE) return refuse("is larger than 1 MiB");
+    if (std::ferror(in.get())) return refuse("cannot be read", Problem::FileUnreadable);
+    if (n > MAX_FILE_SIZE) return refuse("is larger than 1 MiB", Problem::FileTooLarge);
     text.resize(n);
     return text;
 }

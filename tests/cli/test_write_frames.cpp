@@ -83,6 +83,7 @@ protected:
     // the edits of the case before.
     void ReadDevice()
     {
+        ops.OnReadDeviceParams(); // the replies answer a read, not the last write's read-back
         const NetworkParamsImage image = EncodeNetworkParams(DeviceNetwork());
         std::vector<uint8_t> payload(kMac.begin(), kMac.end());
         payload.insert(payload.end(), image.begin(), image.end());
@@ -104,13 +105,13 @@ protected:
     {
         for (const Edit& e : edits) e.onPage(net);
         ops.OnWriteNetworkParams();
-        return link.frames.back();
+        return SentWrite(); // before its read-back
     }
     Frame WindowDeviceWrite(const std::vector<Edit>& edits)
     {
         for (const Edit& e : edits) e.onPage(dev);
         ops.OnWriteDeviceParams();
-        return link.frames.back();
+        return SentWrite(); // before its read-back
     }
     static settings::Patch PatchOf(Block block, const std::vector<Edit>& edits)
     {

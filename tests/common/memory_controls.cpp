@@ -98,6 +98,8 @@ int MemoryControls::RowCount(int id) const
     return it == m_rows.end() ? 0 : int(it->second.rows.size());
 }
 
+void MemoryControls::MarkRow(int, int) {} // the bold row is the Qt list's
+
 void MemoryControls::SelectRow(int id, int row)
 {
     Rows& rows = m_rows[id];

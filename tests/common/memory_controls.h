@@ -33,6 +33,7 @@ public:
     int FirstSelectedRow(int id) const override;
     std::string GetCell(int id, int row, int column) const override;
     std::optional<DeviceRow> DeviceRowAt(int id, int row) const override;
+    void MarkRow(int id, int row) override;
     void MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon) override;
 
     // Inspection and user actions for tests.

@@ -14,9 +14,18 @@
 namespace vornik::test {
 namespace {
 
+const std::vector<std::string> kTwoDevices = {"--devices", "2", "--base-ip", "10.0.0.100", "--base-mac",
+                                               "02-00-00-00-00-01"};
+
 class EndToEnd : public testing::Test {
 protected:
-    EndToEnd()
+    // The fleet: two devices, with the simulator's extra switches.
+    explicit EndToEnd(const std::vector<std::string>& switches = {})
+        : sim(LoopbackSimArgs(port, [&] {
+              auto args = kTwoDevices;
+              args.insert(args.end(), switches.begin(), switches.end());
+              return args;
+          }()))
     {
         AddPageLists(net, dev);
         ops.ShowWelcome();
@@ -71,8 +80,7 @@ protected:
     }
 
     uint16_t port = FreeUdpPort();
-    SimProcess sim{LoopbackSimArgs(port, {"--devices", "2", "--base-ip", "10.0.0.100", "--base-mac",
-                                          "02-00-00-00-00-01"})};
+    SimProcess sim;
     Inbox inbox;
     std::vector<std::string> messages;
     UdpLink link{LoopbackLinkConfig(port, {Loopback(2)}), [this](const LinkError& e) { messages.push_back(LinkErrorText936(e)); },
@@ -190,6 +198,47 @@ TEST_F(EndToEnd, DeviceParametersWriteThenRead)
     EXPECT_EQ(dev.GetText(LimitEditIds[0].tempLower), "-20.0");
     EXPECT_EQ(dev.GetText(LimitEditIds[7].humidityUpper), "85.0");
     EXPECT_EQ(dev.GetSel(IDC_DEV_PARITY), 2);
+}
+
+// Writes settled by their read-back: a device that keeps nothing, one that
+// sends no acknowledgement, one silent among devices that answer.
+class ReadBackEndToEnd : public EndToEnd {
+protected:
+    using EndToEnd::EndToEnd;
+    // Reads device 1, types one field and writes its page to `to`; waits on the real clock for the line.
+    bool WriteSays(bool network, int control, const char* typed, const char* line, MacAddress to = {2, 0, 0, 0, 0, 1})
+    {
+        Search(2);
+        ReadNetwork("020000000001");
+        ops.OnReadDeviceParams();
+        if (!PumpUntil([&] { return InfoHas("读取设备参数成功！"); })) return false;
+        state.TargetMac = to;
+        (network ? net : dev).SetText(control, typed);
+        network ? ops.OnWriteNetworkParams() : ops.OnWriteDeviceParams();
+        return PumpUntil([&] { return ops.CheckAnswers(), InfoHas(line); });
+    }
+};
+struct StoresNothing : ReadBackEndToEnd {
+    StoresNothing() : ReadBackEndToEnd({"--store-nothing"}) {}
+};
+struct SendsNoAcknowledgement : ReadBackEndToEnd {
+    SendsNoAcknowledgement() : ReadBackEndToEnd({"--no-ack"}) {}
+};
+
+TEST_F(StoresNothing, TheWriteIsSaidToDifferAndASilentDeviceNotToAnswer)
+{
+    ASSERT_TRUE(sim.Ready());
+    EXPECT_TRUE(WriteSays(false, LimitEditIds[3].tempLower, "-0.5",
+                          "读回与写入不同：设备 02-00-00-00-00-01 的 4号通道 温度下限 -0.5 → "));
+    EXPECT_TRUE(WriteSays(true, IDC_NET_GATEWAY, "10.0.0.1",
+                          "未能确认写入：设备 02-00-00-00-00-09 在3秒内没有读回网络参数\r\n", {2, 0, 0, 0, 0, 9}));
+}
+
+TEST_F(SendsNoAcknowledgement, TheReadBackStillConfirms)
+{
+    ASSERT_TRUE(sim.Ready());
+    EXPECT_TRUE(WriteSays(true, SERVER_CONTROL_IDS[2].targetPort, "4001",
+                          "读回确认：设备 02-00-00-00-00-01 的网络参数已写入\r\n"));
 }
 
 } // namespace

@@ -133,8 +133,8 @@ TEST_F(SimulatorTest, NetworkWriteReachesTheDevice)
     targetPort->selectAll();
     QTest::keyClicks(targetPort, "3001");
     Net<QPushButton>(IDC_NET_WRITE)->click();
-    Settle();
-    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("设置参数... \r\n"));
+    ASSERT_TRUE(WaitForLog("的网络参数已写入\r\n")); // its read-back
+    EXPECT_EQ(Main().GetText(IDC_INFO).rfind(Cp936("设置参数... \r\n读回确认：设备 "), 0), 0u);
 
     targetPort->setText("1"); // forget it here; the device must give it back
     DoubleClickRow(0);
@@ -161,7 +161,8 @@ TEST_F(SimulatorTest, DevicePageReadThenWriteRoundTrip)
     Dev<QComboBox>(IDC_DEV_PARITY)->setCurrentIndex(2); // EVEN
     ModalWatcher watcher;
     Dev<QPushButton>(IDC_DEV_WRITE)->click();
-    ASSERT_TRUE(WaitForLog("设置参数... \r\n下载设备参数成功！\r\n"));
+    ASSERT_TRUE(WaitForLog("的设备参数已写入\r\n"));
+    EXPECT_EQ(Main().GetText(IDC_INFO).rfind(Cp936("设置参数... \r\n下载设备参数成功！\r\n读回确认：设备 "), 0), 0u);
     EXPECT_TRUE(watcher.Dialogs().empty());
 
     login->setText("9");

@@ -171,23 +171,27 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
     const struct {
         const char* name;
         const char* text;
-        const char* named; // in the box's text
+        const char* named; // in the box's text: the field by its label, not its file key
     } cases[] = {
         {"port out of range", R"({"format": "vornik-settings", "version": 1, "network": {"server3": {"target-port": 70000}}})",
-         "server3.target-port"},
+         "字段 服务器3 目标端口：“70000”无效，应为0到65535的整数"},
         {"a good network part, a bad device part",
          R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.1.2.3"}, "device": {"data-bits": 4}})",
-         "data-bits"},
+         "字段 485口数据位：“4”无效，应为5到9的整数"},
         {"limit out of range",
          R"({"format": "vornik-settings", "version": 1, "device": {"channel2": {"humidity-upper": -1}}})",
-         "channel2.humidity-upper"},
+         "字段 2号通道 湿度上限：“-1”无效，应为0.0到6553.5"},
+        {"a limit one past the top", R"({"format": "vornik-settings", "version": 1, "device": {"channel1": {"temp-upper": 3276.8}}})",
+         "字段 1号通道 温度上限：“3276.8”无效"},
         {"not JSON", "{ \"format\": ", "JSON"},
         {"another format", R"({"format": "something-else", "version": 1})", "format"},
+        {"another version", R"({"format": "vornik-settings", "version": 2})", "version"},
+        {"an unknown field", R"({"format": "vornik-settings", "version": 1, "device": {"speed": 1}})", "speed"},
         // Once ended the program, and every unsaved edit with it.
         {"a number too large for a double", R"({"format": "vornik-settings", "version": 1, "device": {"baud": 1e400}})",
-         "baud"},
+         "字段 485口波特率：数值太大"},
         {"a key twice", R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "baud": 4800}})",
-         "baud"},
+         "字段 485口波特率在文件中出现了两次"},
     };
     const std::vector<std::string> before = PageTexts();
     for (const auto& c : cases) {
@@ -198,7 +202,10 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
         ASSERT_EQ(watcher.Dialogs().size(), 1u);
         const QString text = watcher.Dialogs()[0].text;
         EXPECT_TRUE(text.startsWith(QStringLiteral(u"导入参数失败"))) << text.toStdString();
-        EXPECT_TRUE(text.contains(QLatin1String(c.named))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.named))) << text.toStdString();
+        // The library's English sentence never reaches the operator.
+        EXPECT_FALSE(text.contains(QLatin1String("must")) || text.contains(QLatin1String("settings file")))
+            << text.toStdString();
         EXPECT_EQ(PageTexts(), before);
     }
     // Refused before a byte is read: a missing file and one that never ends.
@@ -212,12 +219,69 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
 
 TEST_F(SettingsFileTest, ExportRefusesATerminalAddressThatIsNotEightDigits)
 {
+    ReadFirstDevice();
     Dev().SetText(IDC_DEV_TERMINAL_ADDRESS, "1234567");
     ModalWatcher watcher;
     EXPECT_FALSE(Window().ExportSettings(QFile("out.json")));
     ASSERT_EQ(watcher.Dialogs().size(), 1u);
-    EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QLatin1String("terminal-address")));
+    EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QStringLiteral(u"终端地址：“1234567”无效")))
+        << watcher.Dialogs()[0].text.toStdString();
     EXPECT_FALSE(fs::exists(File("out.json")));
+}
+
+// Planted once: the network page was changed before the device page was
+// found unusable, so a refused file still left half of itself behind.
+TEST_F(SettingsFileTest, AnImportRefusedForOnePageChangesNeither)
+{
+    const char* const file =
+        R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.1.2.3"}, "device": {"parity": "odd"}})";
+    const struct {
+        int control;
+        const char* typed;
+        const char* named;
+    } rows[] = {{IDC_DEV_TERMINAL_ADDRESS, "1234567", "设备参数页的 终端地址：“1234567”无效"},
+                {IDC_DEV_BAUD_RATE, "9600x", "设备参数页的 485口波特率：“9600x”无效"}};
+    for (const auto& row : rows) {
+        Window().Ops().SetStartupValues();
+        Dev().SetText(row.control, row.typed);
+        const std::vector<std::string> before = PageTexts();
+        std::ofstream(File("half.json")) << file;
+        ModalWatcher watcher;
+        EXPECT_FALSE(Window().ImportSettings(QFile("half.json")));
+        ASSERT_EQ(watcher.Dialogs().size(), 1u);
+        EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QString::fromUtf8(row.named))) << row.typed;
+        EXPECT_EQ(PageTexts(), before) << row.typed;
+    }
+}
+
+TEST_F(SettingsFileTest, AWholeDeviceBlockOpensTheWriteButIsNoDevicesToExport)
+{
+    // A device's own export is whole; the same file less one channel limit is not.
+    ReadFirstDevice();
+    ASSERT_TRUE(Window().ExportSettings(QFile("whole.json")));
+    Json part = Json::parse(ReadFile(File("whole.json")));
+    EXPECT_EQ(part["source"]["device"], (Json{{"mac", "02-00-00-00-00-01"}, {"ip", "10.9.0.7"}}));
+    part["device"]["channel8"].erase("humidity-lower");
+    part.erase("network");
+    std::ofstream(File("part.json")) << part.dump();
+    for (const auto& [file, opens] : {std::pair{"part.json", false}, std::pair{"whole.json", true}}) {
+        Window().Ops().m_deviceParamsRead = false;
+        ASSERT_TRUE(Window().ImportSettings(QFile(file)));
+        EXPECT_EQ(Window().Ops().m_deviceParamsRead, opens) << file;
+    }
+    // The network page is a file's now too: nothing left that a device gave.
+    ModalWatcher watcher;
+    EXPECT_FALSE(Window().ExportSettings(QFile("none.json")));
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_TRUE(watcher.Dialogs()[0].text.contains(QStringLiteral(u"两页的参数都不是从设备读取的")));
+}
+
+TEST_F(SettingsFileTest, APacketRecordThatCannotBeWrittenIsSaidInChinese)
+{
+    ModalWatcher watcher;
+    EXPECT_FALSE(Window().SavePacketRecord(QStringLiteral("/nonexistent-vornik/x.pcap")));
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_TRUE(watcher.Dialogs()[0].text.startsWith(QStringLiteral(u"保存数据包记录失败：无法写入文件 /nonexistent-vornik/x.pcap（")));
 }
 
 } // namespace

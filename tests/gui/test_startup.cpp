@@ -267,8 +267,10 @@ TEST_F(StartupTest, EveryLabelFitsItsText)
                             static_cast<QWidget*>(&Window().DevPage())}) {
         for (QLabel* label : dialog->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
             const QFontMetrics metrics(label->font());
-            EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width()) << label->text().toStdString();
-            EXPECT_LE(metrics.height(), label->height()) << label->text().toStdString();
+            const QStringList lines = label->text().split(QLatin1Char('\n'));
+            for (const QString& line : lines)
+                EXPECT_LE(metrics.horizontalAdvance(line), label->width()) << line.toStdString();
+            EXPECT_LE(metrics.height() * lines.size(), label->height()) << label->text().toStdString();
         }
     }
 }

@@ -26,7 +26,9 @@ std::multimap<QString, QRect> Labels(QWidget* dialog)
 {
     std::multimap<QString, QRect> out;
     for (QLabel* label : dialog->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (!label->text().isEmpty()) out.emplace(label->text(), label->geometry());
+        // The page's source is no text of the page's own.
+        if (!label->text().isEmpty() && !label->property("accessiblePrefix").isValid())
+            out.emplace(label->text(), label->geometry());
     return out;
 }
 

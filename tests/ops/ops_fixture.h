@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "hex.h"
 #include "ops/control_ids.h"
 #include "ops/device_ops.h"
@@ -32,6 +34,12 @@ protected:
     std::string Info() const { return main.GetText(IDC_INFO); }
     void Receive(const std::vector<uint8_t>& datagram) { ops.DispatchFrame(datagram); }
     std::string LastFrame() const { return link.frames.empty() ? std::string() : ToHex(link.frames.back()); }
+    // The last write: a write is followed by the read of its block (11 or 15 bytes, the write longer).
+    Frame SentWrite() const
+    {
+        const auto f = std::find_if(link.frames.rbegin(), link.frames.rend(), [](const Frame& f) { return f.size() > 15; });
+        return f == link.frames.rend() ? Frame{} : *f;
+    }
 
     SetupState state;
     MemoryControls main, net, dev;

@@ -48,6 +48,7 @@ std::vector<uint8_t> DeviceReplyOf(const char* mac, const std::string& inner, co
 const std::string kReadReply = std::string("7E 10 ") + kStartupBlock + " " + kStartupReadCrc;
 const std::string kWriteAck = "7E 11 E0 1C";
 const std::string kSilent = Gbk("设备 02-00-00-00-00-01 在3秒内没有应答\r\n");
+const std::string kNoDeviceReadBack = Gbk("未能确认写入：设备 02-00-00-00-00-01 在3秒内没有读回设备参数\r\n");
 const std::string kNothingFound = Gbk("3秒内没有搜索到设备\r\n");
 
 TEST_F(Answers, EverySilenceIsSaidOnceWhenItsTimeIsUp)
@@ -70,9 +71,12 @@ TEST_F(Answers, EverySilenceIsSaidOnceWhenItsTimeIsUp)
          DeviceReplyOf("02 00 00 00 00 01", kReadReply, "00 60"), ""},
         {"device read, bad CRC", [](DeviceOps& o) { o.OnReadDeviceParams(); },
          DeviceReplyOf("02 00 00 00 00 01", kReadReply.substr(0, kReadReply.size() - 2) + "00", "00 60"), kSilent},
-        {"device write, no acknowledgement", [](DeviceOps& o) { o.OnWriteDeviceParams(); }, {}, kSilent},
-        {"device write, acknowledged", [](DeviceOps& o) { o.OnWriteDeviceParams(); },
-         DeviceReplyOf("02 00 00 00 00 01", kWriteAck, "00 04"), ""},
+        // A write is settled by its read-back, not by the acknowledgement.
+        {"device write, no acknowledgement", [](DeviceOps& o) { o.OnWriteDeviceParams(); }, {}, kNoDeviceReadBack},
+        {"device write, acknowledged, no read-back", [](DeviceOps& o) { o.OnWriteDeviceParams(); },
+         DeviceReplyOf("02 00 00 00 00 01", kWriteAck, "00 04"), kNoDeviceReadBack},
+        {"device write, read back", [](DeviceOps& o) { o.OnWriteDeviceParams(); },
+         DeviceReplyOf("02 00 00 00 00 01", kReadReply, "00 60"), ""},
     };
     for (const auto& row : rows) {
         ListOnlyTheChosen();

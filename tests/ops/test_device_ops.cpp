@@ -137,7 +137,7 @@ TEST_F(DeviceOpsTest, OutOfRangeListValuesLeaveNoSelectionAndGoBackAsTheyCame)
         EXPECT_EQ(dev.GetSel(id), -1) << id;
     Write();
     ASSERT_FALSE(link.frames.empty()) << "the write sent nothing";
-    const auto& f = link.frames.back();
+    const auto f = SentWrite();
     EXPECT_EQ(f[10 + 2], 0xFF);  // server count: no selection
     EXPECT_EQ(f[10 + 13], 0xFF); // work mode
     EXPECT_EQ(f[10 + 18], 4);    // data bits: -1 + 5
@@ -185,7 +185,7 @@ TEST_F(DeviceOpsTest, WriteOfStartupValues)
     ops.m_deviceParamsRead = true;
     state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     Write();
-    EXPECT_EQ(LastFrame(), ToHex(Hex(std::string("AA 00 67 0A 02 00 00 00 00 01 7E 11 ") + kStartupBlock + " " +
+    EXPECT_EQ(ToHex(SentWrite()), ToHex(Hex(std::string("AA 00 67 0A 02 00 00 00 00 01 7E 11 ") + kStartupBlock + " " +
                                      kStartupWriteCrc + " 37")));
     EXPECT_EQ(Info(), Gbk("设置参数... \r\n"));
 }
@@ -216,7 +216,8 @@ TEST_F(DeviceOpsTest, HumidityLimitsFromThreeThousandUpGoBackUnchanged)
     EXPECT_EQ(dev.GetText(LimitEditIds[0].humidityLower), "6553.5");
     EXPECT_EQ(dev.GetText(LimitEditIds[7].humidityUpper), "3276.8");
     Write();
-    const auto inner = std::span(link.frames.back()).subspan(10);
+    const auto write = SentWrite();
+    const auto inner = std::span(write).subspan(10);
     EXPECT_EQ(ToHex(inner.subspan(34, 4)), "40 9C FF FF");
     EXPECT_EQ(ToHex(inner.subspan(90, 2)), "00 80");
 }
@@ -228,7 +229,8 @@ TEST_F(DeviceOpsTest, ReadThenEditThenWriteCarriesTheEdits)
     dev.SetSel(IDC_DEV_PARITY, 2);
     Write();
     ASSERT_FALSE(link.frames.empty()) << "the write sent nothing";
-    const auto inner = std::span(link.frames.back()).subspan(10);
+    const auto write = SentWrite();
+    const auto inner = std::span(write).subspan(10);
     EXPECT_EQ(ToHex(inner.subspan(9, 2)), "78 00");
     EXPECT_EQ(inner[19], 2);
     EXPECT_TRUE(ops.m_deviceParamsRead); // the write leaves the flag alone

@@ -72,7 +72,7 @@ protected:
     {
         const size_t before = link.frames.size();
         ops.OnWriteNetworkParams();
-        return link.frames.size() > before ? link.frames.back() : std::vector<uint8_t>{};
+        return link.frames.size() > before ? SentWrite() : std::vector<uint8_t>{};
     }
 };
 
@@ -156,7 +156,8 @@ TEST_F(NetworkOps, AReplyOfAnotherDeviceLeavesThePageAndSaysSo)
     // The write that follows carries the start-up values, not the other device's.
     ops.OnWriteNetworkParams();
     ASSERT_FALSE(link.frames.empty());
-    EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(11, 4)), "09 00 A8 C0"); // 192.168.0.9, low byte first
+    const Frame write = SentWrite();
+    EXPECT_EQ(ToHex(std::span(write).subspan(11, 4)), "09 00 A8 C0"); // 192.168.0.9, low byte first
 }
 
 TEST_F(NetworkOps, SecondReplyWins)
@@ -240,6 +241,7 @@ TEST_F(NetworkOps, CarriedBytesComeBackUnchanged)
         return f.size() == 303u ? ToHex(std::span(f).subspan(23, 6)) : std::string("no frame of 303 bytes");
     };
     EXPECT_EQ(carried(), "00 00 00 00 00 00");
+    SelectDevice("00 11 AA BB CC DD"); // a read, not the write's read-back
     ReceiveNetworkReply(DeviceBlock());
     net.SetText(IDC_NET_GATEWAY, "10.9.9.9");
     EXPECT_EQ(carried(), "01 02 03 04 05 06");
@@ -348,6 +350,8 @@ TEST_F(NetworkOps, IpModeByteIsWrittenAsExactly80Or00WhateverWasRead)
     for (const auto& c : cases) {
         auto block = DeviceBlock();
         block[0] = c.read;
+        // Read again: a reply after a write is its read-back, which leaves the page alone.
+        SelectDevice("00 11 AA BB CC DD");
         ReceiveNetworkReply(block);
         const auto f = WriteFrame();
         ASSERT_EQ(f.size(), 303u) << int(c.read);

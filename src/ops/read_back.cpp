@@ -1,0 +1,40 @@
+#include "ops/read_back.h"
+
+#include "ops/page_checks.h"
+#include "proto/cp936.h"
+
+namespace vornik {
+
+namespace {
+
+std::string Cp936(const std::string& utf8) { return Cp936FromUtf8Lossy(utf8); }
+
+std::string BlockName936(settings::Block block)
+{
+    return Cp936(block == settings::Block::Network ? "网络参数" : "设备参数");
+}
+
+std::string Device936(const MacAddress& mac) { return Cp936("设备 ") + FormatMacText(mac); }
+
+} // namespace
+
+std::string ReadBackLine936(const MacAddress& mac, settings::Block block,
+                            const std::vector<settings::Difference>& differences)
+{
+    if (differences.empty())
+        return Cp936("读回确认：") + Device936(mac) + Cp936(" 的") + BlockName936(block) + Cp936("已写入\r\n");
+    std::string line = Cp936("读回与写入不同：") + Device936(mac) + Cp936(" 的");
+    for (size_t i = 0; i < differences.size(); ++i) {
+        const settings::Difference& d = differences[i];
+        line += (i ? Cp936("，") : Cp936(" ")) + FieldLabel936(block, d.field) + " " + Cp936(d.expected) +
+                Cp936(" → ") + Cp936(d.actual);
+    }
+    return line + "\r\n";
+}
+
+std::string NoReadBackLine936(const MacAddress& mac, settings::Block block)
+{
+    return Cp936("未能确认写入：") + Device936(mac) + Cp936(" 在3秒内没有读回") + BlockName936(block) + "\r\n";
+}
+
+} // namespace vornik
