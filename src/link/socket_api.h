@@ -16,6 +16,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -29,6 +30,7 @@ inline constexpr SocketHandle INVALID_SOCKET_HANDLE = INVALID_SOCKET;
 using SocketSize = int; // what send and receive return
 // No such option: the plain receive buffer option is all there is.
 inline constexpr int SOCKET_OPTION_RCVBUF_FORCE = -1;
+inline constexpr int SOCKET_OPTION_SNDBUF_FORCE = -1;
 // Winsock sockets are made uninheritable at creation, not by a type flag.
 inline constexpr int SOCKET_TYPE_UDP = SOCK_DGRAM;
 #else
@@ -36,6 +38,7 @@ using SocketHandle = int;
 inline constexpr SocketHandle INVALID_SOCKET_HANDLE = -1;
 using SocketSize = ssize_t;
 inline constexpr int SOCKET_OPTION_RCVBUF_FORCE = SO_RCVBUFFORCE;
+inline constexpr int SOCKET_OPTION_SNDBUF_FORCE = SO_SNDBUFFORCE;
 inline constexpr int SOCKET_TYPE_UDP = SOCK_DGRAM | SOCK_CLOEXEC;
 #endif
 
@@ -57,6 +60,10 @@ void CloseSocket(SocketHandle s);
 int LastSocketError();
 void SetLastSocketError(int error);
 std::string SocketErrorText(int error);
+// A send that a signal cut short, and one the system had no room for now
+// (its queue full): both worth trying again.
+bool SendWasInterrupted(int error);
+bool SendQueueFull(int error);
 
 // A second handle to the same socket, owned by whoever asked; closing either
 // leaves the other usable. INVALID_SOCKET_HANDLE when the system refuses.

@@ -37,6 +37,8 @@ void CloseSocket(SocketHandle s)
 int LastSocketError() { return errno; }
 void SetLastSocketError(int error) { errno = error; }
 std::string SocketErrorText(int error) { return std::strerror(error); }
+bool SendWasInterrupted(int error) { return error == EINTR; }
+bool SendQueueFull(int error) { return error == ENOBUFS || error == EAGAIN; }
 
 SocketHandle DuplicateSocket(SocketHandle s) { return ::fcntl(s, F_DUPFD_CLOEXEC, 0); }
 

@@ -76,34 +76,35 @@ std::vector<uint8_t> AdapterTable()
     return buffer;
 }
 
-// Windows' packet information names the interface by index and the address
-// the datagram was sent to, not the interface's own address: for a broadcast
-// the adapter's address is looked up by the index (and kept, since a burst of
-// replies all arrive on the same few adapters).
-uint32_t AddressOfInterface(ULONG index)
+// Windows' packet information names the interface by index and gives the
+// address the datagram was sent to, not the interface's own address as
+// Linux's does. The adapter's address: the one sent to where it is the
+// interface's own, else the interface's first (a broadcast, 255.255.255.255
+// or the subnet's). Kept per index, since a burst of replies all arrive on
+// the same few adapters.
+uint32_t AdapterAddress(ULONG index, uint32_t sentTo)
 {
     static std::mutex mutex;
-    static std::map<ULONG, uint32_t> known;
+    static std::map<ULONG, std::vector<uint32_t>> known;
     std::lock_guard lock(mutex);
-    if (const auto it = known.find(index); it != known.end()) return it->second;
-    const std::vector<uint8_t> buffer = AdapterTable();
-    uint32_t address = 0;
-    if (!buffer.empty())
-        for (auto* a = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next) {
-            if (a->IfIndex != index) continue;
-            for (auto* u = a->FirstUnicastAddress; u && !address; u = u->Next)
-                if (u->Address.lpSockaddr && u->Address.lpSockaddr->sa_family == AF_INET)
-                    address = ntohl(reinterpret_cast<const sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr);
-        }
-    known[index] = address;
-    return address;
-}
-
-bool IsBroadcastOrMulticast(uint32_t address)
-{
-    // A subnet's own broadcast address is not recognisable here; the index
-    // lookup below covers it only when the interface has just one address.
-    return address == 0xFFFFFFFFu || (address >> 28) == 0xE;
+    auto it = known.find(index);
+    if (it == known.end()) {
+        std::vector<uint32_t> addresses;
+        const std::vector<uint8_t> buffer = AdapterTable();
+        if (!buffer.empty())
+            for (auto* a = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next) {
+                if (a->IfIndex != index) continue;
+                for (auto* u = a->FirstUnicastAddress; u; u = u->Next)
+                    if (u->Address.lpSockaddr && u->Address.lpSockaddr->sa_family == AF_INET)
+                        addresses.push_back(
+                            ntohl(reinterpret_cast<const sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr));
+            }
+        it = known.emplace(index, std::move(addresses)).first;
+    }
+    const std::vector<uint32_t>& own = it->second;
+    for (uint32_t a : own)
+        if (a == sentTo) return a;
+    return own.empty() ? 0 : own.front();
 }
 
 } // namespace
@@ -153,6 +154,9 @@ std::string SocketErrorText(int error)
     if (s.empty()) s = "socket error";
     return s + " (" + std::to_string(error) + ")";
 }
+
+bool SendWasInterrupted(int error) { return error == WSAEINTR; }
+bool SendQueueFull(int error) { return error == WSAENOBUFS || error == WSAEWOULDBLOCK; }
 
 SocketHandle DuplicateSocket(SocketHandle s)
 {
@@ -232,8 +236,7 @@ ReceiveResult ReceiveDatagram(SocketHandle s, uint8_t* buffer, size_t capacity, 
             IN_PKTINFO info;
             std::memcpy(&info, WSA_CMSG_DATA(c), sizeof info);
             from.destinationAddress = ntohl(info.ipi_addr.s_addr);
-            from.localAddress = IsBroadcastOrMulticast(from.destinationAddress) ? AddressOfInterface(info.ipi_ifindex)
-                                                                                : from.destinationAddress;
+            from.localAddress = AdapterAddress(info.ipi_ifindex, from.destinationAddress);
         }
     return ReceiveResult::Datagram;
 }
