@@ -3,7 +3,7 @@
 # those missing), gives Qt a private runtime folder, and configures a build
 # tree once.
 #
-#   vornik_setup NEED...   NEED: run, check, package, fuzz, test (all of them)
+#   vornik_setup NEED...   NEED: run, check, package, fuzz, windows, test (all of them)
 #   vornik_runtime_dir     sets XDG_RUNTIME_DIR when the session gives none
 #   vornik_configure DIR CMAKE-ARG...
 #                          configures DIR unless it holds a CMakeCache.txt already
@@ -28,6 +28,9 @@ vornik_packages_package=(scdoc dpkg-dev file lintian desktop-file-utils appstrea
 vornik_packages_fuzz=(clang libclang-rt-14-dev)
 # The whole suite: all of the above and the dissector's test.
 vornik_packages_test=(tshark)
+# The Windows programs (the "windows" preset) and their run under wine:
+# MinGW-w64 with POSIX threads (std::thread), GoogleTest's source, wine64.
+vornik_packages_windows=(g++-mingw-w64-x86-64-posix googletest wine64)
 
 vornik_setup() {
     local packages=() need
@@ -37,8 +40,9 @@ vornik_setup() {
             check) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}") ;;
             package) packages+=("${vornik_packages_package[@]}") ;;
             fuzz) packages+=("${vornik_packages_fuzz[@]}") ;;
+            windows) packages+=("${vornik_packages_windows[@]}") ;;
             test) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}" "${vornik_packages_package[@]}"
-                             "${vornik_packages_fuzz[@]}" "${vornik_packages_test[@]}") ;;
+                             "${vornik_packages_fuzz[@]}" "${vornik_packages_windows[@]}" "${vornik_packages_test[@]}") ;;
             *) echo "setup: unknown need '$need'" >&2; return 2 ;;
         esac
     done
