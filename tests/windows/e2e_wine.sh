@@ -9,12 +9,18 @@ set -uo pipefail
 wine=$1 ctl=$2 sim=$3
 export WINEDEBUG=-all
 work=$(mktemp -d)
-export WINEPREFIX=${WINEPREFIX:-$work/prefix}
+own_prefix=""
+if [ -z "${WINEPREFIX:-}" ]; then
+    own_prefix=$work/prefix
+    export WINEPREFIX=$own_prefix
+fi
 pids=()
 cleanup() {
     local p
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
     wait 2>/dev/null
+    # A prefix of our own goes, with the wine server that serves it.
+    [ -z "$own_prefix" ] || "${wine%/*}/wineserver" -k 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
