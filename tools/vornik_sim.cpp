@@ -12,15 +12,16 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <getopt.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <poll.h>
+#endif
 
+#include "link/socket_api.h"
 #include "sim_fleet.h"
 #include "version.h"
 
@@ -134,8 +135,10 @@ double Share(const char* text, const char* what)
 
 in_addr Address(const char* text, const char* what)
 {
+    uint32_t address = 0;
+    if (!ParseIPv4(text, address)) Fail(std::string("bad address for ") + what + " '" + text + "'");
     in_addr a{};
-    if (inet_pton(AF_INET, text, &a) != 1) Fail(std::string("bad address for ") + what + " '" + text + "'");
+    a.s_addr = htonl(address);
     return a;
 }
 
@@ -249,7 +252,7 @@ struct Delayed {
 
 class Sender {
 public:
-    Sender(int fd, const Options& o) : m_fd(fd), m_options(o), m_random(o.seed) {}
+    Sender(SocketHandle fd, const Options& o) : m_fd(fd), m_options(o), m_random(o.seed) {}
 
     // Sends one reply through the fault options.
     void Send(Frame frame, const sockaddr_in& to)
@@ -295,50 +298,62 @@ private:
         // A full interface queue drains within milliseconds; past a second the
         // reply is given up, so that a stop request is never held back.
         for (int retries = 0;; ++retries) {
-            if (::sendto(m_fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
+            if (SystemSendto(m_fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
                 return;
-            if (errno == EINTR && !g_stop) continue;
-            if ((errno == ENOBUFS || errno == EAGAIN) && retries < 5000 && !g_stop) {
-                ::usleep(200);
+            const int error = LastSocketError();
+            if (SendWasInterrupted(error) && !g_stop) continue;
+            if (SendQueueFull(error) && retries < 5000 && !g_stop) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
                 continue;
             }
-            std::fprintf(stderr, "vornik_sim: send to %s: %s\n", Endpoint(to).c_str(), std::strerror(errno));
+            std::fprintf(stderr, "vornik_sim: send to %s: %s\n", Endpoint(to).c_str(), SocketErrorText(error).c_str());
             return;
         }
     }
 
-    int m_fd;
+    SocketHandle m_fd;
     const Options& m_options;
     std::mt19937 m_random;
     std::uniform_real_distribution<double> m_unit{0.0, 1.0};
     std::deque<Delayed> m_late;
 };
 
-int OpenSocket(const Options& o)
+SocketHandle OpenSocket(const Options& o)
 {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (fd < 0) return -1;
+    const SocketHandle fd = SystemSocket(AF_INET, SOCKET_TYPE_UDP, IPPROTO_UDP);
+    if (fd == INVALID_SOCKET_HANDLE) return fd;
     const int one = 1;
     // Big buffers: a thousand devices answer one search at once, and on a
     // broadcast network this socket also hears every one of those replies.
     const int big = 8 * 1024 * 1024;
-    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &big, sizeof big) != 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
-    if (::setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &big, sizeof big) != 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+    SystemSetsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    SystemSetsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (SOCKET_OPTION_RCVBUF_FORCE < 0 ||
+        SystemSetsockopt(fd, SOL_SOCKET, SOCKET_OPTION_RCVBUF_FORCE, &big, sizeof big) != 0)
+        SystemSetsockopt(fd, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
+    if (SOCKET_OPTION_SNDBUF_FORCE < 0 ||
+        SystemSetsockopt(fd, SOL_SOCKET, SOCKET_OPTION_SNDBUF_FORCE, &big, sizeof big) != 0)
+        SystemSetsockopt(fd, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(o.port);
     local.sin_addr = o.bind;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        const int e = errno;
-        ::close(fd);
-        errno = e;
-        return -1;
+    if (SystemBind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        const int e = LastSocketError();
+        CloseSocket(fd);
+        SetLastSocketError(e);
+        return INVALID_SOCKET_HANDLE;
     }
+    PrepareForReceive(fd);
     return fd;
+}
+
+std::string DottedQuad(in_addr a)
+{
+    sockaddr_in s{};
+    s.sin_addr = a;
+    const std::string e = Endpoint(s);
+    return e.substr(0, e.rfind(':'));
 }
 
 } // namespace
@@ -346,6 +361,12 @@ int OpenSocket(const Options& o)
 int main(int argc, char** argv)
 {
     const Options o = Parse(argc, argv);
+#ifdef _WIN32
+    // Windows' C library buffers a line-buffered stream fully.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+#else
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     // Signals stay blocked except while waiting, so a stop request cannot slip
@@ -361,11 +382,12 @@ int main(int argc, char** argv)
     sigprocmask(SIG_BLOCK, &blocked, &waiting);
     sigdelset(&waiting, SIGINT);
     sigdelset(&waiting, SIGTERM);
+#endif
 
-    const int fd = OpenSocket(o);
-    if (fd < 0) {
-        std::fprintf(stderr, "vornik_sim: cannot listen on %s:%u: %s\n", inet_ntoa(o.bind), o.port,
-                     std::strerror(errno));
+    const SocketHandle fd = OpenSocket(o);
+    if (fd == INVALID_SOCKET_HANDLE) {
+        std::fprintf(stderr, "vornik_sim: cannot listen on %s:%u: %s\n", DottedQuad(o.bind).c_str(), o.port,
+                     SocketErrorText(LastSocketError()).c_str());
         return 1;
     }
     Fleet fleet(o.fleet);
@@ -375,7 +397,7 @@ int main(int argc, char** argv)
     broadcast.sin_family = AF_INET;
     broadcast.sin_port = htons(o.port);
     broadcast.sin_addr = o.replyTo;
-    std::fprintf(stderr, "vornik_sim: %u device(s) on %s:%u, replies %s %s\n", o.fleet.count, inet_ntoa(o.bind),
+    std::fprintf(stderr, "vornik_sim: %u device(s) on %s:%u, replies %s %s\n", o.fleet.count, DottedQuad(o.bind).c_str(),
                  o.port, o.unicast ? "by unicast to the requester" : "by broadcast to",
                  o.unicast ? "" : Endpoint(broadcast).c_str());
     if (o.readyFd >= 0) {
@@ -387,6 +409,15 @@ int main(int argc, char** argv)
     std::string why;
     while (!g_stop) {
         const int wait = sender.SendDue();
+#ifdef _WIN32
+        // No signal mask to wait with: a stop request is seen within 100 ms.
+        std::vector<uint8_t> readable, broken;
+        const int ready = WaitReadable({fd}, readable, broken, wait < 0 || wait > 100 ? 100 : wait);
+        if (ready < 0) {
+            std::fprintf(stderr, "vornik_sim: wait: %s\n", SocketErrorText(LastSocketError()).c_str());
+            break;
+        }
+#else
         pollfd p{fd, POLLIN, 0};
         timespec timeout{wait / 1000, (wait % 1000) * 1000000L};
         const int ready = ::ppoll(&p, 1, wait < 0 ? nullptr : &timeout, &waiting);
@@ -395,18 +426,23 @@ int main(int argc, char** argv)
             std::perror("vornik_sim: poll");
             break;
         }
+#endif
         if (ready == 0) continue;
         // Take everything that is waiting before going back to the timers.
         for (;;) {
+            ReceivedFrom received;
+            const ReceiveResult result = ReceiveDatagram(fd, buffer.data(), buffer.size(), received);
+            if (result == ReceiveResult::Dropped || result == ReceiveResult::Interrupted) continue;
+            if (result != ReceiveResult::Datagram) break;
             sockaddr_in from{};
-            socklen_t fromSize = sizeof from;
-            const ssize_t n = ::recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                                         reinterpret_cast<sockaddr*>(&from), &fromSize);
-            if (n < 0) break;
-            const std::span<const uint8_t> datagram(buffer.data(), size_t(n));
+            from.sin_family = AF_INET;
+            from.sin_addr.s_addr = htonl(received.sourceAddress);
+            from.sin_port = htons(received.sourcePort);
+            const size_t n = received.size;
+            const std::span<const uint8_t> datagram(buffer.data(), n);
             const bool request = n > 0 && buffer[0] == FRAME_REQUEST;
             if (o.log && request)
-                std::printf("request from %s (%zd bytes): %s\n", Endpoint(from).c_str(), n, Hex(datagram).c_str());
+                std::printf("request from %s (%zu bytes): %s\n", Endpoint(from).c_str(), n, Hex(datagram).c_str());
             const std::vector<Reply> replies = fleet.Handle(datagram, &why);
             if (!why.empty()) std::fprintf(stderr, "vornik_sim: ignored a request from %s: %s\n",
                                            Endpoint(from).c_str(), why.c_str());
@@ -414,7 +450,7 @@ int main(int argc, char** argv)
             for (const Reply& r : replies) sender.Send(r.frame, o.unicast ? from : broadcast);
         }
     }
-    ::close(fd);
+    CloseSocket(fd);
     std::fprintf(stderr, "vornik_sim: stopped\n");
     return 0;
 }

@@ -3,7 +3,7 @@
 # those missing), gives Qt a private runtime folder, and configures a build
 # tree once.
 #
-#   vornik_setup NEED...   NEED: run, check, package, fuzz, test (all of them)
+#   vornik_setup NEED...   NEED: run, check, package, fuzz, windows, test (all of them)
 #   vornik_runtime_dir     sets XDG_RUNTIME_DIR when the session gives none
 #   vornik_configure DIR CMAKE-ARG...
 #                          configures DIR unless it holds a CMakeCache.txt already
@@ -29,6 +29,9 @@ vornik_packages_fuzz=(clang libclang-rt-14-dev)
 # The whole suite: all of the above, the dissector's test and the
 # screen-reader test (the window asked over the accessibility bus).
 vornik_packages_test=(tshark python3-pyatspi at-spi2-core dbus-bin)
+# The Windows programs (the "windows" preset) and their run under wine:
+# MinGW-w64 with POSIX threads (std::thread), GoogleTest's source, wine64.
+vornik_packages_windows=(g++-mingw-w64-x86-64-posix googletest wine64)
 
 vornik_setup() {
     local packages=() need
@@ -38,8 +41,9 @@ vornik_setup() {
             check) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}") ;;
             package) packages+=("${vornik_packages_package[@]}") ;;
             fuzz) packages+=("${vornik_packages_fuzz[@]}") ;;
+            windows) packages+=("${vornik_packages_windows[@]}") ;;
             test) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}" "${vornik_packages_package[@]}"
-                             "${vornik_packages_fuzz[@]}" "${vornik_packages_test[@]}") ;;
+                             "${vornik_packages_fuzz[@]}" "${vornik_packages_windows[@]}" "${vornik_packages_test[@]}") ;;
             *) echo "setup: unknown need '$need'" >&2; return 2 ;;
         esac
     done

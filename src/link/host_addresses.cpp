@@ -2,11 +2,10 @@
 
 #include <cstring>
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
+#ifndef _WIN32
 #include <netdb.h>
 #include <unistd.h>
+#endif
 
 namespace vornik {
 
@@ -16,6 +15,7 @@ namespace {
 // is only 127.0.1.1 or 127.0.0.1, which is why it is the fallback only.
 std::vector<uint32_t> AddressesOfHostName()
 {
+    if (StartSocketLibrary() != 0) return {};
     char name[1024];
     std::memset(name, 0, sizeof name);
     if (::gethostname(name, sizeof name - 1) != 0) return {};
@@ -37,16 +37,7 @@ std::vector<uint32_t> AddressesOfHostName()
 
 std::vector<uint32_t> HostIPv4Addresses()
 {
-    std::vector<uint32_t> out;
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) == 0) {
-        for (const ifaddrs* i = list; i; i = i->ifa_next) {
-            if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
-            if (!(i->ifa_flags & IFF_UP) || (i->ifa_flags & IFF_LOOPBACK)) continue;
-            out.push_back(ntohl(reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr));
-        }
-        ::freeifaddrs(list);
-    }
+    std::vector<uint32_t> out = InterfaceIPv4Addresses();
     if (out.empty()) out = AddressesOfHostName();
     return out;
 }

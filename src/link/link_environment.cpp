@@ -1,7 +1,5 @@
 #include "link/link_environment.h"
 
-#include <arpa/inet.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -13,9 +11,9 @@ namespace {
 
 std::optional<uint32_t> ParseAddress(const std::string& text)
 {
-    in_addr address{};
-    if (inet_pton(AF_INET, text.c_str(), &address) != 1) return std::nullopt;
-    return ntohl(address.s_addr);
+    uint32_t address = 0;
+    if (!ParseIPv4(text.c_str(), address)) return std::nullopt;
+    return address;
 }
 
 } // namespace

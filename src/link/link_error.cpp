@@ -1,7 +1,6 @@
 #include "link/link_error.h"
 
-#include <cstring>
-
+#include "link/socket_api.h"
 #include "proto/net_params.h"
 
 namespace vornik {
@@ -20,7 +19,7 @@ std::string DescribeLinkError(const LinkError& e)
     case LinkFailure::Send: what = "cannot send from"; break;
     }
     std::string s = std::string(what) + " " + FormatDottedQuad(e.address) + ":" + std::to_string(e.port);
-    if (e.error) s += std::string(": ") + std::strerror(e.error);
+    if (e.error) s += std::string(": ") + SocketErrorText(e.error);
     return s;
 }
 

@@ -22,7 +22,7 @@ struct LinkError {
     LinkFailure failure;
     uint32_t address = 0; // host order; the local address concerned, 0 for any
     uint16_t port = 0;
-    int error = 0;        // the system's errno
+    int error = 0;        // the system's code (errno; on Windows WSAGetLastError)
 
     bool operator==(const LinkError&) const = default;
 };

@@ -1,6 +1,10 @@
 #include "link/packet_capture.h"
 
+#ifdef _WIN32
+#include <cstdio>
+#else
 #include <pcap/pcap.h>
+#endif
 
 #include <algorithm>
 #include <iterator>
@@ -45,6 +49,8 @@ void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t v)
     PutU16(out, at, uint16_t(v >> 16));
     PutU16(out, at + 2, uint16_t(v));
 }
+
+#ifndef _WIN32
 
 pcap_pkthdr Header(const CapturedDatagram& d, size_t length)
 {
@@ -104,8 +110,79 @@ struct PcapFile {
         return ok;
     }
 
+    bool Flush() { return pcap_dump_flush(dumper) == 0; }
+
     ~PcapFile() { Close(nullptr); }
 };
+
+#else
+
+// No libpcap for this build: the file format written directly. It is small:
+// a 24-byte file header, then a 16-byte header before each packet, all in the
+// writer's byte order (the magic number tells readers which), as libpcap
+// writes it.
+constexpr uint32_t kPcapMagic = 0xA1B2C3D4; // microsecond time stamps
+constexpr uint32_t kLinkTypeRaw = 101;      // LINKTYPE_RAW: packets begin with the IP header
+
+struct PcapFile {
+    std::FILE* file = nullptr;
+    uint16_t nextId = 0;
+    bool failed = false;
+
+    template <typename T>
+    void Put(T value)
+    {
+        if (file && std::fwrite(&value, sizeof value, 1, file) != 1) failed = true;
+    }
+
+    bool Open(const std::string& path, std::string* error)
+    {
+        file = std::fopen(path.c_str(), "wb");
+        if (!file) {
+            if (error) *error = "cannot open the file for writing";
+            return false;
+        }
+        Put(kPcapMagic);
+        Put(uint16_t(2)); // version 2.4
+        Put(uint16_t(4));
+        Put(int32_t(0));  // time zone: UTC
+        Put(uint32_t(0)); // time stamp accuracy
+        Put(uint32_t(kSnapLength));
+        Put(kLinkTypeRaw);
+        return !failed;
+    }
+
+    void Write(const CapturedDatagram& d)
+    {
+        const std::vector<uint8_t> packet = Ipv4UdpPacket(d, nextId++);
+        const auto since = d.time.time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(since - seconds);
+        Put(uint32_t(seconds.count()));
+        Put(uint32_t(micros.count()));
+        Put(uint32_t(packet.size())); // captured
+        Put(uint32_t(packet.size())); // on the wire
+        if (file && std::fwrite(packet.data(), 1, packet.size(), file) != packet.size()) failed = true;
+    }
+
+    bool Flush() { return file && std::fflush(file) == 0 && !failed; }
+
+    bool Close(std::string* error)
+    {
+        bool ok = true;
+        if (file) {
+            ok = Flush();
+            if (std::fclose(file) != 0) ok = false;
+            if (!ok && error) *error = "cannot write the file";
+        }
+        file = nullptr;
+        return ok;
+    }
+
+    ~PcapFile() { Close(nullptr); }
+};
+
+#endif
 
 } // namespace
 
@@ -169,7 +246,7 @@ void PacketCapture::Record(CapturedDatagram datagram)
     std::lock_guard lock(m_mutex);
     if (m_stream) {
         m_stream->file.Write(datagram);
-        pcap_dump_flush(m_stream->file.dumper);
+        m_stream->file.Flush();
     }
     if (m_ring.size() >= m_limit) m_ring.pop_front();
     // A sent datagram is recorded once the system took it, which can be after
@@ -210,7 +287,7 @@ bool PacketCapture::StreamTo(const std::string& path, std::string* error)
     auto stream = std::make_unique<Stream>();
     if (!stream->file.Open(path, error)) return false;
     // The file header at once: a run that ends without a datagram still leaves a valid file.
-    pcap_dump_flush(stream->file.dumper);
+    stream->file.Flush();
     std::lock_guard lock(m_mutex);
     m_stream = std::move(stream);
     return true;

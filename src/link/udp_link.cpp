@@ -1,15 +1,7 @@
 #include "link/udp_link.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 
 namespace vornik {
 
@@ -26,16 +18,10 @@ constexpr int kBatchPerSocket = 64;
 
 SocketCalls WithSystemDefaults(SocketCalls calls)
 {
-    if (!calls.socket) calls.socket = [](int d, int t, int p) { return ::socket(d, t, p); };
-    if (!calls.setsockopt)
-        calls.setsockopt = [](int fd, int level, int name, const void* value, socklen_t size) {
-            return ::setsockopt(fd, level, name, value, size);
-        };
-    if (!calls.bind) calls.bind = [](int fd, const sockaddr* a, socklen_t n) { return ::bind(fd, a, n); };
-    if (!calls.sendto)
-        calls.sendto = [](int fd, const void* data, size_t size, int flags, const sockaddr* to, socklen_t n) {
-            return ::sendto(fd, data, size, flags, to, n);
-        };
+    if (!calls.socket) calls.socket = SystemSocket;
+    if (!calls.setsockopt) calls.setsockopt = SystemSetsockopt;
+    if (!calls.bind) calls.bind = SystemBind;
+    if (!calls.sendto) calls.sendto = SystemSendto;
     return calls;
 }
 
@@ -50,28 +36,16 @@ sockaddr_in Ipv4Address(uint32_t hostOrderAddress, uint16_t port)
 
 // Enlarges a socket's receive buffer for bursts of replies. As root the
 // system's ceiling does not apply; otherwise take what the ceiling allows.
-void EnlargeReceiveBuffer(const SocketCalls& calls, int fd)
+void EnlargeReceiveBuffer(const SocketCalls& calls, SocketHandle s)
 {
     const int bytes = kReceiveBufferBytes;
-    if (calls.setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
-    calls.setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    if (SOCKET_OPTION_RCVBUF_FORCE >= 0 &&
+        calls.setsockopt(s, SOL_SOCKET, SOCKET_OPTION_RCVBUF_FORCE, &bytes, sizeof bytes) == 0)
+        return;
+    calls.setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
-// Each datagram then comes with the local address that heard it, which tells
-// the adapter apart on the socket bound to any address.
-void AskForPacketInfo(int fd)
-{
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
-}
-
-sockaddr_in BoundAddress(int fd)
-{
-    sockaddr_in bound{};
-    socklen_t size = sizeof bound;
-    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size) != 0) bound = sockaddr_in{};
-    return bound;
-}
+bool IsSocket(SocketHandle s) { return s != INVALID_SOCKET_HANDLE; }
 
 } // namespace
 
@@ -84,9 +58,8 @@ struct UdpLink::ReceiveThread {
 
     DatagramSink sink;
     ReceivedTap tap;
-    int receiveSocket = -1; // closed only after the thread is joined
-    int wakeRead = -1;
-    int wakeWrite = -1;
+    SocketHandle receiveSocket = INVALID_SOCKET_HANDLE; // closed only after the thread is joined
+    WakeChannel wake;
     std::thread thread;
     std::atomic<bool> stopping{false};
 
@@ -96,18 +69,12 @@ struct UdpLink::ReceiveThread {
     std::array<bool, ENDPOINT_SLOT_COUNT> watched{};
 
     std::mutex mutex;
-    // Slot index and the thread's new descriptor for it (-1: stop reading the slot).
-    std::vector<std::pair<size_t, int>> changes; // guarded by mutex
+    // Slot index and the thread's new handle for it (none: stop reading the slot).
+    std::vector<std::pair<size_t, SocketHandle>> changes; // guarded by mutex
 
-    void Wake() const
-    {
-        if (wakeWrite < 0) return;
-        const uint8_t b = 1;
-        // A full pipe already wakes the thread; nothing is lost by a failed write.
-        [[maybe_unused]] ssize_t r = ::write(wakeWrite, &b, 1);
-    }
+    void Wake() const { wake.Signal(); }
 
-    void Post(size_t slot, int fd)
+    void Post(size_t slot, SocketHandle fd)
     {
         {
             std::lock_guard lock(mutex);
@@ -117,12 +84,12 @@ struct UdpLink::ReceiveThread {
     }
 
     // Window thread: start reading an endpoint socket as well.
-    void Watch(size_t slot, int fd)
+    void Watch(size_t slot, SocketHandle fd)
     {
         if (!running) return;
-        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        if (copy < 0) return; // the slot still sends; only its unicast replies go unread
-        AskForPacketInfo(copy);
+        const SocketHandle copy = DuplicateSocket(fd);
+        if (!IsSocket(copy)) return; // the slot still sends; only its unicast replies go unread
+        PrepareForReceive(copy);
         watched[slot] = true;
         Post(slot, copy);
     }
@@ -132,52 +99,34 @@ struct UdpLink::ReceiveThread {
     {
         if (!running || !watched[slot]) return;
         watched[slot] = false;
-        Post(slot, -1);
+        Post(slot, INVALID_SOCKET_HANDLE);
     }
 
     void Run();
 
 private:
-    bool Drain(int fd, const sockaddr_in& bound, uint8_t* buffer);
+    bool Drain(SocketHandle fd, const sockaddr_in& bound, uint8_t* buffer);
 };
 
-bool UdpLink::ReceiveThread::Drain(int fd, const sockaddr_in& bound, uint8_t* buffer)
+bool UdpLink::ReceiveThread::Drain(SocketHandle fd, const sockaddr_in& bound, uint8_t* buffer)
 {
     for (int i = 0; i < kBatchPerSocket && !stopping.load(std::memory_order_relaxed); ++i) {
-        sockaddr_in source{};
-        iovec data{buffer, RECEIVE_BUFFER_SIZE};
-        alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
-        msghdr message{};
-        message.msg_name = &source;
-        message.msg_namelen = sizeof source;
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        // MSG_TRUNC makes the call return the datagram's real length, so one
-        // that did not fit is recognised and dropped instead of handed over cut.
-        const ssize_t n = ::recvmsg(fd, &message, MSG_DONTWAIT | MSG_TRUNC);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
-            if (errno == EINTR) continue;
-            return false;
+        ReceivedFrom from;
+        switch (ReceiveDatagram(fd, buffer, RECEIVE_BUFFER_SIZE, from)) {
+        case ReceiveResult::Nothing: return true;
+        case ReceiveResult::Failed: return false;
+        case ReceiveResult::Interrupted:
+        case ReceiveResult::Dropped: continue;
+        case ReceiveResult::Datagram: break;
         }
-        if (n == 0 || size_t(n) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC)) continue;
         if (!sink && !tap) continue;
         Datagram d;
-        d.bytes.assign(buffer, buffer + n);
+        d.bytes.assign(buffer, buffer + from.size);
         d.received = std::chrono::system_clock::now();
-        if (message.msg_namelen >= sizeof source && source.sin_family == AF_INET) {
-            d.sourceAddress = ntohl(source.sin_addr.s_addr);
-            d.sourcePort = ntohs(source.sin_port);
-        }
-        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-            if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;
-            in_pktinfo info;
-            std::memcpy(&info, CMSG_DATA(c), sizeof info);
-            d.localAddress = ntohl(info.ipi_spec_dst.s_addr);
-            d.destinationAddress = ntohl(info.ipi_addr.s_addr);
-        }
+        d.sourceAddress = from.sourceAddress;
+        d.sourcePort = from.sourcePort;
+        d.localAddress = from.localAddress;
+        d.destinationAddress = from.destinationAddress;
         d.localPort = ntohs(bound.sin_port);
         // An endpoint socket is bound to its adapter's address.
         if (d.localAddress == 0) d.localAddress = ntohl(bound.sin_addr.s_addr);
@@ -189,14 +138,15 @@ bool UdpLink::ReceiveThread::Drain(int fd, const sockaddr_in& bound, uint8_t* bu
 
 void UdpLink::ReceiveThread::Run()
 {
-    std::array<int, ENDPOINT_SLOT_COUNT> endpoints;
-    endpoints.fill(-1);
+    std::array<SocketHandle, ENDPOINT_SLOT_COUNT> endpoints;
+    endpoints.fill(INVALID_SOCKET_HANDLE);
     // Where each socket is bound, looked up once rather than per datagram.
     std::array<sockaddr_in, ENDPOINT_SLOT_COUNT> endpointBound{};
     const sockaddr_in receiveBound = BoundAddress(receiveSocket);
-    std::vector<std::pair<size_t, int>> taken;
-    std::vector<pollfd> fds;
-    std::vector<const sockaddr_in*> bounds; // beside fds
+    std::vector<std::pair<size_t, SocketHandle>> taken;
+    std::vector<SocketHandle> watched;
+    std::vector<const sockaddr_in*> bounds; // beside watched; none for the wake-up
+    std::vector<uint8_t> ready, broken;
     uint8_t buffer[RECEIVE_BUFFER_SIZE];
 
     while (!stopping.load()) {
@@ -205,60 +155,55 @@ void UdpLink::ReceiveThread::Run()
             taken.swap(changes);
         }
         for (auto [slot, fd] : taken) {
-            if (endpoints[slot] >= 0) {
+            if (IsSocket(endpoints[slot])) {
                 // Whatever already arrived for the old socket still counts.
                 Drain(endpoints[slot], endpointBound[slot], buffer);
-                ::close(endpoints[slot]);
+                CloseSocket(endpoints[slot]);
             }
             endpoints[slot] = fd;
             endpointBound[slot] = BoundAddress(fd);
         }
         taken.clear();
 
-        fds.clear();
+        watched.clear();
         bounds.clear();
-        if (wakeRead >= 0) {
-            fds.push_back({wakeRead, POLLIN, 0});
+        if (wake.IsOpen()) {
+            watched.push_back(wake.ReadHandle());
             bounds.push_back(nullptr);
         }
-        if (receiveSocket >= 0) {
-            fds.push_back({receiveSocket, POLLIN, 0});
+        if (IsSocket(receiveSocket)) {
+            watched.push_back(receiveSocket);
             bounds.push_back(&receiveBound);
         }
         for (size_t slot = 0; slot < ENDPOINT_SLOT_COUNT; ++slot) {
-            if (endpoints[slot] < 0) continue;
-            fds.push_back({endpoints[slot], POLLIN, 0});
+            if (!IsSocket(endpoints[slot])) continue;
+            watched.push_back(endpoints[slot]);
             bounds.push_back(&endpointBound[slot]);
         }
 
-        // Without a wake-up pipe, look at the stop flag now and then instead.
-        const int timeout = wakeRead >= 0 ? -1 : 50;
-        const int ready = ::poll(fds.data(), fds.size(), timeout);
-        if (ready < 0) {
-            if (errno != EINTR) std::this_thread::sleep_for(kRetryPause);
+        // Without a wake-up channel, look at the stop flag now and then instead.
+        const int timeout = wake.IsOpen() ? -1 : 50;
+        const int count = WaitReadable(watched, ready, broken, timeout);
+        if (count < 0) {
+            std::this_thread::sleep_for(kRetryPause);
             continue;
         }
         bool failed = false;
-        for (size_t k = 0; k < fds.size(); ++k) {
-            const pollfd& p = fds[k];
-            if (p.revents == 0) continue;
-            if (p.fd == wakeRead) {
-                uint8_t drained[64];
-                while (::read(wakeRead, drained, sizeof drained) > 0) {
-                }
+        for (size_t k = 0; k < watched.size(); ++k) {
+            if (!ready[k]) continue;
+            if (!bounds[k]) {
+                wake.Drain();
                 continue;
             }
-            if ((p.revents & POLLNVAL) || !Drain(p.fd, *bounds[k], buffer)) failed = true;
+            if (broken[k] || !Drain(watched[k], *bounds[k], buffer)) failed = true;
         }
         if (failed) std::this_thread::sleep_for(kRetryPause);
     }
 
     std::lock_guard lock(mutex);
-    for (auto [slot, fd] : changes)
-        if (fd >= 0) ::close(fd);
+    for (auto [slot, fd] : changes) CloseSocket(fd);
     changes.clear();
-    for (int fd : endpoints)
-        if (fd >= 0) ::close(fd);
+    for (SocketHandle fd : endpoints) CloseSocket(fd);
 }
 
 UdpLink::UdpLink(LinkConfig config, ErrorSink errors, DatagramSink datagrams)
@@ -288,13 +233,13 @@ void UdpLink::Start()
     r.started = true;
     const SocketCalls& calls = m_config.calls;
 
-    // POSIX sockets need no library start-up, so there is nothing here that
-    // could fail the way the socket library's start can on other systems.
+    // POSIX sockets need no library start-up; Winsock's is made by the first
+    // socket call, so a failed start shows as the receive socket's failure.
 
-    r.receiveSocket = calls.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (r.receiveSocket < 0) {
-        r.receiveSocket = -1;
-        Report(LinkFailure::ReceiveSocket, INADDR_ANY, errno);
+    r.receiveSocket = calls.socket(AF_INET, SOCKET_TYPE_UDP, IPPROTO_UDP);
+    if (!IsSocket(r.receiveSocket)) {
+        r.receiveSocket = INVALID_SOCKET_HANDLE;
+        Report(LinkFailure::ReceiveSocket, INADDR_ANY, LastSocketError());
     }
 
     // The endpoint table starts cleared when the link is made; endpoints a
@@ -306,22 +251,18 @@ void UdpLink::Start()
     // followed by both option messages as well.
     const int one = 1;
     if (calls.setsockopt(r.receiveSocket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) < 0)
-        Report(LinkFailure::ReceiveBroadcast, INADDR_ANY, errno);
+        Report(LinkFailure::ReceiveBroadcast, INADDR_ANY, LastSocketError());
     if (calls.setsockopt(r.receiveSocket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) < 0)
-        Report(LinkFailure::ReceiveReuse, INADDR_ANY, errno);
-    if (r.receiveSocket >= 0) {
+        Report(LinkFailure::ReceiveReuse, INADDR_ANY, LastSocketError());
+    if (IsSocket(r.receiveSocket)) {
         EnlargeReceiveBuffer(calls, r.receiveSocket);
-        AskForPacketInfo(r.receiveSocket);
+        PrepareForReceive(r.receiveSocket);
     }
     // A refused bind is not reported: the endpoints still send, and replies
     // addressed to them are still read.
     calls.bind(r.receiveSocket, reinterpret_cast<const sockaddr*>(&receiveAddress), sizeof receiveAddress);
 
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) == 0) {
-        r.wakeRead = pipeFds[0];
-        r.wakeWrite = pipeFds[1];
-    }
+    r.wake.Open();
     try {
         r.thread = std::thread([&r] { r.Run(); });
         r.running = true;
@@ -335,9 +276,9 @@ void UdpLink::Start()
 void UdpLink::ResetSlot(size_t index)
 {
     EndpointSlot& slot = m_slots[index];
-    if (slot.socket >= 0) {
+    if (IsSocket(slot.socket)) {
         m_receiver->Forget(index);
-        ::close(slot.socket);
+        CloseSocket(slot.socket);
     }
     slot = EndpointSlot{};
 }
@@ -355,24 +296,24 @@ void UdpLink::OpenEndpoints()
         if (slot.open && slot.localAddress.sin_addr.s_addr == local.sin_addr.s_addr) continue;
 
         ResetSlot(i);
-        slot.socket = calls.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-        if (slot.socket < 0) {
-            slot.socket = -1;
-            Report(LinkFailure::EndpointSocket, addresses[i], errno);
+        slot.socket = calls.socket(AF_INET, SOCKET_TYPE_UDP, IPPROTO_UDP);
+        if (!IsSocket(slot.socket)) {
+            slot.socket = INVALID_SOCKET_HANDLE;
+            Report(LinkFailure::EndpointSocket, addresses[i], LastSocketError());
             continue;
         }
         if (calls.setsockopt(slot.socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) < 0) {
-            Report(LinkFailure::EndpointBroadcast, addresses[i], errno);
+            Report(LinkFailure::EndpointBroadcast, addresses[i], LastSocketError());
             continue;
         }
         if (calls.setsockopt(slot.socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) < 0) {
-            Report(LinkFailure::EndpointReuse, addresses[i], errno);
+            Report(LinkFailure::EndpointReuse, addresses[i], LastSocketError());
             continue;
         }
         slot.localAddress = local;
         const int result = calls.bind(slot.socket, reinterpret_cast<const sockaddr*>(&local), sizeof local);
         if (result < 0) {
-            Report(LinkFailure::EndpointBind, addresses[i], errno);
+            Report(LinkFailure::EndpointBind, addresses[i], LastSocketError());
             continue;
         }
         slot.open = true;
@@ -391,7 +332,7 @@ void UdpLink::SendFrame(const uint8_t* frame, size_t length)
         const auto sent = std::chrono::system_clock::now();
         if (m_config.calls.sendto(slot.socket, frame, size, 0, reinterpret_cast<const sockaddr*>(&m_broadcastTarget),
                                   sizeof m_broadcastTarget) < 0) {
-            Report(LinkFailure::Send, ntohl(slot.localAddress.sin_addr.s_addr), errno);
+            Report(LinkFailure::Send, ntohl(slot.localAddress.sin_addr.s_addr), LastSocketError());
             continue;
         }
         // Only what the system took is recorded: a refused send never reached the wire.
@@ -407,7 +348,7 @@ void UdpLink::CloseEndpoints()
     // Unlike a plain close, the slots are cleared as well, so no later send can
     // reach a descriptor number the system has handed out again.
     for (size_t i = 0; i < ENDPOINT_SLOT_COUNT; ++i)
-        if (m_slots[i].socket >= 0) ResetSlot(i);
+        if (IsSocket(m_slots[i].socket)) ResetSlot(i);
 }
 
 void UdpLink::Stop()
@@ -420,10 +361,9 @@ void UdpLink::Stop()
     }
     r.running = false;
     r.watched.fill(false);
-    for (int* fd : {&r.wakeRead, &r.wakeWrite, &r.receiveSocket}) {
-        if (*fd >= 0) ::close(*fd);
-        *fd = -1;
-    }
+    r.wake.Close();
+    CloseSocket(r.receiveSocket);
+    r.receiveSocket = INVALID_SOCKET_HANDLE;
 }
 
 } // namespace vornik

@@ -14,11 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/types.h>
-
 #include "link/frame_sender.h"
+#include "link/socket_api.h"
 #include "proto/frame.h"
 #include "link/link_error.h"
 
@@ -29,7 +26,7 @@ inline constexpr uint32_t BROADCAST_ADDRESS = 0xFFFFFFFF; // 255.255.255.255, ho
 
 struct EndpointSlot {
     sockaddr_in localAddress{}; // all zero until the slot is opened
-    int socket = -1;            // -1 when the slot never had one
+    SocketHandle socket = INVALID_SOCKET_HANDLE; // none when the slot never had one
     bool open = false;          // created, configured and bound
 };
 
@@ -70,12 +67,14 @@ using AddressSource = std::function<std::vector<uint32_t>()>;
 
 // The socket calls the link makes on the window's thread. The product uses the
 // system's; tests put in their own to provoke failures the system won't give
-// on demand. Each returns like the system call and leaves its error in errno.
+// on demand. Each returns like the POSIX call (-1 on failure) and leaves its
+// error where LastSocketError finds it (errno; on Windows WSAGetLastError).
 struct SocketCalls {
-    std::function<int(int domain, int type, int protocol)> socket;
-    std::function<int(int fd, int level, int name, const void* value, socklen_t size)> setsockopt;
-    std::function<int(int fd, const sockaddr* address, socklen_t size)> bind;
-    std::function<ssize_t(int fd, const void* data, size_t size, int flags, const sockaddr* to, socklen_t toSize)>
+    std::function<SocketHandle(int domain, int type, int protocol)> socket;
+    std::function<int(SocketHandle s, int level, int name, const void* value, socklen_t size)> setsockopt;
+    std::function<int(SocketHandle s, const sockaddr* address, socklen_t size)> bind;
+    std::function<SocketSize(SocketHandle s, const void* data, size_t size, int flags, const sockaddr* to,
+                             socklen_t toSize)>
         sendto;
 };
 

@@ -1,5 +1,6 @@
 // The one converter between code page 936 (what devices and the window's
-// texts hold) and UTF-8 (what terminals, JSON and Qt speak).
+// texts hold) and UTF-8 (what terminals, JSON and Qt speak): iconv, or on
+// Windows the system's own code page 936 (MultiByteToWideChar and back).
 #pragma once
 
 #include <optional>

@@ -57,9 +57,15 @@ double TruncatedTenths(std::string_view text)
         if (digits(e) > 0) i = e;
     }
     // Converted in the "C" locale, whatever locale the program runs in.
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
     const std::string number(text.substr(start, i - start));
+#ifdef _WIN32
+    // Windows' C library has the same call under its own names.
+    static const _locale_t cLocale = _create_locale(LC_ALL, "C");
+    return std::trunc(_strtod_l(number.c_str(), nullptr, cLocale) * 10.0);
+#else
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
     return std::trunc(strtod_l(number.c_str(), nullptr, cLocale) * 10.0);
+#endif
 }
 
 // The low 16 bits of a whole number of any size, as two's complement keeps them.

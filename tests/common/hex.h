@@ -9,7 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 namespace vornik::test {
 
@@ -47,8 +51,21 @@ inline std::string ToHex(std::span<const uint8_t> bytes)
     return s;
 }
 
-// UTF-8 text to code page 936 through the C library's converter, independent of
-// the program's own conversions.
+// UTF-8 text to code page 936 through the system's converter (the C library's,
+// or Windows' own), called directly, independent of the program's conversions.
+#ifdef _WIN32
+inline std::string Gbk(std::string_view utf8)
+{
+    std::wstring wide(utf8.size() + 1, L'\0');
+    wide.resize(size_t(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), int(wide.size()))));
+    std::string out(wide.size() * 2 + 8, '\0');
+    BOOL usedDefault = FALSE;
+    out.resize(size_t(::WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), out.data(), int(out.size()), nullptr,
+                                            &usedDefault)));
+    if (usedDefault) throw std::runtime_error("cannot convert to GBK");
+    return out;
+}
+#else
 inline std::string Gbk(std::string_view utf8)
 {
     iconv_t cd = iconv_open("GBK", "UTF-8");
@@ -65,5 +82,6 @@ inline std::string Gbk(std::string_view utf8)
     out.resize(out.size() - outLeft);
     return out;
 }
+#endif
 
 } // namespace vornik::test

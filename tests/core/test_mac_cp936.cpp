@@ -1,4 +1,6 @@
 // The one MAC parser in both spellings, and the one code page 936 converter.
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "hex.h"
@@ -66,5 +68,66 @@ TEST(Cp936, ConvertsBothWaysAndMarksWhatItCannot)
     EXPECT_EQ(Utf8FromCp936("A\xff"), "A\xEF\xBF\xBD");
     EXPECT_EQ(Utf8FromCp936("\xcb"), "\xEF\xBF\xBD"); // a lead byte cut off at the end
 }
+
+// The ends of the code page's ranges and the bytes that are no character in
+// it; expected UTF-8 from the published GBK table (0x8140 is U+4E02, the
+// first GBK character; 0xB0A1 U+554A and 0xD7F9 U+5EA7 the first and last of
+// GB 2312's first level; 0xA1A1 U+3000). Runs with iconv and with Windows'
+// converter alike.
+struct Cp936Row {
+    const char* name;
+    const char* cp936;
+    const char* utf8;
+};
+
+class Cp936Bytes : public testing::TestWithParam<Cp936Row> {};
+
+TEST_P(Cp936Bytes, ConvertToUtf8WithOneReplacementPerBadByte)
+{
+    const std::string got = Utf8FromCp936(GetParam().cp936);
+    EXPECT_EQ(ToHex({reinterpret_cast<const uint8_t*>(got.data()), got.size()}),
+              ToHex({reinterpret_cast<const uint8_t*>(GetParam().utf8), std::strlen(GetParam().utf8)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Cp936Bytes,
+    testing::Values(Cp936Row{"HighestSingleByteIsAscii", "\x7f", "\x7f"},
+                    Cp936Row{"FirstGbkCharacter", "\x81\x40", "\xE4\xB8\x82"},
+                    Cp936Row{"IdeographicSpace", "\xA1\xA1", "\xE3\x80\x80"},
+                    Cp936Row{"FirstLevelOneHanzi", "\xB0\xA1", "\xE5\x95\x8A"},
+                    Cp936Row{"LastLevelOneHanzi", "\xD7\xF9", "\xE5\xBA\xA7"},
+                    // 0x7F is never a trail byte: the lead alone is bad, 0x7F stays.
+                    Cp936Row{"TrailByte7FIsNoTrail", "\x81\x7f", "\xEF\xBF\xBD\x7f"},
+                    Cp936Row{"LeadBeforeADigit", "\x81\x30", "\xEF\xBF\xBD" "0"},
+                    Cp936Row{"TwoFFBytesTwoReplacements", "\xff\xff", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+                    Cp936Row{"LeadCutOffAfterAHanzi", "\xB0\xA1\xB0", "\xE5\x95\x8A\xEF\xBF\xBD"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct Utf8Row {
+    const char* name;
+    const char* utf8;
+    bool strictConverts; // Cp936FromUtf8 gives something
+    const char* lossy;   // Cp936FromUtf8Lossy, hex
+};
+
+class Utf8Text : public testing::TestWithParam<Utf8Row> {};
+
+TEST_P(Utf8Text, ConvertsOnlyWhatTheCodePageHolds)
+{
+    EXPECT_EQ(Cp936FromUtf8(GetParam().utf8).has_value(), GetParam().strictConverts);
+    const std::string lossy = Cp936FromUtf8Lossy(GetParam().utf8);
+    EXPECT_EQ(ToHex({reinterpret_cast<const uint8_t*>(lossy.data()), lossy.size()}), GetParam().lossy);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Utf8Text,
+    testing::Values(Utf8Row{"Euro", "\xE2\x82\xAC", true, "80"},
+                    // No "best fit": a letter with an accent is not sent as the bare letter.
+                    Utf8Row{"AccentedLetterOutsideTheCodePage", "\xC3\xA5", false, "3F"},
+                    Utf8Row{"KoreanSyllable", "\xEA\xB0\x80", false, "3F"},
+                    Utf8Row{"CutOffSequence", "A\xE5\x95", false, "41 3F 3F"},
+                    Utf8Row{"OverlongSlash", "\xC0\xAF", false, "3F 3F"},
+                    Utf8Row{"LastLevelOneHanzi", "\xE5\xBA\xA7", true, "D7 F9"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
