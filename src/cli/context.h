@@ -18,6 +18,7 @@ namespace vornik::cli {
 constexpr int EXIT_CONFIRMED = 0;
 constexpr int EXIT_DEVICE_FAILED = 1;
 constexpr int EXIT_BAD_INPUT = 2;
+constexpr int EXIT_INTERRUPTED = 130; // 128 + SIGINT, as a shell reports Ctrl-C
 
 struct Globals {
     bool json = false;

@@ -81,6 +81,9 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
             continue;
         }
         if (!o.reply) {
+            if (r.error.empty() && Interrupted())
+                r.error = std::string("interrupted (Ctrl-C) before the ") + (role == 1 ? "network " : "device ") + what +
+                          " was answered";
             if (r.error.empty())
                 r.error = NoReply((std::string(role == 1 ? "network " : "device ") + what).c_str(), o.sent, o.refused);
             continue;
@@ -229,7 +232,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         open.push_back(i);
     }
 
-    for (int round = 1; round <= client.Options().tries && !open.empty(); ++round) {
+    for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
         // Each write goes out just before its read-back; the read-back, not
         // the acknowledgement, decides, so an acknowledgement is never waited for.
         std::vector<DeviceResult> readBack;
@@ -272,6 +275,12 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         open = std::move(stillOpen);
     }
     for (size_t i : open) {
+        if (Interrupted() && !results[i].writes) {
+            results[i].result = NOT_WRITTEN;
+            results[i].error = "interrupted (Ctrl-C) before it was written";
+            settle(i);
+            continue;
+        }
         std::string fields;
         for (const auto& d : results[i].differences) fields += (fields.empty() ? "" : ", ") + d.field;
         results[i].error = "the read-back differs from what was written after " + std::to_string(results[i].writes) +
@@ -301,7 +310,7 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
     // blocks change or it is acknowledged: a device already at its factory
     // values that sends no acknowledgement cannot tell it apart from one
     // that never heard the reset.
-    for (int round = 1; round <= client.Options().tries && !open.empty(); ++round) {
+    for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
         std::vector<DeviceResult> after;
         std::vector<std::vector<Request>> resets;
         for (size_t i : open) {

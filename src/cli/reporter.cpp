@@ -107,8 +107,9 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
         unchanged += r.result == "unchanged";
         changed += r.ok && r.writes > 0 && !r.changes.empty();
     }
-    const bool ok = confirmed == results.size() && failure.empty();
+    const bool ok = confirmed == results.size() && failure.empty() && !Interrupted();
     if (!failure.empty()) std::cerr << "vornikctl: " << failure << "\n";
+    if (Interrupted()) std::cerr << "vornikctl: interrupted (Ctrl-C); the results so far:\n";
     if (context.globals.json) {
         Json devices = Json::array();
         for (const auto& r : results) devices.push_back(ResultJson(r, context.comparesValues));
@@ -122,6 +123,7 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
             doc["changed"] = changed;
         }
         if (context.dryRun) doc["dry-run"] = true;
+        if (Interrupted()) doc["interrupted"] = true;
         if (!failure.empty()) doc["error"] = Json{{"message", failure}};
         Emit(doc);
     } else {
@@ -151,6 +153,7 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
         else
             std::printf("%zu of %zu device(s) ok\n", confirmed, results.size());
     }
+    if (Interrupted()) return EXIT_INTERRUPTED;
     return ok ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
 }
 

@@ -894,3 +894,65 @@ TEST_F(Vornikctl, NetSetRefusesAnAddressThatClashesOrCannotWork)
 }
 
 } // namespace
+
+namespace {
+
+// Ctrl-C in the middle of a batch: what was confirmed, what was written and
+// not yet read back, and what was never written are each said, in the table
+// and in JSON, and the exit code is 130. Device 9 answers everything 4 s late,
+// so the interruption, 0.5 s after a stage starts, finds devices 1 and 2
+// answered and device 9 not; requests go again only every 3 s, so no late
+// answer to an earlier read lands near the interruption (at 4 s and 7 s).
+TEST_F(Vornikctl, CtrlCInABatchReportsWhatWasDoneSoFar)
+{
+    struct Row {
+        std::string name, stage;    // the stderr note the Ctrl-C follows
+        bool json;
+        std::string fast, slow;     // results of devices 1 and 2, and of device 9
+        int baud;                   // device 1's afterwards
+    };
+    const std::string mac9 = "02-00-00-00-00-09";
+    const std::vector<Row> rows = {
+        {"during the read-backs, as JSON", "write, round 1", true, "confirmed", "not confirmed", 9600},
+        {"during the read-backs, as a table", "write, round 1", false, "confirmed", "not confirmed", 9600},
+        {"during the first reads", "read: 3 device(s)", true, "not written", "not written", 4800},
+    };
+    const std::string file = TempFile("interrupted.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
+    for (const Row& row : rows) {
+        SimProcess fleet(LoopbackSimArgs(port, {"--devices", "2"}));
+        SimProcess late(LoopbackSimArgs(port, {"--base-mac", mac9, "--base-ip", "192.168.0.9", "--delay", "1", "--delay-ms", "4000"}));
+        ASSERT_TRUE(fleet.Ready() && late.Ready());
+        std::vector<std::string> args{"--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind",
+                                      "127.0.0.2", "--interval", "3", "--tries", "20"};
+        if (row.json) args.push_back("--json");
+        for (const std::string& a : {std::string("apply"), file, kMac1, kMac2, mac9}) args.push_back(a);
+        const RunResult r = RunProgram(VORNIKCTL_PATH, args, std::chrono::seconds(30), {}, Interruption{row.stage, 500ms});
+        EXPECT_EQ(r.exitCode, 130) << row.name << r.out << r.err;
+        // The late device's answer is still 2-3 s away when Ctrl-C comes.
+        EXPECT_GE(r.afterInterrupt.count(), 0) << row.name << ": the stage never began";
+        EXPECT_LT(r.afterInterrupt, 1500ms) << row.name << ": Ctrl-C must not wait for the late device";
+        EXPECT_NE(r.err.find("interrupted"), std::string::npos) << row.name << r.err;
+        std::map<std::string, std::string> results;
+        if (row.json) {
+            const Json doc = Doc(r);
+            EXPECT_EQ(doc["interrupted"], true) << row.name;
+            EXPECT_EQ(doc["ok"], false) << row.name;
+            for (const Json& d : doc["devices"]) results[d["mac"]] = d["result"];
+            for (const Json& d : doc["devices"]) {
+                if (d["result"] != "confirmed") {
+                    EXPECT_NE(d.value("error", "").find("interrupted"), std::string::npos) << d;
+                }
+            }
+        } else {
+            std::istringstream table(r.out);
+            for (std::string line; std::getline(table, line);)
+                if (line.rfind("02-", 0) == 0) results[line.substr(0, 17)] = line.substr(19, 22).erase(line.substr(19, 22).find_last_not_of(' ') + 1);
+            EXPECT_NE(r.out.find("2 of 3 device(s) ok"), std::string::npos) << r.out;
+        }
+        EXPECT_EQ(results, (std::map<std::string, std::string>{{kMac1, row.fast}, {kMac2, row.fast}, {mac9, row.slow}})) << row.name;
+        EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"]["baud"], row.baud) << row.name;
+    }
+}
+
+} // namespace
