@@ -81,7 +81,7 @@ int main(int argc, char** argv)
     } catch (const UsageError& u) {
         std::cerr << "vornikctl: " << u.error.message << "\n";
         if (g.json) Emit(ErrorDoc(context.Command(), u.error.field, u.error.message));
-        return EXIT_BAD_INPUT;
+        return u.exitCode;
     }
     // A command that ends without reporting (a search, a read) still says Ctrl-C ended it.
     if (Interrupted()) return EXIT_INTERRUPTED;

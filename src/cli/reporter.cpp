@@ -73,14 +73,17 @@ SearchPlan SearchPlanFor(const Client& client, size_t expect)
 
 void ReportFound(const Context& context, const std::vector<FoundDevice>& found, size_t expect)
 {
-    const bool enough = found.size() >= expect;
-    if (!enough)
+    const std::string record = context.RecordError();
+    const bool enough = found.size() >= expect && record.empty() && !Interrupted();
+    if (found.size() < expect)
         std::cerr << "vornikctl: " << found.size() << " device(s) answered, " << expect << " expected\n";
+    if (!record.empty()) std::cerr << "vornikctl: " << record << "\n";
     if (context.globals.json) {
         Json devices = Json::array();
         for (const auto& f : found) devices.push_back(FoundJson(f));
         Json doc{{"command", context.Command()}, {"ok", enough}, {"count", found.size()}, {"devices", devices}};
         if (expect) doc["expected"] = expect;
+        if (!record.empty()) doc["error"] = Json{{"message", record}};
         Emit(doc);
         return;
     }
@@ -99,8 +102,11 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found, 
 }
 
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
-                  const std::function<void(const DeviceResult&)>& details, const std::string& failure)
+                  const std::function<void(const DeviceResult&)>& details, const std::string& given)
 {
+    // A packet record cut short fails the command as a device would.
+    const std::string record = context.RecordError();
+    const std::string failure = given.empty() ? record : record.empty() ? given : given + "; " + record;
     size_t confirmed = 0, unchanged = 0, changed = 0;
     for (const auto& r : results) {
         confirmed += r.ok;

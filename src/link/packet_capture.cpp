@@ -3,6 +3,9 @@
 #include <pcap/pcap.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace vornik {
@@ -148,6 +151,15 @@ bool WritePcapFile(const std::string& path, std::span<const CapturedDatagram> da
 
 struct PacketCapture::Stream {
     PcapFile file;
+    std::string error; // the first write that failed
+
+    // Flushes what was written; a failure is kept and ends the stream.
+    void Flush()
+    {
+        errno = 0;
+        if (pcap_dump_flush(file.dumper) != 0 || std::ferror(pcap_dump_file(file.dumper)))
+            error = errno ? std::strerror(errno) : "cannot write the file";
+    }
 };
 
 PacketCapture::PacketCapture(size_t limit) : m_limit(std::max<size_t>(1, limit)) {}
@@ -167,9 +179,9 @@ void PacketCapture::Attach(LinkConfig& config)
 void PacketCapture::Record(CapturedDatagram datagram)
 {
     std::lock_guard lock(m_mutex);
-    if (m_stream) {
+    if (m_stream && m_stream->error.empty()) {
         m_stream->file.Write(datagram);
-        pcap_dump_flush(m_stream->file.dumper);
+        m_stream->Flush();
     }
     if (m_ring.size() >= m_limit) m_ring.pop_front();
     // A sent datagram is recorded once the system took it, which can be after
@@ -210,10 +222,16 @@ bool PacketCapture::StreamTo(const std::string& path, std::string* error)
     auto stream = std::make_unique<Stream>();
     if (!stream->file.Open(path, error)) return false;
     // The file header at once: a run that ends without a datagram still leaves a valid file.
-    pcap_dump_flush(stream->file.dumper);
+    stream->Flush();
     std::lock_guard lock(m_mutex);
     m_stream = std::move(stream);
     return true;
+}
+
+std::string PacketCapture::StreamError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stream ? m_stream->error : std::string();
 }
 
 std::vector<CapturedDatagram> PacketCapture::Snapshot() const

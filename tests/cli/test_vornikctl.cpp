@@ -956,3 +956,45 @@ TEST_F(Vornikctl, CtrlCInABatchReportsWhatWasDoneSoFar)
 }
 
 } // namespace
+
+namespace {
+
+// A packet record that cannot be written whole fails the command: a full disk
+// from the first byte (nothing is sent then), a file size limit reached in the
+// middle of a search (the 24-byte header and a few packets fit in 1 KiB, 40
+// replies do not).
+TEST_F(Vornikctl, APacketRecordCutShortFailsTheCommand)
+{
+    struct Row {
+        std::string name, pcap, limit; // limit: ulimit -f in KiB, "" for none
+        std::vector<std::string> args;
+        int exitCode;
+        std::string says;
+    };
+    const std::string file = TempFile("record.pcap");
+    const std::vector<Row> rows = {
+        {"a full disk", "/dev/full", "", {"search", "--wait", "0.3"}, 1, "No space left on device"},
+        {"a full disk before a write", "/dev/full", "", {"dev", "set", kMac1, "baud=9600"}, 1, "No space left on device"},
+        {"a size limit reached mid-run", file, "1", {"search", "--wait", "0.3"}, 1, "ends early"},
+        {"a size limit reached in a batch", file, "1", {"dev", "get", kMac1, kMac2, kMac3, kMac4, kMac5}, 1, "ends early"},
+        {"a folder that does not exist", "/nonexistent-folder/x.pcap", "", {"search"}, 2, "No such file"},
+        {"room enough", file, "", {"search", "--wait", "0.3"}, 0, ""},
+    };
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "40"}));
+    ASSERT_TRUE(sim.Ready());
+    for (const Row& row : rows) {
+        std::remove(file.c_str());
+        std::string command = "trap '' XFSZ; ";
+        if (!row.limit.empty()) command += "ulimit -f " + row.limit + "; ";
+        command += std::string("exec '") + VORNIKCTL_PATH + "' --json --quiet --port " + std::to_string(port) +
+                   " --broadcast 127.255.255.255 --bind 127.0.0.2 --interval 0.2 --pcap '" + row.pcap + "'";
+        for (const auto& a : row.args) command += " '" + a + "'";
+        const RunResult r = RunProgram("/bin/sh", {"-c", command});
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.name << r.out << r.err;
+        EXPECT_NE(r.err.find(row.says), std::string::npos) << row.name << r.err;
+        EXPECT_EQ(Doc(r)["ok"], row.exitCode == 0) << row.name;
+    }
+    EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"]["baud"], 4800) << "nothing may be written";
+}
+
+} // namespace
