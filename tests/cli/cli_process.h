@@ -25,13 +25,8 @@ struct RunResult {
     std::chrono::milliseconds took{0};
     std::chrono::milliseconds afterInterrupt{-1}; // from the SIGINT to the end, when one was sent
 };
-
-// Ctrl-C as a user presses it: SIGINT once, `after` the child's stderr first
-// holds `seen`.
-struct Interruption {
-    std::string seen;
-    std::chrono::milliseconds after{0};
-};
+// Ctrl-C as a user presses it: one SIGINT `after` the child's stderr first holds `seen`.
+struct Interruption { std::string seen; std::chrono::milliseconds after{0}; };
 
 // `environment` holds NAME=value entries that are set for the child on top of ours.
 inline RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
@@ -39,7 +34,7 @@ inline RunResult RunProgram(const std::string& path, const std::vector<std::stri
                             std::vector<std::string> environment = {},
                             const std::optional<Interruption>& interruption = std::nullopt)
 {
-    std::optional<std::chrono::steady_clock::time_point> interruptAt;
+    std::optional<std::chrono::steady_clock::time_point> interruptAt; // then, once sent, when it was
     bool interrupted = false;
     RunResult result;
     int outPipe[2], errPipe[2];
@@ -81,17 +76,12 @@ inline RunResult RunProgram(const std::string& path, const std::vector<std::stri
             break;
         }
         auto wait = left;
-        if (interruptAt && !interrupted) {
-            const auto now = std::chrono::steady_clock::now();
-            if (now >= *interruptAt) {
-                ::kill(pid, SIGINT);
-                interrupted = true;
-                interruptAt = now;
-            } else {
-                wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(*interruptAt - now) +
-                                          std::chrono::milliseconds(1));
-            }
+        if (interruptAt && !interrupted && (interrupted = std::chrono::steady_clock::now() >= *interruptAt)) {
+            ::kill(pid, SIGINT);
+            interruptAt = std::chrono::steady_clock::now();
         }
+        if (interruptAt && !interrupted)
+            wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*interruptAt - std::chrono::steady_clock::now()));
         if (::poll(fds, 2, int(wait.count())) <= 0) continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
@@ -115,9 +105,7 @@ inline RunResult RunProgram(const std::string& path, const std::vector<std::stri
         if (!killed && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     }
     result.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    if (interrupted)
-        result.afterInterrupt =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - *interruptAt);
+    if (interrupted) result.afterInterrupt = std::chrono::ceil<std::chrono::milliseconds>(std::chrono::steady_clock::now() - *interruptAt);
     return result;
 }
 

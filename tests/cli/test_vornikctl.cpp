@@ -709,125 +709,70 @@ TEST_F(Vornikctl, UnknownCommandIsBadUsage)
     EXPECT_EQ(Doc(r)["ok"], false);
 }
 
-} // namespace
-
-namespace {
-
-// What a write would change, read first: a preview writes nothing, a device
-// that holds the values already is not written, and one silent device still
-// fails the run. The old values are the simulator's factory values (baud 4800,
-// max-connections 8, server3.target-port 2002, channel limits 0.0).
+// Old values are the simulator's factory ones; a silent device or one that stores nothing still fails.
 TEST_F(Vornikctl, AWriteComparesWithWhatTheDeviceHoldsAndAPreviewWritesNothing)
 {
-    struct Row {
-        std::string name;
-        std::vector<std::string> sim, before, args;
-        std::vector<std::pair<std::string, std::string>> results; // MAC, result
-        Json changes;                                              // of the first device
-        int changed, unchanged;
-    };
+    struct Row { std::string name; std::vector<std::string> sim, before, args, results; std::string changes; int changed, unchanged; };
     const std::string file = TempFile("preview.json");
     std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "channel2": {"temp-lower": -0.5}}})";
-    const Json baudAndLimit = Json::array({Json{{"field", "baud"}, {"old", 4800}, {"new", 9600}},
-                                           Json{{"field", "channel2.temp-lower"}, {"old", 0.0}, {"new", -0.5}}});
-    const Json portAndCount = Json::array({Json{{"field", "max-connections"}, {"old", 8}, {"new", 3}},
-                                           Json{{"field", "server3.target-port"}, {"old", 2002}, {"new", 4001}}});
-    const std::vector<std::string> netSet{"net", "set", kMac1, "max-connections=3", "server3.target-port=4001"};
-    auto with = [](std::vector<std::string> v, const std::string& extra) { v.push_back(extra); return v; };
+    const std::string baud = R"([{"field": "baud", "old": 4800, "new": 9600}])", none = "[]",
+                      both = R"([{"field": "baud", "old": 4800, "new": 9600}, {"field": "channel2.temp-lower", "old": 0.0, "new": -0.5}])";
+    const std::vector<std::string> set{"dev", "set", kMac1, "baud=9600"}, preview{"dev", "set", kMac1, "baud=9600", "--dry-run"};
     const std::vector<Row> rows = {
-        {"a preview lists old and new", {}, {}, with(netSet, "--dry-run"), {{kMac1, "would change"}}, portAndCount, 0, 0},
-        {"a write lists what it changed", {}, {}, netSet, {{kMac1, "confirmed"}}, portAndCount, 1, 0},
-        {"the same write again is skipped", {}, netSet, netSet, {{kMac1, "unchanged"}}, Json::array(), 0, 1},
-        {"a preview of values held", {}, netSet, with(netSet, "--dry-run"), {{kMac1, "unchanged"}}, Json::array(), 0, 1},
-        {"a file's -0.5 is old 0.0 new -0.5", {}, {}, {"apply", file, kMac1, "--dry-run"}, {{kMac1, "would change"}}, baudAndLimit, 0, 0},
-        {"apply twice writes nothing", {}, {"apply", file, kMac1}, {"apply", file, kMac1}, {{kMac1, "unchanged"}}, Json::array(), 0, 1},
-        {"one silent device fails a preview", {}, {}, {"apply", file, kMac1, kMac5, "--dry-run"},
-         {{kMac1, "would change"}, {kMac5, "not written"}}, baudAndLimit, 0, 0},
-        {"a device that stores nothing", {"--store-nothing"}, {}, {"dev", "set", kMac1, "baud=9600"},
-         {{kMac1, "not confirmed"}}, Json::array({Json{{"field", "baud"}, {"old", 4800}, {"new", 9600}}}), 0, 0},
-        {"a value the device that stores nothing holds", {"--store-nothing"}, {}, {"dev", "set", kMac1, "baud=4800"},
-         {{kMac1, "unchanged"}}, Json::array(), 0, 1},
-        {"a reset preview", {}, {}, {"defaults", kMac1, "--dry-run"}, {{kMac1, "would change"}}, Json::array(), 0, 0},
-        {"a reset preview of a silent device", {}, {}, {"defaults", kMac5, "--dry-run"}, {{kMac5, "not written"}}, Json::array(), 0, 0},
-        {"a reset lists what it changed", {}, {"dev", "set", kMac1, "baud=9600"}, {"defaults", kMac1}, {{kMac1, "confirmed"}},
-         Json::array({Json{{"field", "baud"}, {"old", 9600}, {"new", 4800}}}), 1, 0},
+        {"a preview lists old and new", {}, {}, preview, {"would change"}, baud, 0, 0},
+        {"a write lists what it changed", {}, {}, set, {"confirmed"}, baud, 1, 0},
+        {"the same write again is skipped", {}, set, set, {"unchanged"}, none, 0, 1},
+        {"a preview of values held", {}, set, preview, {"unchanged"}, none, 0, 1},
+        {"a file's -0.5 stays -0.5", {}, {}, {"apply", file, kMac1, "--dry-run"}, {"would change"}, both, 0, 0},
+        {"apply twice writes nothing", {}, {"apply", file, kMac1}, {"apply", file, kMac1}, {"unchanged"}, none, 0, 1},
+        {"one silent device fails a preview", {}, {}, {"apply", file, kMac1, kMac5, "--dry-run"}, {"would change", "not written"}, both, 0, 0},
+        {"a device that stores nothing", {"--store-nothing"}, {}, set, {"not confirmed"}, baud, 0, 0},
+        {"it holds the value already", {"--store-nothing"}, {}, {"dev", "set", kMac1, "baud=4800"}, {"unchanged"}, none, 0, 1},
+        {"a reset preview", {}, {}, {"defaults", kMac1, "--dry-run"}, {"would change"}, none, 0, 0},
+        {"a reset lists what it changed", {}, set, {"defaults", kMac1}, {"confirmed"}, R"([{"field": "baud", "old": 9600, "new": 4800}])", 1, 0},
     };
     for (const Row& row : rows) {
-        std::vector<std::string> simArgs{"--devices", "1"};
-        simArgs.insert(simArgs.end(), row.sim.begin(), row.sim.end());
-        SimProcess sim(LoopbackSimArgs(port, simArgs));
+        SimProcess sim(LoopbackSimArgs(port, row.sim.empty() ? std::vector<std::string>{"--devices", "1"} : row.sim));
         ASSERT_TRUE(sim.Ready());
         if (!row.before.empty()) Confirmed(row.before);
         const Json held = Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"];
-        const Json heldNet = Doc(Ctl({"net", "get", kMac1}))["devices"][0]["network"];
         const RunResult r = Ctl(row.args);
-        const bool ok = std::none_of(row.results.begin(), row.results.end(),
-                                     [](const auto& x) { return x.second == "not written" || x.second == "not confirmed"; });
-        EXPECT_EQ(r.exitCode, ok ? 0 : 1) << row.name << r.out << r.err;
         const Json doc = Doc(r);
-        ASSERT_EQ(doc["devices"].size(), row.results.size()) << row.name << r.out;
-        for (size_t k = 0; k < row.results.size(); ++k) {
-            EXPECT_EQ(doc["devices"][k]["mac"], row.results[k].first) << row.name;
-            EXPECT_EQ(doc["devices"][k]["result"], row.results[k].second) << row.name;
-            EXPECT_TRUE(doc["devices"][k]["changes"].is_array()) << row.name;
-        }
-        EXPECT_EQ(doc["devices"][0]["changes"], row.changes) << row.name;
-        EXPECT_EQ(doc["changed"], row.changed) << row.name;
-        EXPECT_EQ(doc["unchanged"], row.unchanged) << row.name;
-        const bool preview = std::find(row.args.begin(), row.args.end(), "--dry-run") != row.args.end();
-        EXPECT_EQ(doc.value("dry-run", false), preview) << row.name;
-        if (preview || row.results[0].second == "unchanged") {
-            // Nothing was sent that changes the device, and nothing counts as a write.
-            EXPECT_FALSE(doc["devices"][0].contains("writes")) << row.name << doc["devices"][0];
+        EXPECT_EQ(r.exitCode, row.results.back().rfind("not ", 0) == 0 ? 1 : 0) << row.name << r.out << r.err;
+        ASSERT_EQ(doc["devices"].size(), row.results.size()) << row.name;
+        for (size_t k = 0; k < row.results.size(); ++k) EXPECT_EQ(doc["devices"][k]["result"], row.results[k]) << row.name;
+        EXPECT_EQ(doc["devices"][0]["changes"], Json::parse(row.changes)) << row.name;
+        EXPECT_EQ((Json{doc["changed"], doc["unchanged"]}), (Json{row.changed, row.unchanged})) << row.name;
+        EXPECT_EQ(doc.value("dry-run", false), row.args.back() == "--dry-run") << row.name;
+        if (row.args.back() == "--dry-run" || row.results[0] == "unchanged") {
+            EXPECT_FALSE(doc["devices"][0].contains("writes")) << row.name;
             EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"], held) << row.name;
-            EXPECT_EQ(Doc(Ctl({"net", "get", kMac1}))["devices"][0]["network"], heldNet) << row.name;
         }
     }
-    // The table a person reads shows each change as old -> new.
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
     ASSERT_TRUE(sim.Ready());
-    const std::string table = TableOf(with(netSet, "--dry-run"));
-    EXPECT_NE(table.find("max-connections: 8 -> 3"), std::string::npos) << table;
-    EXPECT_NE(table.find("server3.target-port: 2002 -> 4001"), std::string::npos) << table;
+    EXPECT_NE(TableOf(preview).find("baud: 4800 -> 9600"), std::string::npos);
 }
 
-} // namespace
-
-namespace {
-
-// Each device its own address: from a CSV whose header names the fields, or
-// numbered in MAC order. A bad list is refused before anything is sent (2), a
-// device the list names that does not answer stops the whole run (1); either
-// way no device changes. The simulator's devices hold 192.168.0.100, .101, ...
-// with mask 255.255.255.0 and gateway 192.168.0.1.
+// A bad list is refused before anything is sent (2), a listed device that does not answer stops the
+// run (1); no device changes then. The devices hold 192.168.0.100-102/24, gateway 192.168.0.1.
 TEST_F(Vornikctl, ApplyGivesEachDeviceItsOwnAddressOrNoneAtAll)
 {
-    struct Row {
-        std::string name, csv;
-        std::vector<std::string> args; // after "apply FILE"
-        int exitCode;
-        std::vector<std::string> ips;  // of devices 1-3 afterwards
-        std::string says;              // in stderr
-    };
-    const std::string file = TempFile("common.json");
+    struct Row { std::string name, csv; std::vector<std::string> args; int exitCode; std::vector<std::string> ips; std::string says; };
+    const std::string file = TempFile("common.json"), csv = TempFile("devices.csv"), m1 = kMac1 + ",", m2 = kMac2 + ",";
     std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.9.9.9", "mask": "255.255.255.0"}, "device": {"baud": 9600}})";
-    const std::string csv = TempFile("devices.csv");
-    const std::vector<std::string> factory{"192.168.0.100", "192.168.0.101", "192.168.0.102"};
+    const std::vector<std::string> factory{"192.168.0.100", "192.168.0.101", "192.168.0.102"}, list{"--identities", csv};
     const std::vector<Row> rows = {
-        {"two devices from a list", "mac,ip,terminal-address\n02:00:00:00:00:02,192.168.0.52,0000000C\n" + kMac1 + ",192.168.0.51,0000000B\n",
-         {"--identities", csv}, 0, {"192.168.0.51", "192.168.0.52", "192.168.0.102"}, ""},
-        {"a MAC twice", "mac,ip\n" + kMac1 + ",192.168.0.51\n020000000001,192.168.0.52\n", {"--identities", csv}, 2, factory, "given twice"},
-        {"an ip twice", "mac,ip\n" + kMac1 + ",192.168.0.51\n" + kMac2 + ",192.168.0.51\n", {"--identities", csv}, 2, factory, "given twice"},
-        {"the subnet's broadcast address", "mac,ip\n" + kMac1 + ",192.168.0.255\n", {"--identities", csv}, 2, factory, "broadcast"},
-        {"a line's own mask puts the gateway outside", "mac,ip,mask,gateway\n" + kMac1 + ",192.168.0.51,255.255.255.128,192.168.0.129\n",
-         {"--identities", csv}, 2, factory, "outside the subnet"},
-        {"a line short of a value", "mac,ip,terminal-address\n" + kMac1 + ",192.168.0.51\n", {"--identities", csv}, 2, factory, "line 2"},
-        {"no mac column first", "ip,mac\n192.168.0.51," + kMac1 + "\n", {"--identities", csv}, 2, factory, "mac first"},
-        {"an unknown field", "mac,colour\n" + kMac1 + ",red\n", {"--identities", csv}, 2, factory, "colour"},
-        {"one listed device silent", "mac,ip\n" + kMac1 + ",192.168.0.51\n" + kMac5 + ",192.168.0.55\n",
-         {"--identities", csv}, 1, factory, ""},
-        {"numbered in MAC order", "", {kMac3, kMac1, "--ip-from", "192.168.0.200"}, 0,
-         {"192.168.0.200", "192.168.0.101", "192.168.0.201"}, ""},
+        {"two devices from a list", "mac,ip,terminal-address\n02:00:00:00:00:02,192.168.0.52,0000000C\n" + m1 + "192.168.0.51,0000000B\n", list, 0,
+         {"192.168.0.51", "192.168.0.52", "192.168.0.102"}, ""},
+        {"a MAC twice", "mac,ip\n" + m1 + "192.168.0.51\n020000000001,192.168.0.52\n", list, 2, factory, "given twice"},
+        {"an ip twice", "mac,ip\n" + m1 + "192.168.0.51\n" + m2 + "192.168.0.51\n", list, 2, factory, "given twice"},
+        {"the subnet's broadcast address", "mac,ip\n" + m1 + "192.168.0.255\n", list, 2, factory, "broadcast"},
+        {"a line's mask puts the gateway outside", "mac,ip,mask,gateway\n" + m1 + "192.168.0.51,255.255.255.128,192.168.0.129\n", list, 2, factory, "outside"},
+        {"a line short of a value", "mac,ip,terminal-address\n" + m1 + "192.168.0.51\n", list, 2, factory, "line 2"},
+        {"no mac column first", "ip,mac\n192.168.0.51," + kMac1 + "\n", list, 2, factory, "mac first"},
+        {"one listed device silent", "mac,ip\n" + m1 + "192.168.0.51\n" + kMac5 + ",192.168.0.55\n", list, 1, factory, ""},
+        {"numbered in MAC order", "", {kMac3, kMac1, "--ip-from", "192.168.0.200"}, 0, {"192.168.0.200", "192.168.0.101", "192.168.0.201"}, ""},
         {"numbered past the subnet's end", "", {"--all", "--ip-from", "192.168.0.253", "--wait", "0.3"}, 2, factory, "broadcast"},
         {"numbered onto another device's address", "", {kMac1, "--ip-from", "192.168.0.102"}, 1, factory, ""},
     };
@@ -837,162 +782,85 @@ TEST_F(Vornikctl, ApplyGivesEachDeviceItsOwnAddressOrNoneAtAll)
         std::ofstream(csv, std::ios::trunc) << row.csv;
         std::vector<std::string> args{"apply", file};
         args.insert(args.end(), row.args.begin(), row.args.end());
-        const RunResult r = RunProgram(VORNIKCTL_PATH, [&] {
-            std::vector<std::string> all{"--json", "--port", std::to_string(port), "--broadcast", "127.255.255.255",
-                                         "--bind", "127.0.0.2", "--interval", "0.2"};
-            all.insert(all.end(), args.begin(), args.end());
-            return all;
-        }());
+        const RunResult r = Ctl(args);
         EXPECT_EQ(r.exitCode, row.exitCode) << row.name << r.out << r.err;
         EXPECT_NE(r.err.find(row.says), std::string::npos) << row.name << r.err;
-        for (size_t k = 0; k < row.ips.size(); ++k) {
-            const std::string mac = "02-00-00-00-00-0" + std::to_string(k + 1);
-            const Json net = Doc(Ctl({"net", "get", mac}))["devices"][0]["network"];
-            EXPECT_EQ(net["ip"], row.ips[k]) << row.name << " " << mac;
-            if (row.exitCode != 0) EXPECT_EQ(Doc(Ctl({"dev", "get", mac}))["devices"][0]["device"]["baud"], 4800) << row.name;
+        for (size_t k = 0; k < 3; ++k) {
+            const Json got = Doc(Ctl({"dev", "get", "02-00-00-00-00-0" + std::to_string(k + 1)}))["devices"][0];
+            EXPECT_EQ(Doc(Ctl({"net", "get", got["mac"]}))["devices"][0]["network"]["ip"], row.ips[k]) << row.name << k;
+            if (row.exitCode) { EXPECT_EQ(got["device"]["baud"], 4800) << row.name; }
         }
     }
 }
 
-// A network write that would clash or cannot work is refused naming why,
-// unless --force. Device 2 answers with 192.168.0.101.
+// Unless --force; device 2 answers with 192.168.0.101.
 TEST_F(Vornikctl, NetSetRefusesAnAddressThatClashesOrCannotWork)
 {
-    struct Row {
-        std::vector<std::string> assignments;
-        std::string result, says;
-    };
-    const std::vector<Row> rows = {
-        {{"ip=192.168.0.101"}, "not written", "02-00-00-00-00-02 already answers with 192.168.0.101"},
-        {{"mask=255.0.255.0"}, "not written", "mask 255.0.255.0"},
-        {{"mask=255.255.255.254"}, "not written", "gateway 192.168.0.1 is outside"},
-        {{"gateway=192.168.1.1"}, "not written", "gateway 192.168.1.1 is outside"},
-        {{"ip=192.168.0.0"}, "not written", "network address"},
-        {{"ip=192.168.0.255"}, "not written", "broadcast address"},
-        {{"ip=192.168.0.2", "mask=255.255.255.252"}, "confirmed", ""},
-        {{"mask=0.0.0.0"}, "confirmed", ""},
-        {{"ip=192.168.0.100"}, "unchanged", ""},
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = { // assignments, refusal ("" none)
+        {{"ip=192.168.0.101"}, "02-00-00-00-00-02 already answers with 192.168.0.101"}, {{"mask=255.0.255.0"}, "mask 255.0.255.0"},
+        {{"mask=255.255.255.254"}, "gateway 192.168.0.1 is outside"}, {{"gateway=192.168.1.1"}, "gateway 192.168.1.1 is outside"},
+        {{"ip=192.168.0.0"}, "network address"}, {{"ip=192.168.0.255"}, "broadcast address"},
+        {{"ip=192.168.0.2", "mask=255.255.255.252"}, ""}, {{"mask=0.0.0.0"}, ""},
     };
     for (const bool force : {false, true})
-        for (const Row& row : rows) {
+        for (const auto& [assignments, refusal] : rows) {
             SimProcess sim(LoopbackSimArgs(port, {"--devices", "2"}));
             ASSERT_TRUE(sim.Ready());
             std::vector<std::string> args{"net", "set", kMac1};
-            args.insert(args.end(), row.assignments.begin(), row.assignments.end());
+            args.insert(args.end(), assignments.begin(), assignments.end());
             if (force) args.push_back("--force");
-            const std::string shown = testing::PrintToString(args);
             const RunResult r = Ctl(args);
-            const std::string want = force && row.result == "not written" ? "confirmed" : row.result;
-            EXPECT_EQ(r.exitCode, want == "not written" ? 1 : 0) << shown << r.out << r.err;
+            const bool refused = !force && !refusal.empty();
+            EXPECT_EQ(r.exitCode, refused ? 1 : 0) << testing::PrintToString(args) << r.out << r.err;
             const Json d = Doc(r)["devices"][0];
-            EXPECT_EQ(d["result"], want) << shown << d;
-            if (want == "not written") {
-                EXPECT_NE(d["error"].get<std::string>().find(row.says), std::string::npos) << shown << d["error"];
-                EXPECT_EQ(Doc(Ctl({"net", "get", kMac1}))["devices"][0]["network"]["mask"], "255.255.255.0") << shown;
-            }
+            EXPECT_EQ(d["result"], refused ? "not written" : "confirmed") << d;
+            if (refused) { EXPECT_NE(d["error"].get<std::string>().find(refusal), std::string::npos) << d["error"]; }
         }
 }
 
-} // namespace
-
-namespace {
-
-// Ctrl-C in the middle of a batch: what was confirmed, what was written and
-// not yet read back, and what was never written are each said, in the table
-// and in JSON, and the exit code is 130. Device 9 answers everything 4 s late,
-// so the interruption, 0.5 s after a stage starts, finds devices 1 and 2
-// answered and device 9 not; requests go again only every 3 s, so no late
-// answer to an earlier read lands near the interruption (at 4 s and 7 s).
+// A real SIGINT 0.5 s after a stage begins: device 9 answers 4 s late, requests go again every 3 s,
+// so no late answer lands near it.
 TEST_F(Vornikctl, CtrlCInABatchReportsWhatWasDoneSoFar)
 {
-    struct Row {
-        std::string name, stage;    // the stderr note the Ctrl-C follows
-        bool json;
-        std::string fast, slow;     // results of devices 1 and 2, and of device 9
-        int baud;                   // device 1's afterwards
-    };
-    const std::string mac9 = "02-00-00-00-00-09";
-    const std::vector<Row> rows = {
-        {"during the read-backs, as JSON", "write, round 1", true, "confirmed", "not confirmed", 9600},
-        {"during the read-backs, as a table", "write, round 1", false, "confirmed", "not confirmed", 9600},
-        {"during the first reads", "read: 3 device(s)", true, "not written", "not written", 4800},
-    };
-    const std::string file = TempFile("interrupted.json");
+    struct Row { std::string stage, fast, slow; int baud; };
+    const std::string mac9 = "02-00-00-00-00-09", file = TempFile("interrupted.json");
     std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
-    for (const Row& row : rows) {
+    for (const Row& row : std::vector<Row>{{"write, round 1", "confirmed", "not confirmed", 9600},
+                                           {"read: 3 device(s)", "not written", "not written", 4800}}) {
         SimProcess fleet(LoopbackSimArgs(port, {"--devices", "2"}));
         SimProcess late(LoopbackSimArgs(port, {"--base-mac", mac9, "--base-ip", "192.168.0.9", "--delay", "1", "--delay-ms", "4000"}));
         ASSERT_TRUE(fleet.Ready() && late.Ready());
-        std::vector<std::string> args{"--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind",
-                                      "127.0.0.2", "--interval", "3", "--tries", "20"};
-        if (row.json) args.push_back("--json");
-        for (const std::string& a : {std::string("apply"), file, kMac1, kMac2, mac9}) args.push_back(a);
+        std::vector<std::string> args{"--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind", "127.0.0.2",
+                                      "--interval", "3", "--tries", "20", "--json", "apply", file, kMac1, kMac2, mac9};
         const RunResult r = RunProgram(VORNIKCTL_PATH, args, std::chrono::seconds(30), {}, Interruption{row.stage, 500ms});
-        EXPECT_EQ(r.exitCode, 130) << row.name << r.out << r.err;
-        // The late device's answer is still 2-3 s away when Ctrl-C comes.
-        EXPECT_GE(r.afterInterrupt.count(), 0) << row.name << ": the stage never began";
-        EXPECT_LT(r.afterInterrupt, 1500ms) << row.name << ": Ctrl-C must not wait for the late device";
-        EXPECT_NE(r.err.find("interrupted"), std::string::npos) << row.name << r.err;
+        const std::string shown = row.stage + r.out + r.err;
+        EXPECT_EQ(r.exitCode, 130) << shown;
+        EXPECT_GE(r.afterInterrupt.count(), 0) << shown;
+        EXPECT_LT(r.afterInterrupt, 1500ms) << shown << ": Ctrl-C must not wait for the late device";
         std::map<std::string, std::string> results;
-        if (row.json) {
-            const Json doc = Doc(r);
-            EXPECT_EQ(doc["interrupted"], true) << row.name;
-            EXPECT_EQ(doc["ok"], false) << row.name;
-            for (const Json& d : doc["devices"]) results[d["mac"]] = d["result"];
-            for (const Json& d : doc["devices"]) {
-                if (d["result"] != "confirmed") {
-                    EXPECT_NE(d.value("error", "").find("interrupted"), std::string::npos) << d;
-                }
-            }
-        } else {
-            std::istringstream table(r.out);
-            for (std::string line; std::getline(table, line);)
-                if (line.rfind("02-", 0) == 0) results[line.substr(0, 17)] = line.substr(19, 22).erase(line.substr(19, 22).find_last_not_of(' ') + 1);
-            EXPECT_NE(r.out.find("2 of 3 device(s) ok"), std::string::npos) << r.out;
-        }
-        EXPECT_EQ(results, (std::map<std::string, std::string>{{kMac1, row.fast}, {kMac2, row.fast}, {mac9, row.slow}})) << row.name;
-        EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"]["baud"], row.baud) << row.name;
+        const Json doc = Doc(r);
+        EXPECT_TRUE(doc["interrupted"] == true && doc["ok"] == false) << shown;
+        for (const Json& d : doc["devices"]) results[d["mac"]] = d["result"];
+        EXPECT_NE(doc["devices"][2].value("error", "").find("interrupted"), std::string::npos) << shown;
+        EXPECT_EQ(results, (std::map<std::string, std::string>{{kMac1, row.fast}, {kMac2, row.fast}, {mac9, row.slow}})) << shown;
+        EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"]["baud"], row.baud) << shown;
     }
 }
 
-} // namespace
-
-namespace {
-
-// A packet record that cannot be written whole fails the command: a full disk
-// from the first byte (nothing is sent then), a file size limit reached in the
-// middle of a search (the 24-byte header and a few packets fit in 1 KiB, 40
-// replies do not).
+// A full disk (nothing sent then), or a 1 KiB file size limit that 40 search replies exceed.
 TEST_F(Vornikctl, APacketRecordCutShortFailsTheCommand)
 {
-    struct Row {
-        std::string name, pcap, limit; // limit: ulimit -f in KiB, "" for none
-        std::vector<std::string> args;
-        int exitCode;
-        std::string says;
-    };
-    const std::string file = TempFile("record.pcap");
-    const std::vector<Row> rows = {
-        {"a full disk", "/dev/full", "", {"search", "--wait", "0.3"}, 1, "No space left on device"},
-        {"a full disk before a write", "/dev/full", "", {"dev", "set", kMac1, "baud=9600"}, 1, "No space left on device"},
-        {"a size limit reached mid-run", file, "1", {"search", "--wait", "0.3"}, 1, "ends early"},
-        {"a size limit reached in a batch", file, "1", {"dev", "get", kMac1, kMac2, kMac3, kMac4, kMac5}, 1, "ends early"},
-        {"a folder that does not exist", "/nonexistent-folder/x.pcap", "", {"search"}, 2, "No such file"},
-        {"room enough", file, "", {"search", "--wait", "0.3"}, 0, ""},
-    };
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "40"}));
     ASSERT_TRUE(sim.Ready());
-    for (const Row& row : rows) {
-        std::remove(file.c_str());
-        std::string command = "trap '' XFSZ; ";
-        if (!row.limit.empty()) command += "ulimit -f " + row.limit + "; ";
-        command += std::string("exec '") + VORNIKCTL_PATH + "' --json --quiet --port " + std::to_string(port) +
-                   " --broadcast 127.255.255.255 --bind 127.0.0.2 --interval 0.2 --pcap '" + row.pcap + "'";
-        for (const auto& a : row.args) command += " '" + a + "'";
-        const RunResult r = RunProgram("/bin/sh", {"-c", command});
-        EXPECT_EQ(r.exitCode, row.exitCode) << row.name << r.out << r.err;
-        EXPECT_NE(r.err.find(row.says), std::string::npos) << row.name << r.err;
-        EXPECT_EQ(Doc(r)["ok"], row.exitCode == 0) << row.name;
+    const std::string file = TempFile("record.pcap"), ctl = std::string(VORNIKCTL_PATH) + " --json --port " + std::to_string(port) +
+                                                              " --broadcast 127.255.255.255 --bind 127.0.0.2 --pcap ";
+    for (const auto& [command, says] : std::vector<std::pair<std::string, std::string>>{
+             {ctl + "/dev/full dev set " + kMac1 + " baud=9600", "No space left on device"},
+             {"ulimit -f 1; " + ctl + file + " search --wait 0.3", "ends early"}}) {
+        const RunResult r = RunProgram("/bin/sh", {"-c", "trap '' XFSZ; " + command});
+        EXPECT_EQ(r.exitCode, 1) << command << r.out << r.err;
+        EXPECT_NE(r.err.find(says), std::string::npos) << command << r.err;
+        EXPECT_EQ(Doc(r)["ok"], false) << command;
     }
     EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"]["baud"], 4800) << "nothing may be written";
 }
