@@ -357,7 +357,8 @@ AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacA
     for (const FoundDevice& f : searched)
         if (!inBatch.count(MacKey(f.reply.mac))) byAddress.emplace(f.reply.ipAddress, &f);
     return [byAddress = std::move(byAddress)](const DeviceResult& read, const NetworkParams& want) -> std::string {
-        if (!read.network) return "";
+        // On DHCP the device takes its address from the server; the static fields wait unused.
+        if (!read.network || IpModeFromFlag(want.ipMode) == 1) return "";
         const NetworkParams& held = *read.network;
         if (want.ipAddress == held.ipAddress && want.subnetMask == held.subnetMask && want.gateway == held.gateway)
             return "";
