@@ -51,6 +51,9 @@ Network:
   --bind A           local address to listen on (default 0.0.0.0)
   --reply-to A       broadcast address replies go to (default 255.255.255.255)
   --unicast          reply to the requester's address and port instead
+  --reply-from P     send replies from UDP port P, not from --port (as a
+                     device behind a translating router may), so that a
+                     record can tell a reply's source port from the tool's
 
   The defaults are the real protocol's. Outside a private network namespace
   use loopback, e.g. --port 40001 --reply-to 127.255.255.255.
@@ -101,6 +104,7 @@ struct Options {
     in_addr bind{htonl(INADDR_ANY)};
     in_addr replyTo{htonl(INADDR_BROADCAST)};
     bool unicast = false;
+    uint16_t replyFrom = 0; // 0: from --port
     FleetOptions fleet;
     double drop = 0, duplicate = 0, delay = 0, truncate = 0, corruptCrc = 0;
     int delayMs = 100;
@@ -156,13 +160,14 @@ uint64_t Mac(const char* text)
 
 Options Parse(int argc, char** argv)
 {
-    enum { PORT = 1000, BIND, REPLY_TO, UNICAST, DEVICES, BASE_IP, BASE_MAC, FIRMWARE, REPLY_0B, DROP,
+    enum { PORT = 1000, BIND, REPLY_TO, UNICAST, REPLY_FROM, DEVICES, BASE_IP, BASE_MAC, FIRMWARE, REPLY_0B, DROP,
            DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP, VARIED, VERSION, NO_ACK, STORE_NOTHING };
     static const option longOptions[] = {
         {"port", required_argument, nullptr, PORT},
         {"bind", required_argument, nullptr, BIND},
         {"reply-to", required_argument, nullptr, REPLY_TO},
         {"unicast", no_argument, nullptr, UNICAST},
+        {"reply-from", required_argument, nullptr, REPLY_FROM},
         {"devices", required_argument, nullptr, DEVICES},
         {"base-ip", required_argument, nullptr, BASE_IP},
         {"base-mac", required_argument, nullptr, BASE_MAC},
@@ -192,6 +197,7 @@ Options Parse(int argc, char** argv)
         case BIND: o.bind = Address(optarg, "--bind"); break;
         case REPLY_TO: o.replyTo = Address(optarg, "--reply-to"); break;
         case UNICAST: o.unicast = true; break;
+        case REPLY_FROM: o.replyFrom = uint16_t(Number(optarg, 1, 65535, "port")); break;
         case DEVICES: o.fleet.count = uint32_t(Number(optarg, 1, 1000000, "device count")); break;
         case BASE_IP: o.fleet.baseIp = ntohl(Address(optarg, "--base-ip").s_addr); break;
         case BASE_MAC: o.fleet.baseMac = Mac(optarg); break;
@@ -318,7 +324,7 @@ private:
     std::deque<Delayed> m_late;
 };
 
-SocketHandle OpenSocket(const Options& o)
+SocketHandle OpenSocket(const Options& o, uint16_t port)
 {
     const SocketHandle fd = SystemSocket(AF_INET, SOCKET_TYPE_UDP, IPPROTO_UDP);
     if (fd == INVALID_SOCKET_HANDLE) return fd;
@@ -336,7 +342,7 @@ SocketHandle OpenSocket(const Options& o)
         SystemSetsockopt(fd, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_port = htons(o.port);
+    local.sin_port = htons(port);
     local.sin_addr = o.bind;
     if (SystemBind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         const int e = LastSocketError();
@@ -384,14 +390,20 @@ int main(int argc, char** argv)
     sigdelset(&waiting, SIGTERM);
 #endif
 
-    const SocketHandle fd = OpenSocket(o);
+    const SocketHandle fd = OpenSocket(o, o.port);
     if (fd == INVALID_SOCKET_HANDLE) {
         std::fprintf(stderr, "vornik_sim: cannot listen on %s:%u: %s\n", DottedQuad(o.bind).c_str(), o.port,
                      SocketErrorText(LastSocketError()).c_str());
         return 1;
     }
+    const SocketHandle replyFd = o.replyFrom ? OpenSocket(o, o.replyFrom) : fd;
+    if (replyFd == INVALID_SOCKET_HANDLE) {
+        std::fprintf(stderr, "vornik_sim: cannot send from %s:%u: %s\n", DottedQuad(o.bind).c_str(), o.replyFrom,
+                     SocketErrorText(LastSocketError()).c_str());
+        return 1;
+    }
     Fleet fleet(o.fleet);
-    Sender sender(fd, o);
+    Sender sender(replyFd, o);
 
     sockaddr_in broadcast{};
     broadcast.sin_family = AF_INET;
@@ -450,6 +462,7 @@ int main(int argc, char** argv)
             for (const Reply& r : replies) sender.Send(r.frame, o.unicast ? from : broadcast);
         }
     }
+    if (replyFd != fd) CloseSocket(replyFd);
     CloseSocket(fd);
     std::fprintf(stderr, "vornik_sim: stopped\n");
     return 0;

@@ -1,6 +1,7 @@
 #include "cli/client.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <unordered_map>
 
@@ -59,12 +60,44 @@ bool Client::Start()
     return std::any_of(m_link->Slots().begin(), m_link->Slots().end(), [](const EndpointSlot& s) { return s.open; });
 }
 
-void Client::Send(const Frame& frame) { m_link->SendFrame(frame.data(), frame.size()); }
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// How often a wait looks whether Ctrl-C was pressed: a signal handler may
+// not wake a condition variable, so waits are cut into slices this long.
+constexpr auto INTERRUPT_LOOK = std::chrono::milliseconds(50);
+
+} // namespace
+
+void CatchInterrupt()
+{
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND; // the second Ctrl-C is the default: the end
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted() { return g_interrupted != 0; }
+
+void Client::Send(const Frame& frame)
+{
+    if (Interrupted()) return;
+    m_link->SendFrame(frame.data(), frame.size());
+}
 
 std::optional<Client::Arrival> Client::Next(Clock::time_point deadline)
 {
     std::unique_lock lock(m_mutex);
-    if (!m_arrived.wait_until(lock, deadline, [this] { return !m_queue.empty(); })) return std::nullopt;
+    for (;;) {
+        if (Interrupted()) return std::nullopt;
+        const auto slice = std::min(deadline, Clock::now() + INTERRUPT_LOOK);
+        if (m_arrived.wait_until(lock, slice, [this] { return !m_queue.empty(); })) break;
+        if (slice >= deadline) return std::nullopt;
+    }
     Arrival a = std::move(m_queue.front());
     m_queue.pop_front();
     return a;
@@ -99,7 +132,7 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
     };
     const auto allDone = [&] { return done == awaitedTotal && next == requests.size(); };
 
-    while (!allDone()) {
+    while (!allDone() && !Interrupted()) {
         while (next < requests.size() && (!requests[next].awaited || active.size() < m_options.window)) {
             const size_t i = next++;
             const Request& r = requests[i];
@@ -198,7 +231,7 @@ std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
     std::unordered_map<std::pair<uint64_t, uint32_t>, size_t, PairHash> index; // (MAC, address) -> entry
     const Frame search = BuildSearchRequest();
     const auto roundLength = until ? std::max(wait, m_options.interval) : wait;
-    for (int round = 1; round <= rounds; ++round) {
+    for (int round = 1; round <= rounds && !Interrupted(); ++round) {
         const size_t before = found.size();
         const auto sentAt = Clock::now();
         Send(search);

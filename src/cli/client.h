@@ -122,4 +122,10 @@ private:
 
 std::string AddressText(uint32_t hostOrder);
 
+// Ctrl-C: the first SIGINT ends every exchange and search at its next look
+// (within a fraction of a second), nothing more is sent, and the command
+// reports what it has; a second one ends the program at once.
+void CatchInterrupt();
+bool Interrupted();
+
 } // namespace vornik::cli

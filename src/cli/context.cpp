@@ -56,8 +56,24 @@ Session::Session(const Context& context) : m_context(context), m_options(LinkOpt
     if (!pcap.empty()) {
         std::string error;
         if (!m_capture.StreamTo(pcap, &error)) throw UsageError{{"--pcap", "--pcap: " + pcap + ": " + error}};
+        if (const std::string failed = m_capture.StreamError(); !failed.empty())
+            throw UsageError{{"--pcap", "--pcap: " + pcap + ": cannot write: " + failed}, EXIT_DEVICE_FAILED};
         m_capture.Attach(m_options.link);
+        context.capture = &m_capture;
     }
+}
+
+Session::~Session()
+{
+    m_client.reset(); // the link and its taps go before the record
+    m_context.capture = nullptr;
+}
+
+std::string Context::RecordError() const
+{
+    if (!capture) return "";
+    const std::string failed = capture->StreamError();
+    return failed.empty() ? "" : "--pcap: " + globals.pcap + ": cannot write: " + failed + "; the file ends early";
 }
 
 Client* Session::Start()

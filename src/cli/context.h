@@ -18,6 +18,7 @@ namespace vornik::cli {
 constexpr int EXIT_CONFIRMED = 0;
 constexpr int EXIT_DEVICE_FAILED = 1;
 constexpr int EXIT_BAD_INPUT = 2;
+constexpr int EXIT_INTERRUPTED = 130; // 128 + SIGINT, as a shell reports Ctrl-C
 
 struct Globals {
     bool json = false;
@@ -35,6 +36,7 @@ struct Globals {
 // Bad usage or input: reported, and the program ends before the link starts.
 struct UsageError {
     settings::InputError error;
+    int exitCode = EXIT_BAD_INPUT; // EXIT_DEVICE_FAILED for a file that cannot be written
 };
 
 // What the commands are given: the global options, the parsed command line
@@ -43,6 +45,16 @@ struct Context {
     Globals globals;
     const CLI::App* root = nullptr;
     int exitCode = EXIT_BAD_INPUT;
+    // Set by the commands that compare what they write with what they read
+    // (net set, dev set, apply, defaults): each result lists its changes.
+    bool comparesValues = false;
+    bool dryRun = false;
+    // The packet record while a session runs: a record that could not be
+    // written whole fails the command.
+    mutable const PacketCapture* capture = nullptr;
+
+    // Why the --pcap file is not whole, or "".
+    std::string RecordError() const;
 
     // "net set", "apply", ... as the user typed it.
     std::string Command() const;
@@ -53,6 +65,7 @@ struct Context {
 class Session {
 public:
     explicit Session(const Context& context);
+    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 

@@ -1,5 +1,6 @@
 #include "cli/jobs.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "proto/reply.h"
@@ -80,6 +81,9 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
             continue;
         }
         if (!o.reply) {
+            if (r.error.empty() && Interrupted())
+                r.error = std::string("interrupted (Ctrl-C) before the ") + (role == 1 ? "network " : "device ") + what +
+                          " was answered";
             if (r.error.empty())
                 r.error = NoReply((std::string(role == 1 ? "network " : "device ") + what).c_str(), o.sent, o.refused);
             continue;
@@ -100,7 +104,17 @@ std::vector<DeviceResult> ResultsFor(const std::vector<MacAddress>& macs)
 
 // Words for what is known of a write: its acknowledgement, the read-back.
 constexpr char CONFIRMED[] = "confirmed", ACKNOWLEDGED[] = "acknowledged", WRITTEN[] = "written, not confirmed",
-               NOT_CONFIRMED[] = "not confirmed", NOT_WRITTEN[] = "not written";
+               NOT_CONFIRMED[] = "not confirmed", NOT_WRITTEN[] = "not written", UNCHANGED[] = "unchanged",
+               WOULD_CHANGE[] = "would change";
+
+// The named fields whose values differ between two reads or a read and a
+// write; bytes no field shows are left out, as no one asked to change them.
+template <typename Params>
+void AddChanges(std::vector<settings::Difference>& out, settings::Block block, const Params& from, const Params& to)
+{
+    for (auto& d : settings::Compare(from, to))
+        if (settings::FindField(block, d.field)) out.push_back(std::move(d));
+}
 
 // The read-back or search that would confirm a write is missing: an
 // acknowledgement says the device took it, nothing says it holds.
@@ -155,10 +169,20 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
 }
 
 std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddress>& macs, const settings::Patch& patch,
-                                     const Progress& progress)
+                                     const Progress& progress, bool dryRun)
 {
-    const bool network = patch.Touches(Block::Network);
-    const bool device = patch.Touches(Block::Device);
+    ApplyPlan plan;
+    plan.dryRun = dryRun;
+    return ApplyPatches(client, macs, std::vector<settings::Patch>(macs.size(), patch), progress, plan);
+}
+
+std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddress>& macs,
+                                       const std::vector<settings::Patch>& patches, const Progress& progress,
+                                       const ApplyPlan& plan)
+{
+    const bool dryRun = plan.dryRun;
+    const bool network = std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Network); });
+    const bool device = std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Device); });
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
     // Each device is reported as soon as its result is settled.
@@ -182,12 +206,33 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
     std::vector<size_t> open;
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
-        if (network) wantNetwork[i] = NetworkToWrite(*results[i].network, patch);
-        if (device) wantDevice[i] = DeviceToWrite(*results[i].device, patch);
+        DeviceResult& r = results[i];
+        if (network) {
+            wantNetwork[i] = NetworkToWrite(*r.network, patches[i]);
+            AddChanges(r.changes, Block::Network, *r.network, *wantNetwork[i]);
+        }
+        if (device) {
+            wantDevice[i] = DeviceToWrite(*r.device, patches[i]);
+            AddChanges(r.changes, Block::Device, *r.device, *wantDevice[i]);
+        }
+        if (plan.check && !r.changes.empty()) {
+            r.error = plan.check(r, wantNetwork[i] ? *wantNetwork[i] : NetworkParams{});
+            if (!r.error.empty()) {
+                r.result = NOT_WRITTEN;
+                settle(i);
+                continue;
+            }
+        }
+        // Running the same change twice writes nothing the second time.
+        if (dryRun || r.changes.empty()) {
+            r.result = r.changes.empty() ? UNCHANGED : WOULD_CHANGE;
+            settle(i);
+            continue;
+        }
         open.push_back(i);
     }
 
-    for (int round = 1; round <= client.Options().tries && !open.empty(); ++round) {
+    for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
         // Each write goes out just before its read-back; the read-back, not
         // the acknowledgement, decides, so an acknowledgement is never waited for.
         std::vector<DeviceResult> readBack;
@@ -230,6 +275,12 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
         open = std::move(stillOpen);
     }
     for (size_t i : open) {
+        if (Interrupted() && !results[i].writes) {
+            results[i].result = NOT_WRITTEN;
+            results[i].error = "interrupted (Ctrl-C) before it was written";
+            settle(i);
+            continue;
+        }
         std::string fields;
         for (const auto& d : results[i].differences) fields += (fields.empty() ? "" : ", ") + d.field;
         results[i].error = "the read-back differs from what was written after " + std::to_string(results[i].writes) +
@@ -240,10 +291,14 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
 }
 
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
-                                          const Progress& progress)
+                                          const Progress& progress, bool dryRun)
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, true, true, "read");
+    if (dryRun) {
+        Settle(results, progress, WOULD_CHANGE, NOT_WRITTEN);
+        return results;
+    }
     std::vector<std::optional<std::pair<NetworkParams, DeviceParams>>> before(results.size());
     std::vector<size_t> open;
     for (size_t i = 0; i < results.size(); ++i) {
@@ -255,7 +310,7 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
     // blocks change or it is acknowledged: a device already at its factory
     // values that sends no acknowledgement cannot tell it apart from one
     // that never heard the reset.
-    for (int round = 1; round <= client.Options().tries && !open.empty(); ++round) {
+    for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
         std::vector<DeviceResult> after;
         std::vector<std::vector<Request>> resets;
         for (size_t i : open) {
@@ -278,6 +333,9 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
             r.device = after[k].device;
             const bool changed = *r.network != before[open[k]]->first || *r.device != before[open[k]]->second;
             r.changed = changed;
+            r.changes.clear();
+            AddChanges(r.changes, Block::Network, before[open[k]]->first, *r.network);
+            AddChanges(r.changes, Block::Device, before[open[k]]->second, *r.device);
             r.result = changed ? CONFIRMED : r.acknowledged ? ACKNOWLEDGED : NOT_CONFIRMED;
             if (!changed && !r.acknowledged) stillOpen.push_back(open[k]);
         }
@@ -288,6 +346,30 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
                            " tries and the parameters did not change (they may already be the factory values)";
     Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
+}
+
+std::function<std::string(const DeviceResult&, const NetworkParams&)>
+AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch)
+{
+    std::unordered_map<uint32_t, const FoundDevice*> byAddress;
+    std::unordered_map<uint64_t, bool> inBatch;
+    for (const MacAddress& m : batch) inBatch[MacKey(m)] = true;
+    for (const FoundDevice& f : searched)
+        if (!inBatch.count(MacKey(f.reply.mac))) byAddress.emplace(f.reply.ipAddress, &f);
+    return [byAddress = std::move(byAddress)](const DeviceResult& read, const NetworkParams& want) -> std::string {
+        // On DHCP the device takes its address from the server; the static fields wait unused.
+        if (!read.network || IpModeFromFlag(want.ipMode) == 1) return "";
+        const NetworkParams& held = *read.network;
+        if (want.ipAddress == held.ipAddress && want.subnetMask == held.subnetMask && want.gateway == held.gateway)
+            return "";
+        std::string why;
+        if (want.ipAddress != held.ipAddress)
+            if (const auto it = byAddress.find(want.ipAddress); it != byAddress.end())
+                why = "device " + FormatMacText(it->second->reply.mac) + " already answers with " +
+                      AddressText(want.ipAddress);
+        if (why.empty()) why = settings::AddressingProblem(want.ipAddress, want.subnetMask, want.gateway);
+        return why.empty() ? why : why + "; nothing written (--force writes it anyway)";
+    };
 }
 
 std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searched, std::vector<MacAddress>& macs,

@@ -66,6 +66,7 @@ int main(int argc, char** argv)
     AddFieldsCommand(app, context);
 
     const bool jsonAsked = std::any_of(argv + 1, argv + argc, [](const char* a) { return std::string(a) == "--json"; });
+    CatchInterrupt();
     try {
         app.parse(argc, argv); // runs the chosen command
     } catch (const CLI::ParseError& e) {
@@ -80,7 +81,9 @@ int main(int argc, char** argv)
     } catch (const UsageError& u) {
         std::cerr << "vornikctl: " << u.error.message << "\n";
         if (g.json) Emit(ErrorDoc(context.Command(), u.error.field, u.error.message));
-        return EXIT_BAD_INPUT;
+        return u.exitCode;
     }
+    // A command that ends without reporting (a search, a read) still says Ctrl-C ended it.
+    if (Interrupted()) return EXIT_INTERRUPTED;
     return context.exitCode;
 }

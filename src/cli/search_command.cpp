@@ -20,7 +20,7 @@ int RunSearch(const SearchOptions& options, const Context& context)
     const auto found = client->Search(wait, SearchPlanFor(*client, options.expect));
     const bool enough = found.size() >= options.expect;
     ReportFound(context, found, options.expect);
-    return enough ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
+    return enough && context.RecordError().empty() ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
 }
 
 } // namespace

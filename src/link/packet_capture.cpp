@@ -7,6 +7,9 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace vornik {
@@ -110,7 +113,8 @@ struct PcapFile {
         return ok;
     }
 
-    bool Flush() { return pcap_dump_flush(dumper) == 0; }
+    // A short write may only show as the stream's error flag, not in the flush.
+    bool Flush() { return pcap_dump_flush(dumper) == 0 && !std::ferror(pcap_dump_file(dumper)); }
 
     ~PcapFile() { Close(nullptr); }
 };
@@ -225,6 +229,15 @@ bool WritePcapFile(const std::string& path, std::span<const CapturedDatagram> da
 
 struct PacketCapture::Stream {
     PcapFile file;
+    std::string error; // the first write that failed
+
+    // Flushes what was written; a failure is kept and ends the stream.
+    void Flush()
+    {
+        errno = 0;
+        if (!file.Flush())
+            error = errno ? std::strerror(errno) : "cannot write the file";
+    }
 };
 
 PacketCapture::PacketCapture(size_t limit) : m_limit(std::max<size_t>(1, limit)) {}
@@ -244,9 +257,9 @@ void PacketCapture::Attach(LinkConfig& config)
 void PacketCapture::Record(CapturedDatagram datagram)
 {
     std::lock_guard lock(m_mutex);
-    if (m_stream) {
+    if (m_stream && m_stream->error.empty()) {
         m_stream->file.Write(datagram);
-        m_stream->file.Flush();
+        m_stream->Flush();
     }
     if (m_ring.size() >= m_limit) m_ring.pop_front();
     // A sent datagram is recorded once the system took it, which can be after
@@ -287,10 +300,16 @@ bool PacketCapture::StreamTo(const std::string& path, std::string* error)
     auto stream = std::make_unique<Stream>();
     if (!stream->file.Open(path, error)) return false;
     // The file header at once: a run that ends without a datagram still leaves a valid file.
-    stream->file.Flush();
+    stream->Flush();
     std::lock_guard lock(m_mutex);
     m_stream = std::move(stream);
     return true;
+}
+
+std::string PacketCapture::StreamError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stream ? m_stream->error : std::string();
 }
 
 std::vector<CapturedDatagram> PacketCapture::Snapshot() const

@@ -68,7 +68,12 @@ public:
     // as it goes, so the file is whole at any moment and survives a crash.
     // The file is in order of recording: a sent datagram can follow its own
     // loopback copy there by some microseconds, where the ring has it first.
+    // False when the file cannot be made. Its header is written at once, so a
+    // full disk shows in StreamError() before the first datagram.
     bool StreamTo(const std::string& path, std::string* error = nullptr);
+    // Why the streamed file stopped being written (a full disk, a file size
+    // limit), or "" while it is whole; after a failure nothing more is written.
+    std::string StreamError() const;
 
     // What the record holds now, oldest first.
     std::vector<CapturedDatagram> Snapshot() const;

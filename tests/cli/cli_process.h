@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,13 +23,19 @@ struct RunResult {
     int exitCode = -1; // -1: did not end by itself
     std::string out, err;
     std::chrono::milliseconds took{0};
+    std::chrono::milliseconds afterInterrupt{-1}; // from the SIGINT to the end, when one was sent
 };
+// Ctrl-C as a user presses it: one SIGINT `after` the child's stderr first holds `seen`.
+struct Interruption { std::string seen; std::chrono::milliseconds after{0}; };
 
 // `environment` holds NAME=value entries that are set for the child on top of ours.
 inline RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                             std::chrono::milliseconds timeout = std::chrono::seconds(60),
-                            std::vector<std::string> environment = {})
+                            std::vector<std::string> environment = {},
+                            const std::optional<Interruption>& interruption = std::nullopt)
 {
+    std::optional<std::chrono::steady_clock::time_point> interruptAt; // then, once sent, when it was
+    bool interrupted = false;
     RunResult result;
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return result;
@@ -68,13 +75,22 @@ inline RunResult RunProgram(const std::string& path, const std::vector<std::stri
             killed = true;
             break;
         }
-        if (::poll(fds, 2, int(left.count())) <= 0) continue;
+        auto wait = left;
+        if (interruptAt && !interrupted && (interrupted = std::chrono::steady_clock::now() >= *interruptAt)) {
+            ::kill(pid, SIGINT);
+            interruptAt = std::chrono::steady_clock::now();
+        }
+        if (interruptAt && !interrupted)
+            wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*interruptAt - std::chrono::steady_clock::now()));
+        if (::poll(fds, 2, int(wait.count())) <= 0) continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
             char buf[4096];
             const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
             if (n > 0) {
                 sinks[i]->append(buf, size_t(n));
+                if (interruption && !interruptAt && result.err.find(interruption->seen) != std::string::npos)
+                    interruptAt = std::chrono::steady_clock::now() + interruption->after;
             } else {
                 fds[i].fd = -1;
                 --open;
@@ -89,6 +105,7 @@ inline RunResult RunProgram(const std::string& path, const std::vector<std::stri
         if (!killed && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     }
     result.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    if (interrupted) result.afterInterrupt = std::chrono::ceil<std::chrono::milliseconds>(std::chrono::steady_clock::now() - *interruptAt);
     return result;
 }
 

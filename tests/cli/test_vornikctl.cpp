@@ -296,7 +296,7 @@ TEST_F(Vornikctl, DefaultsBringBackTheFactoryValues)
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
     ASSERT_TRUE(sim.Ready());
     Confirmed({"dev", "set", kMac1, "baud=9600"});
-    Confirmed({"net", "set", kMac1, "ip=10.0.0.1"});
+    Confirmed({"net", "set", kMac1, "ip=10.0.0.1", "gateway=10.0.0.254"});
     const Json doc = Confirmed({"defaults", kMac1});
     EXPECT_EQ(doc["command"], "defaults");
     const Json& d = doc["devices"][0];
@@ -588,7 +588,7 @@ TEST_F(Vornikctl, AResultSaysWhatIsKnownAndNoMore)
         {{}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "confirmed"}}, "true"},
         {{"--no-ack"}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "confirmed"}}, "false"},
         {{"--no-ack"}, {}, {"dev", "set", kMac1, "baud=9600"}, {{kMac1, "confirmed"}}, "true"},
-        {{"--no-ack"}, {"net", "set", kMac1, "ip=10.0.0.7"}, {"defaults", kMac1}, {{kMac1, "confirmed"}}, "false"},
+        {{"--no-ack"}, {"net", "set", kMac1, "ip=10.0.0.7", "gateway=10.0.0.254"}, {"defaults", kMac1}, {{kMac1, "confirmed"}}, "false"},
         {{"--no-ack"}, {}, {"mac", "set", kMac1, mac9}, {{kMac1, "confirmed"}}, "false"},
         {{}, {}, {"mac", "set", kMac1, mac9}, {{kMac1, "confirmed"}}, "true"},
         {{"--store-nothing"}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "not confirmed"}}, ""},
@@ -707,6 +707,162 @@ TEST_F(Vornikctl, UnknownCommandIsBadUsage)
     const RunResult r = Ctl({"reboot", kMac1});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(Doc(r)["ok"], false);
+}
+
+// Old values are the simulator's factory ones; a silent device or one that stores nothing still fails.
+TEST_F(Vornikctl, AWriteComparesWithWhatTheDeviceHoldsAndAPreviewWritesNothing)
+{
+    struct Row { std::string name; std::vector<std::string> sim, before, args, results; std::string changes; int changed, unchanged; };
+    const std::string file = TempFile("preview.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "channel2": {"temp-lower": -0.5}}})";
+    const std::string baud = R"([{"field": "baud", "old": 4800, "new": 9600}])", none = "[]",
+                      both = R"([{"field": "baud", "old": 4800, "new": 9600}, {"field": "channel2.temp-lower", "old": 0.0, "new": -0.5}])";
+    const std::vector<std::string> set{"dev", "set", kMac1, "baud=9600"}, preview{"dev", "set", kMac1, "baud=9600", "--dry-run"};
+    const std::vector<Row> rows = {
+        {"a preview lists old and new", {}, {}, preview, {"would change"}, baud, 0, 0},
+        {"a write lists what it changed", {}, {}, set, {"confirmed"}, baud, 1, 0},
+        {"the same write again is skipped", {}, set, set, {"unchanged"}, none, 0, 1},
+        {"a preview of values held", {}, set, preview, {"unchanged"}, none, 0, 1},
+        {"a file's -0.5 stays -0.5", {}, {}, {"apply", file, kMac1, "--dry-run"}, {"would change"}, both, 0, 0},
+        {"apply twice writes nothing", {}, {"apply", file, kMac1}, {"apply", file, kMac1}, {"unchanged"}, none, 0, 1},
+        {"one silent device fails a preview", {}, {}, {"apply", file, kMac1, kMac5, "--dry-run"}, {"would change", "not written"}, both, 0, 0},
+        {"a device that stores nothing", {"--store-nothing"}, {}, set, {"not confirmed"}, baud, 0, 0},
+        {"it holds the value already", {"--store-nothing"}, {}, {"dev", "set", kMac1, "baud=4800"}, {"unchanged"}, none, 0, 1},
+        {"a reset preview", {}, {}, {"defaults", kMac1, "--dry-run"}, {"would change"}, none, 0, 0},
+        {"a reset lists what it changed", {}, set, {"defaults", kMac1}, {"confirmed"}, R"([{"field": "baud", "old": 9600, "new": 4800}])", 1, 0},
+    };
+    for (const Row& row : rows) {
+        SimProcess sim(LoopbackSimArgs(port, row.sim.empty() ? std::vector<std::string>{"--devices", "1"} : row.sim));
+        ASSERT_TRUE(sim.Ready());
+        if (!row.before.empty()) Confirmed(row.before);
+        const Json held = Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"];
+        const RunResult r = Ctl(row.args);
+        const Json doc = Doc(r);
+        EXPECT_EQ(r.exitCode, row.results.back().rfind("not ", 0) == 0 ? 1 : 0) << row.name << r.out << r.err;
+        ASSERT_EQ(doc["devices"].size(), row.results.size()) << row.name;
+        for (size_t k = 0; k < row.results.size(); ++k) EXPECT_EQ(doc["devices"][k]["result"], row.results[k]) << row.name;
+        EXPECT_EQ(doc["devices"][0]["changes"], Json::parse(row.changes)) << row.name;
+        EXPECT_EQ((Json{doc["changed"], doc["unchanged"]}), (Json{row.changed, row.unchanged})) << row.name;
+        EXPECT_EQ(doc.value("dry-run", false), row.args.back() == "--dry-run") << row.name;
+        if (row.args.back() == "--dry-run" || row.results[0] == "unchanged") {
+            EXPECT_FALSE(doc["devices"][0].contains("writes")) << row.name;
+            EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"], held) << row.name;
+        }
+    }
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    EXPECT_NE(TableOf(preview).find("baud: 4800 -> 9600"), std::string::npos);
+}
+
+// A bad list is refused before anything is sent (2), a listed device that does not answer stops the
+// run (1); no device changes then. The devices hold 192.168.0.100-102/24, gateway 192.168.0.1.
+TEST_F(Vornikctl, ApplyGivesEachDeviceItsOwnAddressOrNoneAtAll)
+{
+    struct Row { std::string name, csv; std::vector<std::string> args; int exitCode; std::vector<std::string> ips; std::string says; };
+    const std::string file = TempFile("common.json"), csv = TempFile("devices.csv"), m1 = kMac1 + ",", m2 = kMac2 + ",";
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.9.9.9", "mask": "255.255.255.0"}, "device": {"baud": 9600}})";
+    const std::vector<std::string> factory{"192.168.0.100", "192.168.0.101", "192.168.0.102"}, list{"--identities", csv};
+    const std::vector<Row> rows = {
+        {"two devices from a list", "mac,ip,terminal-address\n02:00:00:00:00:02,192.168.0.52,0000000C\n" + m1 + "192.168.0.51,0000000B\n", list, 0,
+         {"192.168.0.51", "192.168.0.52", "192.168.0.102"}, ""},
+        {"a MAC twice", "mac,ip\n" + m1 + "192.168.0.51\n020000000001,192.168.0.52\n", list, 2, factory, "given twice"},
+        {"an ip twice", "mac,ip\n" + m1 + "192.168.0.51\n" + m2 + "192.168.0.51\n", list, 2, factory, "given twice"},
+        {"the subnet's broadcast address", "mac,ip\n" + m1 + "192.168.0.255\n", list, 2, factory, "broadcast"},
+        {"a line's mask puts the gateway outside", "mac,ip,mask,gateway\n" + m1 + "192.168.0.51,255.255.255.128,192.168.0.129\n", list, 2, factory, "outside"},
+        {"a line short of a value", "mac,ip,terminal-address\n" + m1 + "192.168.0.51\n", list, 2, factory, "line 2"},
+        {"no mac column first", "ip,mac\n192.168.0.51," + kMac1 + "\n", list, 2, factory, "mac first"},
+        {"one listed device silent", "mac,ip\n" + m1 + "192.168.0.51\n" + kMac5 + ",192.168.0.55\n", list, 1, factory, ""},
+        {"numbered in MAC order", "", {kMac3, kMac1, "--ip-from", "192.168.0.200"}, 0, {"192.168.0.200", "192.168.0.101", "192.168.0.201"}, ""},
+        {"numbered past the subnet's end", "", {"--all", "--ip-from", "192.168.0.253", "--wait", "0.3"}, 2, factory, "broadcast"},
+        {"numbered onto another device's address", "", {kMac1, "--ip-from", "192.168.0.102"}, 1, factory, ""},
+    };
+    for (const Row& row : rows) {
+        SimProcess sim(LoopbackSimArgs(port, {"--devices", "3"}));
+        ASSERT_TRUE(sim.Ready());
+        std::ofstream(csv, std::ios::trunc) << row.csv;
+        std::vector<std::string> args{"apply", file};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const RunResult r = Ctl(args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.name << r.out << r.err;
+        EXPECT_NE(r.err.find(row.says), std::string::npos) << row.name << r.err;
+        for (size_t k = 0; k < 3; ++k) {
+            const Json got = Doc(Ctl({"dev", "get", "02-00-00-00-00-0" + std::to_string(k + 1)}))["devices"][0];
+            EXPECT_EQ(Doc(Ctl({"net", "get", got["mac"]}))["devices"][0]["network"]["ip"], row.ips[k]) << row.name << k;
+            if (row.exitCode) { EXPECT_EQ(got["device"]["baud"], 4800) << row.name; }
+        }
+    }
+}
+
+// Unless --force; device 2 answers with 192.168.0.101.
+TEST_F(Vornikctl, NetSetRefusesAnAddressThatClashesOrCannotWork)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = { // assignments, refusal ("" none)
+        {{"ip=192.168.0.101"}, "02-00-00-00-00-02 already answers with 192.168.0.101"}, {{"mask=255.0.255.0"}, "mask 255.0.255.0"},
+        {{"mask=255.255.255.254"}, "gateway 192.168.0.1 is outside"}, {{"gateway=192.168.1.1"}, "gateway 192.168.1.1 is outside"},
+        {{"ip=192.168.0.0"}, "network address"}, {{"ip=192.168.0.255"}, "broadcast address"},
+        {{"ip=192.168.0.2", "mask=255.255.255.252"}, ""}, {{"mask=0.0.0.0"}, ""}, {{"mode=dhcp", "ip=0.0.0.0", "gateway=0.0.0.0"}, ""},
+    };
+    for (const bool force : {false, true})
+        for (const auto& [assignments, refusal] : rows) {
+            SimProcess sim(LoopbackSimArgs(port, {"--devices", "2"}));
+            ASSERT_TRUE(sim.Ready());
+            std::vector<std::string> args{"net", "set", kMac1};
+            args.insert(args.end(), assignments.begin(), assignments.end());
+            if (force) args.push_back("--force");
+            const RunResult r = Ctl(args);
+            const bool refused = !force && !refusal.empty();
+            EXPECT_EQ(r.exitCode, refused ? 1 : 0) << testing::PrintToString(args) << r.out << r.err;
+            const Json d = Doc(r)["devices"][0];
+            EXPECT_EQ(d["result"], refused ? "not written" : "confirmed") << d;
+            if (refused) { EXPECT_NE(d["error"].get<std::string>().find(refusal), std::string::npos) << d["error"]; }
+        }
+}
+
+// A real SIGINT 0.5 s after a stage begins: device 9 answers 4 s late, requests go again every 3 s,
+// so no late answer lands near it.
+TEST_F(Vornikctl, CtrlCInABatchReportsWhatWasDoneSoFar)
+{
+    struct Row { std::string stage, fast, slow; int baud; };
+    const std::string mac9 = "02-00-00-00-00-09", file = TempFile("interrupted.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
+    for (const Row& row : std::vector<Row>{{"write, round 1", "confirmed", "not confirmed", 9600},
+                                           {"read: 3 device(s)", "not written", "not written", 4800}}) {
+        SimProcess fleet(LoopbackSimArgs(port, {"--devices", "2"}));
+        SimProcess late(LoopbackSimArgs(port, {"--base-mac", mac9, "--base-ip", "192.168.0.9", "--delay", "1", "--delay-ms", "4000"}));
+        ASSERT_TRUE(fleet.Ready() && late.Ready());
+        std::vector<std::string> args{"--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind", "127.0.0.2",
+                                      "--interval", "3", "--tries", "20", "--json", "apply", file, kMac1, kMac2, mac9};
+        const RunResult r = RunProgram(VORNIKCTL_PATH, args, std::chrono::seconds(30), {}, Interruption{row.stage, 500ms});
+        const std::string shown = row.stage + r.out + r.err;
+        EXPECT_EQ(r.exitCode, 130) << shown;
+        EXPECT_GE(r.afterInterrupt.count(), 0) << shown;
+        EXPECT_LT(r.afterInterrupt, 1500ms) << shown << ": Ctrl-C must not wait for the late device";
+        std::map<std::string, std::string> results;
+        const Json doc = Doc(r);
+        EXPECT_TRUE(doc["interrupted"] == true && doc["ok"] == false) << shown;
+        for (const Json& d : doc["devices"]) results[d["mac"]] = d["result"];
+        EXPECT_NE(doc["devices"][2].value("error", "").find("interrupted"), std::string::npos) << shown;
+        EXPECT_EQ(results, (std::map<std::string, std::string>{{kMac1, row.fast}, {kMac2, row.fast}, {mac9, row.slow}})) << shown;
+        EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"]["baud"], row.baud) << shown;
+    }
+}
+
+// A full disk (nothing sent then), or a 1 KiB file size limit that 40 search replies exceed.
+TEST_F(Vornikctl, APacketRecordCutShortFailsTheCommand)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "40"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string file = TempFile("record.pcap"), ctl = std::string(VORNIKCTL_PATH) + " --json --port " + std::to_string(port) +
+                                                              " --broadcast 127.255.255.255 --bind 127.0.0.2 --pcap ";
+    for (const auto& [command, says] : std::vector<std::pair<std::string, std::string>>{
+             {ctl + "/dev/full dev set " + kMac1 + " baud=9600", "No space left on device"},
+             {"ulimit -f 1; " + ctl + file + " search --wait 0.3", "ends early"}}) {
+        const RunResult r = RunProgram("/bin/sh", {"-c", "trap '' XFSZ; " + command});
+        EXPECT_EQ(r.exitCode, 1) << command << r.out << r.err;
+        EXPECT_NE(r.err.find(says), std::string::npos) << command << r.err;
+        EXPECT_EQ(Doc(r)["ok"], false) << command;
+    }
+    EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"]["baud"], 4800) << "nothing may be written";
 }
 
 } // namespace

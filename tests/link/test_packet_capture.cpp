@@ -113,8 +113,9 @@ TEST(PacketCapture, AFileThatCannotBeMadeIsReported)
 // the replies that came back, with their addresses, in a file and streamed.
 TEST(PacketCapture, RecordsTheLinksTrafficWithItsAddressesAndWritesItAsRawIpv4)
 {
-    const uint16_t port = FreeUdpPort();
-    SimProcess sim(LoopbackSimArgs(port, {"--devices", "3", "--unicast"}));
+    // Replies from a port of their own (a translating router): the record keeps the sender's.
+    const uint16_t port = FreeUdpPort(), replyPort = FreeUdpPort();
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "3", "--unicast", "--reply-from", std::to_string(replyPort)}));
     ASSERT_TRUE(sim.Ready());
 
     PacketCapture capture;
@@ -147,6 +148,7 @@ TEST(PacketCapture, RecordsTheLinksTrafficWithItsAddressesAndWritesItAsRawIpv4)
         ++replies;
         EXPECT_EQ(d.destinationAddress, Loopback(2));
         EXPECT_EQ(d.destinationPort, port);
+        EXPECT_EQ(d.sourcePort, replyPort);
         EXPECT_NE(d.sourceAddress, 0u);
         EXPECT_GE(d.time, held[0].time);
     }
@@ -185,6 +187,25 @@ TEST(PacketCapture, RecordsTheLinksTrafficWithItsAddressesAndWritesItAsRawIpv4)
     }
     std::remove(saved.c_str());
     std::remove(streamed.c_str());
+}
+
+// As a sent datagram reported after its own loopback copy.
+TEST(PacketCapture, KeepsAndSavesDatagramsInTimeOrderWhateverOrderTheyCameIn)
+{
+    for (const std::vector<int>& order : std::vector<std::vector<int>>{{3, 1, 2}, {1, 3, 2}, {2, 2, 1}, {5, 4, 3, 2, 1}}) {
+        PacketCapture capture;
+        for (int t : order) capture.Record({std::chrono::system_clock::time_point(std::chrono::seconds(1'700'000'000) +
+                                                                                 std::chrono::microseconds(t)), 0, 0, 0, 0, false, {uint8_t(t)}});
+        std::vector<int> sorted = order, held, saved;
+        std::sort(sorted.begin(), sorted.end());
+        for (const CapturedDatagram& d : capture.Snapshot()) held.push_back(d.bytes[0]);
+        const std::string path = TempPath("vornik-order");
+        ASSERT_TRUE(capture.Save(path));
+        for (const PcapPacket& p : ReadPcap(path).packets) saved.push_back(int(p.time.tv_usec));
+        EXPECT_EQ(held, sorted) << testing::PrintToString(order);
+        EXPECT_EQ(saved, sorted) << testing::PrintToString(order);
+        std::remove(path.c_str());
+    }
 }
 
 } // namespace

@@ -284,6 +284,37 @@ TEST_F(DissectorTest, AWrongCrcAndAWrongChecksumAreExpertErrors)
               0u);
 }
 
+// A sum is a note, too short stays an error. 192.168.1.9 is 09 01 A8 C0, firmware 321 is 41 01;
+// the sum by hand: 02+09+01+A8+C0+02+2A+41+01 = 0x1E2.
+TEST_F(DissectorTest, RepliesAreDecodedWhateverTheirLengthAndSumSay)
+{
+    struct Row { std::string name, hex; std::vector<std::string> fields, values; std::string expert; bool error; };
+    const std::string search = "55 00 11 02 00 00 00 00 09 01 A8 C0 02 00 00 00 00 2A 41 01", found = "vornik.search.mac";
+    std::string block = "01 09 01 A8 C0";
+    for (int i = 0; i < 287; ++i) block += " 00";
+    const std::vector<Row> rows = {
+        {"20 bytes, no sum", search, {"vornik.search.ip", found, "vornik.search.firmware"}, {"192.168.1.9", "02:00:00:00:00:2a", "321"}, "vornik.reply.no_sum", false},
+        {"20 bytes, length 16", "55 00 10" + search.substr(8), {"vornik.search.ip"}, {"192.168.1.9"}, "vornik.reply.no_sum", false},
+        {"with its sum", search + " E2", {found, "vornik.checksum.good"}, {"02:00:00:00:00:2a", "1"}, "", false},
+        {"a sum that differs", search + " 00", {found, "vornik.checksum.good"}, {"02:00:00:00:00:2a", "0"}, "vornik.reply.sum_differs", false},
+        {"a length of 40", "55 00 28" + search.substr(8), {found}, {"02:00:00:00:00:2a"}, "vornik.reply.length", false},
+        {"a network read, no sum", "55 01 2B 03 02 00 00 00 00 2A " + block, {"vornik.net.ip"}, {"192.168.1.9"}, "vornik.reply.no_sum", false},
+        {"an acknowledgement, no sum", "55 00 07 04 02 00 00 00 00 2A", {"vornik.mac"}, {"02:00:00:00:00:2a"}, "vornik.reply.no_sum", false},
+        {"one byte short", search.substr(0, search.size() - 3), {"vornik.command"}, {"0x02"}, "vornik.short", true},
+    };
+    const fs::path pcap = s_dir / "reply.pcap";
+    const std::string decode = "-d udp.port==1901,vornik";
+    for (const Row& row : rows) {
+        ASSERT_TRUE(WritePcapFile(pcap.string(), std::vector<CapturedDatagram>{{{}, 0x7F000009, 1901, 0x7F000002, 1901, false, Hex(row.hex)}}));
+        ::chmod(pcap.c_str(), 0644);
+        EXPECT_EQ(s_tshark->Fields(pcap, decode, "vornik", row.fields), std::vector<std::vector<std::string>>{row.values}) << row.name;
+        EXPECT_EQ(s_tshark->Fields(pcap, decode, "_ws.malformed || _ws.expert.severity >= 0x00600000", {"frame.number"}).size(),
+                  row.error ? 1u : 0u) << row.name << s_tshark->Verbose(pcap, decode, "vornik");
+        EXPECT_EQ(s_tshark->Fields(pcap, decode, row.expert.empty() ? "_ws.expert" : row.expert, {"frame.number"}).size(),
+                  row.expert.empty() ? 0u : 1u) << row.name;
+    }
+}
+
 // vornikctl records its traffic with --pcap: a device read, reply included,
 // dissected like the window's, and a bad file name refused before anything is sent.
 TEST_F(DissectorTest, VornikctlRecordsItsTrafficWithPcap)

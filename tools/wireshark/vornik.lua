@@ -2,8 +2,10 @@
 -- (UDP port 1901). Names every field of every frame: the outer header and its
 -- checksum, the search and its reply, the network parameter block with its
 -- eight server entries, the MAC write, the factory defaults, and the device
--- parameter frame with its CRC-16/MODBUS. A wrong checksum or CRC is an
--- expert-info error.
+-- parameter frame with its CRC-16/MODBUS. A wrong CRC, or a wrong checksum
+-- of a request, is an expert-info error. A reply is decoded as vornikctl and
+-- the window read it, from the datagram whatever its length field says; they
+-- check no outer sum on a reply, so a missing or differing one is a note.
 --
 -- Use: copy to a Lua plugin folder (the package puts it in Wireshark's global
 -- plugin folder), or `tshark -X lua_script:vornik.lua ...`. Traffic on other
@@ -113,8 +115,25 @@ local e = {
     short = ProtoExpert.new("vornik.short", "Frame too short", expert.group.MALFORMED, expert.severity.ERROR),
     bad_start = ProtoExpert.new("vornik.dev.start.bad", "Device frame does not start with 0x7E",
         expert.group.MALFORMED, expert.severity.ERROR),
+    reply_no_sum = ProtoExpert.new("vornik.reply.no_sum", "Reply without a trailing sum (none is checked)",
+        expert.group.PROTOCOL, expert.severity.NOTE),
+    reply_sum = ProtoExpert.new("vornik.reply.sum_differs", "Reply sum differs (none is checked)",
+        expert.group.CHECKSUM, expert.severity.NOTE),
+    reply_length = ProtoExpert.new("vornik.reply.length", "Reply length field does not match the datagram",
+        expert.group.PROTOCOL, expert.severity.NOTE),
 }
-vornik.experts = { e.bad_checksum, e.bad_crc, e.bad_length, e.short, e.bad_start }
+vornik.experts = { e.bad_checksum, e.bad_crc, e.bad_length, e.short, e.bad_start, e.reply_no_sum, e.reply_sum,
+    e.reply_length }
+
+-- Where the fields the programs read from a reply end, by command: the sum,
+-- when there is one, is the byte after them.
+local REPLY_READ_END = {
+    [0x02] = 20,                                  -- search: address, MAC, firmware
+    [0x03] = PAYLOAD_OFFSET + NETWORK_BLOCK_SIZE, -- network read
+    [0x04] = PAYLOAD_OFFSET,                      -- acknowledgements: the MAC
+    [0x06] = PAYLOAD_OFFSET,
+    [0x0F] = PAYLOAD_OFFSET,
+}
 
 -- Sum modulo 256 of the bytes from the command byte to the last payload byte.
 local function frame_sum8(range)
@@ -251,7 +270,17 @@ function vornik.dissector(tvb, pinfo, tree)
     -- Device-parameter replies carry the inner frame's length; everything
     -- else counts the command and the payload.
     local frameEnd -- offset of the checksum byte
-    if deviceReply then
+    local readEnd = not request and REPLY_READ_END[command]
+    if readEnd then
+        -- The fields are read from the datagram; the length field only says
+        -- where the device meant its sum to be.
+        frameEnd = readEnd
+        local meant = HEADER_SIZE - 1 + lengthField
+        if meant ~= readEnd and meant ~= len - 1 then
+            lengthItem:add_proto_expert_info(e.reply_length, string.format(
+                "Length %d means a datagram of %d bytes, not %d", lengthField, lengthField + HEADER_SIZE, len))
+        end
+    elseif deviceReply then
         frameEnd = PAYLOAD_OFFSET + lengthField
         if frameEnd >= len then
             lengthItem:add_proto_expert_info(e.bad_length, string.format(
@@ -267,7 +296,7 @@ function vornik.dissector(tvb, pinfo, tree)
         end
     end
 
-    local bodyEnd = frameEnd -- first byte after the payload
+    local bodyEnd = readEnd and math.min(readEnd, len) or frameEnd -- first byte after the payload
     local function need(size)
         if bodyEnd < size then
             t:add_proto_expert_info(e.short, string.format("%s needs %d bytes, the frame has %d", name, size + 1, frameEnd + 1))
@@ -313,7 +342,17 @@ function vornik.dissector(tvb, pinfo, tree)
     end
 
     -- The outer checksum: the byte after the payload.
-    if frameEnd >= HEADER_SIZE then
+    if readEnd and frameEnd >= len then
+        if frameEnd == len then t:add_proto_expert_info(e.reply_no_sum) end
+    elseif readEnd then
+        local stored = tvb(frameEnd, 1):uint()
+        local computed = frame_sum8(tvb(3, frameEnd - 3))
+        local sum = t:add(f.checksum, tvb(frameEnd, 1))
+        t:add(f.checksum_good, tvb(frameEnd, 1), stored == computed):set_generated()
+        if stored ~= computed then
+            sum:add_proto_expert_info(e.reply_sum, string.format("Sum 0x%02X, the bytes add up to 0x%02X", stored, computed))
+        end
+    elseif frameEnd >= HEADER_SIZE then
         local stored = tvb(frameEnd, 1):uint()
         local computed = frame_sum8(tvb(3, frameEnd - 3))
         local sum = t:add(f.checksum, tvb(frameEnd, 1))
