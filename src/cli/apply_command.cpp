@@ -18,6 +18,7 @@ struct ApplyOptions {
     bool identity = false;
     double wait = 1.0;
     size_t expect = 0;
+    bool dryRun = false;
 };
 
 settings::Patch ReadPatch(const std::string& file)
@@ -75,7 +76,7 @@ int RunApply(const ApplyOptions& options, const Context& context)
         }
         client->Note("apply to " + std::to_string(macs.size()) + " device(s) found");
     }
-    auto results = ApplyPatch(*client, macs, patch, LineProgress(context.globals, macs.size()));
+    auto results = ApplyPatch(*client, macs, patch, LineProgress(context.globals, macs.size()), options.dryRun);
     for (auto& r : skipped)
         if (std::none_of(results.begin(), results.end(), [&](const DeviceResult& x) { return x.mac == r.mac; }))
             results.push_back(r);
@@ -104,7 +105,12 @@ void AddApplyCommand(CLI::App& app, Context& context)
     apply->add_flag("--identity", options->identity, "also apply ip and terminal-address (one device only)");
     apply->add_option("--wait", options->wait, "with --all: seconds to gather search replies (default 1)");
     apply->add_option("--expect", options->expect, "with --all: exit 1 when fewer devices than this answer");
-    apply->callback([options, &context] { context.exitCode = RunApply(*options, context); });
+    apply->add_flag("--dry-run", options->dryRun, "read only and show what would change; write nothing");
+    apply->callback([options, &context] {
+        context.comparesValues = true;
+        context.dryRun = options->dryRun;
+        context.exitCode = RunApply(*options, context);
+    });
 }
 
 } // namespace vornik::cli

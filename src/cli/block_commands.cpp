@@ -17,6 +17,7 @@ struct SetOptions {
     std::string mac;
     std::vector<std::string> assignments;
     bool allWithMac = false;
+    bool dryRun = false;
 };
 
 int RunGet(Block block, const GetOptions& options, const Context& context)
@@ -46,7 +47,7 @@ int RunSet(Block block, const SetOptions& options, const Context& context)
     std::vector<MacAddress> macs{target};
     auto refused = RefuseSharedMacs(client->Search(client->Options().interval), macs, options.allWithMac);
     if (!refused.empty()) return ReportResults(context, refused);
-    return ReportResults(context, ApplyPatch(*client, macs, patch));
+    return ReportResults(context, ApplyPatch(*client, macs, patch, {}, options.dryRun));
 }
 
 void AddBlockCommand(CLI::App& app, Context& context, Block block)
@@ -69,7 +70,12 @@ void AddBlockCommand(CLI::App& app, Context& context, Block block)
                      network ? "e.g. ip=192.168.0.20 server3.target-port=4001" : "e.g. baud=9600 channel4.temp-upper=25.3")
         ->required();
     setCommand->add_flag("--all-with-mac", set->allWithMac, "write every device that answers with this MAC");
-    setCommand->callback([set, block, &context] { context.exitCode = RunSet(block, *set, context); });
+    setCommand->add_flag("--dry-run", set->dryRun, "read only and show what would change; write nothing");
+    setCommand->callback([set, block, &context] {
+        context.comparesValues = true;
+        context.dryRun = set->dryRun;
+        context.exitCode = RunSet(block, *set, context);
+    });
 }
 
 } // namespace

@@ -43,6 +43,10 @@ struct Context {
     Globals globals;
     const CLI::App* root = nullptr;
     int exitCode = EXIT_BAD_INPUT;
+    // Set by the commands that compare what they write with what they read
+    // (net set, dev set, apply, defaults): each result lists its changes.
+    bool comparesValues = false;
+    bool dryRun = false;
 
     // "net set", "apply", ... as the user typed it.
     std::string Command() const;

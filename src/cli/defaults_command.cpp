@@ -9,6 +9,7 @@ namespace {
 struct DefaultsOptions {
     std::vector<std::string> macs;
     bool allWithMac = false;
+    bool dryRun = false;
 };
 
 int RunDefaults(const DefaultsOptions& options, const Context& context)
@@ -18,7 +19,7 @@ int RunDefaults(const DefaultsOptions& options, const Context& context)
     Client* client = session.Start();
     if (!client) return session.NoLink();
     const auto refused = RefuseSharedMacs(client->Search(client->Options().interval), macs, options.allWithMac);
-    auto results = FactoryDefaults(*client, macs, LineProgress(context.globals, macs.size()));
+    auto results = FactoryDefaults(*client, macs, LineProgress(context.globals, macs.size()), options.dryRun);
     results.insert(results.end(), refused.begin(), refused.end());
     return ReportResults(context, results);
 }
@@ -31,7 +32,12 @@ void AddDefaultsCommand(CLI::App& app, Context& context)
     auto* defaults = app.add_subcommand("defaults", "reset device(s) to the factory settings");
     defaults->add_option("MAC", options->macs, "device MAC address(es)")->required();
     defaults->add_flag("--all-with-mac", options->allWithMac, "reset every device that answers with a MAC given");
-    defaults->callback([options, &context] { context.exitCode = RunDefaults(*options, context); });
+    defaults->add_flag("--dry-run", options->dryRun, "read only: check that each device answers; reset nothing");
+    defaults->callback([options, &context] {
+        context.comparesValues = true;
+        context.dryRun = options->dryRun;
+        context.exitCode = RunDefaults(*options, context);
+    });
 }
 
 } // namespace vornik::cli

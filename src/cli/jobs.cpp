@@ -100,7 +100,17 @@ std::vector<DeviceResult> ResultsFor(const std::vector<MacAddress>& macs)
 
 // Words for what is known of a write: its acknowledgement, the read-back.
 constexpr char CONFIRMED[] = "confirmed", ACKNOWLEDGED[] = "acknowledged", WRITTEN[] = "written, not confirmed",
-               NOT_CONFIRMED[] = "not confirmed", NOT_WRITTEN[] = "not written";
+               NOT_CONFIRMED[] = "not confirmed", NOT_WRITTEN[] = "not written", UNCHANGED[] = "unchanged",
+               WOULD_CHANGE[] = "would change";
+
+// The named fields whose values differ between two reads or a read and a
+// write; bytes no field shows are left out, as no one asked to change them.
+template <typename Params>
+void AddChanges(std::vector<settings::Difference>& out, settings::Block block, const Params& from, const Params& to)
+{
+    for (auto& d : settings::Compare(from, to))
+        if (settings::FindField(block, d.field)) out.push_back(std::move(d));
+}
 
 // The read-back or search that would confirm a write is missing: an
 // acknowledgement says the device took it, nothing says it holds.
@@ -155,7 +165,7 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
 }
 
 std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddress>& macs, const settings::Patch& patch,
-                                     const Progress& progress)
+                                     const Progress& progress, bool dryRun)
 {
     const bool network = patch.Touches(Block::Network);
     const bool device = patch.Touches(Block::Device);
@@ -182,8 +192,21 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
     std::vector<size_t> open;
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
-        if (network) wantNetwork[i] = NetworkToWrite(*results[i].network, patch);
-        if (device) wantDevice[i] = DeviceToWrite(*results[i].device, patch);
+        DeviceResult& r = results[i];
+        if (network) {
+            wantNetwork[i] = NetworkToWrite(*r.network, patch);
+            AddChanges(r.changes, Block::Network, *r.network, *wantNetwork[i]);
+        }
+        if (device) {
+            wantDevice[i] = DeviceToWrite(*r.device, patch);
+            AddChanges(r.changes, Block::Device, *r.device, *wantDevice[i]);
+        }
+        // Running the same change twice writes nothing the second time.
+        if (dryRun || r.changes.empty()) {
+            r.result = r.changes.empty() ? UNCHANGED : WOULD_CHANGE;
+            settle(i);
+            continue;
+        }
         open.push_back(i);
     }
 
@@ -240,10 +263,14 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
 }
 
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
-                                          const Progress& progress)
+                                          const Progress& progress, bool dryRun)
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, true, true, "read");
+    if (dryRun) {
+        Settle(results, progress, WOULD_CHANGE, NOT_WRITTEN);
+        return results;
+    }
     std::vector<std::optional<std::pair<NetworkParams, DeviceParams>>> before(results.size());
     std::vector<size_t> open;
     for (size_t i = 0; i < results.size(); ++i) {
@@ -278,6 +305,9 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
             r.device = after[k].device;
             const bool changed = *r.network != before[open[k]]->first || *r.device != before[open[k]]->second;
             r.changed = changed;
+            r.changes.clear();
+            AddChanges(r.changes, Block::Network, before[open[k]]->first, *r.network);
+            AddChanges(r.changes, Block::Device, before[open[k]]->second, *r.device);
             r.result = changed ? CONFIRMED : r.acknowledged ? ACKNOWLEDGED : NOT_CONFIRMED;
             if (!changed && !r.acknowledged) stillOpen.push_back(open[k]);
         }

@@ -25,6 +25,9 @@ struct DeviceResult {
     std::optional<NetworkParams> network;           // as last read from the device
     std::optional<DeviceParams> device;
     std::vector<settings::Difference> differences;  // written and read back differ
+    // The fields a write changes (or changed, or with --dry-run would change):
+    // `expected` is the value read first, `actual` the new one.
+    std::vector<settings::Difference> changes;
     int writes = 0;                                 // rounds of writing
     bool acknowledged = false;                      // the device acknowledged the (last) write
     bool changed = false;                           // the factory reset: the blocks read after it differ
@@ -50,14 +53,18 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
 
 // Reads the blocks the patch touches, changes the patch's fields, writes, and
 // reads back until both agree (a write round per try); a device is confirmed
-// only when the read-back equals what was written.
+// only when the read-back equals what was written. A device that holds the
+// patch's values already is not written ("unchanged"); with `dryRun` no
+// device is ("would change" or "unchanged").
 std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddress>& macs, const settings::Patch& patch,
-                                     const Progress& progress = {});
+                                     const Progress& progress = {}, bool dryRun = false);
 
 // The factory reset, confirmed by its acknowledgement or by blocks that
-// changed; the blocks read afterwards are in the result.
+// changed; the blocks read afterwards are in the result. With `dryRun` the
+// devices are only read: the factory values are each device's own and not
+// known here, so each that answers "would change".
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
-                                          const Progress& progress = {});
+                                          const Progress& progress = {}, bool dryRun = false);
 
 // The MAC write, confirmed by a search that finds the new address. Refused
 // when a device in `searched` (a search just made) answers with the new address.

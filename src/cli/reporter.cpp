@@ -33,10 +33,16 @@ Json FoundJson(const FoundDevice& f)
                 {"duplicate-mac", f.duplicateMac}};
 }
 
-Json ResultJson(const DeviceResult& r)
+Json ResultJson(const DeviceResult& r, bool changes)
 {
     Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}, {"result", r.result}};
     if (!r.ok) j["error"] = r.error;
+    if (changes) {
+        Json list = Json::array();
+        for (const auto& c : r.changes)
+            list.push_back(Json{{"field", c.field}, {"old", c.expectedValue}, {"new", c.actualValue}});
+        j["changes"] = list;
+    }
     if (r.writes) {
         j["writes"] = r.writes;
         j["acknowledged"] = r.acknowledged;
@@ -95,18 +101,27 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found, 
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
                   const std::function<void(const DeviceResult&)>& details, const std::string& failure)
 {
-    size_t confirmed = 0;
-    for (const auto& r : results) confirmed += r.ok;
+    size_t confirmed = 0, unchanged = 0, changed = 0;
+    for (const auto& r : results) {
+        confirmed += r.ok;
+        unchanged += r.result == "unchanged";
+        changed += r.ok && r.writes > 0 && !r.changes.empty();
+    }
     const bool ok = confirmed == results.size() && failure.empty();
     if (!failure.empty()) std::cerr << "vornikctl: " << failure << "\n";
     if (context.globals.json) {
         Json devices = Json::array();
-        for (const auto& r : results) devices.push_back(ResultJson(r));
+        for (const auto& r : results) devices.push_back(ResultJson(r, context.comparesValues));
         Json doc{{"command", context.Command()},
                  {"ok", ok},
                  {"confirmed", confirmed},
                  {"failed", results.size() - confirmed},
                  {"devices", devices}};
+        if (context.comparesValues) {
+            doc["unchanged"] = unchanged;
+            doc["changed"] = changed;
+        }
+        if (context.dryRun) doc["dry-run"] = true;
         if (!failure.empty()) doc["error"] = Json{{"message", failure}};
         Emit(doc);
     } else {
@@ -120,12 +135,21 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
             if (r.ok && r.result == "acknowledged")
                 detail = "the parameters read after it did not change (already the factory values?)";
             if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
+            if (r.result == "unchanged") detail = "holds these values already; nothing written";
+            if (r.result == "would change") detail = "nothing written (--dry-run)";
             std::printf("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.result.c_str(), detail.c_str());
+            for (const auto& c : r.changes)
+                std::printf("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), c.expected.c_str(),
+                            c.actual.c_str());
             for (const auto& d : r.differences)
                 std::printf("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
                             d.actual.c_str());
         }
-        std::printf("%zu of %zu device(s) %s\n", confirmed, results.size(), "ok");
+        if (context.comparesValues)
+            std::printf("%zu of %zu device(s) ok, %zu changed, %zu unchanged%s\n", confirmed, results.size(), changed,
+                        unchanged, context.dryRun ? " (--dry-run: nothing written)" : "");
+        else
+            std::printf("%zu of %zu device(s) ok\n", confirmed, results.size());
     }
     return ok ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
 }

@@ -20,7 +20,8 @@ void Emit(const Json& doc);
 Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message);
 
 Json FoundJson(const FoundDevice& found);
-Json ResultJson(const DeviceResult& result);
+// `changes`: the result lists the fields its write changes (empty when none).
+Json ResultJson(const DeviceResult& result, bool changes = false);
 
 // The devices a search found, as a table or JSON.
 // With `expect`, fewer devices found is a failure, said on stderr.

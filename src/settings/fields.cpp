@@ -347,7 +347,7 @@ std::vector<Difference> FieldDifferences(Block block, const Params& expected, co
     for (const FieldDef& f : Table()) {
         if (f.info.block != block) continue;
         const Json a = (f.*get)(expected), b = (f.*get)(actual);
-        if (a != b) out.push_back({f.info.name, JsonText(a), JsonText(b)});
+        if (a != b) out.push_back({f.info.name, JsonText(a), JsonText(b), a, b});
     }
     return out;
 }
@@ -435,14 +435,16 @@ std::vector<Difference> Compare(const NetworkParams& expected, const NetworkPara
     std::vector<Difference> out = FieldDifferences(Block::Network, expected, actual, &FieldDef::getNet);
     // Bytes no field shows still go back as the device sent them, so they must match too.
     if (expected.carriedBytes != actual.carriedBytes)
-        out.push_back({"reserved-bytes", Hex(expected.carriedBytes), Hex(actual.carriedBytes)});
+        out.push_back({"reserved-bytes", Hex(expected.carriedBytes), Hex(actual.carriedBytes),
+                       Hex(expected.carriedBytes), Hex(actual.carriedBytes)});
     if (expected.ipMode != actual.ipMode && IpModeFromFlag(expected.ipMode) == IpModeFromFlag(actual.ipMode))
-        out.push_back({"mode-byte", Hex({&expected.ipMode, 1}), Hex({&actual.ipMode, 1})});
+        out.push_back({"mode-byte", Hex({&expected.ipMode, 1}), Hex({&actual.ipMode, 1}), Hex({&expected.ipMode, 1}),
+                       Hex({&actual.ipMode, 1})});
     for (size_t k = 0; k < SERVER_COUNT; ++k) {
         const auto& e = expected.servers[k].targetAddress;
         const auto& a = actual.servers[k].targetAddress;
         if (e != a && TargetAddressText(e) == TargetAddressText(a))
-            out.push_back({"server" + std::to_string(k + 1) + ".target-address-bytes", Hex(e), Hex(a)});
+            out.push_back({"server" + std::to_string(k + 1) + ".target-address-bytes", Hex(e), Hex(a), Hex(e), Hex(a)});
     }
     return out;
 }

@@ -66,6 +66,10 @@ struct Difference {
     std::string field;
     std::string expected;
     std::string actual;
+    // The same values typed as the settings file holds them (a number, a
+    // word, an address); the hex of the bytes when no field shows them.
+    Json expectedValue;
+    Json actualValue;
 };
 // Fields whose values differ, in table order; bytes that no field shows (the
 // reserved bytes, what follows a target address's end) are listed too.

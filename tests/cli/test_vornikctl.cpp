@@ -710,3 +710,85 @@ TEST_F(Vornikctl, UnknownCommandIsBadUsage)
 }
 
 } // namespace
+
+namespace {
+
+// What a write would change, read first: a preview writes nothing, a device
+// that holds the values already is not written, and one silent device still
+// fails the run. The old values are the simulator's factory values (baud 4800,
+// max-connections 8, server3.target-port 2002, channel limits 0.0).
+TEST_F(Vornikctl, AWriteComparesWithWhatTheDeviceHoldsAndAPreviewWritesNothing)
+{
+    struct Row {
+        std::string name;
+        std::vector<std::string> sim, before, args;
+        std::vector<std::pair<std::string, std::string>> results; // MAC, result
+        Json changes;                                              // of the first device
+        int changed, unchanged;
+    };
+    const std::string file = TempFile("preview.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600, "channel2": {"temp-lower": -0.5}}})";
+    const Json baudAndLimit = Json::array({Json{{"field", "baud"}, {"old", 4800}, {"new", 9600}},
+                                           Json{{"field", "channel2.temp-lower"}, {"old", 0.0}, {"new", -0.5}}});
+    const Json portAndCount = Json::array({Json{{"field", "max-connections"}, {"old", 8}, {"new", 3}},
+                                           Json{{"field", "server3.target-port"}, {"old", 2002}, {"new", 4001}}});
+    const std::vector<std::string> netSet{"net", "set", kMac1, "max-connections=3", "server3.target-port=4001"};
+    auto with = [](std::vector<std::string> v, const std::string& extra) { v.push_back(extra); return v; };
+    const std::vector<Row> rows = {
+        {"a preview lists old and new", {}, {}, with(netSet, "--dry-run"), {{kMac1, "would change"}}, portAndCount, 0, 0},
+        {"a write lists what it changed", {}, {}, netSet, {{kMac1, "confirmed"}}, portAndCount, 1, 0},
+        {"the same write again is skipped", {}, netSet, netSet, {{kMac1, "unchanged"}}, Json::array(), 0, 1},
+        {"a preview of values held", {}, netSet, with(netSet, "--dry-run"), {{kMac1, "unchanged"}}, Json::array(), 0, 1},
+        {"a file's -0.5 is old 0.0 new -0.5", {}, {}, {"apply", file, kMac1, "--dry-run"}, {{kMac1, "would change"}}, baudAndLimit, 0, 0},
+        {"apply twice writes nothing", {}, {"apply", file, kMac1}, {"apply", file, kMac1}, {{kMac1, "unchanged"}}, Json::array(), 0, 1},
+        {"one silent device fails a preview", {}, {}, {"apply", file, kMac1, kMac5, "--dry-run"},
+         {{kMac1, "would change"}, {kMac5, "not written"}}, baudAndLimit, 0, 0},
+        {"a device that stores nothing", {"--store-nothing"}, {}, {"dev", "set", kMac1, "baud=9600"},
+         {{kMac1, "not confirmed"}}, Json::array({Json{{"field", "baud"}, {"old", 4800}, {"new", 9600}}}), 0, 0},
+        {"a value the device that stores nothing holds", {"--store-nothing"}, {}, {"dev", "set", kMac1, "baud=4800"},
+         {{kMac1, "unchanged"}}, Json::array(), 0, 1},
+        {"a reset preview", {}, {}, {"defaults", kMac1, "--dry-run"}, {{kMac1, "would change"}}, Json::array(), 0, 0},
+        {"a reset preview of a silent device", {}, {}, {"defaults", kMac5, "--dry-run"}, {{kMac5, "not written"}}, Json::array(), 0, 0},
+        {"a reset lists what it changed", {}, {"dev", "set", kMac1, "baud=9600"}, {"defaults", kMac1}, {{kMac1, "confirmed"}},
+         Json::array({Json{{"field", "baud"}, {"old", 9600}, {"new", 4800}}}), 1, 0},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> simArgs{"--devices", "1"};
+        simArgs.insert(simArgs.end(), row.sim.begin(), row.sim.end());
+        SimProcess sim(LoopbackSimArgs(port, simArgs));
+        ASSERT_TRUE(sim.Ready());
+        if (!row.before.empty()) Confirmed(row.before);
+        const Json held = Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"];
+        const Json heldNet = Doc(Ctl({"net", "get", kMac1}))["devices"][0]["network"];
+        const RunResult r = Ctl(row.args);
+        const bool ok = std::none_of(row.results.begin(), row.results.end(),
+                                     [](const auto& x) { return x.second == "not written" || x.second == "not confirmed"; });
+        EXPECT_EQ(r.exitCode, ok ? 0 : 1) << row.name << r.out << r.err;
+        const Json doc = Doc(r);
+        ASSERT_EQ(doc["devices"].size(), row.results.size()) << row.name << r.out;
+        for (size_t k = 0; k < row.results.size(); ++k) {
+            EXPECT_EQ(doc["devices"][k]["mac"], row.results[k].first) << row.name;
+            EXPECT_EQ(doc["devices"][k]["result"], row.results[k].second) << row.name;
+            EXPECT_TRUE(doc["devices"][k]["changes"].is_array()) << row.name;
+        }
+        EXPECT_EQ(doc["devices"][0]["changes"], row.changes) << row.name;
+        EXPECT_EQ(doc["changed"], row.changed) << row.name;
+        EXPECT_EQ(doc["unchanged"], row.unchanged) << row.name;
+        const bool preview = std::find(row.args.begin(), row.args.end(), "--dry-run") != row.args.end();
+        EXPECT_EQ(doc.value("dry-run", false), preview) << row.name;
+        if (preview || row.results[0].second == "unchanged") {
+            // Nothing was sent that changes the device, and nothing counts as a write.
+            EXPECT_FALSE(doc["devices"][0].contains("writes")) << row.name << doc["devices"][0];
+            EXPECT_EQ(Doc(Ctl({"dev", "get", kMac1}))["devices"][0]["device"], held) << row.name;
+            EXPECT_EQ(Doc(Ctl({"net", "get", kMac1}))["devices"][0]["network"], heldNet) << row.name;
+        }
+    }
+    // The table a person reads shows each change as old -> new.
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string table = TableOf(with(netSet, "--dry-run"));
+    EXPECT_NE(table.find("max-connections: 8 -> 3"), std::string::npos) << table;
+    EXPECT_NE(table.find("server3.target-port: 2002 -> 4001"), std::string::npos) << table;
+}
+
+} // namespace
