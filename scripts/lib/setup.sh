@@ -26,8 +26,9 @@ vornik_packages_package=(scdoc dpkg-dev file lintian desktop-file-utils appstrea
                          devscripts)
 # The fuzz targets (scripts/fuzz): clang with libFuzzer and the sanitizers.
 vornik_packages_fuzz=(clang libclang-rt-14-dev)
-# The whole suite: all of the above and the dissector's test.
-vornik_packages_test=(tshark)
+# The whole suite: all of the above, the dissector's test and the Ansible
+# collection's (tests/ansible).
+vornik_packages_test=(tshark ansible-core)
 
 vornik_setup() {
     local packages=() need

@@ -1,0 +1,52 @@
+# Records every task result of a playbook run, by host and task name, into
+# the JSON file $VORNIK_RECORD, for the collection's test to read; ansible-core
+# alone has no JSON output.
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+DOCUMENTATION = r'''
+name: vornik_record
+type: aggregate
+short_description: Task results by host and task name, as JSON, for the tests
+description:
+  - Writes the results to the file named by the environment variable VORNIK_RECORD when the run ends.
+'''
+
+import json
+import os
+
+from ansible.plugins.callback import CallbackBase
+
+
+class CallbackModule(CallbackBase):
+    CALLBACK_VERSION = 2.0
+    CALLBACK_TYPE = 'aggregate'
+    CALLBACK_NAME = 'vornik_record'
+    CALLBACK_NEEDS_ENABLED = True
+
+    def __init__(self):
+        super(CallbackModule, self).__init__()
+        self.results = {}
+
+    def _record(self, result, status):
+        entry = dict(result._result)
+        entry['status'] = status
+        self.results.setdefault(result._host.get_name(), {})[result._task.get_name()] = entry
+
+    def v2_runner_on_ok(self, result):
+        self._record(result, 'ok')
+
+    def v2_runner_on_failed(self, result, ignore_errors=False):
+        self._record(result, 'failed')
+
+    def v2_runner_on_skipped(self, result):
+        self._record(result, 'skipped')
+
+    def v2_runner_on_unreachable(self, result):
+        self._record(result, 'unreachable')
+
+    def v2_playbook_on_stats(self, stats):
+        summary = dict((host, stats.summarize(host)) for host in stats.processed)
+        with open(os.environ['VORNIK_RECORD'], 'w') as f:
+            json.dump(dict(results=self.results, stats=summary), f, default=str)
