@@ -1,8 +1,10 @@
-// vornikctl apply FILE (MAC... | --all) [--identity] [--wait S]
+// vornikctl apply FILE (MAC... | --all | --identities CSV) [--identity | --ip-from A.B.C.D] [--wait S]
 #include <algorithm>
 #include <iostream>
+#include <set>
 
 #include "cli/context.h"
+#include "cli/identities.h"
 #include "cli/reporter.h"
 
 namespace vornik::cli {
@@ -16,9 +18,12 @@ struct ApplyOptions {
     std::vector<std::string> macs;
     bool all = false;
     bool identity = false;
+    std::string identities;
+    std::string ipFrom;
     double wait = 1.0;
     size_t expect = 0;
     bool dryRun = false;
+    bool force = false;
 };
 
 settings::Patch ReadPatch(const std::string& file)
@@ -28,17 +33,34 @@ settings::Patch ReadPatch(const std::string& file)
     return std::get<settings::Patch>(std::move(read));
 }
 
-// Unless --identity, every device keeps its own address and terminal address.
-void KeepIdentities(settings::Patch& patch, bool identity, const Globals& g)
+// Unless --identity, every device keeps its own address and terminal address
+// (or takes those --identities or --ip-from give it).
+void KeepIdentities(settings::Patch& patch, const ApplyOptions& options, const Globals& g)
 {
-    if (!identity) {
-        for (const auto& [block, name] : {std::pair{Block::Network, "ip"}, {Block::Device, "terminal-address"}}) {
-            if (patch.Contains(block, name) && !g.quiet)
-                std::cerr << "vornikctl: " << name << " is left as each device has it (--identity applies it)\n";
-            patch.Erase(block, name);
-        }
+    if (options.identity) return;
+    const bool given = !options.identities.empty() || !options.ipFrom.empty();
+    for (const auto& [block, name] : {std::pair{Block::Network, "ip"}, {Block::Device, "terminal-address"}}) {
+        if (patch.Contains(block, name) && !g.quiet)
+            std::cerr << "vornikctl: " << name << " in the file is left out: "
+                      << (given ? "each device takes its own from --identities or --ip-from, or keeps it\n"
+                                : "each device keeps its own (--identity applies it)\n");
+        patch.Erase(block, name);
     }
-    if (patch.Empty()) throw UsageError{{"FILE", "the settings file changes no field"}};
+    if (patch.Empty() && !given) throw UsageError{{"FILE", "the settings file changes no field"}};
+}
+
+void CheckCombination(const ApplyOptions& o, size_t macCount)
+{
+    const bool csv = !o.identities.empty(), numbered = !o.ipFrom.empty();
+    if (csv) {
+        if (o.all || macCount) throw UsageError{{"--identities", "--identities lists the devices; give no MAC and no --all"}};
+    } else if (o.all == (macCount != 0)) {
+        throw UsageError{{"MAC", "apply: give device MAC address(es), --all or --identities"}};
+    }
+    if (int(o.identity) + int(csv) + int(numbered) > 1)
+        throw UsageError{{"--identity", "give one of --identity, --identities and --ip-from"}};
+    if (o.identity && (o.all || macCount != 1))
+        throw UsageError{{"--identity", "--identity applies one device's address; give exactly one MAC"}};
 }
 
 int RunApply(const ApplyOptions& options, const Context& context)
@@ -46,20 +68,41 @@ int RunApply(const ApplyOptions& options, const Context& context)
     Session session(context);
     const auto wait = WaitArgument(options.wait);
     settings::Patch patch = ReadPatch(options.file);
-    if (options.all == !options.macs.empty())
-        throw UsageError{{"MAC", "apply: give device MAC address(es) or --all, not both and not neither"}};
     std::vector<MacAddress> macs = MacArguments(options.macs);
-    if (options.identity && (options.all || macs.size() != 1))
-        throw UsageError{{"--identity", "--identity applies one device's address; give exactly one MAC"}};
-    KeepIdentities(patch, options.identity, context.globals);
+    CheckCombination(options, macs.size());
+    KeepIdentities(patch, options, context.globals);
+    std::vector<Identity> identities;
+    if (!options.identities.empty()) identities = ReadIdentities(options.identities, patch);
+    if (!options.ipFrom.empty() && !options.all) identities = NumberedIdentities(macs, options.ipFrom, patch);
 
     Client* client = session.Start();
     if (!client) return session.NoLink();
     std::vector<DeviceResult> skipped;
     size_t foundCount = 0;
-    if (options.all) {
-        const auto found = client->Search(wait, SearchPlanFor(*client, options.expect));
+    std::vector<FoundDevice> found;
+    if (options.all || !identities.empty()) {
+        found = client->Search(wait, SearchPlanFor(*client, options.expect));
         foundCount = found.size();
+    }
+    if (!options.identities.empty()) {
+        // Every device the file lists must answer before any is written.
+        std::set<MacAddress> answered;
+        for (const auto& f : found) answered.insert(f.reply.mac);
+        std::vector<DeviceResult> missing;
+        for (const Identity& id : identities)
+            if (!answered.count(id.mac)) {
+                DeviceResult r;
+                r.mac = id.mac;
+                r.result = "not written";
+                r.error = "listed in " + options.identities + " but no search found it; no device was written";
+                missing.push_back(r);
+            }
+        if (!missing.empty()) return ReportResults(context, missing);
+        for (const Identity& id : identities) macs.push_back(id.mac);
+        skipped = RefuseSharedMacs(found, macs, false);
+        std::erase_if(identities, [&](const Identity& id) { return std::find(macs.begin(), macs.end(), id.mac) == macs.end(); });
+    }
+    if (options.all) {
         for (const auto& f : found) {
             if (std::find(macs.begin(), macs.end(), f.reply.mac) != macs.end()) continue;
             if (f.duplicateMac) {
@@ -68,6 +111,7 @@ int RunApply(const ApplyOptions& options, const Context& context)
                     continue;
                 DeviceResult r;
                 r.mac = f.reply.mac;
+                r.result = "not written";
                 r.error = "more than one device answers with this MAC address; not written";
                 skipped.push_back(r);
                 continue;
@@ -75,8 +119,25 @@ int RunApply(const ApplyOptions& options, const Context& context)
             macs.push_back(f.reply.mac);
         }
         client->Note("apply to " + std::to_string(macs.size()) + " device(s) found");
+        if (!options.ipFrom.empty()) {
+            // Numbered once the devices are known; still before anything is written.
+            identities = NumberedIdentities(macs, options.ipFrom, patch);
+        }
     }
-    auto results = ApplyPatch(*client, macs, patch, LineProgress(context.globals, macs.size()), options.dryRun);
+    std::vector<settings::Patch> patches;
+    if (identities.empty()) {
+        patches.assign(macs.size(), patch);
+    } else {
+        macs.clear();
+        for (Identity& id : identities) {
+            macs.push_back(id.mac);
+            patches.push_back(std::move(id.patch));
+        }
+    }
+    ApplyPlan plan;
+    plan.dryRun = options.dryRun;
+    if (!options.force) plan.check = AddressingCheck(found, macs);
+    auto results = ApplyPatches(*client, macs, patches, LineProgress(context.globals, macs.size()), plan);
     for (auto& r : skipped)
         if (std::none_of(results.begin(), results.end(), [&](const DeviceResult& x) { return x.mac == r.mac; }))
             results.push_back(r);
@@ -103,9 +164,14 @@ void AddApplyCommand(CLI::App& app, Context& context)
     apply->add_option("MAC", options->macs, "device MAC address(es)");
     apply->add_flag("--all", options->all, "every device a search finds");
     apply->add_flag("--identity", options->identity, "also apply ip and terminal-address (one device only)");
+    apply->add_option("--identities", options->identities,
+                      "CSV of the devices, a header naming the fields (mac,ip,terminal-address,...) and a line each");
+    apply->add_option("--ip-from", options->ipFrom, "give the devices addresses from this one up, in MAC order");
     apply->add_option("--wait", options->wait, "with --all: seconds to gather search replies (default 1)");
     apply->add_option("--expect", options->expect, "with --all: exit 1 when fewer devices than this answer");
     apply->add_flag("--dry-run", options->dryRun, "read only and show what would change; write nothing");
+    apply->add_flag("--force", options->force,
+                    "write an address another device answers with, a broken mask or a gateway outside the subnet");
     apply->callback([options, &context] {
         context.comparesValues = true;
         context.dryRun = options->dryRun;

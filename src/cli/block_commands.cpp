@@ -18,6 +18,7 @@ struct SetOptions {
     std::vector<std::string> assignments;
     bool allWithMac = false;
     bool dryRun = false;
+    bool force = false;
 };
 
 int RunGet(Block block, const GetOptions& options, const Context& context)
@@ -45,9 +46,13 @@ int RunSet(Block block, const SetOptions& options, const Context& context)
     Client* client = session.Start();
     if (!client) return session.NoLink();
     std::vector<MacAddress> macs{target};
-    auto refused = RefuseSharedMacs(client->Search(client->Options().interval), macs, options.allWithMac);
+    const auto searched = client->Search(client->Options().interval);
+    auto refused = RefuseSharedMacs(searched, macs, options.allWithMac);
     if (!refused.empty()) return ReportResults(context, refused);
-    return ReportResults(context, ApplyPatch(*client, macs, patch, {}, options.dryRun));
+    ApplyPlan plan;
+    plan.dryRun = options.dryRun;
+    if (block == Block::Network && !options.force) plan.check = AddressingCheck(searched, macs);
+    return ReportResults(context, ApplyPatches(*client, macs, {patch}, {}, plan));
 }
 
 void AddBlockCommand(CLI::App& app, Context& context, Block block)
@@ -71,6 +76,9 @@ void AddBlockCommand(CLI::App& app, Context& context, Block block)
         ->required();
     setCommand->add_flag("--all-with-mac", set->allWithMac, "write every device that answers with this MAC");
     setCommand->add_flag("--dry-run", set->dryRun, "read only and show what would change; write nothing");
+    if (network)
+        setCommand->add_flag("--force", set->force,
+                             "write an ip another device answers with, a broken mask or a gateway outside the subnet");
     setCommand->callback([set, block, &context] {
         context.comparesValues = true;
         context.dryRun = set->dryRun;

@@ -1,5 +1,6 @@
 #include "cli/jobs.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "proto/reply.h"
@@ -167,8 +168,18 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
 std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddress>& macs, const settings::Patch& patch,
                                      const Progress& progress, bool dryRun)
 {
-    const bool network = patch.Touches(Block::Network);
-    const bool device = patch.Touches(Block::Device);
+    ApplyPlan plan;
+    plan.dryRun = dryRun;
+    return ApplyPatches(client, macs, std::vector<settings::Patch>(macs.size(), patch), progress, plan);
+}
+
+std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddress>& macs,
+                                       const std::vector<settings::Patch>& patches, const Progress& progress,
+                                       const ApplyPlan& plan)
+{
+    const bool dryRun = plan.dryRun;
+    const bool network = std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Network); });
+    const bool device = std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Device); });
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
     // Each device is reported as soon as its result is settled.
@@ -194,12 +205,20 @@ std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddres
         if (!results[i].error.empty()) continue;
         DeviceResult& r = results[i];
         if (network) {
-            wantNetwork[i] = NetworkToWrite(*r.network, patch);
+            wantNetwork[i] = NetworkToWrite(*r.network, patches[i]);
             AddChanges(r.changes, Block::Network, *r.network, *wantNetwork[i]);
         }
         if (device) {
-            wantDevice[i] = DeviceToWrite(*r.device, patch);
+            wantDevice[i] = DeviceToWrite(*r.device, patches[i]);
             AddChanges(r.changes, Block::Device, *r.device, *wantDevice[i]);
+        }
+        if (plan.check && !r.changes.empty()) {
+            r.error = plan.check(r, wantNetwork[i] ? *wantNetwork[i] : NetworkParams{});
+            if (!r.error.empty()) {
+                r.result = NOT_WRITTEN;
+                settle(i);
+                continue;
+            }
         }
         // Running the same change twice writes nothing the second time.
         if (dryRun || r.changes.empty()) {
@@ -318,6 +337,29 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
                            " tries and the parameters did not change (they may already be the factory values)";
     Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
+}
+
+std::function<std::string(const DeviceResult&, const NetworkParams&)>
+AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch)
+{
+    std::unordered_map<uint32_t, const FoundDevice*> byAddress;
+    std::unordered_map<uint64_t, bool> inBatch;
+    for (const MacAddress& m : batch) inBatch[MacKey(m)] = true;
+    for (const FoundDevice& f : searched)
+        if (!inBatch.count(MacKey(f.reply.mac))) byAddress.emplace(f.reply.ipAddress, &f);
+    return [byAddress = std::move(byAddress)](const DeviceResult& read, const NetworkParams& want) -> std::string {
+        if (!read.network) return "";
+        const NetworkParams& held = *read.network;
+        if (want.ipAddress == held.ipAddress && want.subnetMask == held.subnetMask && want.gateway == held.gateway)
+            return "";
+        std::string why;
+        if (want.ipAddress != held.ipAddress)
+            if (const auto it = byAddress.find(want.ipAddress); it != byAddress.end())
+                why = "device " + FormatMacText(it->second->reply.mac) + " already answers with " +
+                      AddressText(want.ipAddress);
+        if (why.empty()) why = settings::AddressingProblem(want.ipAddress, want.subnetMask, want.gateway);
+        return why.empty() ? why : why + "; nothing written (--force writes it anyway)";
+    };
 }
 
 std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searched, std::vector<MacAddress>& macs,

@@ -59,6 +59,17 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
 std::vector<DeviceResult> ApplyPatch(Client& client, const std::vector<MacAddress>& macs, const settings::Patch& patch,
                                      const Progress& progress = {}, bool dryRun = false);
 
+struct ApplyPlan {
+    bool dryRun = false;
+    // Asked of each device that would change, with the block it was read
+    // with and the one that would be written; a reason refuses its write.
+    std::function<std::string(const DeviceResult& read, const NetworkParams& written)> check;
+};
+// As ApplyPatch, each device (macs[i]) with a patch of its own (patches[i]).
+std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddress>& macs,
+                                       const std::vector<settings::Patch>& patches, const Progress& progress,
+                                       const ApplyPlan& plan);
+
 // The factory reset, confirmed by its acknowledgement or by blocks that
 // changed; the blocks read afterwards are in the result. With `dryRun` the
 // devices are only read: the factory values are each device's own and not
@@ -70,6 +81,12 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
 // when a device in `searched` (a search just made) answers with the new address.
 DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac,
                       const std::vector<FoundDevice>& searched);
+
+// Refuses a network write that moves a device onto the address another
+// device answers with (one in `searched` outside `batch`), or whose mask or
+// gateway cannot work; the reason names the other device or the field.
+std::function<std::string(const DeviceResult&, const NetworkParams&)>
+AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch);
 
 // A write to a MAC that more than one device answers with reaches them all:
 // such MACs leave `macs` and come back refused, naming the addresses that

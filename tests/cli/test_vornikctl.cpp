@@ -296,7 +296,7 @@ TEST_F(Vornikctl, DefaultsBringBackTheFactoryValues)
     SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
     ASSERT_TRUE(sim.Ready());
     Confirmed({"dev", "set", kMac1, "baud=9600"});
-    Confirmed({"net", "set", kMac1, "ip=10.0.0.1"});
+    Confirmed({"net", "set", kMac1, "ip=10.0.0.1", "gateway=10.0.0.254"});
     const Json doc = Confirmed({"defaults", kMac1});
     EXPECT_EQ(doc["command"], "defaults");
     const Json& d = doc["devices"][0];
@@ -588,7 +588,7 @@ TEST_F(Vornikctl, AResultSaysWhatIsKnownAndNoMore)
         {{}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "confirmed"}}, "true"},
         {{"--no-ack"}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "confirmed"}}, "false"},
         {{"--no-ack"}, {}, {"dev", "set", kMac1, "baud=9600"}, {{kMac1, "confirmed"}}, "true"},
-        {{"--no-ack"}, {"net", "set", kMac1, "ip=10.0.0.7"}, {"defaults", kMac1}, {{kMac1, "confirmed"}}, "false"},
+        {{"--no-ack"}, {"net", "set", kMac1, "ip=10.0.0.7", "gateway=10.0.0.254"}, {"defaults", kMac1}, {{kMac1, "confirmed"}}, "false"},
         {{"--no-ack"}, {}, {"mac", "set", kMac1, mac9}, {{kMac1, "confirmed"}}, "false"},
         {{}, {}, {"mac", "set", kMac1, mac9}, {{kMac1, "confirmed"}}, "true"},
         {{"--store-nothing"}, {}, {"net", "set", kMac1, "max-connections=3"}, {{kMac1, "not confirmed"}}, ""},
@@ -789,6 +789,108 @@ TEST_F(Vornikctl, AWriteComparesWithWhatTheDeviceHoldsAndAPreviewWritesNothing)
     const std::string table = TableOf(with(netSet, "--dry-run"));
     EXPECT_NE(table.find("max-connections: 8 -> 3"), std::string::npos) << table;
     EXPECT_NE(table.find("server3.target-port: 2002 -> 4001"), std::string::npos) << table;
+}
+
+} // namespace
+
+namespace {
+
+// Each device its own address: from a CSV whose header names the fields, or
+// numbered in MAC order. A bad list is refused before anything is sent (2), a
+// device the list names that does not answer stops the whole run (1); either
+// way no device changes. The simulator's devices hold 192.168.0.100, .101, ...
+// with mask 255.255.255.0 and gateway 192.168.0.1.
+TEST_F(Vornikctl, ApplyGivesEachDeviceItsOwnAddressOrNoneAtAll)
+{
+    struct Row {
+        std::string name, csv;
+        std::vector<std::string> args; // after "apply FILE"
+        int exitCode;
+        std::vector<std::string> ips;  // of devices 1-3 afterwards
+        std::string says;              // in stderr
+    };
+    const std::string file = TempFile("common.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"ip": "10.9.9.9", "mask": "255.255.255.0"}, "device": {"baud": 9600}})";
+    const std::string csv = TempFile("devices.csv");
+    const std::vector<std::string> factory{"192.168.0.100", "192.168.0.101", "192.168.0.102"};
+    const std::vector<Row> rows = {
+        {"two devices from a list", "mac,ip,terminal-address\n02:00:00:00:00:02,192.168.0.52,0000000C\n" + kMac1 + ",192.168.0.51,0000000B\n",
+         {"--identities", csv}, 0, {"192.168.0.51", "192.168.0.52", "192.168.0.102"}, ""},
+        {"a MAC twice", "mac,ip\n" + kMac1 + ",192.168.0.51\n020000000001,192.168.0.52\n", {"--identities", csv}, 2, factory, "given twice"},
+        {"an ip twice", "mac,ip\n" + kMac1 + ",192.168.0.51\n" + kMac2 + ",192.168.0.51\n", {"--identities", csv}, 2, factory, "given twice"},
+        {"the subnet's broadcast address", "mac,ip\n" + kMac1 + ",192.168.0.255\n", {"--identities", csv}, 2, factory, "broadcast"},
+        {"a line's own mask puts the gateway outside", "mac,ip,mask,gateway\n" + kMac1 + ",192.168.0.51,255.255.255.128,192.168.0.129\n",
+         {"--identities", csv}, 2, factory, "outside the subnet"},
+        {"a line short of a value", "mac,ip,terminal-address\n" + kMac1 + ",192.168.0.51\n", {"--identities", csv}, 2, factory, "line 2"},
+        {"no mac column first", "ip,mac\n192.168.0.51," + kMac1 + "\n", {"--identities", csv}, 2, factory, "mac first"},
+        {"an unknown field", "mac,colour\n" + kMac1 + ",red\n", {"--identities", csv}, 2, factory, "colour"},
+        {"one listed device silent", "mac,ip\n" + kMac1 + ",192.168.0.51\n" + kMac5 + ",192.168.0.55\n",
+         {"--identities", csv}, 1, factory, ""},
+        {"numbered in MAC order", "", {kMac3, kMac1, "--ip-from", "192.168.0.200"}, 0,
+         {"192.168.0.200", "192.168.0.101", "192.168.0.201"}, ""},
+        {"numbered past the subnet's end", "", {"--all", "--ip-from", "192.168.0.253", "--wait", "0.3"}, 2, factory, "broadcast"},
+        {"numbered onto another device's address", "", {kMac1, "--ip-from", "192.168.0.102"}, 1, factory, ""},
+    };
+    for (const Row& row : rows) {
+        SimProcess sim(LoopbackSimArgs(port, {"--devices", "3"}));
+        ASSERT_TRUE(sim.Ready());
+        std::ofstream(csv, std::ios::trunc) << row.csv;
+        std::vector<std::string> args{"apply", file};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const RunResult r = RunProgram(VORNIKCTL_PATH, [&] {
+            std::vector<std::string> all{"--json", "--port", std::to_string(port), "--broadcast", "127.255.255.255",
+                                         "--bind", "127.0.0.2", "--interval", "0.2"};
+            all.insert(all.end(), args.begin(), args.end());
+            return all;
+        }());
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.name << r.out << r.err;
+        EXPECT_NE(r.err.find(row.says), std::string::npos) << row.name << r.err;
+        for (size_t k = 0; k < row.ips.size(); ++k) {
+            const std::string mac = "02-00-00-00-00-0" + std::to_string(k + 1);
+            const Json net = Doc(Ctl({"net", "get", mac}))["devices"][0]["network"];
+            EXPECT_EQ(net["ip"], row.ips[k]) << row.name << " " << mac;
+            if (row.exitCode != 0) EXPECT_EQ(Doc(Ctl({"dev", "get", mac}))["devices"][0]["device"]["baud"], 4800) << row.name;
+        }
+    }
+}
+
+// A network write that would clash or cannot work is refused naming why,
+// unless --force. Device 2 answers with 192.168.0.101.
+TEST_F(Vornikctl, NetSetRefusesAnAddressThatClashesOrCannotWork)
+{
+    struct Row {
+        std::vector<std::string> assignments;
+        std::string result, says;
+    };
+    const std::vector<Row> rows = {
+        {{"ip=192.168.0.101"}, "not written", "02-00-00-00-00-02 already answers with 192.168.0.101"},
+        {{"mask=255.0.255.0"}, "not written", "mask 255.0.255.0"},
+        {{"mask=255.255.255.254"}, "not written", "gateway 192.168.0.1 is outside"},
+        {{"gateway=192.168.1.1"}, "not written", "gateway 192.168.1.1 is outside"},
+        {{"ip=192.168.0.0"}, "not written", "network address"},
+        {{"ip=192.168.0.255"}, "not written", "broadcast address"},
+        {{"ip=192.168.0.2", "mask=255.255.255.252"}, "confirmed", ""},
+        {{"mask=0.0.0.0"}, "confirmed", ""},
+        {{"ip=192.168.0.100"}, "unchanged", ""},
+    };
+    for (const bool force : {false, true})
+        for (const Row& row : rows) {
+            SimProcess sim(LoopbackSimArgs(port, {"--devices", "2"}));
+            ASSERT_TRUE(sim.Ready());
+            std::vector<std::string> args{"net", "set", kMac1};
+            args.insert(args.end(), row.assignments.begin(), row.assignments.end());
+            if (force) args.push_back("--force");
+            const std::string shown = testing::PrintToString(args);
+            const RunResult r = Ctl(args);
+            const std::string want = force && row.result == "not written" ? "confirmed" : row.result;
+            EXPECT_EQ(r.exitCode, want == "not written" ? 1 : 0) << shown << r.out << r.err;
+            const Json d = Doc(r)["devices"][0];
+            EXPECT_EQ(d["result"], want) << shown << d;
+            if (want == "not written") {
+                EXPECT_NE(d["error"].get<std::string>().find(row.says), std::string::npos) << shown << d["error"];
+                EXPECT_EQ(Doc(Ctl({"net", "get", kMac1}))["devices"][0]["network"]["mask"], "255.255.255.0") << shown;
+            }
+        }
 }
 
 } // namespace
