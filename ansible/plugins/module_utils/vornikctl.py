@@ -190,12 +190,15 @@ def device_summaries(doc):
     return out
 
 
-def apply(module, settings_file, extra):
+def apply(module, settings_file, extra, names=None):
     """Runs `vornikctl apply` and ends the task as Ansible expects: changed
     as vornikctl reports it, the diff when asked for, failed with
     vornikctl's message when a device is not confirmed or the input is
-    refused."""
+    refused. names: the option each temporary file was made of, said in the
+    message instead of the file's name, which means nothing to the user."""
     command = ['apply', settings_file] + extra
+    if module.params.get('force'):
+        command.append('--force')
     if module.check_mode:
         command.append('--dry-run')
     rc, doc, err = run(module, command)
@@ -210,5 +213,8 @@ def apply(module, settings_file, extra):
     if module._diff:
         result['diff'] = device_diffs(doc)
     if rc != 0 or not doc.get('ok', False):
-        module.fail_json(msg=failure_message(doc, err), **result)
+        message = failure_message(doc, err)
+        for path, option in (names or {}).items():
+            message = message.replace(path, option)
+        module.fail_json(msg=message, **result)
     module.exit_json(**result)

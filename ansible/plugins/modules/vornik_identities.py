@@ -61,6 +61,12 @@ options:
     description:
       - The content of a settings file with the settings shared by all the devices, as a dictionary.
     type: dict
+  force:
+    description:
+      - Write an address another device answers with, a mask that is not contiguous or a gateway outside the
+        subnet, which vornikctl otherwise refuses (vornikctl C(--force)).
+    type: bool
+    default: false
 attributes:
   check_mode:
     support: full
@@ -145,7 +151,8 @@ def shared_settings(module):
         return module.params['settings_file']
     if module.params['settings'] is not None:
         return write_temporary(module, module.params['settings'])
-    doc, unknown = settings_document(module.params['fields'] or {}, field_blocks(module) if module.params['fields'] else {})
+    fields = module.params['fields'] or {}
+    doc, unknown = settings_document(fields, field_blocks(module) if fields else {})
     if unknown:
         module.fail_json(msg='unknown field(s) %s; `vornikctl fields` lists them' % ', '.join(unknown))
     return write_temporary(module, doc)
@@ -163,6 +170,7 @@ def main():
         fields=dict(type='dict'),
         settings_file=dict(type='path'),
         settings=dict(type='dict'),
+        force=dict(type='bool', default=False),
     )
     module = AnsibleModule(
         argument_spec=spec,
@@ -172,6 +180,7 @@ def main():
         required_by=dict(macs='ip_from'),
     )
     p = module.params
+    names = {}
     if p['ip_from']:
         if not p['all'] and not p['macs']:
             module.fail_json(msg='ip_from numbers devices: give macs or all')
@@ -185,8 +194,9 @@ def main():
             if problem:
                 module.fail_json(msg=problem)
             table = write_temporary(module, None, text=text, suffix='.csv')
+            names[table] = 'identities'
         extra = ['--identities', table]
-    apply(module, shared_settings(module), extra)
+    apply(module, shared_settings(module), extra, names)
 
 
 if __name__ == '__main__':

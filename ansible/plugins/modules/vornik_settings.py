@@ -47,6 +47,12 @@ options:
         C("{{ lookup('file', 'site.json') | from_json }}").
       - One of I(fields), I(settings_file) and I(settings) is required.
     type: dict
+  force:
+    description:
+      - Write an address another device answers with, a mask that is not contiguous or a gateway outside the
+        subnet, which vornikctl otherwise refuses (vornikctl C(--force)).
+    type: bool
+    default: false
 attributes:
   check_mode:
     support: full
@@ -156,6 +162,7 @@ def main():
         fields=dict(type='dict'),
         settings_file=dict(type='path'),
         settings=dict(type='dict'),
+        force=dict(type='bool', default=False),
     )
     module = AnsibleModule(
         argument_spec=spec,
