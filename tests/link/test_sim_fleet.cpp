@@ -234,13 +234,6 @@ TEST(SimFleet, CountsWritesAndNothingElse)
             EXPECT_EQ(fleet.Writes(), row.writes) << row.what << (storeNothing ? " (storing nothing)" : "");
         }
     }
-    // Written to a fleet of two by one network write each, one per device.
-    FleetOptions two;
-    two.count = 2;
-    Fleet fleet(two);
-    for (uint64_t n : {uint64_t{0x020000000001}, uint64_t{0x020000000002}})
-        fleet.Handle(BuildNetworkWriteRequest(MacFromNumber(n), EncodeNetworkParams(FactoryNetworkParams(0x0A000105))));
-    EXPECT_EQ(fleet.Writes(), 2u);
 }
 
 struct Malformed {

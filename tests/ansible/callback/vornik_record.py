@@ -1,17 +1,8 @@
-# Records every task result of a playbook run, by host and task name, into
-# the JSON file $VORNIK_RECORD, for the collection's test to read; ansible-core
-# alone has no JSON output.
+# Writes every task result, by host and task name, to the JSON file
+# $VORNIK_RECORD when the run ends: ansible-core alone prints no JSON.
 from __future__ import absolute_import, division, print_function
 
 __metaclass__ = type
-
-DOCUMENTATION = r'''
-name: vornik_record
-type: aggregate
-short_description: Task results by host and task name, as JSON, for the tests
-description:
-  - Writes the results to the file named by the environment variable VORNIK_RECORD when the run ends.
-'''
 
 import json
 import os
@@ -30,8 +21,7 @@ class CallbackModule(CallbackBase):
         self.results = {}
 
     def _record(self, result, status):
-        entry = dict(result._result)
-        entry['status'] = status
+        entry = dict(result._result, status=status)
         self.results.setdefault(result._host.get_name(), {})[result._task.get_name()] = entry
 
     def v2_runner_on_ok(self, result):
@@ -39,12 +29,6 @@ class CallbackModule(CallbackBase):
 
     def v2_runner_on_failed(self, result, ignore_errors=False):
         self._record(result, 'failed')
-
-    def v2_runner_on_skipped(self, result):
-        self._record(result, 'skipped')
-
-    def v2_runner_on_unreachable(self, result):
-        self._record(result, 'unreachable')
 
     def v2_playbook_on_stats(self, stats):
         summary = dict((host, stats.summarize(host)) for host in stats.processed)
