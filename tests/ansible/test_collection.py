@@ -186,6 +186,7 @@ class Failures(unittest.TestCase):
          dict(all=True, fields={'ip': '127.1.0.5'}), ['ip', 'vornik_identities'], 0),
         ('fewer devices than expected fail', [], S,
          dict(all=True, expect=5, fields={'baud': 9600}), ['2 device(s) answered', '5 expected'], None),
+        ('fewer devices found than expected', [], 'vornik_facts', dict(expect=3), ['2 device(s) answered, 3 expected'], 0),
         ('the same ip twice in a table', [], I, dict(identities=[
             {'mac': MACS_A[0], 'ip': '127.1.0.50'}, {'mac': MACS_A[1], 'ip': '127.1.0.50'}]), ['127.1.0.50'], 0),
         ('the same MAC twice, said of the table in the play', [], I, dict(identities=[

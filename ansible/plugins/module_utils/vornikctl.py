@@ -85,10 +85,9 @@ def failure_message(doc, stderr=''):
     error = doc.get('error')
     if isinstance(error, dict) and error.get('message'):
         return error['message']
+    # A search lists devices without "ok"; only a device said to have failed counts.
     failed = ['%s: %s' % (d.get('mac', '?'), d.get('error') or d.get('result') or 'failed')
-              for d in doc.get('devices') or [] if not d.get('ok', False)]
-    if doc.get('shortfall'):
-        failed.append(doc['shortfall'])
+              for d in doc.get('devices') or [] if d.get('ok') is False]
     if failed:
         return '; '.join(failed)
     return (stderr or '').strip() or 'vornikctl failed'

@@ -1,4 +1,3 @@
-#!/usr/bin/python
 # vornik_facts: the devices a search finds on the host's LAN, as facts.
 from __future__ import absolute_import, division, print_function
 

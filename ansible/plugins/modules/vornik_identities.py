@@ -1,4 +1,3 @@
-#!/usr/bin/python
 # vornik_identities: each device's own address and terminal address.
 from __future__ import absolute_import, division, print_function
 

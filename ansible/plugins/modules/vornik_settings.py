@@ -1,4 +1,3 @@
-#!/usr/bin/python
 # vornik_settings: brings devices to the given fields or settings file.
 from __future__ import absolute_import, division, print_function
 
