@@ -235,6 +235,7 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         if (in.size() != kNetworkWriteRequestSize) return reject("network write of the wrong size");
         const auto block = in.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>();
         for (uint32_t i : Addressed(in)) {
+            ++m_writes;
             if (!m_options.storeNothing) m_devices[i].network = DecodeNetworkParams(block);
             if (m_options.acknowledge) out.push_back({i, AckReply(command, m_devices[i].mac)});
         }
@@ -244,6 +245,7 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
     case CMD_FACTORY_DEFAULTS:
         if (in.size() != kMacOnlyRequestSize) return reject("factory defaults of the wrong size");
         for (uint32_t i : Addressed(in)) {
+            ++m_writes;
             Device& d = m_devices[i];
             if (!m_options.storeNothing) {
                 d.network = d.factoryNetwork;
@@ -259,6 +261,7 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         std::copy_n(in.begin() + FRAME_PAYLOAD_OFFSET, MAC_SIZE, newMac.begin());
         const auto addressed = Addressed(in);
         for (uint32_t i : addressed) {
+            ++m_writes;
             if (!m_options.storeNothing) m_devices[i].mac = newMac;
             if (m_options.acknowledge) out.push_back({i, AckReply(command, m_devices[i].mac)});
         }
@@ -289,6 +292,7 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         DeviceParams stored;
         if (ParseDeviceFrame(asRead, stored) != DEVICE_FUNC_READ) return reject("device write block");
         for (uint32_t i : Addressed(in)) {
+            ++m_writes;
             if (!m_options.storeNothing) m_devices[i].params = stored;
             out.push_back({i, DeviceWriteAck(m_devices[i].mac, m_options.deviceReplyCommand)});
         }

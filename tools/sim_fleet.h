@@ -80,6 +80,10 @@ public:
     std::vector<Reply> Handle(std::span<const uint8_t> datagram, std::string* why = nullptr);
 
     const std::vector<Device>& Devices() const { return m_devices; }
+    // Writes received for a device of the fleet (network, device block, MAC,
+    // factory reset), one per device addressed, whether stored or not: what
+    // a client that claims to leave devices alone must not send.
+    uint64_t Writes() const { return m_writes; }
 
 private:
     void Reindex();
@@ -88,6 +92,7 @@ private:
     FleetOptions m_options;
     std::vector<Device> m_devices;
     std::unordered_map<uint64_t, std::vector<uint32_t>> m_byMac;
+    uint64_t m_writes = 0;
 };
 
 } // namespace vornik::sim

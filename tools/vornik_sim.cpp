@@ -85,6 +85,11 @@ Faults (each a share from 0 to 1 of the replies, chosen at random):
 Output:
   --log              print every request received, as hex, to stdout
   --ready-fd FD      write "ready" to descriptor FD once listening, then close it
+  --stats FILE       keep FILE holding "writes N": the writes received for the
+                     fleet's devices so far (network, device block, MAC, factory
+                     reset; stored or not). Written once listening, then again
+                     after each write, replaced whole, so a reader never sees
+                     half a file
   --version          print the version and the commit it was built from
   --help             this text
 
@@ -111,6 +116,7 @@ struct Options {
     uint32_t seed = 1;
     bool log = false;
     int readyFd = -1;
+    std::string stats;
 };
 
 [[noreturn]] void Fail(const std::string& message)
@@ -161,7 +167,8 @@ uint64_t Mac(const char* text)
 Options Parse(int argc, char** argv)
 {
     enum { PORT = 1000, BIND, REPLY_TO, UNICAST, REPLY_FROM, DEVICES, BASE_IP, BASE_MAC, FIRMWARE, REPLY_0B, DROP,
-           DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP, VARIED, VERSION, NO_ACK, STORE_NOTHING };
+           DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP, VARIED, VERSION, NO_ACK, STORE_NOTHING,
+           STATS };
     static const option longOptions[] = {
         {"port", required_argument, nullptr, PORT},
         {"bind", required_argument, nullptr, BIND},
@@ -187,6 +194,7 @@ Options Parse(int argc, char** argv)
         {"version", no_argument, nullptr, VERSION},
         {"no-ack", no_argument, nullptr, NO_ACK},
         {"store-nothing", no_argument, nullptr, STORE_NOTHING},
+        {"stats", required_argument, nullptr, STATS},
         {nullptr, 0, nullptr, 0},
     };
     Options o;
@@ -222,6 +230,10 @@ Options Parse(int argc, char** argv)
         case VARIED: o.fleet.varied = true; break;
         case NO_ACK: o.fleet.acknowledge = false; break;
         case STORE_NOTHING: o.fleet.storeNothing = true; break;
+        case STATS:
+            if (!*optarg) Fail("--stats needs a file name");
+            o.stats = optarg;
+            break;
         case VERSION: std::printf("vornik-sim %s (%s)\n", VORNIK_VERSION, VORNIK_COMMIT); std::exit(0);
         default: Fail("unknown option");
         }
@@ -324,6 +336,21 @@ private:
     std::deque<Delayed> m_late;
 };
 
+// A reader polls the file while the fleet runs; the rename makes each
+// version appear whole.
+void WriteStats(const std::string& file, uint64_t writes)
+{
+    const std::string partial = file + ".partial";
+    FILE* f = std::fopen(partial.c_str(), "w");
+    const bool written = f && std::fprintf(f, "writes %llu\n", static_cast<unsigned long long>(writes)) > 0;
+#ifdef _WIN32
+    // Windows' rename does not replace a file that exists.
+    std::remove(file.c_str());
+#endif
+    if (f && std::fclose(f) == 0 && written && std::rename(partial.c_str(), file.c_str()) == 0) return;
+    std::fprintf(stderr, "vornik_sim: cannot write %s: %s\n", file.c_str(), std::strerror(errno));
+}
+
 SocketHandle OpenSocket(const Options& o, uint16_t port)
 {
     const SocketHandle fd = SystemSocket(AF_INET, SOCKET_TYPE_UDP, IPPROTO_UDP);
@@ -412,6 +439,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "vornik_sim: %u device(s) on %s:%u, replies %s %s\n", o.fleet.count, DottedQuad(o.bind).c_str(),
                  o.port, o.unicast ? "by unicast to the requester" : "by broadcast to",
                  o.unicast ? "" : Endpoint(broadcast).c_str());
+    if (!o.stats.empty()) WriteStats(o.stats, 0);
     if (o.readyFd >= 0) {
         [[maybe_unused]] ssize_t r = ::write(o.readyFd, "ready\n", 6);
         ::close(o.readyFd);
@@ -419,6 +447,7 @@ int main(int argc, char** argv)
 
     std::vector<uint8_t> buffer(65536);
     std::string why;
+    uint64_t statsWritten = 0;
     while (!g_stop) {
         const int wait = sender.SendDue();
 #ifdef _WIN32
@@ -460,6 +489,10 @@ int main(int argc, char** argv)
                                            Endpoint(from).c_str(), why.c_str());
             if (o.log && request) std::printf("answered by %zu device(s)\n", replies.size());
             for (const Reply& r : replies) sender.Send(r.frame, o.unicast ? from : broadcast);
+            if (!o.stats.empty() && fleet.Writes() != statsWritten) {
+                statsWritten = fleet.Writes();
+                WriteStats(o.stats, statsWritten);
+            }
         }
     }
     if (replyFd != fd) CloseSocket(replyFd);

@@ -26,9 +26,10 @@ vornik_packages_package=(scdoc dpkg-dev file lintian desktop-file-utils appstrea
                          devscripts)
 # The fuzz targets (scripts/fuzz): clang with libFuzzer and the sanitizers.
 vornik_packages_fuzz=(clang libclang-rt-14-dev)
-# The whole suite: all of the above, the dissector's test and the
-# screen-reader test (the window asked over the accessibility bus).
-vornik_packages_test=(tshark python3-pyatspi at-spi2-core dbus-bin)
+# The whole suite: all of the above, the dissector's test, the
+# screen-reader test (the window asked over the accessibility bus) and the
+# Ansible collection's (tests/ansible).
+vornik_packages_test=(tshark python3-pyatspi at-spi2-core dbus-bin ansible-core)
 # The Windows programs (the "windows" preset) and their run under wine:
 # MinGW-w64 with POSIX threads (std::thread), GoogleTest's source, wine64.
 vornik_packages_windows=(g++-mingw-w64-x86-64-posix googletest wine64)

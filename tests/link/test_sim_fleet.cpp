@@ -203,6 +203,39 @@ TEST(SimFleet, VariedDevicesDifferAndKeepValuesThePagesCanShow)
     EXPECT_NE(fleet.Devices()[2].params, FactoryDeviceParams());
 }
 
+// The count a test relies on to prove that nothing was written: every
+// request that would change a device counts once per device it names, and
+// nothing else counts. The frames are the worked ones above.
+struct WriteCount {
+    const char* what;
+    std::string bytes;
+    uint64_t writes;
+};
+
+TEST(SimFleet, CountsWritesAndNothingElse)
+{
+    const std::string mac = "02 00 00 00 00 01 ";
+    const std::vector<WriteCount> rows{
+        {"search", "AA 00 01 02 02", 0},
+        {"network read", "AA 00 07 03 " + mac + "06", 0},
+        {"device read", "AA 00 0B 0A " + mac + "7E 10 21 DC 98", 0},
+        {"device write", "AA 00 67 0A " + mac + kFactoryWriteFrame + " 37", 1},
+        {"factory defaults", "AA 00 07 06 " + mac + "09", 1},
+        {"factory defaults for another MAC", "AA 00 07 06 02 00 00 00 00 09 11", 0},
+        {"device write with a spoiled checksum", "AA 00 67 0A " + mac + kFactoryWriteFrame + " 38", 0},
+        {"MAC write", "AA 00 0D 0F " + mac + "02 00 00 00 00 07 1B", 1},
+    };
+    for (const bool storeNothing : {false, true}) {
+        FleetOptions o;
+        o.storeNothing = storeNothing;
+        for (const WriteCount& row : rows) {
+            Fleet fleet(o);
+            fleet.Handle(Hex(row.bytes));
+            EXPECT_EQ(fleet.Writes(), row.writes) << row.what << (storeNothing ? " (storing nothing)" : "");
+        }
+    }
+}
+
 struct Malformed {
     const char* bytes;
     const char* why;
