@@ -134,8 +134,25 @@ int RunApply(const ApplyOptions& options, const Context& context)
             patches.push_back(std::move(id.patch));
         }
     }
+    std::string shortfall;
+    if (options.all && foundCount < options.expect) {
+        // The devices missing might be any of them, and --ip-from would number
+        // the rest wrongly: a fleet short of its count is left as it is.
+        shortfall = std::to_string(foundCount) + " device(s) answered the search, " +
+                    std::to_string(options.expect) + " expected";
+        std::vector<DeviceResult> results = skipped;
+        for (const MacAddress& mac : macs) {
+            DeviceResult r;
+            r.mac = mac;
+            r.result = "not written";
+            r.error = "not written: " + shortfall;
+            results.push_back(r);
+        }
+        return ReportResults(context, results, {}, shortfall);
+    }
     ApplyPlan plan;
     plan.dryRun = options.dryRun;
+    plan.allOrNothing = !identities.empty();
     if (!options.force) plan.check = AddressingCheck(found, macs);
     auto results = ApplyPatches(*client, macs, patches, LineProgress(context.globals, macs.size()), plan);
     for (auto& r : skipped)
@@ -147,10 +164,6 @@ int RunApply(const ApplyOptions& options, const Context& context)
         if (context.globals.json) Emit(ErrorDoc(context.Command(), "--all", "no device answered the search"));
         return EXIT_DEVICE_FAILED;
     }
-    std::string shortfall;
-    if (options.all && foundCount < options.expect)
-        shortfall = std::to_string(foundCount) + " device(s) answered the search, " +
-                    std::to_string(options.expect) + " expected";
     return ReportResults(context, results, {}, shortfall);
 }
 

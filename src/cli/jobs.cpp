@@ -204,6 +204,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     std::vector<std::optional<NetworkParams>> wantNetwork(results.size());
     std::vector<std::optional<DeviceParams>> wantDevice(results.size());
     std::vector<size_t> open;
+    std::string refused; // the first device whose check refused its write
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
         DeviceResult& r = results[i];
@@ -218,6 +219,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         if (plan.check && !r.changes.empty()) {
             r.error = plan.check(r, wantNetwork[i] ? *wantNetwork[i] : NetworkParams{});
             if (!r.error.empty()) {
+                if (refused.empty()) refused = FormatMacText(r.mac);
                 r.result = NOT_WRITTEN;
                 settle(i);
                 continue;
@@ -230,6 +232,14 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
             continue;
         }
         open.push_back(i);
+    }
+    if (plan.allOrNothing && !refused.empty()) {
+        for (size_t i : open) {
+            results[i].result = NOT_WRITTEN;
+            results[i].error = "not written: the address given to " + refused + " was refused";
+            settle(i);
+        }
+        open.clear();
     }
 
     for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {

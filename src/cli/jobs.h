@@ -64,6 +64,9 @@ struct ApplyPlan {
     // Asked of each device that would change, with the block it was read
     // with and the one that would be written; a reason refuses its write.
     std::function<std::string(const DeviceResult& read, const NetworkParams& written)> check;
+    // Devices given addresses of their own are one plan: a refusal for any
+    // leaves every device unwritten, or the plan would end half applied.
+    bool allOrNothing = false;
 };
 // As ApplyPatch, each device (macs[i]) with a patch of its own (patches[i]).
 std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddress>& macs,

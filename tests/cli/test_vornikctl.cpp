@@ -157,6 +157,15 @@ TEST_F(Vornikctl, SearchGoesInRoundsUntilNoNewDeviceAnswers)
     EXPECT_EQ(Doc(applied)["confirmed"], 20);
     EXPECT_NE(applied.err.find("search, round 1: "), std::string::npos) << applied.err;
     EXPECT_NE(applied.err.find("search, round 2: "), std::string::npos) << applied.err;
+
+    // A fleet short of its count is left alone: which device is missing is unknown.
+    std::ofstream(file, std::ios::trunc) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 19200}})";
+    const RunResult shortOne = RunProgram(VORNIKCTL_PATH, {"--json", "--port", std::to_string(port), "--broadcast", "127.255.255.255",
+                                                           "--bind", "127.0.0.2", "--tries", "4", "apply", file, "--all", "--wait",
+                                                           "0.3", "--expect", "21"});
+    EXPECT_EQ(shortOne.exitCode, 1) << shortOne.out << shortOne.err;
+    EXPECT_EQ(Doc(shortOne)["confirmed"], 0);
+    EXPECT_EQ(Doc(Ctl({"dev", "get", "02-00-00-00-00-01"}))["devices"][0]["device"]["baud"], 9600);
 }
 
 TEST_F(Vornikctl, GetReadsBothFactoryBlocksFieldByField)
@@ -775,6 +784,7 @@ TEST_F(Vornikctl, ApplyGivesEachDeviceItsOwnAddressOrNoneAtAll)
         {"numbered in MAC order", "", {kMac3, kMac1, "--ip-from", "192.168.0.200"}, 0, {"192.168.0.200", "192.168.0.101", "192.168.0.201"}, ""},
         {"numbered past the subnet's end", "", {"--all", "--ip-from", "192.168.0.253", "--wait", "0.3"}, 2, factory, "broadcast"},
         {"numbered onto another device's address", "", {kMac1, "--ip-from", "192.168.0.102"}, 1, factory, ""},
+        {"numbered, the second address taken: neither written", "", {kMac2, kMac3, "--ip-from", "192.168.0.99"}, 1, factory, ""},
     };
     for (const Row& row : rows) {
         SimProcess sim(LoopbackSimArgs(port, {"--devices", "3"}));
