@@ -1,4 +1,5 @@
 // A write is settled by its read-back, not by the acknowledgement (silence: test_answers.cpp).
+#include "ops/drop_downs.h"
 #include "ops/page_checks.h"
 #include "ops_fixture.h"
 #include "vectors.h"
@@ -43,6 +44,23 @@ TEST_F(OpsTest, ADeviceWriteIsSettledByItsReadBack)
         EXPECT_EQ(dev.GetText(IDC_DEV_BAUD_RATE), row.baud); // the page keeps what was written
     }
     for (const settings::FieldInfo& f : settings::Fields()) EXPECT_NE(FieldLabel936(f.block, f.name), f.name);
+}
+
+// The ends of the lists, whose entry 0 is not always value 0, and values no entry shows.
+TEST(ReadBackValues, ADropDownValueIsWordedAsItsEntryReads)
+{
+    using settings::Block;
+    const struct { const char* name; Block block; const char *field, *value, *shown; } rows[] = {
+        {"mode dhcp", Block::Network, "mode", "dhcp", "DHCP/autoIP"},
+        {"data bits, last entry", Block::Device, "data-bits", "9", "9"},
+        {"stop bits, first entry", Block::Device, "stop-bits", "1", "1"},
+        {"stop bits 0, no entry", Block::Device, "stop-bits", "0", "0"},
+        {"parity even", Block::Device, "parity", "even", "EVEN"},
+        {"parity byte 3, no entry", Block::Device, "parity", "3", "3"},
+        {"work mode, last entry", Block::Device, "work-mode", "4-20mA", "4-20mA温湿度变送器"},
+        {"work mode 6, no entry", Block::Device, "work-mode", "6", "6"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(ShownValue(row.block, row.field, row.value), row.shown) << row.name;
 }
 
 } // namespace
