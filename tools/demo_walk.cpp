@@ -4,7 +4,7 @@
 //   01-search.png        "搜索" pressed, every device listed
 //   02-network.png       the first device double-clicked, its network page filled
 //   03-device-read.png   "设备参数": "读取设备参数" pressed, the page filled
-//   04-device-write.png  a value changed, "配置设备参数" pressed and acknowledged
+//   04-device-write.png  a value changed, "配置设备参数" pressed, acknowledged and read back
 // The link comes from the development variables (VORNIK_PORT, ...), as in the
 // program itself. Exits 1 naming the step that did not come about.
 #include <QApplication>
@@ -113,8 +113,9 @@ public:
         upload->selectAll();
         QTest::keyClicks(upload, QStringLiteral("15"));
         Click(m_window.DevPage(), IDC_DEV_WRITE);
-        return Step("04-device-write.png", "the device parameters written and acknowledged",
-                    WaitFor([&] { return LogHas(QStringLiteral(u"下载设备参数成功！")); }));
+        // The picture shows the write settled: its read-back line follows the acknowledgement.
+        return Step("04-device-write.png", "the device parameters written and confirmed by their read-back",
+                    WaitFor([&] { return LogHas(QStringLiteral(u"读回确认：")); }));
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "ops/device_ops.h"
 
 #include "ops/control_ids.h"
+#include "ops/drop_downs.h"
 #include "ops/page_checks.h"
 #include "ops/read_back.h"
 #include "proto/cp936.h"
@@ -15,8 +16,8 @@ namespace vornik {
 
 namespace {
 
-constexpr int DATA_BITS_FIRST = 5; // list entry 0 is five data bits
-constexpr int STOP_BITS_FIRST = 1;
+const int DATA_BITS_FIRST = DropDownOf(IDC_DEV_DATA_BITS).first;
+const int STOP_BITS_FIRST = DropDownOf(IDC_DEV_STOP_BITS).first;
 
 std::string Decimal(unsigned value) { return std::to_string(value); }
 

@@ -1,5 +1,6 @@
 #include "ops/read_back.h"
 
+#include "ops/drop_downs.h"
 #include "ops/page_checks.h"
 #include "proto/cp936.h"
 
@@ -26,8 +27,8 @@ std::string ReadBackLine936(const MacAddress& mac, settings::Block block,
     std::string line = Cp936("读回与写入不同：") + Device936(mac) + Cp936(" 的");
     for (size_t i = 0; i < differences.size(); ++i) {
         const settings::Difference& d = differences[i];
-        line += (i ? Cp936("，") : Cp936(" ")) + FieldLabel936(block, d.field) + " " + Cp936(d.expected) +
-                Cp936(" → ") + Cp936(d.actual);
+        line += (i ? Cp936("，") : Cp936(" ")) + FieldLabel936(block, d.field) + " " + Cp936(ShownValue(block, d.field, d.expected)) +
+                Cp936(" → ") + Cp936(ShownValue(block, d.field, d.actual));
     }
     return line + "\r\n";
 }

@@ -47,8 +47,7 @@ void CDevParamPage::Create(QWidget* parent, DeviceOps& ops)
     order.insert(order.end(), {read, write});
     b.SourceLabel(IDC_DEV_SOURCE, {221, 311, 78, 21});
 
-    QWidget* serverCount = named(b.DropDown(IDC_DEV_SERVER_COUNT, {113, 16, 48, 56},
-                                            {"0", "1", "2", "3", "4", "5", "6", "7", "8"}),
+    QWidget* serverCount = named(b.DropDown(IDC_DEV_SERVER_COUNT, {113, 16, 48, 56}),
                                  QStringLiteral(u"服务器数量"));
     order.push_back(serverCount);
     // Some platforms name a drop-down by its current text and its label by relation.
@@ -63,10 +62,7 @@ void CDevParamPage::Create(QWidget* parent, DeviceOps& ops)
     order.push_back(
         named(b.Edit(IDC_DEV_UPLOAD_INTERVAL, {113, 93, 81, 14}), QStringLiteral(u"主动上送帧间隔时间")));
     QLabel* workModeLabel = b.Label(QStringLiteral(u"工作模式："), {22, 114, 41, 8});
-    order.push_back(named(b.DropDown(IDC_DEV_WORK_MODE, {113, 112, 94, 59},
-                                     {QStringLiteral(u"温湿度探头"), QStringLiteral(u"Modbus温湿度传感器"),
-                                      QStringLiteral(u"0-5V温湿度变送器"), QStringLiteral(u"0-10V温湿度变送器"),
-                                      QStringLiteral(u"0-10mA温湿度变送器"), QStringLiteral(u"4-20mA温湿度变送器")}),
+    order.push_back(named(b.DropDown(IDC_DEV_WORK_MODE, {113, 112, 94, 59}),
                           QStringLiteral(u"工作模式")));
     workModeLabel->setBuddy(order.back());
     b.Label(QStringLiteral(u"485口波特率："), {22, 132, 53, 8});
@@ -79,12 +75,12 @@ void CDevParamPage::Create(QWidget* parent, DeviceOps& ops)
         order.push_back(named(b.Edit(CHANNEL_ADDRESS_IDS[c], {99, CHANNEL_ADDRESS_Y[c], 40, 14}),
                               QStringLiteral(u"%1号通道地址").arg(c + 1)));
     }
-    order.push_back(named(b.DropDown(IDC_DEV_DATA_BITS, {160, 129, 32, 63}, {"5", "6", "7", "8", "9"}),
+    order.push_back(named(b.DropDown(IDC_DEV_DATA_BITS, {160, 129, 32, 63}),
                           QStringLiteral(u"485口数据位")));
-    order.push_back(named(b.DropDown(IDC_DEV_PARITY, {197, 129, 31, 63}, {"NONE", "ODD", "EVEN"}),
+    order.push_back(named(b.DropDown(IDC_DEV_PARITY, {197, 129, 31, 63}),
                           QStringLiteral(u"485口校验位")));
     order.push_back(
-        named(b.DropDown(IDC_DEV_STOP_BITS, {232, 129, 21, 65}, {"1", "2"}), QStringLiteral(u"485口停止位")));
+        named(b.DropDown(IDC_DEV_STOP_BITS, {232, 129, 21, 65}), QStringLiteral(u"485口停止位")));
     b.Label(QStringLiteral(u"秒"), {201, 58, 9, 8});
     b.Label(QStringLiteral(u"秒"), {201, 76, 9, 8});
     b.Label(QStringLiteral(u"秒"), {201, 93, 9, 8});

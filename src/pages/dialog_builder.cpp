@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "ops/drop_downs.h"
 #include "pages/drop_down.h"
 #include "pages/group_frame.h"
 #include "pages/qt_control_ops.h"
@@ -104,7 +105,7 @@ QLineEdit* DialogBuilder::Edit(int id, DuRect at, bool readOnly)
     return edit;
 }
 
-QComboBox* DialogBuilder::DropDown(int id, DuRect at, const QStringList& entries)
+QComboBox* DialogBuilder::DropDown(int id, DuRect at)
 {
     NameDropDownsByTheirNames();
     auto* combo = new QComboBox(m_dialog);
@@ -112,7 +113,7 @@ QComboBox* DialogBuilder::DropDown(int id, DuRect at, const QStringList& entries
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert); // typing never adds entries
     combo->setCompleter(nullptr);                // nor completes to one
-    combo->addItems(entries);
+    for (const std::string& entry : DropDownOf(id).entries) combo->addItem(QString::fromStdString(entry));
     combo->setCurrentIndex(-1);
     KeepDropDownTextSelected(combo);
     Place(combo, at, id);

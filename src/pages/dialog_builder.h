@@ -40,8 +40,9 @@ public:
     // Single-line, bordered, scrolls horizontally, no length limit.
     QLineEdit* Edit(int id, DuRect at, bool readOnly = false);
     // Drop-down combo box: an editable text field over a list. The height in
-    // the template includes the dropped-down list.
-    QComboBox* DropDown(int id, DuRect at, const QStringList& entries);
+    // the template includes the dropped-down list. Its entries are those
+    // ops/drop_downs.h gives the control.
+    QComboBox* DropDown(int id, DuRect at);
     QPushButton* Button(int id, const QString& text, DuRect at);
     // Places an already made control and registers it under id (0: none).
     void Place(QWidget* control, DuRect at, int id = 0);

@@ -95,12 +95,9 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     QLineEdit* gateway = b.Edit(IDC_NET_GATEWAY, {52, 276, 68, 12});
 
     QLabel* ipModeLabel = b.Label(QStringLiteral(u"IP获取方式："), {149, 246, 50, 8});
-    QComboBox* ipMode = b.DropDown(IDC_NET_IP_MODE, {201, 243, 50, 35},
-                                   {QStringLiteral("StaticIP"), QStringLiteral("DHCP/autoIP")});
+    QComboBox* ipMode = b.DropDown(IDC_NET_IP_MODE, {201, 243, 50, 35});
     QLabel* maxConnectionsLabel = b.Label(QStringLiteral(u"最大连接数量："), {149, 261, 49, 8});
-    QComboBox* maxConnections =
-        b.DropDown(IDC_NET_MAX_CONNECTIONS, {201, 259, 36, 69},
-                   {"0", "1", "2", "3", "4", "5", "6", "7", "8"});
+    QComboBox* maxConnections = b.DropDown(IDC_NET_MAX_CONNECTIONS, {201, 259, 36, 69});
     b.Label(QStringLiteral(u"MAC地址："), {149, 277, 47, 8});
     QLineEdit* mac = b.Edit(IDC_NET_MAC, {202, 275, 71, 12});
 
