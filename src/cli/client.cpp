@@ -74,11 +74,17 @@ constexpr auto INTERRUPT_LOOK = std::chrono::milliseconds(50);
 
 void CatchInterrupt()
 {
+#ifdef _WIN32
+    // The C runtime puts the default back before calling the handler, so here
+    // too the second Ctrl-C ends the program.
+    std::signal(SIGINT, OnInterrupt);
+#else
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND; // the second Ctrl-C is the default: the end
     sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 bool Interrupted() { return g_interrupted != 0; }

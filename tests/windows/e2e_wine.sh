@@ -64,11 +64,11 @@ grep -q '"127.0.0.1"' <<<"$found" || fail "search: not heard on 127.0.0.1: $foun
 got=$(ctl "$port" --json net get 02-00-00-00-00-02)
 grep -q '"ip": "192.168.0.101"' <<<"$got" || fail "net get: the second device is 192.168.0.101: $got"
 
-ctl "$port" net set 02-00-00-00-00-02 ip=10.1.2.3 server8.target-port=65535 >"$work/set.out"
+ctl "$port" net set 02-00-00-00-00-02 ip=192.168.0.77 server8.target-port=65535 >"$work/set.out"
 rc=${PIPESTATUS[0]}
 [ "$rc" -eq 0 ] || fail "net set: exit $rc: $(cat "$work/set.out" "$work/ctl.err")"
 got=$(ctl "$port" --json net get 02-00-00-00-00-02)
-grep -q '"ip": "10.1.2.3"' <<<"$got" || fail "net set: read back no 10.1.2.3: $got"
+grep -q '"ip": "192.168.0.77"' <<<"$got" || fail "net set: read back no 192.168.0.77: $got"
 
 # Export the changed device and apply it to the third: the third takes
 # everything but its own address.
@@ -86,9 +86,10 @@ ctl "$port" net get 02-00-00-00-00-09 >/dev/null
 rc=${PIPESTATUS[0]}
 [ "$rc" -eq 1 ] || fail "a silent device: exit $rc, not 1"
 # A device that acknowledges and stores nothing: the read-back shows it.
-ctl $((port + 1)) net set 02-00-00-00-00-01 ip=10.9.9.9 >"$work/none.out"
+ctl $((port + 1)) net set 02-00-00-00-00-01 ip=192.168.0.99 >"$work/none.out"
 rc=${PIPESTATUS[0]}
 [ "$rc" -eq 1 ] || fail "a device that stores nothing: exit $rc, not 1: $(cat "$work/none.out")"
+grep -q "not confirmed" "$work/none.out" || fail "a device that stores nothing: not said so: $(cat "$work/none.out")"
 
 if ((failures)); then
     echo "e2e under wine: $failures failure(s)"
