@@ -14,6 +14,8 @@ vornik_packages_run=(cmake ninja-build g++ pkg-config git qt6-base-dev
                      # Qt's CMake files look for it; without it every configure says "Could NOT find XKB"
                      libxkbcommon-dev
                      libpcap-dev libcli11-dev nlohmann-json3-dev
+                     # the settings history (src/history)
+                     libsqlite3-dev
                      # the window's faces and Qt's own texts in Chinese
                      fonts-wqy-microhei fonts-arphic-uming fonts-dejavu-core qt6-translations-l10n
                      # no display: xvfb-run; the demo's free port: ss

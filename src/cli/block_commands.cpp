@@ -28,7 +28,7 @@ int RunGet(Block block, const GetOptions& options, const Context& context)
     Client* client = session.Start();
     if (!client) return session.NoLink();
     const bool network = block == Block::Network;
-    const auto results = ReadBlocks(*client, macs, network, !network);
+    const auto results = ReadBlocks(*client, macs, network, !network, {}, session.Record());
     return ReportResults(context, results, [&](const DeviceResult& r) {
         std::printf("%s\n", FormatMacText(r.mac).c_str());
         if (network)
@@ -51,6 +51,7 @@ int RunSet(Block block, const SetOptions& options, const Context& context)
     if (!refused.empty()) return ReportResults(context, refused);
     ApplyPlan plan;
     plan.dryRun = options.dryRun;
+    plan.record = session.Record();
     if (block == Block::Network && !options.force) plan.check = AddressingCheck(searched, macs);
     return ReportResults(context, ApplyPatches(*client, macs, {patch}, {}, plan));
 }

@@ -50,7 +50,10 @@ std::string Context::Command() const
     return name;
 }
 
-Session::Session(const Context& context) : m_context(context), m_options(LinkOptions(context.globals))
+Session::Session(const Context& context)
+    : m_context(context), m_options(LinkOptions(context.globals)),
+      m_history(context.globals.history, context.globals.noHistory, context.Command(),
+                [](const std::string& line) { std::cerr << "vornikctl: " << line << "\n"; })
 {
     const std::string& pcap = context.globals.pcap;
     if (!pcap.empty()) {

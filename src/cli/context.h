@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/client.h"
+#include "cli/history_log.h"
 #include "link/packet_capture.h"
 #include "settings/settings.h"
 
@@ -31,6 +32,8 @@ struct Globals {
     int tries = 3;
     double interval = 1.0;
     std::string pcap;
+    std::string history; // the history file; empty: the default one
+    bool noHistory = false;
 };
 
 // Bad usage or input: reported, and the program ends before the link starts.
@@ -73,12 +76,15 @@ public:
     // from (said on stderr; NoLink() gives the exit code).
     Client* Start();
     int NoLink() const;
+    // The jobs' hook into the history (--history, --no-history).
+    Recorder Record() { return m_history.Hook(); }
 
 private:
     const Context& m_context;
     ClientOptions m_options;
     PacketCapture m_capture{1}; // streamed to its file as it passes, so it needs no ring
     std::unique_ptr<Client> m_client;
+    HistoryLog m_history;
 };
 
 MacAddress MacArgument(const std::string& what, const std::string& text);
@@ -98,5 +104,8 @@ void AddDefaultsCommand(CLI::App& app, Context& context);
 void AddExportCommand(CLI::App& app, Context& context);
 void AddApplyCommand(CLI::App& app, Context& context);
 void AddFieldsCommand(CLI::App& app, Context& context);
+void AddHistoryCommand(CLI::App& app, Context& context);
+void AddRestoreCommand(CLI::App& app, Context& context);
+void AddReplaceCommand(CLI::App& app, Context& context);
 
 } // namespace vornik::cli

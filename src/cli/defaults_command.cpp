@@ -19,7 +19,8 @@ int RunDefaults(const DefaultsOptions& options, const Context& context)
     Client* client = session.Start();
     if (!client) return session.NoLink();
     const auto refused = RefuseSharedMacs(client->Search(client->Options().interval), macs, options.allWithMac);
-    auto results = FactoryDefaults(*client, macs, LineProgress(context.globals, macs.size()), options.dryRun);
+    auto results = FactoryDefaults(*client, macs, LineProgress(context.globals, macs.size()), options.dryRun,
+                                   session.Record());
     results.insert(results.end(), refused.begin(), refused.end());
     return ReportResults(context, results);
 }

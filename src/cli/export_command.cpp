@@ -30,7 +30,7 @@ int RunExport(const ExportOptions& options, const Context& context)
         throw UsageError{{"FILE", "'" + options.file + "' exists; --force overwrites it"}};
     Client* client = session.Start();
     if (!client) return session.NoLink();
-    const auto results = ReadBlocks(*client, {target}, true, true);
+    const auto results = ReadBlocks(*client, {target}, true, true, {}, session.Record());
     const DeviceResult& result = results[0];
     if (result.ok) {
         const std::time_t now = std::time(nullptr);

@@ -92,6 +92,7 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
             r.network = NetworkOf(*o.reply);
         else
             r.device = DeviceOf(*o.reply);
+        r.address = o.reply->sourceAddress;
     }
 }
 
@@ -122,6 +123,20 @@ void NoConfirmation(DeviceResult& r, const std::string& why)
 {
     r.result = r.acknowledged ? WRITTEN : NOT_CONFIRMED;
     r.error = std::string(r.acknowledged ? "written and acknowledged, but " : "") + why;
+}
+
+// The devices whose blocks came, of those named (all when `which` is null).
+void Tell(const Recorder& record, RecordStage stage, const std::vector<DeviceResult>& results,
+          const std::vector<size_t>* which = nullptr)
+{
+    if (!record) return;
+    std::vector<const DeviceResult*> told;
+    const size_t n = which ? which->size() : results.size();
+    for (size_t k = 0; k < n; ++k) {
+        const DeviceResult& r = results[which ? (*which)[k] : k];
+        if (r.network || r.device) told.push_back(&r);
+    }
+    if (!told.empty()) record(stage, told);
 }
 
 void Settle(std::vector<DeviceResult>& results, const Progress& progress, const char* okWord, const char* failWord)
@@ -160,10 +175,11 @@ Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written)
 Frame DeviceWriteFrame(const MacAddress& mac, const DeviceParams& written) { return BuildDeviceWriteRequest(mac, written); }
 
 std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddress>& macs, bool network, bool device,
-                                     const Progress& progress)
+                                     const Progress& progress, const Recorder& record)
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
+    Tell(record, RecordStage::Read, results);
     Settle(results, progress, "read", "no reply");
     return results;
 }
@@ -181,8 +197,13 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
                                        const ApplyPlan& plan)
 {
     const bool dryRun = plan.dryRun;
-    const bool network = std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Network); });
-    const bool device = std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Device); });
+    const auto given = [](const auto& blocks) {
+        return std::any_of(blocks.begin(), blocks.end(), [](const auto& b) { return b.has_value(); });
+    };
+    const bool network = given(plan.networks) ||
+                         std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Network); });
+    const bool device = given(plan.devices) ||
+                        std::any_of(patches.begin(), patches.end(), [](const auto& p) { return p.Touches(Block::Device); });
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
     // Each device is reported as soon as its result is settled.
@@ -208,12 +229,19 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
         DeviceResult& r = results[i];
-        if (network) {
-            wantNetwork[i] = NetworkToWrite(*r.network, patches[i]);
+        // A whole block given counts every byte that differs, named or not.
+        if (network && i < plan.networks.size() && plan.networks[i]) {
+            wantNetwork[i] = *plan.networks[i];
+            for (auto& d : settings::Compare(*r.network, *wantNetwork[i])) r.changes.push_back(std::move(d));
+        } else if (network) {
+            wantNetwork[i] = NetworkToWrite(*r.network, i < patches.size() ? patches[i] : settings::Patch());
             AddChanges(r.changes, Block::Network, *r.network, *wantNetwork[i]);
         }
-        if (device) {
-            wantDevice[i] = DeviceToWrite(*r.device, patches[i]);
+        if (device && i < plan.devices.size() && plan.devices[i]) {
+            wantDevice[i] = *plan.devices[i];
+            for (auto& d : settings::Compare(*r.device, *wantDevice[i])) r.changes.push_back(std::move(d));
+        } else if (device) {
+            wantDevice[i] = DeviceToWrite(*r.device, i < patches.size() ? patches[i] : settings::Patch());
             AddChanges(r.changes, Block::Device, *r.device, *wantDevice[i]);
         }
         if (plan.check && !r.changes.empty()) {
@@ -241,15 +269,23 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         }
         open.clear();
     }
+    // The blocks as read are stored before anything is sent: a write that
+    // goes wrong half way can still be undone.
+    std::vector<size_t> onlyRead;
+    for (size_t i = 0; i < results.size(); ++i)
+        if (std::find(open.begin(), open.end(), i) == open.end()) onlyRead.push_back(i);
+    Tell(plan.record, RecordStage::Read, results, &onlyRead);
+    Tell(plan.record, RecordStage::Before, results, &open);
+    std::vector<size_t> readBack; // the devices written whose read-back came
 
     for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
         // Each write goes out just before its read-back; the read-back, not
         // the acknowledgement, decides, so an acknowledgement is never waited for.
-        std::vector<DeviceResult> readBack;
+        std::vector<DeviceResult> back;
         std::vector<std::vector<Request>> writes;
         for (size_t i : open) {
             const MacAddress& mac = results[i].mac;
-            readBack.push_back(ResultsFor({mac})[0]);
+            back.push_back(ResultsFor({mac})[0]);
             auto& w = writes.emplace_back();
             if (network) w.push_back({NetworkWriteFrame(mac, *wantNetwork[i]), ReplyKind::NetworkWriteAck, mac, {}, 1});
             if (device) w.push_back({DeviceWriteFrame(mac, *wantDevice[i]), ReplyKind::DeviceWriteAck, mac, {}, 1});
@@ -258,25 +294,27 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         if (results.size() > 1 || round > 1)
             client.Note("write, round " + std::to_string(round) + ": " + std::to_string(open.size()) + " device(s)");
         std::vector<size_t> answered;
-        ReadInto(client, readBack, network, device, "read-back", writes, &answered);
+        ReadInto(client, back, network, device, "read-back", writes, &answered);
         for (size_t k = 0; k < open.size(); ++k) results[open[k]].acknowledged = answered[k] == writes[k].size();
 
         std::vector<size_t> stillOpen;
         for (size_t k = 0; k < open.size(); ++k) {
             DeviceResult& r = results[open[k]];
-            const DeviceResult& back = readBack[k];
-            if (!back.error.empty()) {
-                NoConfirmation(r, back.error);
+            const DeviceResult& got = back[k];
+            if (!got.error.empty()) {
+                NoConfirmation(r, got.error);
                 settle(open[k]);
                 continue;
             }
-            r.network = back.network;
-            r.device = back.device;
+            r.network = got.network;
+            r.device = got.device;
+            r.address = got.address;
+            if (std::find(readBack.begin(), readBack.end(), open[k]) == readBack.end()) readBack.push_back(open[k]);
             r.differences.clear();
             if (network)
-                for (auto& d : settings::Compare(*wantNetwork[open[k]], *back.network)) r.differences.push_back(d);
+                for (auto& d : settings::Compare(*wantNetwork[open[k]], *got.network)) r.differences.push_back(d);
             if (device)
-                for (auto& d : settings::Compare(*wantDevice[open[k]], *back.device)) r.differences.push_back(d);
+                for (auto& d : settings::Compare(*wantDevice[open[k]], *got.device)) r.differences.push_back(d);
             if (r.differences.empty())
                 settle(open[k]);
             else
@@ -297,20 +335,23 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
                            " write(s): " + fields;
         settle(i);
     }
+    std::sort(readBack.begin(), readBack.end());
+    Tell(plan.record, RecordStage::After, results, &readBack);
     return results;
 }
 
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
-                                          const Progress& progress, bool dryRun)
+                                          const Progress& progress, bool dryRun, const Recorder& record)
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, true, true, "read");
+    Tell(record, dryRun ? RecordStage::Read : RecordStage::Before, results);
     if (dryRun) {
         Settle(results, progress, WOULD_CHANGE, NOT_WRITTEN);
         return results;
     }
     std::vector<std::optional<std::pair<NetworkParams, DeviceParams>>> before(results.size());
-    std::vector<size_t> open;
+    std::vector<size_t> open, readBack;
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
         before[i].emplace(*results[i].network, *results[i].device);
@@ -341,6 +382,8 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
             }
             r.network = after[k].network;
             r.device = after[k].device;
+            r.address = after[k].address;
+            if (std::find(readBack.begin(), readBack.end(), open[k]) == readBack.end()) readBack.push_back(open[k]);
             const bool changed = *r.network != before[open[k]]->first || *r.device != before[open[k]]->second;
             r.changed = changed;
             r.changes.clear();
@@ -354,6 +397,8 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
     for (size_t i : open)
         results[i].error = "no acknowledgement after " + std::to_string(results[i].writes) +
                            " tries and the parameters did not change (they may already be the factory values)";
+    std::sort(readBack.begin(), readBack.end());
+    Tell(record, RecordStage::After, results, &readBack);
     Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
 }

@@ -32,7 +32,18 @@ struct DeviceResult {
     bool acknowledged = false;                      // the device acknowledged the (last) write
     bool changed = false;                           // the factory reset: the blocks read after it differ
     std::optional<FoundDevice> found;               // the MAC write's confirming search
+    uint32_t address = 0;                           // where its last block came from (host order); 0 none
 };
+
+// Which moment of a job the blocks in a DeviceResult are from.
+enum class RecordStage {
+    Read,   // a read on its own
+    Before, // as read, just before a write or reset is sent
+    After,  // the read-back after it
+};
+// Told of the blocks a job reads (the history's hook); each call holds the
+// devices of one moment, so they can be stored in one transaction.
+using Recorder = std::function<void(RecordStage, const std::vector<const DeviceResult*>&)>;
 
 // Called once per device when its result is settled.
 using Progress = std::function<void(const DeviceResult&)>;
@@ -49,7 +60,7 @@ Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written);
 Frame DeviceWriteFrame(const MacAddress& mac, const DeviceParams& written);
 
 std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddress>& macs, bool network, bool device,
-                                     const Progress& progress = {});
+                                     const Progress& progress = {}, const Recorder& record = {});
 
 // Reads the blocks the patch touches, changes the patch's fields, writes, and
 // reads back until both agree (a write round per try); a device is confirmed
@@ -67,6 +78,12 @@ struct ApplyPlan {
     // Devices given addresses of their own are one plan: a refusal for any
     // leaves every device unwritten, or the plan would end half applied.
     bool allOrNothing = false;
+    Recorder record;
+    // Whole blocks to write (a restore): device i is given networks[i] and
+    // devices[i], when set, every byte as it stands, in place of its own
+    // block with its patch's fields changed.
+    std::vector<std::optional<NetworkParams>> networks;
+    std::vector<std::optional<DeviceParams>> devices;
 };
 // As ApplyPatch, each device (macs[i]) with a patch of its own (patches[i]).
 std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddress>& macs,
@@ -78,7 +95,8 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
 // devices are only read: the factory values are each device's own and not
 // known here, so each that answers "would change".
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
-                                          const Progress& progress = {}, bool dryRun = false);
+                                          const Progress& progress = {}, bool dryRun = false,
+                                          const Recorder& record = {});
 
 // The MAC write, confirmed by a search that finds the new address. Refused
 // when a device in `searched` (a search just made) answers with the new address.

@@ -56,6 +56,9 @@ int main(int argc, char** argv)
     app.add_option("--tries", g.tries, "sends of one request before the device counts as silent (default 3)");
     app.add_option("--interval", g.interval, "seconds between two sends of one request (default 1)");
     app.add_option("--pcap", g.pcap, "write every datagram sent and received to this pcap file, as it passes");
+    auto* history = app.add_option("--history", g.history,
+                                   "the settings history file (default $XDG_DATA_HOME/vornik/history.sqlite)");
+    app.add_flag("--no-history", g.noHistory, "record no reads or writes in the settings history")->excludes(history);
 
     AddSearchCommand(app, context);
     AddBlockCommands(app, context);
@@ -64,6 +67,9 @@ int main(int argc, char** argv)
     AddExportCommand(app, context);
     AddApplyCommand(app, context);
     AddFieldsCommand(app, context);
+    AddHistoryCommand(app, context);
+    AddRestoreCommand(app, context);
+    AddReplaceCommand(app, context);
 
     const bool jsonAsked = std::any_of(argv + 1, argv + argc, [](const char* a) { return std::string(a) == "--json"; });
     CatchInterrupt();

@@ -17,8 +17,11 @@ check() {
         [[ $got == "$want" ]] || { echo "FAIL '$line': '$w' offered: $got, in:$offered"; ((failures++)); }
     done
 }
-check "vornikctl " search net dev mac defaults export apply fields
+check "vornikctl " search net dev mac defaults export apply fields history restore replace
+check "vornikctl restore 02-00-00-00-00-01 --" --at --before-last-write --dry-run -- --all
 check "vornikctl --j" --json
+check "vornikctl --h" --history --help
+check "vornikctl --history h.sqlite net " get set
 check "vornikctl net " get set
 check "vornikctl search --" --wait --expect -- --dry-run
 check "vornikctl net set 02-00-00-00-00-01 server3.t" server3.target-port= server3.target-address= -- server2.target-port=

@@ -1,0 +1,501 @@
+#include "history/history.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include <sqlite3.h>
+
+#include "proto/crc16.h"
+#include "proto/mac_address.h"
+
+namespace vornik::history {
+
+namespace {
+
+// Each step brings a file from the version at its index to the next. A step
+// runs in the same transaction as the version it writes, so a file is never
+// left half way between two layouts.
+const char* const kMigrations[] = {
+    // 0 -> 1: the first layout.
+    "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);"
+    "DELETE FROM schema_version;"
+    "INSERT INTO schema_version (version) VALUES (0);"
+    "CREATE TABLE events ("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    "  time_ms INTEGER NOT NULL,"
+    "  mac TEXT NOT NULL,"
+    "  ip TEXT,"
+    "  program TEXT NOT NULL,"
+    "  operation TEXT NOT NULL,"
+    "  stage TEXT NOT NULL CHECK (stage IN ('read', 'before', 'after')),"
+    "  network BLOB,"
+    "  device BLOB);"
+    "CREATE INDEX events_by_mac ON events (mac, time_ms, id);"
+    "CREATE INDEX events_by_time ON events (time_ms, id);",
+};
+static_assert(std::size(kMigrations) == SCHEMA_VERSION);
+
+struct Statement {
+    sqlite3_stmt* s = nullptr;
+    ~Statement() { sqlite3_finalize(s); }
+};
+
+Status StatusOf(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return Status::Damaged;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return Status::Locked;
+    case SQLITE_FULL: return Status::Full;
+    case SQLITE_READONLY: return Status::ReadOnly;
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return Status::CannotOpen;
+    case SQLITE_IOERR: return Status::Io;
+    default: return Status::Other;
+    }
+}
+
+Error MakeError(Status status, const std::string& path, std::string_view what)
+{
+    return Error{status, "history " + path + ": " + std::string(what)};
+}
+
+const char* kColumns = "id, time_ms, mac, ip, program, operation, stage, network, device";
+
+std::string Text(sqlite3_stmt* s, int column)
+{
+    const auto* text = sqlite3_column_text(s, column);
+    return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+}
+
+std::optional<Stage> StageFromName(std::string_view name)
+{
+    for (Stage stage : {Stage::Read, Stage::Before, Stage::After})
+        if (name == StageName(stage)) return stage;
+    return std::nullopt;
+}
+
+// One row as an event; nothing when a value cannot have come from Record.
+std::optional<Event> EventOfRow(sqlite3_stmt* s)
+{
+    Event e;
+    e.id = sqlite3_column_int64(s, 0);
+    e.timeMs = sqlite3_column_int64(s, 1);
+    const auto mac = ParseMac(Text(s, 2), MacSpelling::Any);
+    const auto stage = StageFromName(Text(s, 6));
+    if (!mac || !stage) return std::nullopt;
+    e.mac = *mac;
+    if (sqlite3_column_type(s, 3) != SQLITE_NULL) e.ip = ParseDottedQuad(Text(s, 3));
+    e.program = Text(s, 4);
+    e.operation = Text(s, 5);
+    e.stage = *stage;
+    if (sqlite3_column_type(s, 7) != SQLITE_NULL) {
+        if (size_t(sqlite3_column_bytes(s, 7)) != NETWORK_PARAMS_SIZE) return std::nullopt;
+        e.network.emplace();
+        std::memcpy(e.network->data(), sqlite3_column_blob(s, 7), NETWORK_PARAMS_SIZE);
+    }
+    if (sqlite3_column_type(s, 8) != SQLITE_NULL) {
+        if (size_t(sqlite3_column_bytes(s, 8)) != DEVICE_BLOCK_SIZE) return std::nullopt;
+        e.device.emplace();
+        std::memcpy(e.device->data(), sqlite3_column_blob(s, 8), DEVICE_BLOCK_SIZE);
+    }
+    return e;
+}
+
+} // namespace
+
+std::string TimeText(int64_t ms)
+{
+    const std::time_t seconds = std::time_t(ms / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
+    return text;
+}
+
+std::optional<int64_t> ParseTimeText(const std::string& text)
+{
+    int year, month, day, hour, minute, second, consumed = 0;
+    char sep;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &year, &month, &day, &sep, &hour, &minute, &second,
+                    &consumed) != 7 ||
+        (sep != 'T' && sep != ' '))
+        return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
+    std::string rest = text.substr(size_t(consumed));
+    int ms = 999;
+    if (!rest.empty() && rest[0] == '.') {
+        if (rest.size() < 4 || !std::isdigit(uint8_t(rest[1])) || !std::isdigit(uint8_t(rest[2])) ||
+            !std::isdigit(uint8_t(rest[3])))
+            return std::nullopt;
+        ms = (rest[1] - '0') * 100 + (rest[2] - '0') * 10 + (rest[3] - '0');
+        rest = rest.substr(4);
+    }
+    if (rest == "Z") rest.clear();
+    if (!rest.empty()) return std::nullopt;
+    std::tm utc{};
+    utc.tm_year = year - 1900;
+    utc.tm_mon = month - 1;
+    utc.tm_mday = day;
+    utc.tm_hour = hour;
+    utc.tm_min = minute;
+    utc.tm_sec = second;
+    return int64_t(timegm(&utc)) * 1000 + ms;
+}
+
+const char* StageName(Stage stage)
+{
+    switch (stage) {
+    case Stage::Read: return "read";
+    case Stage::Before: return "before";
+    case Stage::After: return "after";
+    }
+    return "read";
+}
+
+const char* StatusName(Status status)
+{
+    switch (status) {
+    case Status::CannotOpen: return "cannot open";
+    case Status::Damaged: return "damaged";
+    case Status::Locked: return "locked";
+    case Status::Full: return "full";
+    case Status::ReadOnly: return "read-only";
+    case Status::TooNew: return "too new";
+    case Status::Foreign: return "not a history";
+    case Status::BadEvent: return "bad event";
+    case Status::Io: return "input/output error";
+    case Status::Other: return "error";
+    }
+    return "error";
+}
+
+Store::Store(std::string path, sqlite3* db) : m_path(std::move(path)), m_db(db) {}
+
+Store::Store(Store&& other) noexcept : m_path(std::move(other.m_path)), m_db(std::exchange(other.m_db, nullptr)) {}
+
+Store& Store::operator=(Store&& other) noexcept
+{
+    if (this != &other) {
+        sqlite3_close(m_db);
+        m_path = std::move(other.m_path);
+        m_db = std::exchange(other.m_db, nullptr);
+    }
+    return *this;
+}
+
+Store::~Store() { sqlite3_close(m_db); }
+
+Error Store::Failure(int code, const char* what) const
+{
+    // The connection's own message names the cause more closely than the code.
+    const char* detail = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code);
+    return MakeError(StatusOf(code), m_path, std::string(what) + ": " + detail);
+}
+
+std::variant<Store, Error> Store::Open(const std::string& path, const Options& options)
+{
+    if (path.empty()) return MakeError(Status::CannotOpen, path, "no file named");
+    std::error_code ec;
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) {
+        std::filesystem::create_directories(folder, ec);
+        if (ec) return MakeError(Status::CannotOpen, path, "cannot make its folder: " + ec.message());
+    }
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        return MakeError(Status::CannotOpen, path, "not a regular file");
+
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Store store(path, db); // closes the handle on every way out, even a failed open's
+    if (opened != SQLITE_OK) return store.Failure(opened, "cannot open");
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, options.busyTimeoutMs);
+
+    if (options.maxBytes > 0) {
+        Statement page;
+        int64_t pageSize = 4096;
+        if (sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &page.s, nullptr) == SQLITE_OK &&
+            sqlite3_step(page.s) == SQLITE_ROW)
+            pageSize = sqlite3_column_int64(page.s, 0);
+        const std::string limit =
+            "PRAGMA max_page_count = " + std::to_string(std::max<int64_t>(1, options.maxBytes / pageSize));
+        if (int rc = sqlite3_exec(db, limit.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK)
+            return store.Failure(rc, "cannot open");
+    }
+    if (auto error = store.Migrate()) return *error;
+    return store;
+}
+
+std::optional<Error> Store::Migrate()
+{
+    // The version as the file holds it: no table at all is version 0, unless
+    // the file holds tables of someone else's.
+    auto readVersion = [this](int& version) -> std::optional<Error> {
+        Statement s;
+        int rc = sqlite3_prepare_v2(m_db,
+                                    "SELECT (SELECT count(*) FROM sqlite_master WHERE name = 'schema_version'),"
+                                    "       (SELECT count(*) FROM sqlite_master WHERE type = 'table')",
+                                    -1, &s.s, nullptr);
+        if (rc != SQLITE_OK) return Failure(rc, "cannot read its version");
+        rc = sqlite3_step(s.s);
+        if (rc != SQLITE_ROW) return Failure(rc, "cannot read its version");
+        const bool versioned = sqlite3_column_int(s.s, 0) > 0;
+        const bool empty = sqlite3_column_int(s.s, 1) == 0;
+        if (!versioned) {
+            if (!empty) return MakeError(Status::Foreign, m_path, "holds tables but no history");
+            version = 0;
+            return std::nullopt;
+        }
+        Statement v;
+        rc = sqlite3_prepare_v2(m_db, "SELECT max(version), count(*) FROM schema_version", -1, &v.s, nullptr);
+        if (rc != SQLITE_OK) return Failure(rc, "cannot read its version");
+        rc = sqlite3_step(v.s);
+        if (rc != SQLITE_ROW) return Failure(rc, "cannot read its version");
+        if (sqlite3_column_int(v.s, 1) != 1) return MakeError(Status::Damaged, m_path, "its version is not one row");
+        version = sqlite3_column_int(v.s, 0);
+        return std::nullopt;
+    };
+
+    int version = 0;
+    if (auto error = readVersion(version)) return error;
+    if (version > SCHEMA_VERSION)
+        return MakeError(Status::TooNew, m_path,
+                         "written by a later version (layout " + std::to_string(version) + ", this program knows up to " +
+                             std::to_string(SCHEMA_VERSION) + ")");
+    if (version < 0) return MakeError(Status::Damaged, m_path, "its version is negative");
+
+    // Only a file known to be a history is switched to WAL: the switch
+    // rewrites its header. In WAL a crash loses at most the last
+    // transactions, never the file, so NORMAL synchronisation is enough.
+    if (int rc = sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return Failure(rc, "cannot open");
+    if (int rc = sqlite3_exec(m_db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return Failure(rc, "cannot open");
+    if (version == SCHEMA_VERSION) return std::nullopt;
+
+    // Another program may be migrating the same file: take the write lock,
+    // then read the version again.
+    if (int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return Failure(rc, "cannot update its layout");
+    auto rollback = [this](Error error) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return error;
+    };
+    if (auto error = readVersion(version)) return rollback(*error);
+    for (; version < SCHEMA_VERSION; ++version) {
+        if (int rc = sqlite3_exec(m_db, kMigrations[version], nullptr, nullptr, nullptr); rc != SQLITE_OK)
+            return rollback(Failure(rc, "cannot update its layout"));
+    }
+    const std::string set = "UPDATE schema_version SET version = " + std::to_string(SCHEMA_VERSION);
+    if (int rc = sqlite3_exec(m_db, set.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return rollback(Failure(rc, "cannot update its layout"));
+    if (int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return rollback(Failure(rc, "cannot update its layout"));
+    return std::nullopt;
+}
+
+std::variant<int64_t, Error> Store::Record(const Event& event)
+{
+    if (auto error = RecordAll(std::span<const Event>(&event, 1))) return *error;
+    return int64_t(sqlite3_last_insert_rowid(m_db));
+}
+
+std::optional<Error> Store::RecordAll(std::span<const Event> events)
+{
+    for (const Event& e : events) {
+        if (e.program.empty() || e.operation.empty())
+            return MakeError(Status::BadEvent, m_path, "an event names no program or operation");
+        if (!e.network && !e.device) return MakeError(Status::BadEvent, m_path, "an event holds no block");
+    }
+    if (int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return Failure(rc, "cannot record");
+    auto rollback = [this](Error error) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return error;
+    };
+    Statement s;
+    int rc = sqlite3_prepare_v2(m_db,
+                                "INSERT INTO events (time_ms, mac, ip, program, operation, stage, network, device)"
+                                " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                                -1, &s.s, nullptr);
+    if (rc != SQLITE_OK) return rollback(Failure(rc, "cannot record"));
+    for (const Event& e : events) {
+        sqlite3_reset(s.s);
+        sqlite3_clear_bindings(s.s);
+        const std::string mac = FormatMacHex(e.mac);
+        const std::string ip = FormatDottedQuad(e.ip);
+        sqlite3_bind_int64(s.s, 1, e.timeMs);
+        sqlite3_bind_text(s.s, 2, mac.c_str(), -1, SQLITE_TRANSIENT);
+        if (e.ip != 0) sqlite3_bind_text(s.s, 3, ip.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.s, 4, e.program.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.s, 5, e.operation.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.s, 6, StageName(e.stage), -1, SQLITE_STATIC);
+        if (e.network) sqlite3_bind_blob(s.s, 7, e.network->data(), int(e.network->size()), SQLITE_TRANSIENT);
+        if (e.device) sqlite3_bind_blob(s.s, 8, e.device->data(), int(e.device->size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(s.s);
+        if (rc != SQLITE_DONE) return rollback(Failure(rc, "cannot record"));
+    }
+    rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rollback(Failure(rc, "cannot record"));
+    return std::nullopt;
+}
+
+std::variant<std::vector<Event>, Error> Store::Events(const Query& query) const
+{
+    std::string sql = std::string("SELECT ") + kColumns + " FROM events WHERE 1";
+    if (query.mac) sql += " AND mac = ?1";
+    if (query.fromMs) sql += " AND time_ms >= ?2";
+    if (query.toMs) sql += " AND time_ms <= ?3";
+    sql += " ORDER BY time_ms, id";
+    if (query.limit) sql += " LIMIT " + std::to_string(query.limit);
+    Statement s;
+    int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
+    if (rc != SQLITE_OK) return Failure(rc, "cannot read");
+    const std::string mac = query.mac ? FormatMacHex(*query.mac) : std::string();
+    if (query.mac) sqlite3_bind_text(s.s, 1, mac.c_str(), -1, SQLITE_TRANSIENT);
+    if (query.fromMs) sqlite3_bind_int64(s.s, 2, *query.fromMs);
+    if (query.toMs) sqlite3_bind_int64(s.s, 3, *query.toMs);
+    std::vector<Event> events;
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
+        auto e = EventOfRow(s.s);
+        if (!e) return MakeError(Status::Damaged, m_path, "an event holds values no program recorded");
+        events.push_back(std::move(*e));
+    }
+    if (rc != SQLITE_DONE) return Failure(rc, "cannot read");
+    return events;
+}
+
+std::variant<std::optional<Event>, Error> Store::StateAt(const MacAddress& mac, int64_t timeMs) const
+{
+    // Each block from the last event that holds it: a read of one block
+    // leaves the other as it was last seen.
+    const std::string hex = FormatMacHex(mac);
+    std::optional<Event> state;
+    for (const char* column : {"network", "device"}) {
+        const std::string sql = std::string("SELECT ") + kColumns + " FROM events WHERE mac = ? AND time_ms <= ? AND " +
+                                column + " IS NOT NULL ORDER BY time_ms DESC, id DESC LIMIT 1";
+        Statement s;
+        int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
+        if (rc != SQLITE_OK) return Failure(rc, "cannot read");
+        sqlite3_bind_text(s.s, 1, hex.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(s.s, 2, timeMs);
+        rc = sqlite3_step(s.s);
+        if (rc == SQLITE_DONE) continue;
+        if (rc != SQLITE_ROW) return Failure(rc, "cannot read");
+        auto e = EventOfRow(s.s);
+        if (!e) return MakeError(Status::Damaged, m_path, "an event holds values no program recorded");
+        if (!state) {
+            state = std::move(e);
+            if (std::string_view(column) == "network") state->device.reset();
+            continue;
+        }
+        state->device = e->device;
+        if (e->timeMs > state->timeMs || (e->timeMs == state->timeMs && e->id > state->id)) {
+            e->network = state->network;
+            state = std::move(e);
+        }
+    }
+    return state;
+}
+
+std::variant<std::optional<Event>, Error> Store::BeforeLastWrite(const MacAddress& mac) const
+{
+    const std::string sql = std::string("SELECT ") + kColumns +
+                            " FROM events WHERE mac = ? AND stage = 'before' ORDER BY time_ms DESC, id DESC LIMIT 1";
+    Statement s;
+    int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
+    if (rc != SQLITE_OK) return Failure(rc, "cannot read");
+    const std::string hex = FormatMacHex(mac);
+    sqlite3_bind_text(s.s, 1, hex.c_str(), -1, SQLITE_TRANSIENT);
+    rc = sqlite3_step(s.s);
+    if (rc == SQLITE_DONE) return std::optional<Event>();
+    if (rc != SQLITE_ROW) return Failure(rc, "cannot read");
+    auto e = EventOfRow(s.s);
+    if (!e) return MakeError(Status::Damaged, m_path, "an event holds values no program recorded");
+    return e;
+}
+
+std::string DefaultPath()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    std::filesystem::path base;
+    // The XDG rules say a relative value is to be ignored.
+    if (data && *data && std::filesystem::path(data).is_absolute()) {
+        base = data;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) return {};
+        base = std::filesystem::path(home) / ".local" / "share";
+    }
+    return (base / "vornik" / "history.sqlite").string();
+}
+
+DeviceBlock DeviceBlockOf(const DeviceParams& params)
+{
+    std::array<uint8_t, DEVICE_FRAME_SIZE> frame{};
+    BuildDeviceFrame(frame, DEVICE_FUNC_WRITE, params);
+    DeviceBlock block;
+    std::copy(frame.begin() + DF_SERVER_COUNT, frame.begin() + DF_CRC, block.begin());
+    return block;
+}
+
+DeviceParams DeviceParamsOf(const DeviceBlock& block)
+{
+    // Through the parser of read replies, so the bytes land where a read puts them.
+    std::array<uint8_t, DEVICE_FRAME_SIZE> frame{};
+    frame[DF_START] = DEVICE_FRAME_START;
+    frame[DF_FUNCTION] = DEVICE_FUNC_READ;
+    std::copy(block.begin(), block.end(), frame.begin() + DF_SERVER_COUNT);
+    const uint16_t crc = Crc16Modbus(std::span<const uint8_t>(frame.data(), DF_CRC));
+    frame[DF_CRC] = uint8_t(crc & 0xff);
+    frame[DF_CRC + 1] = uint8_t(crc >> 8);
+    DeviceParams params;
+    ParseDeviceFrame(frame, params);
+    return params;
+}
+
+std::vector<Change> Diff(const Event& from, const Event& to)
+{
+    std::vector<Change> changes;
+    if (from.network && to.network) {
+        for (auto& d : settings::Compare(DecodeNetworkParams(*from.network), DecodeNetworkParams(*to.network)))
+            changes.push_back({settings::Block::Network, std::move(d)});
+    }
+    if (from.device && to.device) {
+        for (auto& d : settings::Compare(DeviceParamsOf(*from.device), DeviceParamsOf(*to.device)))
+            changes.push_back({settings::Block::Device, std::move(d)});
+    }
+    return changes;
+}
+
+std::vector<std::vector<Change>> ChangesAlong(const std::vector<Event>& events)
+{
+    std::map<MacAddress, Event> last; // each device's blocks as last seen
+    std::vector<std::vector<Change>> out;
+    out.reserve(events.size());
+    for (const Event& e : events) {
+        auto [it, first] = last.try_emplace(e.mac, e);
+        Event& seen = it->second;
+        out.push_back(first ? std::vector<Change>() : Diff(seen, e));
+        if (e.network) seen.network = e.network;
+        if (e.device) seen.device = e.device;
+    }
+    return out;
+}
+
+} // namespace vornik::history

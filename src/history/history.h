@@ -1,0 +1,151 @@
+// The history of every device's settings: each read and write with the
+// blocks as the device held them, in one SQLite file that the window and
+// vornikctl share. No Qt, no sockets.
+//
+// Nothing here throws: a damaged, locked or full database comes back as an
+// Error, so a configuration that records into it can carry on without it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "proto/dev_params.h"
+#include "proto/frame.h"
+#include "proto/net_params.h"
+#include "settings/fields.h"
+
+struct sqlite3;
+
+namespace vornik::history {
+
+// The layout of the file this program writes; older files are brought up to
+// it when opened, newer ones are refused untouched.
+inline constexpr int SCHEMA_VERSION = 1;
+
+// The device block between the inner frame's function byte and its CRC.
+inline constexpr size_t DEVICE_BLOCK_SIZE = DF_CRC - DF_SERVER_COUNT;
+using DeviceBlock = std::array<uint8_t, DEVICE_BLOCK_SIZE>;
+
+enum class Status {
+    CannotOpen, // no such folder and none could be made, no permission, not a file
+    Damaged,    // not a database, or one whose pages are broken
+    Locked,     // another program held it longer than the busy timeout
+    Full,       // the disk (or the size limit) has no room left
+    ReadOnly,
+    TooNew,     // written by a later version of this program
+    Foreign,    // a database, but not a history
+    BadEvent,   // an event without a MAC, or a block of the wrong size
+    Io,
+    Other,
+};
+
+struct Error {
+    Status status = Status::Other;
+    std::string message; // one line, naming the file
+};
+
+// Which moment of an operation an event records.
+enum class Stage {
+    Read,   // a read on its own
+    Before, // a write's blocks as read before it was sent
+    After,  // a write's read-back
+};
+
+struct Event {
+    int64_t id = 0;       // given by Record
+    int64_t timeMs = 0;   // milliseconds since 1970-01-01 UTC
+    MacAddress mac{};
+    uint32_t ip = 0;      // the address the device answered from; 0 unknown
+    std::string program;  // "vornikctl", "Vornik_Setup"
+    std::string operation; // "read", "apply", "set", "restore", "replace", ...
+    Stage stage = Stage::Read;
+    // The blocks as the device sent them, every byte; either may be absent
+    // when the operation did not read it.
+    std::optional<NetworkParamsImage> network;
+    std::optional<DeviceBlock> device;
+};
+
+struct Query {
+    std::optional<MacAddress> mac;
+    std::optional<int64_t> fromMs; // inclusive
+    std::optional<int64_t> toMs;   // inclusive
+    size_t limit = 0;              // 0: all
+};
+
+struct Options {
+    int busyTimeoutMs = 2000;
+    // A limit on the file's size in bytes (0: none); a store at it answers Full.
+    int64_t maxBytes = 0;
+};
+
+class Store {
+public:
+    // Opens or creates the file (and its folder) and brings its layout up to
+    // SCHEMA_VERSION; WAL, so another program may read and write it meanwhile.
+    static std::variant<Store, Error> Open(const std::string& path, const Options& options = {});
+
+    Store(Store&&) noexcept;
+    Store& operator=(Store&&) noexcept;
+    ~Store();
+
+    // Stores one event in a transaction of its own; its id, or why not.
+    std::variant<int64_t, Error> Record(const Event& event);
+    // Several events at once: all of them or none.
+    std::optional<Error> RecordAll(std::span<const Event> events);
+
+    // Events in the order they happened (time, then id).
+    std::variant<std::vector<Event>, Error> Events(const Query& query) const;
+    // The last event of the device at or before the time that holds the block(s) asked for.
+    std::variant<std::optional<Event>, Error> StateAt(const MacAddress& mac, int64_t timeMs) const;
+    // The blocks as read before the device's most recent write.
+    std::variant<std::optional<Event>, Error> BeforeLastWrite(const MacAddress& mac) const;
+
+    const std::string& Path() const { return m_path; }
+
+private:
+    Store(std::string path, sqlite3* db);
+    std::optional<Error> Migrate();
+    Error Failure(int code, const char* what) const;
+
+    std::string m_path;
+    sqlite3* m_db = nullptr;
+};
+
+// $XDG_DATA_HOME/vornik/history.sqlite, or ~/.local/share/vornik/history.sqlite
+// when XDG_DATA_HOME is unset or not absolute; empty when neither is known.
+std::string DefaultPath();
+
+// The device block carried by a parameter record and back; every byte is a
+// field, so the bytes are the ones the device sent.
+DeviceBlock DeviceBlockOf(const DeviceParams& params);
+DeviceParams DeviceParamsOf(const DeviceBlock& block);
+
+// What changed from one event to the next, field by field through the
+// settings table (bytes no field shows as hex); a block missing on either
+// side is not compared.
+struct Change {
+    settings::Block block;
+    settings::Difference difference;
+};
+std::vector<Change> Diff(const Event& from, const Event& to);
+// For each event (in the order Events gives them), what changed since the
+// blocks its device last showed before it; a device's first block has none.
+std::vector<std::vector<Change>> ChangesAlong(const std::vector<Event>& events);
+
+// Times as the history shows them, UTC with milliseconds: 2026-12-08T07:01:02.123Z.
+std::string TimeText(int64_t timeMs);
+// Such a text, also without the milliseconds (then the last millisecond of
+// that second, so a time shown without them includes its events), with a
+// space for the T, with or without the Z; nothing for any other text.
+std::optional<int64_t> ParseTimeText(const std::string& text);
+
+const char* StageName(Stage stage);
+const char* StatusName(Status status);
+
+} // namespace vornik::history

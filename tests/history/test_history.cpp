@@ -1,0 +1,235 @@
+// The history store where it must not stop a configuration: damaged,
+// foreign, newer, locked and full files, two programs writing at once, the
+// layouts it brings up to date. Its diff and queries are checked through
+// vornikctl (tests/cli/test_cli_history.cpp) against simulated devices.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "history/history.h"
+
+using namespace vornik;
+using namespace vornik::history;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A folder of the test's own; `path` is its history file.
+struct Folder {
+    Folder() { fs::create_directories(dir); }
+    ~Folder() { fs::remove_all(dir); }
+    static inline int made = 0;
+    const std::string dir = testing::TempDir() + "vornik-history-" + std::to_string(::getpid()) + "-" + std::to_string(++made);
+    const std::string path = dir + "/h.sqlite";
+};
+
+// A second program's connection, without the store.
+struct RawDb {
+    explicit RawDb(const std::string& path) { sqlite3_open(path.c_str(), &db); }
+    ~RawDb() { sqlite3_close(db); }
+    int Exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+    int64_t Number(const char* sql)
+    {
+        sqlite3_stmt* s = nullptr;
+        int64_t v = -1;
+        if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+            v = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        return v;
+    }
+    sqlite3* db = nullptr;
+};
+
+std::string ReadAll(const std::string& path)
+{
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+Event AnEvent(int64_t timeMs, const char* program = "vornikctl")
+{
+    Event e;
+    e.timeMs = timeMs;
+    e.mac = {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x01};
+    e.program = program;
+    e.operation = "read";
+    e.network.emplace().fill(0);
+    return e;
+}
+
+size_t Count(const Store& store) { return std::get<std::vector<Event>>(store.Events({})).size(); }
+
+// Each row makes the file (or folder) at `path` as another program left it.
+struct BadFile {
+    const char* name;
+    std::function<std::string(const Folder&)> make; // the path to open
+    Status status;
+};
+class BadFiles : public testing::TestWithParam<BadFile> {};
+
+TEST_P(BadFiles, AnswerWithAnErrorNamingTheFileAndLeaveItAsItWas)
+{
+    Folder f;
+    const std::string path = GetParam().make(f);
+    const std::string before = ReadAll(path);
+    auto opened = Store::Open(path);
+    ASSERT_TRUE(std::holds_alternative<Error>(opened));
+    const Error& error = std::get<Error>(opened);
+    EXPECT_EQ(error.status, GetParam().status) << error.message;
+    EXPECT_EQ(error.message.find('\n'), std::string::npos);
+    EXPECT_NE(error.message.find(path), std::string::npos) << error.message;
+    if (fs::is_regular_file(path)) EXPECT_EQ(ReadAll(path), before) << "the file was changed";
+}
+
+std::string Written(const Folder& f, const std::string& bytes)
+{
+    std::ofstream(f.path, std::ios::binary) << bytes;
+    return f.path;
+}
+std::string ByAnother(const Folder& f, const char* sql)
+{
+    RawDb(f.path).Exec(sql);
+    return f.path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Open, BadFiles,
+    testing::Values(
+        BadFile{"TextFile", [](const Folder& f) { return Written(f, std::string(4096, 'x')); }, Status::Damaged},
+        // A database's first 16 bytes, a page size of 3 (no power of two), garbage.
+        BadFile{"HeaderThenGarbage", [](const Folder& f) { return Written(f, std::string("SQLite format 3\0\0\3", 18) + "xyz"); },
+                Status::Damaged},
+        BadFile{"FolderIsAFile", [](const Folder& f) { return Written(f, "x") + "/h.sqlite"; }, Status::CannotOpen},
+        BadFile{"LaterLayout",
+                [](const Folder& f) {
+                    return ByAnother(f, "CREATE TABLE schema_version (version INTEGER NOT NULL);"
+                                        "INSERT INTO schema_version VALUES (2)");
+                },
+                Status::TooNew},
+        BadFile{"SomeoneElsesDatabase", [](const Folder& f) { return ByAnother(f, "CREATE TABLE invoices (n INTEGER)"); },
+                Status::Foreign}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Locked, AWriterHoldingTheLockGivesLockedAfterTheTimeoutWhileReadingGoesOn)
+{
+    Folder f;
+    auto store = std::get<Store>(Store::Open(f.path, Options{.busyTimeoutMs = 200}));
+    ASSERT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(1))));
+    RawDb other(f.path);
+    ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), SQLITE_OK);
+    const auto start = std::chrono::steady_clock::now();
+    const auto recorded = store.Record(AnEvent(2));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(std::holds_alternative<Error>(recorded));
+    EXPECT_EQ(std::get<Error>(recorded).status, Status::Locked) << std::get<Error>(recorded).message;
+    EXPECT_GE(waited, std::chrono::milliseconds(150));
+    EXPECT_LT(waited, std::chrono::seconds(10));
+    EXPECT_EQ(Count(store), 1u);
+    ASSERT_EQ(other.Exec("COMMIT"), SQLITE_OK);
+    ASSERT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(3))));
+    EXPECT_EQ(Count(store), 2u);
+}
+
+TEST(Full, AStoreAtItsLimitAnswersFullKeepsWhatItHeldAndStoresNoHalfBatch)
+{
+    Folder f;
+    auto store = std::get<Store>(Store::Open(f.path, Options{.maxBytes = 64 * 1024}));
+    size_t recorded = 0;
+    std::optional<Error> error;
+    // 64 KiB hold about 200 events of 292 bytes, far fewer than 5000.
+    while (!error && recorded < 5000) {
+        auto r = store.Record(AnEvent(int64_t(recorded)));
+        if (auto* e = std::get_if<Error>(&r)) error = *e;
+        else ++recorded;
+    }
+    ASSERT_TRUE(error.has_value()) << "never full";
+    EXPECT_EQ(error->status, Status::Full) << error->message;
+    EXPECT_EQ(Count(store), recorded);
+    const std::vector<Event> batch(20, AnEvent(9999));
+    ASSERT_TRUE(store.RecordAll(batch).has_value());
+    EXPECT_EQ(Count(store), recorded);
+}
+
+TEST(TwoWriters, OpeningAFreshFileAndRecordingAtOnceLosesNoEvent)
+{
+    Folder f;
+    constexpr int kEach = 150;
+    std::atomic<bool> go{false};
+    auto writer = [&](const char* program) {
+        while (!go.load()) std::this_thread::yield();
+        auto opened = Store::Open(f.path, Options{.busyTimeoutMs = 10000});
+        ASSERT_TRUE(std::holds_alternative<Store>(opened)) << std::get<Error>(opened).message;
+        for (int i = 0; i < kEach; ++i) {
+            const auto r = std::get<Store>(opened).Record(AnEvent(i, program));
+            EXPECT_TRUE(std::holds_alternative<int64_t>(r)) << std::get<Error>(r).message;
+        }
+    };
+    std::thread a(writer, "vornikctl"), b(writer, "Vornik_Setup");
+    go = true;
+    a.join();
+    b.join();
+    RawDb check(f.path);
+    EXPECT_EQ(check.Number("SELECT count(*) FROM events WHERE program = 'vornikctl'"), kEach);
+    EXPECT_EQ(check.Number("SELECT count(*) FROM events WHERE program = 'Vornik_Setup'"), kEach);
+    EXPECT_EQ(check.Number("SELECT count(DISTINCT id) FROM events"), 2 * kEach);
+    EXPECT_EQ(check.Number("SELECT count(*) FROM schema_version WHERE version = 1"), 1);
+}
+
+// Files as earlier programs (or none) left them; the first layout as its
+// statements create it, written out here rather than taken from the store.
+struct Migration {
+    const char* name;
+    const char* sql; // nullptr: no file; "": an empty file
+    int64_t events;
+};
+class Migrations : public testing::TestWithParam<Migration> {};
+
+TEST_P(Migrations, EndAtTheCurrentLayoutInWalKeepingEveryEvent)
+{
+    Folder f;
+    if (const char* sql = GetParam().sql) {
+        std::ofstream(f.path).close();
+        ASSERT_EQ(RawDb(f.path).Exec(sql), SQLITE_OK);
+    }
+    {
+        auto opened = Store::Open(f.path);
+        ASSERT_TRUE(std::holds_alternative<Store>(opened)) << std::get<Error>(opened).message;
+        EXPECT_EQ(int64_t(Count(std::get<Store>(opened))), GetParam().events);
+        ASSERT_TRUE(std::holds_alternative<int64_t>(std::get<Store>(opened).Record(AnEvent(5))));
+    }
+    // Bytes 18 and 19 of a database file are 2 in WAL.
+    const std::string header = ReadAll(f.path).substr(0, 20);
+    EXPECT_EQ(header.substr(18), std::string("\x02\x02"));
+    RawDb check(f.path);
+    EXPECT_EQ(check.Number("SELECT count(*) FROM schema_version WHERE version = 1"), 1);
+    EXPECT_EQ(check.Number("SELECT count(*) FROM schema_version"), 1);
+    EXPECT_EQ(check.Number("SELECT count(*) FROM events"), GetParam().events + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Open, Migrations,
+    testing::Values(Migration{"NoFile", nullptr, 0}, Migration{"EmptyFile", "", 0},
+                    Migration{"Version0", "CREATE TABLE schema_version (version INTEGER NOT NULL);"
+                                          "INSERT INTO schema_version VALUES (0)", 0},
+                    Migration{"Version1WithAnEvent",
+                              "CREATE TABLE schema_version (version INTEGER NOT NULL);"
+                              "INSERT INTO schema_version VALUES (1);"
+                              "CREATE TABLE events (id INTEGER PRIMARY KEY AUTOINCREMENT, time_ms INTEGER NOT NULL,"
+                              " mac TEXT NOT NULL, ip TEXT, program TEXT NOT NULL, operation TEXT NOT NULL,"
+                              " stage TEXT NOT NULL, network BLOB, device BLOB);"
+                              "INSERT INTO events (time_ms, mac, program, operation, stage, device)"
+                              " VALUES (1, '025AC3000001', 'vornikctl', 'read', 'read', zeroblob(92))",
+                              1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
