@@ -76,6 +76,16 @@ void PrepareForReceive(SocketHandle s);
 // Where a socket is bound; all zero when unknown.
 sockaddr_in BoundAddress(SocketHandle s);
 
+// An IPv4 socket address from a host-order address and port.
+inline sockaddr_in Ipv4Address(uint32_t hostOrderAddress, uint16_t port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(hostOrderAddress);
+    return a;
+}
+
 enum class ReceiveResult {
     Datagram,   // one datagram, whole, in the buffer
     Dropped,    // one datagram taken off and passed over: empty, or longer than the buffer

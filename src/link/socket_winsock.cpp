@@ -265,9 +265,7 @@ bool WakeChannel::Open()
     // one: a byte sent is a readable socket for WSAPoll.
     SocketHandle r = SystemSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     SocketHandle w = SystemSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a = Ipv4Address(INADDR_LOOPBACK, 0);
     bool ok = r != INVALID_SOCKET_HANDLE && w != INVALID_SOCKET_HANDLE &&
               ::bind(r, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
     if (ok) {

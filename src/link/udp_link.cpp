@@ -25,14 +25,6 @@ SocketCalls WithSystemDefaults(SocketCalls calls)
     return calls;
 }
 
-sockaddr_in Ipv4Address(uint32_t hostOrderAddress, uint16_t port)
-{
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(hostOrderAddress);
-    return a;
-}
 
 // Enlarges a socket's receive buffer for bursts of replies. As root the
 // system's ceiling does not apply; otherwise take what the ceiling allows.

@@ -262,9 +262,11 @@ private:
             m_ops.OnWriteNetworkParams();
             // A refused value is named in a box, and then nothing at all is sent.
             const bool refused = m_net.Boxes().size() == boxes + 1;
-            Check(m_link.frames.size() == sent + (refused ? 0 : 1), "a network write sent no frame without a box");
+            // A write goes out with the read that confirms it, to the same device.
+            Check(m_link.frames.size() == sent + (refused ? 0 : 2), "a network write sent no frame without a box");
             if (refused) break;
-            const Frame& f = m_link.frames.back();
+            const Frame& f = m_link.frames[sent];
+            Check(std::equal(f.begin() + 4, f.begin() + 10, m_link.frames.back().begin() + 4), "read-back to another MAC");
             Check(f.size() == 303, "a network write is not 303 bytes");
             Check(f[0] == 0xAA && f[1] == 0x01 && f[2] == 0x2B && f[3] == 0x04, "network write header");
             Check(f[302] == Sum8(std::span(f).subspan(3, 299)), "network write sum");
@@ -279,9 +281,10 @@ private:
             m_ops.OnWriteDeviceParams();
             const bool refused = m_dev.Boxes().size() == boxes + 1;
             const bool expectFrame = allowed && !refused;
-            Check(m_link.frames.size() == sent + (expectFrame ? 1 : 0), "device write sent against the rule");
+            Check(m_link.frames.size() == sent + (expectFrame ? 2 : 0), "device write sent against the rule");
             if (!expectFrame) break;
-            const Frame& f = m_link.frames.back();
+            const Frame& f = m_link.frames[sent];
+            Check(std::equal(f.begin() + 4, f.begin() + 10, m_link.frames.back().begin() + 4), "read-back to another MAC");
             Check(f.size() == 107, "a device write is not 107 bytes");
             Check(f[0] == 0xAA && f[1] == 0x00 && f[2] == 0x67 && f[3] == 0x0A, "device write header");
             const std::span<const uint8_t> inner(f.data() + 10, 96);

@@ -18,21 +18,13 @@ namespace {
 constexpr uint32_t kLoopback1 = 0x7F000001; // 127.0.0.1
 constexpr uint32_t kCapacity = 1024;
 
-sockaddr_in At(uint32_t address, uint16_t port)
-{
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(address);
-    return a;
-}
 
 // A UDP socket bound to address:0; the system picks the port.
 SocketHandle BoundSocket(uint32_t address)
 {
     const SocketHandle s = SystemSocket(AF_INET, SOCKET_TYPE_UDP, IPPROTO_UDP);
     EXPECT_NE(s, INVALID_SOCKET_HANDLE);
-    const sockaddr_in a = At(address, 0);
+    const sockaddr_in a = Ipv4Address(address, 0);
     EXPECT_EQ(SystemBind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
     return s;
 }
