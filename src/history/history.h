@@ -15,9 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "proto/dev_params.h"
-#include "proto/frame.h"
-#include "proto/net_params.h"
+#include "history/event.h"
 #include "settings/fields.h"
 
 struct sqlite3;
@@ -27,10 +25,6 @@ namespace vornik::history {
 // The layout of the file this program writes; older files are brought up to
 // it when opened, newer ones are refused untouched.
 inline constexpr int SCHEMA_VERSION = 1;
-
-// The device block between the inner frame's function byte and its CRC.
-inline constexpr size_t DEVICE_BLOCK_SIZE = DF_CRC - DF_SERVER_COUNT;
-using DeviceBlock = std::array<uint8_t, DEVICE_BLOCK_SIZE>;
 
 enum class Status {
     CannotOpen, // no such folder and none could be made, no permission, not a file
@@ -48,27 +42,6 @@ enum class Status {
 struct Error {
     Status status = Status::Other;
     std::string message; // one line, naming the file
-};
-
-// Which moment of an operation an event records.
-enum class Stage {
-    Read,   // a read on its own
-    Before, // a write's blocks as read before it was sent
-    After,  // a write's read-back
-};
-
-struct Event {
-    int64_t id = 0;       // given by Record
-    int64_t timeMs = 0;   // milliseconds since 1970-01-01 UTC
-    MacAddress mac{};
-    uint32_t ip = 0;      // the address the device answered from; 0 unknown
-    std::string program;  // "vornikctl", "Vornik_Setup"
-    std::string operation; // "read", "apply", "set", "restore", "replace", ...
-    Stage stage = Stage::Read;
-    // The blocks as the device sent them, every byte; either may be absent
-    // when the operation did not read it.
-    std::optional<NetworkParamsImage> network;
-    std::optional<DeviceBlock> device;
 };
 
 struct Query {
