@@ -23,14 +23,14 @@ CSetupApp::CSetupApp(int& argc, char** argv) : QApplication(argc, argv)
     InstallQtChineseTranslation(m_qtTexts);
 }
 
-int CSetupApp::Run(LinkConfig config, const std::string& pcapPath)
+int CSetupApp::Run(LinkConfig config, const std::string& pcapPath, const std::string& historyPath)
 {
     std::string error;
     if (!pcapPath.empty() && !m_capture.StreamTo(pcapPath, &error)) {
         std::fprintf(stderr, "--pcap %s: %s\n", pcapPath.c_str(), error.c_str());
         return 2;
     }
-    WindowRoot root(std::move(config), &m_capture);
+    WindowRoot root(std::move(config), &m_capture, historyPath);
     CSetupDlg& dialog = root.Window();
     dialog.OnInitDialog();
     dialog.setWindowTitle(dialog.windowTitle() + QString::fromStdString(DemoTitleMark()));

@@ -18,7 +18,9 @@ public:
     // Runs the main window until it ends and stops the link; the result is
     // the program's exit code. With pcapPath, every datagram the link sends
     // and receives is also written there as it passes.
-    int Run(LinkConfig config, const std::string& pcapPath = {});
+    // Reads and writes are kept in the settings history at historyPath
+    // (empty: nowhere).
+    int Run(LinkConfig config, const std::string& pcapPath = {}, const std::string& historyPath = {});
     // Renders the main window and both pages to main.png, net.png and dev.png
     // in directory (and main-dev.png, about.png), without starting the link.
     int WriteScreenshots(const QString& directory);

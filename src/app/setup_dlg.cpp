@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -16,6 +17,8 @@
 
 #include "app/about_dlg.h"
 #include "app/device_list_diag.h"
+#include "app/history_dlg.h"
+#include "app/history_file.h"
 #include "app/info_edit.h"
 #include "app/tab_ctrl.h"
 #include "controls/CIconButton.h"
@@ -121,6 +124,18 @@ void CSetupDlg::CreateControls()
     m_deviceList->viewport()->installEventFilter(this);
     // Enter or Space on a row reads it, as a double-click does.
     m_deviceList->installEventFilter(this);
+    m_deviceList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_deviceList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The row under the pointer; from the keyboard's menu key, the row with the focus.
+        QModelIndex index = m_deviceList->indexAt(at);
+        QPoint where = at;
+        if (!index.isValid() && m_deviceList->currentIndex().isValid()) {
+            index = m_deviceList->currentIndex();
+            where = m_deviceList->visualRect(index).center();
+        }
+        const int row = index.isValid() ? m_deviceList->Rows().LogicalRow(index.row()) : -1;
+        DeviceListMenu(row)->popup(m_deviceList->viewport()->mapToGlobal(where));
+    });
     connect(m_tab->Bar(), &QTabBar::currentChanged, this, [this] { OnTabSelChange(); });
 }
 
@@ -211,6 +226,48 @@ void CSetupDlg::OnInitDialog(bool startLink)
 
     // The device write waits for a first read.
     m_ops.m_deviceParamsRead = false;
+}
+
+void CSetupDlg::SetHistory(HistoryFile* history)
+{
+    m_history = history && history->Enabled() ? history : nullptr;
+    m_ops.SetHistory(m_history);
+}
+
+QMenu* CSetupDlg::DeviceListMenu(int row)
+{
+    // The window's own items stay reachable from the list, below the row's.
+    delete m_listMenu;
+    m_listMenu = new QMenu(this);
+    QAction* history = m_listMenu->addAction(QStringLiteral(u"历史记录..."));
+    history->setEnabled(row >= 0 && m_history);
+    connect(history, &QAction::triggered, this, [this, row] { ShowHistory(row); });
+    if (m_systemMenu) {
+        m_listMenu->addSeparator();
+        m_listMenu->addActions(m_systemMenu->actions());
+    }
+    return m_listMenu;
+}
+
+void CSetupDlg::ShowHistory(int row)
+{
+    const std::optional<DeviceRow> device = DeviceRowAt(IDC_DEVICE_LIST, row);
+    if (!device || !m_history) return;
+    const QString caption = QStringLiteral(u"历史记录");
+    auto opened = m_history->Open();
+    if (auto* why = std::get_if<std::string>(&opened)) {
+        QMessageBox::warning(this, caption, QStringLiteral(u"无法读取历史记录：") + QString::fromStdString(*why));
+        return;
+    }
+    history::Query query;
+    query.mac = device->mac;
+    auto events = std::get<history::Store*>(opened)->Events(query);
+    if (auto* error = std::get_if<history::Error>(&events)) {
+        QMessageBox::warning(this, caption, QStringLiteral(u"无法读取历史记录：") + QString::fromStdString(error->message));
+        return;
+    }
+    CHistoryDlg dialog(this, device->mac, std::move(std::get<std::vector<history::Event>>(events)), m_ops);
+    dialog.exec();
 }
 
 CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(size_t(index)).get(); }

@@ -26,6 +26,7 @@ class CIconButton;
 namespace vornik {
 
 class DeviceListDiagnostics;
+class HistoryFile;
 class PacketCapture;
 class CInfoEdit;
 class CTabCtrl;
@@ -67,6 +68,15 @@ public:
     bool ExportSettings(const QString& path);
     bool ImportSettings(const QString& path);
     DeviceListDiagnostics& ListDiagnostics() { return *m_listDiagnostics; }
+    // The settings history the window records its reads and writes in, which
+    // the list's right-click "历史记录..." shows (none: neither). Set before
+    // OnInitDialog.
+    void SetHistory(HistoryFile* history);
+    // "历史记录..." for the device in list row `row`: the history dialog, or
+    // a box saying why the history cannot be read.
+    void ShowHistory(int row);
+    // The list's right-click menu for a row (-1: none), as it is about to open.
+    QMenu* DeviceListMenu(int row);
 
     DeviceOps& Ops() { return m_ops; }
     CNetParamPage& NetPage() { return m_netPage; }
@@ -108,6 +118,8 @@ private:
     DatagramPump m_pump;
 
     PacketCapture* m_capture = nullptr;
+    HistoryFile* m_history = nullptr;
+    QMenu* m_listMenu = nullptr;
     DeviceListDiagnostics* m_listDiagnostics = nullptr; // owned by the list
 };
 

@@ -14,12 +14,14 @@ LinkConfig Recorded(LinkConfig config, PacketCapture* record)
 
 } // namespace
 
-WindowRoot::WindowRoot(LinkConfig config, PacketCapture* record)
-    : m_hostAddresses(config.hostAddresses),
+WindowRoot::WindowRoot(LinkConfig config, PacketCapture* record, std::string historyPath)
+    : m_history(std::move(historyPath)),
+      m_hostAddresses(config.hostAddresses),
       m_link(Recorded(std::move(config), record), m_mainWindow.ShowMessages(), m_mainWindow.PostDatagrams()),
       m_window(m_state, m_link, m_mainWindow, m_hostAddresses)
 {
     m_window.SetPacketCapture(record);
+    m_window.SetHistory(&m_history);
 }
 
 WindowRoot::~WindowRoot() { m_link.Stop(); }

@@ -9,6 +9,7 @@
 //   root.Window().exec();
 #pragma once
 
+#include "app/history_file.h"
 #include "app/main_window_ref.h"
 #include "app/setup_dlg.h"
 #include "link/udp_link.h"
@@ -23,7 +24,9 @@ public:
     // With a record, the record sees all the link's traffic from the start
     // and the window's "保存数据包记录..." saves it; the record must outlive
     // this. The host's addresses the window shows come from config too.
-    explicit WindowRoot(LinkConfig config, PacketCapture* record = nullptr);
+    // The window records its reads and writes in the settings history at
+    // historyPath (empty: nowhere).
+    explicit WindowRoot(LinkConfig config, PacketCapture* record = nullptr, std::string historyPath = {});
     // The receive side ends before the window it posts to.
     ~WindowRoot();
 
@@ -34,11 +37,13 @@ public:
     UdpLink& Link() { return m_link; }
     MainWindowRef& MainWindow() { return m_mainWindow; }
     SetupState& State() { return m_state; }
+    HistoryFile& History() { return m_history; }
 
 private:
     // In this order: the window holds the state, the reference and the link;
     // the link posts through the reference.
     SetupState m_state;
+    HistoryFile m_history;
     MainWindowRef m_mainWindow;
     AddressSource m_hostAddresses;
     UdpLink m_link;

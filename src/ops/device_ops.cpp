@@ -23,6 +23,15 @@ std::string Decimal(unsigned value) { return std::to_string(value); }
 
 std::string Cp936(const char* utf8) { return Cp936FromUtf8Lossy(utf8); }
 
+constexpr char kProgram[] = "Vornik_Setup";
+
+history::DeviceBlock DeviceBlockOfFrame(std::span<const uint8_t> deviceFrame)
+{
+    history::DeviceBlock block;
+    std::copy(deviceFrame.begin() + DF_SERVER_COUNT, deviceFrame.begin() + DF_CRC, block.begin());
+    return block;
+}
+
 } // namespace
 
 DeviceOps::DeviceOps(SetupState& state, IControlOps& mainWindow, IControlOps& netPage, IControlOps& devPage,
@@ -248,18 +257,26 @@ void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
     MacAddress from{};
     ByteReader(frame).At(FRAME_MAC_OFFSET).Bytes(from);
     if (!FromChosenDevice(from)) return;
-    const NetworkParams received = DecodeNetworkParams(frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
+    const auto block = frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>();
+    const NetworkParams received = DecodeNetworkParams(block);
+    NetworkParamsImage image;
+    std::copy(block.begin(), block.end(), image.begin());
+    m_networkRead = {from, image};
     if (m_awaiting == Awaiting::NetworkReadBack) {
         // The page keeps what was written; the line names what the device kept otherwise.
         Answered(Awaiting::NetworkReadBack);
+        Record(history::Stage::After, "write-network", from, ReplyIp(), image, std::nullopt);
         m_state.InfoLog += ReadBackLine936(from, settings::Block::Network, settings::Compare(m_networkWritten, received));
+        SayHistoryFailure();
         return;
     }
     Answered(Awaiting::NetworkRead);
+    Record(history::Stage::Read, "read", from, ReplyIp(), image, std::nullopt);
     m_state.networkParams = received;
     ShowNetworkParams(m_state.networkParams);
     SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {true, from, m_chosenIp});
     m_state.InfoLog += text::kLogNetworkRead;
+    SayHistoryFailure();
 }
 
 void DeviceOps::ShowNetworkParams(const NetworkParams& np)
@@ -348,6 +365,7 @@ void DeviceOps::OnWriteNetworkParams()
     // Nothing typed is wrapped or guessed: a value out of range stops the write.
     if (PageRefuses(m_net, NetworkPageFields())) return;
     m_state.networkParams = NetworkPageValues();
+    RecordBefore("write-network", true, false);
     Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(m_state.networkParams)));
     // Confirmed by what the device gives back, acknowledged or not.
     m_networkWritten = m_state.networkParams;
@@ -356,6 +374,7 @@ void DeviceOps::OnWriteNetworkParams()
     RestartLog();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogWriting;
+    SayHistoryFailure();
     RefreshInfoArea();
 }
 
@@ -380,8 +399,11 @@ void DeviceOps::OnWriteMac()
 void DeviceOps::OnFactoryDefaults()
 {
     const Frame frame = BuildFactoryDefaultsRequest(m_state.TargetMac);
+    // Both blocks go back to the device's own values, which no one can undo without them.
+    RecordBefore("factory-defaults", true, true);
     StartLog(text::kLogFactoryDefaults);
     Send(frame);
+    SayHistoryFailure();
     RefreshInfoArea();
 }
 
@@ -407,7 +429,10 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
         DeviceParams back = m_deviceWritten;
         ParseDeviceFrame(deviceFrame, back);
         Answered(Awaiting::DeviceReadBack);
+        m_deviceRead = {from, DeviceBlockOfFrame(deviceFrame)};
+        Record(history::Stage::After, "write-device", from, ReplyIp(), std::nullopt, m_deviceRead->second);
         m_state.InfoLog += ReadBackLine936(from, settings::Block::Device, settings::Compare(m_deviceWritten, back));
+        SayHistoryFailure();
         return;
     }
     m_state.deviceParams = received;
@@ -419,9 +444,12 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
     case DEVICE_FUNC_READ:
         Answered(Awaiting::DeviceRead);
         m_deviceParamsRead = true;
+        m_deviceRead = {from, DeviceBlockOfFrame(deviceFrame)};
+        Record(history::Stage::Read, "read", from, ReplyIp(), std::nullopt, m_deviceRead->second);
         ShowDeviceParams(m_state.deviceParams);
         SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {true, from, m_chosenIp});
         m_state.InfoLog += text::kLogDeviceRead;
+        SayHistoryFailure();
         break;
     default:
         break;
@@ -495,6 +523,7 @@ void DeviceOps::OnWriteDeviceParams()
     }
     if (PageRefuses(m_dev, DevicePageFields())) return;
     m_state.deviceParams = *p;
+    RecordBefore("write-device", false, true);
 
     Send(BuildDeviceWriteRequest(m_state.TargetMac, m_state.deviceParams));
     // The acknowledgement still gets its line; the read-back decides.
@@ -502,7 +531,75 @@ void DeviceOps::OnWriteDeviceParams()
     Send(BuildDeviceReadRequest(m_state.TargetMac));
     Await(Awaiting::DeviceReadBack);
     StartLog(text::kLogWriting);
+    SayHistoryFailure();
     RefreshInfoArea();
+}
+
+// ---- History ----
+
+void DeviceOps::Record(history::Stage stage, const char* operation, const MacAddress& mac, uint32_t ip,
+                       std::optional<NetworkParamsImage> network, std::optional<history::DeviceBlock> device)
+{
+    if (!m_history || (!network && !device)) return;
+    history::Event event;
+    event.mac = mac;
+    event.ip = ip;
+    event.program = kProgram;
+    event.operation = operation;
+    event.stage = stage;
+    event.network = std::move(network);
+    event.device = std::move(device);
+    if (std::optional<std::string> failure = m_history->Record(event)) {
+        if (!m_historyFailureSaid) m_historyFailure = *failure;
+    } else {
+        m_historyFailureSaid = false;
+    }
+}
+
+void DeviceOps::RecordBefore(const char* operation, bool network, bool device)
+{
+    if (!m_history) return;
+    const MacAddress& mac = m_state.TargetMac;
+    // What this run read from another device says nothing about this one.
+    std::optional<NetworkParamsImage> net;
+    std::optional<history::DeviceBlock> dev;
+    if (network && m_networkRead && m_networkRead->first == mac) net = m_networkRead->second;
+    if (device && m_deviceRead && m_deviceRead->first == mac) dev = m_deviceRead->second;
+    if ((network && !net) || (device && !dev)) {
+        if (const std::optional<history::Event> known = m_history->LastKnown(mac)) {
+            if (network && !net) net = known->network;
+            if (device && !dev) dev = known->device;
+        }
+    }
+    Record(history::Stage::Before, operation, mac, m_chosenIp, net, dev);
+}
+
+void DeviceOps::SayHistoryFailure()
+{
+    if (m_historyFailure.empty()) return;
+    m_state.InfoLog += Cp936("未能写入历史记录，配置照常进行：") + Cp936FromUtf8Lossy(m_historyFailure) + "\r\n";
+    m_historyFailure.clear();
+    m_historyFailureSaid = true;
+    RefreshInfoArea();
+}
+
+void DeviceOps::ShowRecordedState(const std::optional<NetworkParamsImage>& network,
+                                  const std::optional<DeviceParams>& device, const std::string& when936)
+{
+    if (network) {
+        // The write starts from the recorded block, so bytes no field shows go back as they were.
+        m_state.networkParams = DecodeNetworkParams(*network);
+        ShowNetworkParams(m_state.networkParams);
+        SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {});
+        m_net.SetText(IDC_NET_SOURCE, Cp936("来自历史记录\n") + when936);
+    }
+    if (device) {
+        m_state.deviceParams = *device;
+        ShowDeviceParams(*device);
+        SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {});
+        m_dev.SetText(IDC_DEV_SOURCE, Cp936("来自历史记录\n") + when936);
+        m_deviceParamsRead = true;
+    }
 }
 
 // ---- Settings files ----

@@ -7,13 +7,16 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "history/event.h"
 #include "proto/frame.h"
 #include "proto/frame_dispatch.h"
 #include "link/frame_sender.h"
 #include "ops/control_ops.h"
 #include "ops/device_row.h"
+#include "ops/history_sink.h"
 #include "proto/dev_params.h"
 #include "proto/net_params.h"
 #include "settings/patch.h"
@@ -86,6 +89,17 @@ public:
     std::optional<std::string> PageRefusal936(settings::Block block) const;
     const PageSource& NetworkSource() const { return m_networkSource; }
     const PageSource& DeviceSource() const { return m_deviceSource; }
+    // A device's state from the history into the pages, sending nothing: every
+    // byte of a network block (those no field shows too) and a whole device
+    // block, which opens the device write as a read does. `when936` names
+    // the moment on the pages' source labels.
+    void ShowRecordedState(const std::optional<NetworkParamsImage>& network, const std::optional<DeviceParams>& device,
+                           const std::string& when936);
+
+    // The history every read and write is kept in (none: nothing is kept).
+    // Must outlive the operations.
+    void SetHistory(IHistorySink* history) { m_history = history; }
+
     // A line for the info area (code page 936, ending in "\r\n").
     void AppendInfoLine(const std::string& line936);
 
@@ -125,6 +139,16 @@ private:
     bool FollowWrittenMac(const MacAddress& from);
     void AppendMacLine(const char* before, const MacAddress& mac, const char* after);
 
+    // The blocks a write replaces, kept before it is sent: as read from the
+    // device in this run, or else as the history last knew them.
+    void RecordBefore(const char* operation, bool network, bool device);
+    void Record(history::Stage stage, const char* operation, const MacAddress& mac, uint32_t ip,
+                std::optional<NetworkParamsImage> network, std::optional<history::DeviceBlock> device);
+    // The line for a history that could not be written, once the info area
+    // has been restarted for the operation it belongs to.
+    void SayHistoryFailure();
+    uint32_t ReplyIp() const { return m_replyFrom.sender ? m_replyFrom.sender : m_chosenIp; }
+
     void ApplyIpModeRule();
     void Send(const Frame& frame);
     void StartLog(const char* line);
@@ -155,6 +179,13 @@ private:
     DeviceParams m_deviceWritten{};
 
     uint32_t m_chosenIp = 0; // of the row the last double-click chose
+
+    IHistorySink* m_history = nullptr;
+    // The blocks each as last read in this run, every byte, and whose they are.
+    std::optional<std::pair<MacAddress, NetworkParamsImage>> m_networkRead;
+    std::optional<std::pair<MacAddress, history::DeviceBlock>> m_deviceRead;
+    std::string m_historyFailure;    // UTF-8, waiting to be said
+    bool m_historyFailureSaid = false; // once, until a record succeeds again
     PageSource m_networkSource;
     PageSource m_deviceSource;
 

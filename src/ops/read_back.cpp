@@ -24,13 +24,18 @@ std::string ReadBackLine936(const MacAddress& mac, settings::Block block,
 {
     if (differences.empty())
         return Cp936("读回确认：") + Device936(mac) + Cp936(" 的") + BlockName936(block) + Cp936("已写入\r\n");
-    std::string line = Cp936("读回与写入不同：") + Device936(mac) + Cp936(" 的");
+    return Cp936("读回与写入不同：") + Device936(mac) + Cp936(" 的 ") + DifferencesText936(block, differences) + "\r\n";
+}
+
+std::string DifferencesText936(settings::Block block, const std::vector<settings::Difference>& differences)
+{
+    std::string text;
     for (size_t i = 0; i < differences.size(); ++i) {
         const settings::Difference& d = differences[i];
-        line += (i ? Cp936("，") : Cp936(" ")) + FieldLabel936(block, d.field) + " " + Cp936(ShownValue(block, d.field, d.expected)) +
-                Cp936(" → ") + Cp936(ShownValue(block, d.field, d.actual));
+        text += (i ? Cp936("，") : std::string()) + FieldLabel936(block, d.field) + " " +
+                Cp936(ShownValue(block, d.field, d.expected)) + Cp936(" → ") + Cp936(ShownValue(block, d.field, d.actual));
     }
-    return line + "\r\n";
+    return text;
 }
 
 std::string NoReadBackLine936(const MacAddress& mac, settings::Block block)

@@ -15,6 +15,8 @@ namespace vornik {
 // Code page 936, ending in "\r\n".
 std::string ReadBackLine936(const MacAddress& mac, settings::Block block,
                             const std::vector<settings::Difference>& differences);
+// The differences alone, each as "label old → new", joined by "，".
+std::string DifferencesText936(settings::Block block, const std::vector<settings::Difference>& differences);
 std::string NoReadBackLine936(const MacAddress& mac, settings::Block block);
 
 } // namespace vornik

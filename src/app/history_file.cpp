@@ -1,0 +1,46 @@
+#include "app/history_file.h"
+
+#include <chrono>
+
+namespace vornik {
+
+HistoryFile::HistoryFile(std::string path) : m_path(std::move(path)) {}
+
+std::variant<history::Store*, std::string> HistoryFile::Open()
+{
+    if (m_store) return &*m_store;
+    if (m_path.empty()) return std::string("no history file");
+    auto opened = history::Store::Open(m_path);
+    if (auto* error = std::get_if<history::Error>(&opened)) return error->message;
+    m_store.emplace(std::move(std::get<history::Store>(opened)));
+    return &*m_store;
+}
+
+std::optional<std::string> HistoryFile::Record(const history::Event& event)
+{
+    if (m_path.empty()) return std::nullopt;
+    auto store = Open();
+    if (auto* why = std::get_if<std::string>(&store)) return *why;
+    history::Event stamped = event;
+    stamped.timeMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    auto recorded = std::get<history::Store*>(store)->Record(stamped);
+    if (auto* error = std::get_if<history::Error>(&recorded)) return error->message;
+    return std::nullopt;
+}
+
+std::optional<history::Event> HistoryFile::LastKnown(const MacAddress& mac)
+{
+    if (m_path.empty()) return std::nullopt;
+    auto store = Open();
+    if (!std::holds_alternative<history::Store*>(store)) return std::nullopt;
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    auto state = std::get<history::Store*>(store)->StateAt(mac, now);
+    if (auto* known = std::get_if<std::optional<history::Event>>(&state)) return *known;
+    return std::nullopt;
+}
+
+} // namespace vornik
