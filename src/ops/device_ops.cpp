@@ -63,12 +63,14 @@ void DeviceOps::RefreshInfoArea()
 void DeviceOps::RestartLog()
 {
     m_state.InfoLog.clear();
+    m_historyFailureSaid = false;
     m_infoRestarted = true;
 }
 
 void DeviceOps::StartLog(const char* line)
 {
     m_state.InfoLog.assign(line);
+    m_historyFailureSaid = false;
     m_infoRestarted = true;
 }
 
@@ -549,11 +551,7 @@ void DeviceOps::Record(history::Stage stage, const char* operation, const MacAdd
     event.stage = stage;
     event.network = std::move(network);
     event.device = std::move(device);
-    if (std::optional<std::string> failure = m_history->Record(event)) {
-        if (!m_historyFailureSaid) m_historyFailure = *failure;
-    } else {
-        m_historyFailureSaid = false;
-    }
+    if (std::optional<std::string> failure = m_history->Record(event)) m_historyFailure = *failure;
 }
 
 void DeviceOps::RecordBefore(const char* operation, bool network, bool device)
@@ -577,6 +575,10 @@ void DeviceOps::RecordBefore(const char* operation, bool network, bool device)
 void DeviceOps::SayHistoryFailure()
 {
     if (m_historyFailure.empty()) return;
+    if (m_historyFailureSaid) {
+        m_historyFailure.clear();
+        return;
+    }
     m_state.InfoLog += Cp936("未能写入历史记录，配置照常进行：") + Cp936FromUtf8Lossy(m_historyFailure) + "\r\n";
     m_historyFailure.clear();
     m_historyFailureSaid = true;

@@ -184,8 +184,8 @@ private:
     // The blocks each as last read in this run, every byte, and whose they are.
     std::optional<std::pair<MacAddress, NetworkParamsImage>> m_networkRead;
     std::optional<std::pair<MacAddress, history::DeviceBlock>> m_deviceRead;
-    std::string m_historyFailure;    // UTF-8, waiting to be said
-    bool m_historyFailureSaid = false; // once, until a record succeeds again
+    std::string m_historyFailure;      // UTF-8, waiting to be said
+    bool m_historyFailureSaid = false; // in the info area since it last restarted: one line an operation
     PageSource m_networkSource;
     PageSource m_deviceSource;
 

@@ -99,7 +99,7 @@ protected:
 
     void SetUp() override
     {
-        m_root = std::make_unique<WindowRoot>(m_config, m_record);
+        m_root = std::make_unique<WindowRoot>(m_config, m_record, m_historyPath);
         Window().OnInitDialog();
         Window().show();
         Settle();
@@ -130,6 +130,7 @@ protected:
 
     LinkConfig m_config;
     PacketCapture* m_record = nullptr;
+    std::string m_historyPath; // the settings history the window keeps (empty: none)
     std::unique_ptr<WindowRoot> m_root;
 };
 

@@ -1,0 +1,216 @@
+// The window and vornikctl share one settings history: a change made in the
+// window is listed by vornikctl history and undone by vornikctl restore; the
+// list's "历史记录..." fills the pages from an earlier state and sends nothing;
+// a history that cannot be written never stops a write.
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include "app/history_dlg.h"
+#include "cli_process.h"
+#include "gui_fixture.h"
+#include "ops/control_ids.h"
+#include "pages/report_list.h"
+
+namespace vornik::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+class HistoryWindowTest : public RecordedWindowTest {
+protected:
+    HistoryWindowTest()
+    {
+        m_dir = fs::temp_directory_path() / ("vornik-history-window-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_historyPath = (m_dir / "history.sqlite").string();
+    }
+    ~HistoryWindowTest() override { fs::remove_all(m_dir); }
+
+    void TearDown() override
+    {
+        m_sim.reset();
+        WindowTest::TearDown();
+    }
+
+    RunResult Vornikctl(std::vector<std::string> args)
+    {
+        std::vector<std::string> all{"--port", std::to_string(m_config.port), "--broadcast", "127.255.255.255",
+                                     "--bind", "127.0.0.3", "--interval", "0.2", "--history", m_historyPath};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunProgram(VORNIKCTL_PATH, all);
+    }
+
+    // The first device's block as vornikctl reads it.
+    Json ReadDevice()
+    {
+        const RunResult read = Vornikctl({"--json", "dev", "get", "02-00-00-00-00-01"});
+        EXPECT_EQ(read.exitCode, 0) << read.err;
+        const Json doc = Json::parse(read.out, nullptr, false);
+        return doc.is_discarded() ? Json() : doc["devices"][0]["device"];
+    }
+
+    // Search, double-click the first device of two, read its device block.
+    void ReadFirstDevice()
+    {
+        m_sim = std::make_unique<SimProcess>(LoopbackSimArgs(
+            m_config.port, {"--devices", "2", "--base-ip", "10.9.0.7", "--base-mac", "02-00-00-00-00-01"}));
+        ASSERT_TRUE(m_sim->Ready());
+        Main<QPushButton>(IDC_SEARCH)->click();
+        CReportList& list = Window().DeviceList();
+        ASSERT_TRUE(WaitFor([&] { return list.RowCount() >= 2; }));
+        Settle();
+        m_row = 0;
+        while (Main().GetCell(IDC_DEVICE_LIST, m_row, COL_MAC) != "020000000001") ++m_row;
+        const QPoint at = list.RowRect(m_row).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_IP_ADDRESS) == "10.9.0.7"; }));
+        Dev<QPushButton>(IDC_DEV_READ)->click();
+        ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
+        Settle();
+    }
+
+    // Changes the baud rate and channel 8's upper limit, writes, waits for the read-back's line.
+    void WriteDevicePage(const char* baud, const char* upper)
+    {
+        Dev().SetText(IDC_DEV_BAUD_RATE, baud);
+        Dev().SetText(LimitEditIds[7].tempUpper, upper);
+        Dev<QPushButton>(IDC_DEV_WRITE)->click();
+        ASSERT_TRUE(WaitFor([&] { return Main().GetText(IDC_INFO).find(Cp936("读回")) != std::string::npos; }));
+        Settle();
+    }
+
+    std::unique_ptr<SimProcess> m_sim;
+    fs::path m_dir;
+    int m_row = 0;
+};
+
+TEST_F(HistoryWindowTest, AWindowWriteIsListedByVornikctlAndRestoreUndoesIt)
+{
+    ReadFirstDevice();
+    WriteDevicePage("9600", "-0.5");
+    ASSERT_NE(Main().GetText(IDC_INFO).find(Cp936("读回确认")), std::string::npos) << Main().GetText(IDC_INFO);
+
+    const RunResult listed = Vornikctl({"--json", "history", "02-00-00-00-00-01"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const Json events = Json::parse(listed.out)["events"];
+    std::vector<std::string> kept;
+    for (const Json& e : events)
+        kept.push_back(e["program"].get<std::string>() + " " + e["operation"].get<std::string>() + " " +
+                       e["stage"].get<std::string>());
+    EXPECT_EQ(kept, (std::vector<std::string>{"Vornik_Setup read read", "Vornik_Setup read read",
+                                               "Vornik_Setup write-device before", "Vornik_Setup write-device after"}));
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_TRUE(events[3]["ip"].is_string()); // where the reply came from
+    // What the write changed, in the settings file's words and values.
+    Json changed = Json::object();
+    for (const Json& c : events[3]["changes"]) changed[c["field"].get<std::string>()] = {c["from"], c["to"]};
+    EXPECT_EQ(changed["baud"], Json::array({4800, 9600}));
+    EXPECT_EQ(changed["channel8.temp-upper"], Json::array({99.9, -0.5}));
+    EXPECT_EQ(changed.size(), 2u);
+
+    const RunResult restored = Vornikctl({"restore", "02-00-00-00-00-01", "--before-last-write"});
+    ASSERT_EQ(restored.exitCode, 0) << restored.out << restored.err;
+    const Json device = ReadDevice();
+    EXPECT_EQ(device["baud"], 4800);
+    EXPECT_EQ(device["channel8"]["temp-upper"], 99.9);
+}
+
+TEST_F(HistoryWindowTest, TheListsHistoryFillsThePagesFromAnEarlierStateAndSendsNothing)
+{
+    ReadFirstDevice();
+    WriteDevicePage("9600", "-0.5");
+
+    QMenu* menu = Window().DeviceListMenu(m_row);
+    ASSERT_FALSE(menu->actions().isEmpty());
+    EXPECT_EQ(menu->actions().front()->text(), QStringLiteral(u"历史记录..."));
+    EXPECT_TRUE(menu->actions().front()->isEnabled());
+    EXPECT_FALSE(Window().DeviceListMenu(-1)->actions().front()->isEnabled()); // no row, no device
+
+    auto opened = m_root->History().Open();
+    ASSERT_TRUE(std::holds_alternative<history::Store*>(opened));
+    history::Query query;
+    query.mac = MacAddress{0x02, 0, 0, 0, 0, 0x01};
+    auto events = std::get<history::Store*>(opened)->Events(query);
+    ASSERT_TRUE(std::holds_alternative<std::vector<history::Event>>(events));
+    CHistoryDlg dialog(&Window(), *query.mac, std::get<std::vector<history::Event>>(events), Window().Ops());
+    ASSERT_EQ(dialog.List().topLevelItemCount(), 4);
+    // Newest first: the read-back, whose changes are worded as the page shows them.
+    EXPECT_EQ(dialog.List().topLevelItem(0)->text(3), QStringLiteral(u"写入后读回"));
+    EXPECT_EQ(dialog.List().topLevelItem(0)->text(5), QStringLiteral(u"485口波特率 4800 → 9600，8号通道 温度上限 99.9 → -0.5"));
+
+    const size_t sent = m_capture.Size();
+    dialog.List().setCurrentItem(dialog.List().topLevelItem(1)); // the block as read before the write
+    ASSERT_TRUE(dialog.FillButton().isEnabled());
+    dialog.FillButton().click();
+    Settle();
+    EXPECT_EQ(Dev().GetText(IDC_DEV_BAUD_RATE), "4800");
+    EXPECT_EQ(Dev().GetText(LimitEditIds[7].tempUpper), "99.9");
+    EXPECT_EQ(Net().GetText(IDC_NET_IP_ADDRESS), "10.9.0.7");
+    EXPECT_EQ(Dev().GetText(IDC_DEV_SOURCE).rfind(Cp936("来自历史记录\n"), 0), 0u);
+    QTest::qWait(50);
+    EXPECT_EQ(m_capture.Size(), sent); // nothing went on the wire
+
+    // Written only when the operator writes: the device holds the earlier values again.
+    WriteDevicePage("4800", "99.9");
+    const Json device = ReadDevice();
+    EXPECT_EQ(device["baud"], 4800);
+    EXPECT_EQ(device["channel8"]["temp-upper"], 99.9);
+}
+
+// A history file spoilt before the window starts.
+struct Spoilt {
+    const char* name;
+    void (*spoil)(const fs::path& file);
+};
+
+class SpoiltHistoryTest : public HistoryWindowTest, public testing::WithParamInterface<Spoilt> {
+protected:
+    SpoiltHistoryTest()
+    {
+        fs::create_directories(m_dir / "spoilt");
+        const fs::path file = m_dir / "spoilt" / "history.sqlite";
+        GetParam().spoil(file);
+        m_historyPath = file.string();
+    }
+};
+
+TEST_P(SpoiltHistoryTest, IsOneLineAndTheWriteGoesOn)
+{
+    ReadFirstDevice();
+    WriteDevicePage("9600", "12.5");
+    const std::string info = Main().GetText(IDC_INFO);
+    EXPECT_NE(info.find(Cp936("读回确认")), std::string::npos) << info;
+    const std::string line = Cp936("未能写入历史记录，配置照常进行：");
+    ASSERT_NE(info.find(line), std::string::npos) << info;
+    EXPECT_EQ(info.find(line, info.find(line) + 1), std::string::npos) << "said twice: " << info;
+
+    ModalWatcher watcher;
+    Window().ShowHistory(m_row);
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_TRUE(watcher.Dialogs().front().text.startsWith(QStringLiteral(u"无法读取历史记录：")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    History, SpoiltHistoryTest,
+    testing::Values(Spoilt{"NotADatabase",
+                           [](const fs::path& p) { std::ofstream(p) << "these are not the pages of a database\n"; }},
+                    Spoilt{"FolderIsAFile",
+                           [](const fs::path& p) {
+                               fs::remove_all(p.parent_path());
+                               std::ofstream(p.parent_path()) << "x";
+                           }}),
+    [](const testing::TestParamInfo<Spoilt>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace vornik::test
