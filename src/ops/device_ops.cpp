@@ -543,6 +543,7 @@ void DeviceOps::Record(history::Stage stage, const char* operation, const MacAdd
                        std::optional<NetworkParamsImage> network, std::optional<history::DeviceBlock> device)
 {
     if (!m_history || (!network && !device)) return;
+    if (stage != history::Stage::Before) m_lastReply = {mac, ip};
     history::Event event;
     event.mac = mac;
     event.ip = ip;
@@ -569,7 +570,9 @@ void DeviceOps::RecordBefore(const char* operation, bool network, bool device)
             if (device && !dev) dev = known->device;
         }
     }
-    Record(history::Stage::Before, operation, mac, m_chosenIp, net, dev);
+    // The address its replies came from, as its other events give it.
+    const uint32_t ip = m_lastReply && m_lastReply->first == mac ? m_lastReply->second : m_chosenIp;
+    Record(history::Stage::Before, operation, mac, ip, net, dev);
 }
 
 void DeviceOps::SayHistoryFailure()

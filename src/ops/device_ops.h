@@ -184,6 +184,7 @@ private:
     // The blocks each as last read in this run, every byte, and whose they are.
     std::optional<std::pair<MacAddress, NetworkParamsImage>> m_networkRead;
     std::optional<std::pair<MacAddress, history::DeviceBlock>> m_deviceRead;
+    std::optional<std::pair<MacAddress, uint32_t>> m_lastReply; // whose reply was kept last, and from where
     std::string m_historyFailure;      // UTF-8, waiting to be said
     bool m_historyFailureSaid = false; // in the info area since it last restarted: one line an operation
     PageSource m_networkSource;
