@@ -10,7 +10,11 @@ std::variant<history::Store*, std::string> HistoryFile::Open()
 {
     if (m_store) return &*m_store;
     if (m_path.empty()) return std::string("no history file");
-    auto opened = history::Store::Open(m_path);
+    // The window's thread waits while another program holds the file: not long,
+    // since a history left out costs one line and a frozen window costs the operator.
+    history::Options options;
+    options.busyTimeoutMs = 500;
+    auto opened = history::Store::Open(m_path, options);
     if (auto* error = std::get_if<history::Error>(&opened)) return error->message;
     m_store.emplace(std::move(std::get<history::Store>(opened)));
     return &*m_store;
