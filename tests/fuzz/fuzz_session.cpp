@@ -4,7 +4,10 @@
 //   - a page changes only on a valid reply, and then shows exactly that reply;
 //   - the info area holds exactly the log whenever it is refreshed;
 //   - a network write is 303 bytes with its sum, a device write 107 bytes
-//     whose inner frame has a valid CRC (both computed here independently).
+//     whose inner frame has a valid CRC (both computed here independently);
+//   - the history is told only of the chosen device, never of an event
+//     without a block, of a block before a write only when a write or reset
+//     leaves, and a history that fails now and then changes no frame sent.
 //
 // Input: a list of steps. Step byte % 6: 0 raw datagram, 1 network reply,
 // 2 device reply, 3 button, 4 typed text, 5 list choice; each takes its
@@ -106,10 +109,28 @@ std::vector<std::string> Snapshot(const MemoryControls& page, const std::vector<
     return s;
 }
 
+// Fails every third event, so that the line saying so is exercised too.
+struct FlakyHistory : IHistorySink {
+    const SetupState* state = nullptr;
+    size_t calls = 0;
+    size_t befores = 0;
+    std::optional<std::string> Record(const history::Event& e) override
+    {
+        Check(e.mac == state->TargetMac, "history told of a device other than the chosen one");
+        Check(e.network || e.device, "history told of an event without a block");
+        if (e.network) Check(e.network->size() == NETWORK_PARAMS_SIZE, "network block size");
+        if (e.stage == history::Stage::Before) ++befores;
+        return ++calls % 3 == 0 ? std::optional<std::string>("history /fuzz: database is locked") : std::nullopt;
+    }
+    std::optional<history::Event> LastKnown(const MacAddress&) override { return std::nullopt; }
+};
+
 class Session {
 public:
     Session()
     {
+        m_history.state = &m_state;
+        m_ops.SetHistory(&m_history);
         test::AddPageLists(m_net, m_dev);
         m_ops.ShowWelcome();
         m_ops.SetStartupValues();
@@ -249,6 +270,16 @@ private:
     void Press(uint8_t which)
     {
         const size_t sent = m_link.frames.size();
+        const size_t befores = m_history.befores;
+        PressButton(which, sent);
+        // A write's block before is kept only when the write leaves.
+        if (m_history.befores != befores)
+            Check(m_link.frames.size() > sent && (which % 8 == 2 || which % 8 == 4 || which % 8 == 6),
+                  "a block before a write kept with no write sent");
+    }
+
+    void PressButton(uint8_t which, size_t sent)
+    {
         switch (which % 8) {
         case 0: m_ops.SearchDevices(); break;
         case 1: {
@@ -334,6 +365,7 @@ private:
     SetupState m_state;
     MemoryControls m_main, m_net, m_dev;
     RecordingLink m_link;
+    FlakyHistory m_history;
     DeviceOps m_ops{m_state, m_main, m_net, m_dev, m_link};
     int m_refreshes = -1;
 };
