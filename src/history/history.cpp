@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <map>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <sqlite3.h>
@@ -114,6 +116,19 @@ std::optional<Event> EventOfRow(sqlite3_stmt* s)
     return e;
 }
 
+// A statement SQLite may refuse with "busy" without calling the busy handler
+// (it does so where waiting could deadlock, as when two connections switch
+// one new file to WAL at once), tried again until the busy timeout is spent.
+int ExecWaiting(sqlite3* db, const char* sql, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        if ((rc & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return rc;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 } // namespace
 
 std::string TimeText(int64_t ms)
@@ -186,7 +201,10 @@ const char* StatusName(Status status)
 
 Store::Store(std::string path, sqlite3* db) : m_path(std::move(path)), m_db(db) {}
 
-Store::Store(Store&& other) noexcept : m_path(std::move(other.m_path)), m_db(std::exchange(other.m_db, nullptr)) {}
+Store::Store(Store&& other) noexcept
+    : m_path(std::move(other.m_path)), m_db(std::exchange(other.m_db, nullptr)), m_busyTimeoutMs(other.m_busyTimeoutMs)
+{
+}
 
 Store& Store::operator=(Store&& other) noexcept
 {
@@ -194,6 +212,7 @@ Store& Store::operator=(Store&& other) noexcept
         sqlite3_close(m_db);
         m_path = std::move(other.m_path);
         m_db = std::exchange(other.m_db, nullptr);
+        m_busyTimeoutMs = other.m_busyTimeoutMs;
     }
     return *this;
 }
@@ -225,6 +244,7 @@ std::variant<Store, Error> Store::Open(const std::string& path, const Options& o
     if (opened != SQLITE_OK) return store.Failure(opened, "cannot open");
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, options.busyTimeoutMs);
+    store.m_busyTimeoutMs = options.busyTimeoutMs;
 
     if (options.maxBytes > 0) {
         Statement page;
@@ -282,7 +302,7 @@ std::optional<Error> Store::Migrate()
     // Only a file known to be a history is switched to WAL: the switch
     // rewrites its header. In WAL a crash loses at most the last
     // transactions, never the file, so NORMAL synchronisation is enough.
-    if (int rc = sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+    if (int rc = ExecWaiting(m_db, "PRAGMA journal_mode = WAL", m_busyTimeoutMs); rc != SQLITE_OK)
         return Failure(rc, "cannot open");
     if (int rc = sqlite3_exec(m_db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr); rc != SQLITE_OK)
         return Failure(rc, "cannot open");

@@ -88,6 +88,7 @@ private:
 
     std::string m_path;
     sqlite3* m_db = nullptr;
+    int m_busyTimeoutMs = 0;
 };
 
 // $XDG_DATA_HOME/vornik/history.sqlite, or ~/.local/share/vornik/history.sqlite

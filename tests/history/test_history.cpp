@@ -14,6 +14,7 @@
 #include <functional>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "history/history.h"
 
@@ -183,6 +184,28 @@ TEST(TwoWriters, OpeningAFreshFileAndRecordingAtOnceLosesNoEvent)
     EXPECT_EQ(check.Number("SELECT count(*) FROM events WHERE program = 'Vornik_Setup'"), kEach);
     EXPECT_EQ(check.Number("SELECT count(DISTINCT id) FROM events"), 2 * kEach);
     EXPECT_EQ(check.Number("SELECT count(*) FROM schema_version WHERE version = 1"), 1);
+}
+
+// The switch to WAL of a file just made is where programs opening it at
+// once met: the one that lost was told "locked" at once, with no wait.
+TEST(TwoWriters, ProgramsOpeningOneFreshFileTogetherEachRecordInIt)
+{
+    constexpr int kRounds = 40, kPrograms = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        Folder f;
+        std::atomic<int> waiting{kPrograms};
+        auto program = [&] {
+            --waiting;
+            while (waiting.load() > 0) std::this_thread::yield();
+            auto opened = Store::Open(f.path);
+            ASSERT_TRUE(std::holds_alternative<Store>(opened)) << "round " << round << ": " << std::get<Error>(opened).message;
+            EXPECT_TRUE(std::holds_alternative<int64_t>(std::get<Store>(opened).Record(AnEvent(round))));
+        };
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kPrograms; ++i) threads.emplace_back(program);
+        for (auto& t : threads) t.join();
+        ASSERT_EQ(RawDb(f.path).Number("SELECT count(*) FROM events"), kPrograms) << "round " << round;
+    }
 }
 
 // Files as earlier programs (or none) left them; the first layout as its
