@@ -133,13 +133,15 @@ int ExecWaiting(sqlite3* db, const char* sql, int timeoutMs)
 
 std::string TimeText(int64_t ms)
 {
-    const std::time_t seconds = std::time_t(ms / 1000);
+    // Floored, so a time before 1970 still shows milliseconds from 000 to 999.
+    const int milli = int((ms % 1000 + 1000) % 1000);
+    const std::time_t seconds = std::time_t((ms - milli) / 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
-    return text;
+    char text[48];
+    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    const char fraction[] = {'.', char('0' + milli / 100), char('0' + milli / 10 % 10), char('0' + milli % 10), 'Z'};
+    return std::string(text, n) + std::string(fraction, sizeof fraction);
 }
 
 std::optional<int64_t> ParseTimeText(const std::string& text)

@@ -208,6 +208,29 @@ TEST(TwoWriters, ProgramsOpeningOneFreshFileTogetherEachRecordInIt)
     }
 }
 
+// Times worked out with date(1): date -u -d 2026-12-08T07:01:02Z +%s is 1796713262.
+struct Time {
+    const char* name;
+    int64_t ms;
+    const char* shown;
+};
+TEST(Times, ShowUtcWithMillisecondsAndReadBackToTheSameMillisecond)
+{
+    const Time rows[] = {
+        {"the epoch", 0, "1970-01-01T00:00:00.000Z"},
+        {"one millisecond before it", -1, "1969-12-31T23:59:59.999Z"},
+        {"a time of this year", 1796713262123, "2026-12-08T07:01:02.123Z"},
+        {"the last millisecond of February", 1772323199999, "2026-02-28T23:59:59.999Z"},
+    };
+    for (const Time& t : rows) {
+        EXPECT_EQ(TimeText(t.ms), t.shown) << t.name;
+        EXPECT_EQ(ParseTimeText(t.shown), t.ms) << t.name;
+    }
+    // Without milliseconds, the last one of that second: a time shown so includes its events.
+    EXPECT_EQ(ParseTimeText("2026-12-08 07:01:02"), 1796713262999);
+    EXPECT_EQ(ParseTimeText("2026-12-08T07:01:02.000"), 1796713262000);
+}
+
 // Files as earlier programs (or none) left them; the first layout as its
 // statements create it, written out here rather than taken from the store.
 struct Migration {
