@@ -62,8 +62,8 @@ int RunHistory(const HistoryOptions& options, const Context& context)
             for (const auto& c : changes[i])
                 changed.push_back(Json{{"block", c.block == settings::Block::Network ? "network" : "device"},
                                        {"field", c.difference.field},
-                                       {"from", c.difference.expectedValue},
-                                       {"to", c.difference.actualValue}});
+                                       {"old", c.difference.expectedValue},
+                                       {"new", c.difference.actualValue}});
             list.push_back(Json{{"id", e.id},
                                 {"time", history::TimeText(e.timeMs)},
                                 {"mac", FormatMacText(e.mac)},

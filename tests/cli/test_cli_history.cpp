@@ -90,7 +90,7 @@ TEST_F(CtlHistory, AWriteRecordsItsBlockBeforeAndItsReadBackNothingOfASilentOrUn
     ASSERT_EQ(doc["events"].size(), 2u) << shown.out;
     EXPECT_TRUE(doc["events"][0]["changes"].empty());
     EXPECT_EQ(doc["events"][1]["changes"],
-              Json::parse(R"([{"block": "network", "field": "max-connections", "from": 8, "to": 2}])"));
+              Json::parse(R"([{"block": "network", "field": "max-connections", "old": 8, "new": 2}])"));
 }
 
 TEST_F(CtlHistory, ADeviceThatStoresNothingHasItsUnchangedReadBackRecorded)
