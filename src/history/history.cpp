@@ -171,7 +171,13 @@ std::optional<int64_t> ParseTimeText(const std::string& text)
     utc.tm_hour = hour;
     utc.tm_min = minute;
     utc.tm_sec = second;
-    return int64_t(timegm(&utc)) * 1000 + ms;
+    const std::time_t seconds = timegm(&utc);
+    // timegm carries a day the month lacks into the next (February 30th to
+    // March 2nd): such a date is refused, not read as another.
+    std::tm back{};
+    gmtime_r(&seconds, &back);
+    if (back.tm_mday != day || back.tm_mon != month - 1) return std::nullopt;
+    return int64_t(seconds) * 1000 + ms;
 }
 
 const char* StageName(Stage stage)

@@ -158,7 +158,7 @@ TEST_F(CtlHistory, RestoreUndoesAnApplyByteForByte)
     EXPECT_EQ(preview["devices"][0]["result"], "would change");
     // Refused before anything is sent: no time in the history, bad times, both choices.
     EXPECT_EQ(Ctl({"restore", kText1, "--at", "2000-01-01T00:00:00Z"}).exitCode, 1);
-    for (const char* at : {"2026-13-08T07:01:02Z", "2026-12-08T07:01:02+01:00", "2026-12-08T07:01"})
+    for (const char* at : {"2026-13-08T07:01:02Z", "2026-02-29T07:01:02Z", "2026-12-08T07:01:02+01:00", "2026-12-08T07:01"})
         EXPECT_EQ(Ctl({"restore", kText1, "--at", at}).exitCode, 2) << at;
     EXPECT_EQ(Ctl({"restore", kText1, "--at", "2026-12-08T07:01:02Z", "--before-last-write"}).exitCode, 2);
     // 02-00-00-00-00-04 has no history: refused, the others restored.

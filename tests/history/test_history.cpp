@@ -229,6 +229,8 @@ TEST(Times, ShowUtcWithMillisecondsAndReadBackToTheSameMillisecond)
     // Without milliseconds, the last one of that second: a time shown so includes its events.
     EXPECT_EQ(ParseTimeText("2026-12-08 07:01:02"), 1796713262999);
     EXPECT_EQ(ParseTimeText("2026-12-08T07:01:02.000"), 1796713262000);
+    EXPECT_EQ(ParseTimeText("2026-02-29T00:00:00Z"), std::nullopt) << "2026 is no leap year";
+    EXPECT_EQ(ParseTimeText("2028-02-29T00:00:00Z"), 1835395200999) << "2028 is one";
 }
 
 // Files as earlier programs (or none) left them; the first layout as its
