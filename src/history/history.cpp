@@ -238,8 +238,10 @@ std::variant<Store, Error> Store::Open(const std::string& path, const Options& o
 {
     if (path.empty()) return MakeError(Status::CannotOpen, path, "no file named");
     std::error_code ec;
+    if (!options.create && !std::filesystem::exists(path, ec))
+        return MakeError(Status::CannotOpen, path, "no such file (nothing recorded there yet)");
     const auto folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) {
+    if (options.create && !folder.empty()) {
         std::filesystem::create_directories(folder, ec);
         if (ec) return MakeError(Status::CannotOpen, path, "cannot make its folder: " + ec.message());
     }
@@ -247,7 +249,7 @@ std::variant<Store, Error> Store::Open(const std::string& path, const Options& o
         return MakeError(Status::CannotOpen, path, "not a regular file");
 
     sqlite3* db = nullptr;
-    const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0), nullptr);
     Store store(path, db); // closes the handle on every way out, even a failed open's
     if (opened != SQLITE_OK) return store.Failure(opened, "cannot open");
     sqlite3_extended_result_codes(db, 1);

@@ -141,6 +141,11 @@ TEST_F(CtlHistory, NoHistoryRecordsNothingAndTheDefaultFileFollowsXdgDataHome)
     ASSERT_EQ(events.size(), 1u) << "the export's read only";
     EXPECT_TRUE(events[0].network && events[0].device && events[0].stage == history::Stage::Read);
     EXPECT_EQ(Ctl({"net", "get", kText1}, {"--history", "a", "--no-history"}).exitCode, 2);
+    // A history only read is not made: a mistyped --history is no empty, successful listing.
+    const std::vector<std::vector<std::string>> readers{
+        {"history"}, {"history", "export", kText1, "-"}, {"restore", kText1}, {"replace", kText1, kText2}};
+    for (const auto& args : readers) EXPECT_EQ(Ctl(args, {"--history", folder + "/typo/h.sqlite"}).exitCode, 1) << args[0];
+    EXPECT_FALSE(std::filesystem::exists(folder + "/typo"));
 }
 
 // A file applied to three devices, then undone: each holds every byte of
