@@ -47,7 +47,7 @@ int RunHistory(const HistoryOptions& options, const Context& context)
     history::Query query;
     if (!options.mac.empty()) query.mac = MacArgument("MAC", options.mac);
     const std::string path = g.history.empty() ? history::DefaultPath() : g.history;
-    auto opened = history::Store::Open(path);
+    auto opened = history::Store::Open(path, {.create = false});
     if (auto* error = std::get_if<history::Error>(&opened)) return Failed(context, error->message);
     auto read = std::get<history::Store>(opened).Events(query);
     if (auto* error = std::get_if<history::Error>(&read)) return Failed(context, error->message);
@@ -62,8 +62,8 @@ int RunHistory(const HistoryOptions& options, const Context& context)
             for (const auto& c : changes[i])
                 changed.push_back(Json{{"block", c.block == settings::Block::Network ? "network" : "device"},
                                        {"field", c.difference.field},
-                                       {"from", c.difference.expectedValue},
-                                       {"to", c.difference.actualValue}});
+                                       {"old", c.difference.expectedValue},
+                                       {"new", c.difference.actualValue}});
             list.push_back(Json{{"id", e.id},
                                 {"time", history::TimeText(e.timeMs)},
                                 {"mac", FormatMacText(e.mac)},
@@ -109,7 +109,7 @@ int RunHistoryExport(const HistoryExportOptions& options, const Context& context
     if (!toStdout && !options.force && ::stat(options.file.c_str(), &st) == 0)
         throw UsageError{{"FILE", "'" + options.file + "' exists; --force overwrites it"}};
     const std::string path = g.history.empty() ? history::DefaultPath() : g.history;
-    auto opened = history::Store::Open(path);
+    auto opened = history::Store::Open(path, {.create = false});
     if (auto* error = std::get_if<history::Error>(&opened)) return Failed(context, error->message);
     auto state = std::get<history::Store>(opened).StateAt(mac, at);
     if (auto* error = std::get_if<history::Error>(&state)) return Failed(context, error->message);

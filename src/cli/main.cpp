@@ -41,7 +41,12 @@ int main(int argc, char** argv)
                  "Every write is confirmed by reading the device back. Exit codes: 0 all confirmed,\n"
                  "1 a device failed or did not answer, 2 bad usage or input (nothing sent).\n"
                  "VORNIK_PORT, VORNIK_BROADCAST and VORNIK_ADDRESSES, when set, are the defaults of\n"
-                 "--port, --broadcast and --bind.",
+                 "--port, --broadcast and --bind."
+#ifndef VORNIK_HISTORY
+                 "\nThis build (Windows) keeps no settings history: SQLite is not in its cross toolchain, so\n"
+                 "history, restore and replace refuse and --history and --no-history change nothing."
+#endif
+                 ,
                  "vornikctl"};
     context.root = &app;
     app.require_subcommand(1);

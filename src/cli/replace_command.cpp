@@ -28,7 +28,7 @@ int RunReplace(const ReplaceOptions& options, const Context& context)
     if (oldMac == newMac) throw UsageError{{"NEW-MAC", "replace: NEW-MAC is OLD-MAC"}};
     Session session(context);
     const std::string path = g.history.empty() ? history::DefaultPath() : g.history;
-    auto opened = history::Store::Open(path);
+    auto opened = history::Store::Open(path, {.create = false});
     if (auto* error = std::get_if<history::Error>(&opened))
         throw UsageError{{"--history", error->message}, EXIT_DEVICE_FAILED};
     // Each block as the old device last showed it.

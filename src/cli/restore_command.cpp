@@ -76,7 +76,7 @@ int RunRestore(const RestoreOptions& options, const Context& context)
     Session session(context);
     auto macs = MacArguments(options.macs);
     const std::string path = g.history.empty() ? history::DefaultPath() : g.history;
-    auto opened = history::Store::Open(path);
+    auto opened = history::Store::Open(path, {.create = false});
     if (auto* error = std::get_if<history::Error>(&opened)) throw UsageError{{"--history", error->message}, EXIT_DEVICE_FAILED};
     const history::Store& store = std::get<history::Store>(opened);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <map>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <sqlite3.h>
@@ -114,17 +116,32 @@ std::optional<Event> EventOfRow(sqlite3_stmt* s)
     return e;
 }
 
+// A statement SQLite may refuse with "busy" without calling the busy handler
+// (it does so where waiting could deadlock, as when two connections switch
+// one new file to WAL at once), tried again until the busy timeout is spent.
+int ExecWaiting(sqlite3* db, const char* sql, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        if ((rc & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return rc;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 } // namespace
 
 std::string TimeText(int64_t ms)
 {
-    const std::time_t seconds = std::time_t(ms / 1000);
+    // Floored, so a time before 1970 still shows milliseconds from 000 to 999.
+    const int milli = int((ms % 1000 + 1000) % 1000);
+    const std::time_t seconds = std::time_t((ms - milli) / 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
-    return text;
+    char text[48];
+    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    const char fraction[] = {'.', char('0' + milli / 100), char('0' + milli / 10 % 10), char('0' + milli % 10), 'Z'};
+    return std::string(text, n) + std::string(fraction, sizeof fraction);
 }
 
 std::optional<int64_t> ParseTimeText(const std::string& text)
@@ -154,7 +171,13 @@ std::optional<int64_t> ParseTimeText(const std::string& text)
     utc.tm_hour = hour;
     utc.tm_min = minute;
     utc.tm_sec = second;
-    return int64_t(timegm(&utc)) * 1000 + ms;
+    const std::time_t seconds = timegm(&utc);
+    // timegm carries a day the month lacks into the next (February 30th to
+    // March 2nd): such a date is refused, not read as another.
+    std::tm back{};
+    gmtime_r(&seconds, &back);
+    if (back.tm_mday != day || back.tm_mon != month - 1) return std::nullopt;
+    return int64_t(seconds) * 1000 + ms;
 }
 
 const char* StageName(Stage stage)
@@ -186,7 +209,10 @@ const char* StatusName(Status status)
 
 Store::Store(std::string path, sqlite3* db) : m_path(std::move(path)), m_db(db) {}
 
-Store::Store(Store&& other) noexcept : m_path(std::move(other.m_path)), m_db(std::exchange(other.m_db, nullptr)) {}
+Store::Store(Store&& other) noexcept
+    : m_path(std::move(other.m_path)), m_db(std::exchange(other.m_db, nullptr)), m_busyTimeoutMs(other.m_busyTimeoutMs)
+{
+}
 
 Store& Store::operator=(Store&& other) noexcept
 {
@@ -194,6 +220,7 @@ Store& Store::operator=(Store&& other) noexcept
         sqlite3_close(m_db);
         m_path = std::move(other.m_path);
         m_db = std::exchange(other.m_db, nullptr);
+        m_busyTimeoutMs = other.m_busyTimeoutMs;
     }
     return *this;
 }
@@ -211,8 +238,10 @@ std::variant<Store, Error> Store::Open(const std::string& path, const Options& o
 {
     if (path.empty()) return MakeError(Status::CannotOpen, path, "no file named");
     std::error_code ec;
+    if (!options.create && !std::filesystem::exists(path, ec))
+        return MakeError(Status::CannotOpen, path, "no such file (nothing recorded there yet)");
     const auto folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) {
+    if (options.create && !folder.empty()) {
         std::filesystem::create_directories(folder, ec);
         if (ec) return MakeError(Status::CannotOpen, path, "cannot make its folder: " + ec.message());
     }
@@ -220,11 +249,12 @@ std::variant<Store, Error> Store::Open(const std::string& path, const Options& o
         return MakeError(Status::CannotOpen, path, "not a regular file");
 
     sqlite3* db = nullptr;
-    const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0), nullptr);
     Store store(path, db); // closes the handle on every way out, even a failed open's
     if (opened != SQLITE_OK) return store.Failure(opened, "cannot open");
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, options.busyTimeoutMs);
+    store.m_busyTimeoutMs = options.busyTimeoutMs;
 
     if (options.maxBytes > 0) {
         Statement page;
@@ -282,7 +312,7 @@ std::optional<Error> Store::Migrate()
     // Only a file known to be a history is switched to WAL: the switch
     // rewrites its header. In WAL a crash loses at most the last
     // transactions, never the file, so NORMAL synchronisation is enough.
-    if (int rc = sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+    if (int rc = ExecWaiting(m_db, "PRAGMA journal_mode = WAL", m_busyTimeoutMs); rc != SQLITE_OK)
         return Failure(rc, "cannot open");
     if (int rc = sqlite3_exec(m_db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr); rc != SQLITE_OK)
         return Failure(rc, "cannot open");

@@ -55,6 +55,9 @@ struct Options {
     int busyTimeoutMs = 2000;
     // A limit on the file's size in bytes (0: none); a store at it answers Full.
     int64_t maxBytes = 0;
+    // False for a program that only reads it: a file that is not there is
+    // an error (a mistyped --history) rather than a new, empty history.
+    bool create = true;
 };
 
 class Store {
@@ -88,6 +91,7 @@ private:
 
     std::string m_path;
     sqlite3* m_db = nullptr;
+    int m_busyTimeoutMs = 0;
 };
 
 // $XDG_DATA_HOME/vornik/history.sqlite, or ~/.local/share/vornik/history.sqlite

@@ -7,6 +7,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <thread>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sqlite3.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -90,7 +98,7 @@ TEST_F(CtlHistory, AWriteRecordsItsBlockBeforeAndItsReadBackNothingOfASilentOrUn
     ASSERT_EQ(doc["events"].size(), 2u) << shown.out;
     EXPECT_TRUE(doc["events"][0]["changes"].empty());
     EXPECT_EQ(doc["events"][1]["changes"],
-              Json::parse(R"([{"block": "network", "field": "max-connections", "from": 8, "to": 2}])"));
+              Json::parse(R"([{"block": "network", "field": "max-connections", "old": 8, "new": 2}])"));
 }
 
 TEST_F(CtlHistory, ADeviceThatStoresNothingHasItsUnchangedReadBackRecorded)
@@ -133,6 +141,11 @@ TEST_F(CtlHistory, NoHistoryRecordsNothingAndTheDefaultFileFollowsXdgDataHome)
     ASSERT_EQ(events.size(), 1u) << "the export's read only";
     EXPECT_TRUE(events[0].network && events[0].device && events[0].stage == history::Stage::Read);
     EXPECT_EQ(Ctl({"net", "get", kText1}, {"--history", "a", "--no-history"}).exitCode, 2);
+    // A history only read is not made: a mistyped --history is no empty, successful listing.
+    const std::vector<std::vector<std::string>> readers{
+        {"history"}, {"history", "export", kText1, "-"}, {"restore", kText1}, {"replace", kText1, kText2}};
+    for (const auto& args : readers) EXPECT_EQ(Ctl(args, {"--history", folder + "/typo/h.sqlite"}).exitCode, 1) << args[0];
+    EXPECT_FALSE(std::filesystem::exists(folder + "/typo"));
 }
 
 // A file applied to three devices, then undone: each holds every byte of
@@ -150,7 +163,7 @@ TEST_F(CtlHistory, RestoreUndoesAnApplyByteForByte)
     EXPECT_EQ(preview["devices"][0]["result"], "would change");
     // Refused before anything is sent: no time in the history, bad times, both choices.
     EXPECT_EQ(Ctl({"restore", kText1, "--at", "2000-01-01T00:00:00Z"}).exitCode, 1);
-    for (const char* at : {"2026-13-08T07:01:02Z", "2026-12-08T07:01:02+01:00", "2026-12-08T07:01"})
+    for (const char* at : {"2026-13-08T07:01:02Z", "2026-02-29T07:01:02Z", "2026-12-08T07:01:02+01:00", "2026-12-08T07:01"})
         EXPECT_EQ(Ctl({"restore", kText1, "--at", at}).exitCode, 2) << at;
     EXPECT_EQ(Ctl({"restore", kText1, "--at", "2026-12-08T07:01:02Z", "--before-last-write"}).exitCode, 2);
     // 02-00-00-00-00-04 has no history: refused, the others restored.
@@ -193,6 +206,185 @@ TEST_F(CtlHistory, ReplaceGivesTheNewDeviceTheOldOnesBlocksButNotItsAddressWhile
     EXPECT_EQ(*now->network, *oldNet->network);
     EXPECT_EQ(*now->device, *oldDev->device);
     EXPECT_EQ((*now->network)[1], 50) << "192.168.0.50, little-endian";
+}
+
+// Restore where it can go wrong. The history is given two writes' blocks of
+// devices 1-3 (3 is not on the link): at 2021-03-04T05:06:07.088Z, as read
+// before a write, max-connections 7; at .089Z, its read-back, max-connections
+// 3, a byte after server 3's target address that no field shows, baud 9600
+// and channel 4's temp-upper -0.5. Devices 1 and 2 are then read back.
+struct RestoreCase {
+    const char* name;
+    std::vector<std::string> sim;     // on top of two --varied devices
+    std::vector<std::string> args;    // after "restore"
+    std::vector<std::string> results; // each device's
+    int exitCode;
+    int writes;      // the simulator received; -1: not counted
+    char holds;      // devices 1 and 2 then hold: 'L' the last write's read-back, 'B' the blocks before it, 'F' their own
+};
+
+TEST_F(CtlHistory, RestoreConfirmsOnlyWhatEachDeviceReadsBackAndWritesNothingForADryRun)
+{
+    const std::string at = "2021-03-04T05:06:07.089Z", justBefore = "2021-03-04T05:06:07.088Z";
+    const RestoreCase rows[] = {
+        {"one silent device among several", {}, {"--at", at, kText1, kText2, kText3},
+         {"confirmed", "confirmed", "not written"}, 1, 4, 'L'},
+        {"devices that acknowledge and store nothing", {"--store-nothing"}, {"--at", at, kText1, kText2},
+         {"not confirmed", "not confirmed"}, 1, 8, 'F'},
+        {"no acknowledgement: the read-back confirms", {"--no-ack"}, {"--at", at, kText1, kText2},
+         {"confirmed", "confirmed"}, 0, 4, 'L'},
+        {"late replies", {"--delay", "1", "--delay-ms", "100"}, {"--at", at, kText1, kText2},
+         {"confirmed", "confirmed"}, 0, -1, 'L'},
+        {"--at a millisecond before the read-back", {}, {"--at", justBefore, kText1, kText2},
+         {"confirmed", "confirmed"}, 0, 4, 'B'},
+        {"--at a millisecond before the first event", {}, {"--at", "2021-03-04T05:06:07.087Z", kText1, kText2},
+         {"not written", "not written"}, 1, 0, 'F'},
+        {"--before-last-write", {}, {"--before-last-write", kText1, kText2}, {"confirmed", "confirmed"}, 0, 4, 'B'},
+        {"--dry-run", {}, {"--dry-run", "--at", at, kText1, kText2}, {"would change", "would change"}, 0, 0, 'F'},
+    };
+    const int64_t t = 1614834367089; // date -u -d 2021-03-04T05:06:07Z +%s, and 89 ms
+    for (const RestoreCase& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(file);
+        const std::string stats = folder + "/stats", check = folder + "/check.sqlite";
+        std::vector<std::string> simArgs{"--devices", "2", "--varied", "--stats", stats};
+        simArgs.insert(simArgs.end(), row.sim.begin(), row.sim.end());
+        SimProcess sim(LoopbackSimArgs(port, simArgs));
+        ASSERT_TRUE(sim.Ready());
+        ASSERT_EQ(Ctl({"export", kText1, "-"}).exitCode, 0);
+        ASSERT_EQ(Ctl({"export", kText2, "-"}).exitCode, 0);
+        std::map<MacAddress, history::Event> own, before, last;
+        for (const auto& e : Events(file)) own[e.mac] = e;
+        own[{2, 0, 0, 0, 0, 3}] = own[kMac1];
+        (*own[{2, 0, 0, 0, 0, 3}].network)[1] = 102; // 192.168.0.102, no other device's
+        std::vector<history::Event> written;
+        for (auto& [mac, e] : own) {
+            e.mac = mac;
+            before[mac] = last[mac] = e;
+            before[mac].timeMs = t - 1;
+            before[mac].stage = history::Stage::Before;
+            (*before[mac].network)[19] = 7;
+            history::Event& l = last[mac];
+            l.timeMs = t;
+            l.stage = history::Stage::After;
+            (*l.network)[19] = 3;
+            (*l.network)[20 + 2 * 34 + 4 + 29] = 0x5A;                     // server 3's target address, last byte
+            std::copy_n("\x80\x25\x00\x00", 4, l.device->begin() + 12);   // baud 9600, little-endian
+            std::copy_n("\xFB\xFF", 2, l.device->begin() + 30 - 2 + 3 * 8); // channel 4 temp-upper -5 tenths
+            written.push_back(before[mac]);
+            written.push_back(l);
+        }
+        auto store = history::Store::Open(file);
+        ASSERT_FALSE(std::get<history::Store>(store).RecordAll(written));
+
+        std::vector<std::string> args{"--json", "restore"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const RunResult r = Ctl(args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.out << r.err;
+        const Json doc = Json::parse(r.out, nullptr, false);
+        ASSERT_TRUE(doc.contains("devices")) << r.out;
+        ASSERT_EQ(doc["devices"].size(), row.results.size());
+        for (size_t i = 0; i < row.results.size(); ++i) EXPECT_EQ(doc["devices"][i]["result"], row.results[i]) << i;
+        if (row.writes >= 0) {
+            std::string word;
+            int writes = -1;
+            std::ifstream(stats) >> word >> writes;
+            EXPECT_EQ(writes, row.writes);
+        }
+        std::filesystem::remove(check);
+        for (const MacAddress& mac : {kMac1, kMac2}) {
+            ASSERT_EQ(Ctl({"export", FormatMacText(mac), "-"}, {"--history", check}).exitCode, 0);
+            const history::Event* got = Find(Events(check), mac, "export", history::Stage::Read);
+            const auto& want = (row.holds == 'L' ? last : row.holds == 'B' ? before : own)[mac];
+            ASSERT_TRUE(got && got->network && got->device);
+            EXPECT_EQ(*got->network, *want.network) << FormatMacText(mac);
+            EXPECT_EQ(*got->device, *want.device) << FormatMacText(mac);
+        }
+    }
+}
+
+// Files another program, a crash or an administrator left: an apply to
+// devices 1, 2 and the silent 3 goes on past each, one line on stderr says
+// the history could not be written, and it exits as without a history.
+TEST_F(CtlHistory, AnApplyGoesOnPastAHistoryItCannotWriteAndExitsAsWithoutOne)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "2"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string valid = folder + "/valid.sqlite";
+    ASSERT_EQ(Ctl({"net", "get", kText1}, {"--history", valid}).exitCode, 0);
+    auto sql = [](const std::string& path, const char* statement) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_exec(db, statement, nullptr, nullptr, nullptr);
+        return db;
+    };
+    sqlite3* holder = nullptr; // the other program's connection, open while the row runs
+    auto immutable = [](const std::string& path, bool on) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        int flags = 0;
+        const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                          ::ioctl(fd, FS_IOC_SETFLAGS, (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL, &flags)) == 0;
+        if (fd >= 0) ::close(fd);
+        return done;
+    };
+    const std::pair<const char*, std::function<bool(const std::string&)>> rows[] = {
+        {"damaged inside: the events' first page overwritten",
+         [](const std::string& path) {
+             std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(2 * 4096);
+             f << std::string(4096, 'U');
+             return bool(f);
+         }},
+        {"locked: another program holds its write lock",
+         [&](const std::string& path) { return (holder = sql(path, "BEGIN IMMEDIATE")) != nullptr; }},
+        {"read-only: immutable, so even root cannot write it", [&](const std::string& path) { return immutable(path, true); }},
+        {"written by a later version",
+         [&](const std::string& path) { return sqlite3_close(sql(path, "UPDATE schema_version SET version = 99")) == SQLITE_OK; }},
+    };
+    std::ofstream(folder + "/a.json") << R"({"format": "vornik-settings", "version": 1, "network": {"max-connections": 7}})";
+    const int exitCode = Ctl({"apply", folder + "/a.json", kText1, kText2, kText3}, {"--no-history"}).exitCode;
+    EXPECT_EQ(exitCode, 1) << "02-00-00-00-00-03 does not answer";
+    int connections = 0;
+    for (const auto& [name, make] : rows) {
+        SCOPED_TRACE(name);
+        const std::string path = folder + "/h" + std::to_string(++connections) + ".sqlite";
+        std::filesystem::copy_file(valid, path);
+        if (!make(path)) {
+            std::cerr << "not run here: " << name << "\n";
+            continue;
+        }
+        std::ofstream(folder + "/a.json") << R"({"format": "vornik-settings", "version": 1, "network": {"max-connections": )"
+                                          << connections << "}}";
+        const RunResult r = Ctl({"apply", folder + "/a.json", kText1, kText2, kText3}, {"--history", path});
+        sqlite3_close(std::exchange(holder, nullptr));
+        immutable(path, false);
+        EXPECT_EQ(r.exitCode, exitCode) << r.out << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(r.err.find("history could not be written"), std::string::npos) << r.err;
+        const Json got = Json::parse(Ctl({"--json", "net", "get", kText1, kText2}, {"--no-history"}).out);
+        for (const auto& device : got["devices"]) EXPECT_EQ(device["network"]["max-connections"], connections);
+    }
+}
+
+// Three vornikctl at once, each writing its device three times, the first
+// time into a file none of them has made yet: every write's two events kept.
+TEST_F(CtlHistory, ThreeProgramsWritingOneNewHistoryAtOnceLoseNoEvent)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "3"}));
+    ASSERT_TRUE(sim.Ready());
+    std::vector<std::thread> programs;
+    std::vector<std::string> errors(3);
+    for (int p = 0; p < 3; ++p)
+        programs.emplace_back([&, p] {
+            for (int k = 1; k <= 3; ++k)
+                errors[p] += Ctl({"net", "set", "02-00-00-00-00-0" + std::to_string(p + 1), "max-connections=" + std::to_string(k)}).err;
+        });
+    for (auto& t : programs) t.join();
+    for (const auto& e : errors) EXPECT_EQ(e, "");
+    const auto events = Events(file);
+    EXPECT_EQ(events.size(), 18u);
+    for (uint8_t n = 1; n <= 3; ++n)
+        EXPECT_EQ(std::count_if(events.begin(), events.end(), [&](const auto& e) { return e.mac == MacAddress{2, 0, 0, 0, 0, n}; }), 6);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <functional>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "history/history.h"
 
@@ -183,6 +184,53 @@ TEST(TwoWriters, OpeningAFreshFileAndRecordingAtOnceLosesNoEvent)
     EXPECT_EQ(check.Number("SELECT count(*) FROM events WHERE program = 'Vornik_Setup'"), kEach);
     EXPECT_EQ(check.Number("SELECT count(DISTINCT id) FROM events"), 2 * kEach);
     EXPECT_EQ(check.Number("SELECT count(*) FROM schema_version WHERE version = 1"), 1);
+}
+
+// The switch to WAL of a file just made is where programs opening it at
+// once met: the one that lost was told "locked" at once, with no wait.
+TEST(TwoWriters, ProgramsOpeningOneFreshFileTogetherEachRecordInIt)
+{
+    constexpr int kRounds = 40, kPrograms = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        Folder f;
+        std::atomic<int> waiting{kPrograms};
+        auto program = [&] {
+            --waiting;
+            while (waiting.load() > 0) std::this_thread::yield();
+            auto opened = Store::Open(f.path);
+            ASSERT_TRUE(std::holds_alternative<Store>(opened)) << "round " << round << ": " << std::get<Error>(opened).message;
+            EXPECT_TRUE(std::holds_alternative<int64_t>(std::get<Store>(opened).Record(AnEvent(round))));
+        };
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kPrograms; ++i) threads.emplace_back(program);
+        for (auto& t : threads) t.join();
+        ASSERT_EQ(RawDb(f.path).Number("SELECT count(*) FROM events"), kPrograms) << "round " << round;
+    }
+}
+
+// Times worked out with date(1): date -u -d 2026-12-08T07:01:02Z +%s is 1796713262.
+struct Time {
+    const char* name;
+    int64_t ms;
+    const char* shown;
+};
+TEST(Times, ShowUtcWithMillisecondsAndReadBackToTheSameMillisecond)
+{
+    const Time rows[] = {
+        {"the epoch", 0, "1970-01-01T00:00:00.000Z"},
+        {"one millisecond before it", -1, "1969-12-31T23:59:59.999Z"},
+        {"a time of this year", 1796713262123, "2026-12-08T07:01:02.123Z"},
+        {"the last millisecond of February", 1772323199999, "2026-02-28T23:59:59.999Z"},
+    };
+    for (const Time& t : rows) {
+        EXPECT_EQ(TimeText(t.ms), t.shown) << t.name;
+        EXPECT_EQ(ParseTimeText(t.shown), t.ms) << t.name;
+    }
+    // Without milliseconds, the last one of that second: a time shown so includes its events.
+    EXPECT_EQ(ParseTimeText("2026-12-08 07:01:02"), 1796713262999);
+    EXPECT_EQ(ParseTimeText("2026-12-08T07:01:02.000"), 1796713262000);
+    EXPECT_EQ(ParseTimeText("2026-02-29T00:00:00Z"), std::nullopt) << "2026 is no leap year";
+    EXPECT_EQ(ParseTimeText("2028-02-29T00:00:00Z"), 1835395200999) << "2028 is one";
 }
 
 // Files as earlier programs (or none) left them; the first layout as its
