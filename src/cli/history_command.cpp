@@ -78,7 +78,8 @@ int RunHistory(const HistoryOptions& options, const Context& context)
         Emit(Json{{"command", context.Command()}, {"ok", true}, {"file", path}, {"events", list}});
         return EXIT_CONFIRMED;
     }
-    std::printf("%-24s  %-17s  %-15s  %-12s  %-6s  %s\n", "TIME (UTC)", "MAC", "IP", "OPERATION", "STAGE", "CHANGES");
+    std::printf("%-24s  %-17s  %-15s  %-12s  %-16s  %-6s  %s\n", "TIME (UTC)", "MAC", "IP", "PROGRAM", "OPERATION",
+                "STAGE", "CHANGES");
     for (size_t i = 0; i < events.size(); ++i) {
         const history::Event& e = events[i];
         std::string what;
@@ -86,9 +87,9 @@ int RunHistory(const HistoryOptions& options, const Context& context)
             what += (what.empty() ? "" : ", ") + c.difference.field + " " + c.difference.expected + " -> " +
                     c.difference.actual;
         if (what.empty()) what = e.stage == history::Stage::Before ? "(as read before the write)" : "-";
-        std::printf("%-24s  %-17s  %-15s  %-12s  %-6s  %s\n", history::TimeText(e.timeMs).c_str(), FormatMacText(e.mac).c_str(),
-                    e.ip ? FormatDottedQuad(e.ip).c_str() : "-", e.operation.c_str(), history::StageName(e.stage),
-                    what.c_str());
+        std::printf("%-24s  %-17s  %-15s  %-12s  %-16s  %-6s  %s\n", history::TimeText(e.timeMs).c_str(),
+                    FormatMacText(e.mac).c_str(), e.ip ? FormatDottedQuad(e.ip).c_str() : "-", e.program.c_str(),
+                    e.operation.c_str(), history::StageName(e.stage), what.c_str());
     }
     return EXIT_CONFIRMED;
 }
