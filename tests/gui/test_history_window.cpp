@@ -116,7 +116,7 @@ TEST_F(HistoryWindowTest, AWindowWriteIsListedByVornikctlAndRestoreUndoesIt)
     EXPECT_TRUE(events[0]["ip"].is_string());
     // What the write changed, in the settings file's words and values.
     Json changed = Json::object();
-    for (const Json& c : events[3]["changes"]) changed[c["field"].get<std::string>()] = {c["from"], c["to"]};
+    for (const Json& c : events[3]["changes"]) changed[c["field"].get<std::string>()] = {c["old"], c["new"]};
     EXPECT_EQ(changed["baud"], Json::array({4800, 9600}));
     EXPECT_EQ(changed["channel8.temp-upper"], Json::array({99.9, -0.5}));
     EXPECT_EQ(changed.size(), 2u);
