@@ -1,7 +1,10 @@
 #include "cli/context.h"
 
 #include <algorithm>
+#include <fstream>
 #include <iostream>
+
+#include <sys/stat.h>
 
 #include "cli/reporter.h"
 
@@ -138,6 +141,25 @@ settings::Patch AssignmentsPatch(settings::Block block, const std::vector<std::s
         if (auto error = patch.SetAssignment(block, a)) throw UsageError{*error};
     }
     return patch;
+}
+
+void RefuseExistingFile(const std::string& file, bool force)
+{
+    struct stat st {};
+    if (file != "-" && !force && ::stat(file.c_str(), &st) == 0)
+        throw UsageError{{"FILE", "'" + file + "' exists; --force overwrites it"}};
+}
+
+bool WriteSettingsText(const std::string& file, const std::string& text)
+{
+    if (file == "-") {
+        std::cout << text << std::flush;
+        return bool(std::cout);
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return bool(out);
 }
 
 } // namespace vornik::cli

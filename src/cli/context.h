@@ -88,6 +88,13 @@ private:
 };
 
 MacAddress MacArgument(const std::string& what, const std::string& text);
+
+// A settings file a command writes goes to FILE, or for "-" to stdout, of
+// which it is then the whole, so that it can be piped. An existing FILE is
+// refused unless `force`, before anything is read.
+void RefuseExistingFile(const std::string& file, bool force);
+// False when it could not be written.
+bool WriteSettingsText(const std::string& file, const std::string& text);
 // Each MAC once, in the order given.
 std::vector<MacAddress> MacArguments(const std::vector<std::string>& texts);
 // Seconds as --wait takes them (throws UsageError).

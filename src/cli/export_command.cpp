@@ -1,10 +1,8 @@
 // vornikctl export MAC (FILE | -) [--force]
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 
-#include <sys/stat.h>
 
 #include "cli/context.h"
 #include "cli/reporter.h"
@@ -24,10 +22,7 @@ int RunExport(const ExportOptions& options, const Context& context)
     const Globals& g = context.globals;
     Session session(context);
     const MacAddress target = MacArgument("MAC", options.mac);
-    const bool toStdout = options.file == "-";
-    struct stat st {};
-    if (!toStdout && !options.force && ::stat(options.file.c_str(), &st) == 0)
-        throw UsageError{{"FILE", "'" + options.file + "' exists; --force overwrites it"}};
+    RefuseExistingFile(options.file, options.force);
     Client* client = session.Start();
     if (!client) return session.NoLink();
     const auto results = ReadBlocks(*client, {target}, true, true, {}, session.Record());
@@ -38,19 +33,12 @@ int RunExport(const ExportOptions& options, const Context& context)
         std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
         const Json source{{"mac", FormatMacText(target)}, {"exported", stamp}};
         const std::string text = settings::FileText(&*result.network, &*result.device, source);
-        if (toStdout) {
-            // The settings file is the whole of stdout, so that it can be piped.
-            std::cout << text << std::flush;
-            return std::cout ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
-        }
-        std::ofstream out(options.file, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
+        if (!WriteSettingsText(options.file, text)) {
             std::cerr << "vornikctl: cannot write '" << options.file << "'\n";
             if (g.json) Emit(ErrorDoc(context.Command(), "FILE", "cannot write '" + options.file + "'"));
             return EXIT_DEVICE_FAILED;
         }
+        if (options.file == "-") return EXIT_CONFIRMED;
     }
     if (g.json) {
         Json doc{{"command", context.Command()}, {"ok", result.ok}, {"file", options.file}};

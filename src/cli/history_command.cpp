@@ -4,11 +4,9 @@
 // recorded state as a settings file.
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 #include <limits>
 
-#include <sys/stat.h>
 
 #include "cli/context.h"
 #include "cli/reporter.h"
@@ -105,10 +103,7 @@ int RunHistoryExport(const HistoryExportOptions& options, const Context& context
         if (!parsed) throw UsageError{{"--at", "--at: '" + options.at + "' must be a UTC time as 2026-12-08T07:01:02Z"}};
         at = *parsed;
     }
-    const bool toStdout = options.file == "-";
-    struct stat st {};
-    if (!toStdout && !options.force && ::stat(options.file.c_str(), &st) == 0)
-        throw UsageError{{"FILE", "'" + options.file + "' exists; --force overwrites it"}};
+    RefuseExistingFile(options.file, options.force);
     const std::string path = g.history.empty() ? history::DefaultPath() : g.history;
     auto opened = history::Store::Open(path, {.create = false});
     if (auto* error = std::get_if<history::Error>(&opened)) return Failed(context, error->message);
@@ -123,15 +118,8 @@ int RunHistoryExport(const HistoryExportOptions& options, const Context& context
     if (event->device) device = history::DeviceParamsOf(*event->device);
     const Json source{{"mac", FormatMacText(mac)}, {"recorded", history::TimeText(event->timeMs)}};
     const std::string text = settings::FileText(network ? &*network : nullptr, device ? &*device : nullptr, source);
-    if (toStdout) {
-        // The settings file is the whole of stdout, so that it can be piped.
-        std::cout << text << std::flush;
-        return std::cout ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
-    }
-    std::ofstream out(options.file, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) return Failed(context, "cannot write '" + options.file + "'");
+    if (!WriteSettingsText(options.file, text)) return Failed(context, "cannot write '" + options.file + "'");
+    if (options.file == "-") return EXIT_CONFIRMED;
     if (g.json)
         Emit(Json{{"command", context.Command()}, {"ok", true}, {"file", options.file}, {"recorded", source["recorded"]}});
     else

@@ -14,8 +14,7 @@
 #include <unistd.h>
 
 #include "app/history_dlg.h"
-#include "cli_process.h"
-#include "gui_fixture.h"
+#include "sim_window_fixture.h"
 #include "ops/control_ids.h"
 #include "pages/report_list.h"
 
@@ -25,30 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-class HistoryWindowTest : public RecordedWindowTest {
+class HistoryWindowTest : public SimWindowTest {
 protected:
-    HistoryWindowTest()
-    {
-        m_dir = fs::temp_directory_path() / ("vornik-history-window-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_historyPath = (m_dir / "history.sqlite").string();
-    }
-    ~HistoryWindowTest() override { fs::remove_all(m_dir); }
-
-    void TearDown() override
-    {
-        m_sim.reset();
-        WindowTest::TearDown();
-    }
-
-    RunResult Vornikctl(std::vector<std::string> args)
-    {
-        std::vector<std::string> all{"--port", std::to_string(m_config.port), "--broadcast", "127.255.255.255",
-                                     "--bind", "127.0.0.3", "--interval", "0.2", "--history", m_historyPath};
-        all.insert(all.end(), args.begin(), args.end());
-        return RunProgram(VORNIKCTL_PATH, all);
-    }
+    HistoryWindowTest() : SimWindowTest("history-window") { m_historyPath = (m_dir / "history.sqlite").string(); }
 
     // The first device's block as vornikctl reads it.
     Json ReadDevice()
@@ -57,27 +35,6 @@ protected:
         EXPECT_EQ(read.exitCode, 0) << read.err;
         const Json doc = Json::parse(read.out, nullptr, false);
         return doc.is_discarded() ? Json() : doc["devices"][0]["device"];
-    }
-
-    // Search, double-click the first device of two, read its device block.
-    void ReadFirstDevice()
-    {
-        m_sim = std::make_unique<SimProcess>(LoopbackSimArgs(
-            m_config.port, {"--devices", "2", "--base-ip", "10.9.0.7", "--base-mac", "02-00-00-00-00-01"}));
-        ASSERT_TRUE(m_sim->Ready());
-        Main<QPushButton>(IDC_SEARCH)->click();
-        CReportList& list = Window().DeviceList();
-        ASSERT_TRUE(WaitFor([&] { return list.RowCount() >= 2; }));
-        Settle();
-        m_row = 0;
-        while (Main().GetCell(IDC_DEVICE_LIST, m_row, COL_MAC) != "020000000001") ++m_row;
-        const QPoint at = list.RowRect(m_row).center();
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_IP_ADDRESS) == "10.9.0.7"; }));
-        Dev<QPushButton>(IDC_DEV_READ)->click();
-        ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
-        Settle();
     }
 
     // Changes the baud rate and channel 8's upper limit, writes, waits for the read-back's line.
@@ -89,10 +46,6 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return Main().GetText(IDC_INFO).find(Cp936("读回")) != std::string::npos; }));
         Settle();
     }
-
-    std::unique_ptr<SimProcess> m_sim;
-    fs::path m_dir;
-    int m_row = 0;
 };
 
 TEST_F(HistoryWindowTest, AWindowWriteIsListedByVornikctlAndRestoreUndoesIt)

@@ -14,8 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
-#include "cli_process.h"
-#include "gui_fixture.h"
+#include "sim_window_fixture.h"
 #include "link/packet_capture.h"
 #include "ops/control_ids.h"
 
@@ -33,54 +32,12 @@ std::string ReadFile(const fs::path& path)
     return s.str();
 }
 
-class SettingsFileTest : public RecordedWindowTest {
+class SettingsFileTest : public SimWindowTest {
 protected:
-    void SetUp() override
-    {
-        RecordedWindowTest::SetUp();
-        m_dir = fs::temp_directory_path() / ("vornik-settings-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-
-    void TearDown() override
-    {
-        m_sim.reset();
-        WindowTest::TearDown();
-        fs::remove_all(m_dir);
-    }
+    SettingsFileTest() : SimWindowTest("settings") {}
 
     fs::path File(const char* name) const { return m_dir / name; }
     QString QFile(const char* name) const { return QString::fromStdString(File(name).string()); }
-
-    RunResult Vornikctl(std::vector<std::string> args)
-    {
-        std::vector<std::string> all{"--port",  std::to_string(m_config.port), "--broadcast", "127.255.255.255",
-                                     "--bind",  "127.0.0.3", "--interval", "0.2", "-q"};
-        all.insert(all.end(), args.begin(), args.end());
-        return RunProgram(VORNIKCTL_PATH, all);
-    }
-
-    // Both pages filled from the device with MAC 02-00-00-00-00-01 (of two),
-    // as an operator does it: search, double-click, "读取设备参数".
-    void ReadFirstDevice()
-    {
-        m_sim = std::make_unique<SimProcess>(LoopbackSimArgs(
-            m_config.port, {"--devices", "2", "--base-ip", "10.9.0.7", "--base-mac", "02-00-00-00-00-01"}));
-        ASSERT_TRUE(m_sim->Ready());
-        Main<QPushButton>(IDC_SEARCH)->click();
-        CReportList& list = Window().DeviceList();
-        ASSERT_TRUE(WaitFor([&] { return list.RowCount() >= 2; }));
-        Settle();
-        int row = 0;
-        while (Main().GetCell(IDC_DEVICE_LIST, row, COL_MAC) != "020000000001") ++row;
-        const QPoint at = list.RowRect(row).center();
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_IP_ADDRESS) == "10.9.0.7"; }));
-        Dev<QPushButton>(IDC_DEV_READ)->click();
-        ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
-        Settle();
-    }
 
     // What a check of "the pages stay as they were" compares.
     std::vector<std::string> PageTexts()
@@ -97,8 +54,6 @@ protected:
         return texts;
     }
 
-    std::unique_ptr<SimProcess> m_sim;
-    fs::path m_dir;
 };
 
 TEST_F(SettingsFileTest, ExportIsWhatVornikctlExportsAndAppliesToAnotherDevice)

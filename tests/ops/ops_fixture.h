@@ -21,9 +21,9 @@ struct RecordingLink : IFrameSender {
     void SendFrame(const uint8_t* frame, size_t length) override { frames.emplace_back(frame, frame + length); }
 };
 
-class OpsTest : public testing::Test {
-protected:
-    OpsTest()
+// The operations on in-memory dialogs, ready as the window is after start-up.
+struct OpsRig {
+    OpsRig()
     {
         AddPageLists(net, dev);
         ops.ShowWelcome();
@@ -46,5 +46,7 @@ protected:
     RecordingLink link;
     DeviceOps ops{state, main, net, dev, link};
 };
+
+class OpsTest : public testing::Test, public OpsRig {};
 
 } // namespace vornik::test

@@ -64,18 +64,13 @@ const std::string kDeviceRead = std::string("55 00 60 0B 02 00 00 00 00 01 7E 10
 
 template <size_t N> std::vector<uint8_t> Bytes(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
 
-// The operations on in-memory dialogs, one per table row.
-struct HistoryOps {
+// A rig for each table row, its history kept in memory.
+struct HistoryOps : OpsRig {
     HistoryOps()
     {
-        AddPageLists(net, dev);
-        ops.ShowWelcome();
-        ops.SetStartupValues();
         sink.link = &link;
         ops.SetHistory(&sink);
     }
-    std::string Info() const { return main.GetText(IDC_INFO); }
-    void Receive(const std::vector<uint8_t>& datagram) { ops.DispatchFrame(datagram); }
     void Choose()
     {
         main.ClearRows(IDC_DEVICE_LIST);
@@ -99,16 +94,7 @@ struct HistoryOps {
                             e.operation + (e.network ? " N" : "") + (e.device ? " D" : ""));
         return lines;
     }
-    Frame SentWrite() const
-    {
-        const auto f = std::find_if(link.frames.rbegin(), link.frames.rend(), [](const Frame& f) { return f.size() > 15; });
-        return f == link.frames.rend() ? Frame{} : *f;
-    }
 
-    SetupState state;
-    MemoryControls main, net, dev;
-    RecordingLink link;
-    DeviceOps ops{state, main, net, dev, link};
     MemoryHistory sink;
 };
 
