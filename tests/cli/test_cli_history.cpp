@@ -294,7 +294,8 @@ TEST_F(CtlHistory, RestoreConfirmsOnlyWhatEachDeviceReadsBackAndWritesNothingFor
         std::filesystem::remove(check);
         for (const MacAddress& mac : {kMac1, kMac2}) {
             ASSERT_EQ(Ctl({"export", FormatMacText(mac), "-"}, {"--history", check}).exitCode, 0);
-            const history::Event* got = Find(Events(check), mac, "export", history::Stage::Read);
+            const std::vector<history::Event> events = Events(check);
+            const history::Event* got = Find(events, mac, "export", history::Stage::Read);
             const auto& want = (row.holds == 'L' ? last : row.holds == 'B' ? before : own)[mac];
             ASSERT_TRUE(got && got->network && got->device);
             EXPECT_EQ(*got->network, *want.network) << FormatMacText(mac);
