@@ -1,7 +1,5 @@
 #include "app/history_file.h"
 
-#include <chrono>
-
 namespace vornik {
 
 HistoryFile::HistoryFile(std::string path) : m_path(std::move(path)) {}
@@ -26,9 +24,7 @@ std::optional<std::string> HistoryFile::Record(const history::Event& event)
     auto store = Open();
     if (auto* why = std::get_if<std::string>(&store)) return *why;
     history::Event stamped = event;
-    stamped.timeMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
+    stamped.timeMs = history::NowMs();
     auto recorded = std::get<history::Store*>(store)->Record(stamped);
     if (auto* error = std::get_if<history::Error>(&recorded)) return error->message;
     return std::nullopt;
@@ -39,9 +35,7 @@ std::optional<history::Event> HistoryFile::LastKnown(const MacAddress& mac)
     if (m_path.empty()) return std::nullopt;
     auto store = Open();
     if (!std::holds_alternative<history::Store*>(store)) return std::nullopt;
-    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    const int64_t now = history::NowMs();
     auto state = std::get<history::Store*>(store)->StateAt(mac, now);
     if (auto* known = std::get_if<std::optional<history::Event>>(&state)) return *known;
     return std::nullopt;

@@ -1,7 +1,5 @@
 #include "cli/history_log.h"
 
-#include <chrono>
-
 #ifdef VORNIK_HISTORY
 #include "history/history.h"
 #endif
@@ -47,9 +45,7 @@ void HistoryLog::Record(RecordStage stage, const std::vector<const DeviceResult*
         if (auto* error = std::get_if<history::Error>(&opened)) return fail(error->message);
         m_open = std::make_unique<Open>(Open{std::move(std::get<history::Store>(opened))});
     }
-    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    const int64_t now = history::NowMs();
     std::vector<history::Event> events;
     for (const DeviceResult* r : results) {
         history::Event& e = events.emplace_back();

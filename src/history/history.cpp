@@ -460,6 +460,12 @@ std::variant<std::optional<Event>, Error> Store::BeforeLastWrite(const MacAddres
     return e;
 }
 
+int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 std::string DefaultPath()
 {
     const char* data = std::getenv("XDG_DATA_HOME");

@@ -115,6 +115,9 @@ std::vector<Change> Diff(const Event& from, const Event& to);
 // blocks its device last showed before it; a device's first block has none.
 std::vector<std::vector<Change>> ChangesAlong(const std::vector<Event>& events);
 
+// The time an event is recorded with: now, in milliseconds since 1970-01-01 UTC.
+int64_t NowMs();
+
 // Times as the history shows them, UTC with milliseconds: 2026-12-08T07:01:02.123Z.
 std::string TimeText(int64_t timeMs);
 // Such a text, also without the milliseconds (then the last millisecond of

@@ -128,14 +128,14 @@ void DeviceOps::SetStartupValues()
 }
 
 void DeviceOps::SetSource(PageSource& source, int labelId, IControlOps& page, const PageSource& now,
-                          const std::string& fileName936)
+                          const std::string& elsewhere936)
 {
     // Two short lines: the label sits beside the page's buttons.
     source = now;
     if (now.fromDevice)
         page.SetText(labelId, Cp936("来自 ") + FormatDottedQuad(now.ip) + "\nMAC " + FormatMacText(now.mac));
-    else if (!fileName936.empty())
-        page.SetText(labelId, Cp936("来自导入的文件\n") + fileName936);
+    else if (!elsewhere936.empty())
+        page.SetText(labelId, elsewhere936);
     else
         page.SetText(labelId, Cp936("未读取设备\n(启动时的默认值)"));
 }
@@ -595,14 +595,12 @@ void DeviceOps::ShowRecordedState(const std::optional<NetworkParamsImage>& netwo
         // The write starts from the recorded block, so bytes no field shows go back as they were.
         m_state.networkParams = DecodeNetworkParams(*network);
         ShowNetworkParams(m_state.networkParams);
-        SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {});
-        m_net.SetText(IDC_NET_SOURCE, Cp936("来自历史记录\n") + when936);
+        SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {}, Cp936("来自历史记录\n") + when936);
     }
     if (device) {
         m_state.deviceParams = *device;
         ShowDeviceParams(*device);
-        SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {});
-        m_dev.SetText(IDC_DEV_SOURCE, Cp936("来自历史记录\n") + when936);
+        SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {}, Cp936("来自历史记录\n") + when936);
         m_deviceParamsRead = true;
     }
 }
@@ -641,18 +639,19 @@ std::optional<std::string> DeviceOps::ImportPatch(const settings::Patch& patch, 
                    Cp936("”无效，应为") + refused->range936 + Cp936("；文件中没有这一项，请先改正。");
     }
 
+    const std::string fromFile936 = fileName936.empty() ? std::string() : Cp936("来自导入的文件\n") + fileName936;
     if (patch.Touches(Block::Network)) {
         NetworkParams network = NetworkPageValues();
         patch.ApplyTo(network);
         ShowNetworkParams(network);
-        SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {}, fileName936);
+        SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {}, fromFile936);
     }
     if (patch.Touches(Block::Device)) {
         // Checked above: only a terminal address the file gives can leave the page's unreadable.
         DeviceParams device = DevicePageValues().value_or(m_state.deviceParams);
         patch.ApplyTo(device);
         ShowDeviceParams(device);
-        SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {}, fileName936);
+        SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {}, fromFile936);
         // A whole block is a block to write, as one read from a device is.
         const auto& all = settings::Fields();
         if (std::all_of(all.begin(), all.end(), [&](const settings::FieldInfo& f) {

@@ -133,8 +133,10 @@ private:
     // those `skip` names; null when every one passes.
     const struct PageField* FirstRefused(const IControlOps& page, const std::vector<struct PageField>& fields,
                                          const std::function<bool(const struct PageField&)>& skip) const;
+    // `elsewhere936`: the label's whole text for values no device gave (a
+    // file, the history); empty for the start-up values.
     void SetSource(PageSource& source, int labelId, IControlOps& page, const PageSource& now,
-                   const std::string& fileName936 = {});
+                   const std::string& elsewhere936 = {});
     // Takes the written MAC as the target once the device shows itself under it.
     bool FollowWrittenMac(const MacAddress& from);
     void AppendMacLine(const char* before, const MacAddress& mac, const char* after);
