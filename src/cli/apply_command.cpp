@@ -93,7 +93,7 @@ int RunApply(const ApplyOptions& options, const Context& context)
             if (!answered.count(id.mac)) {
                 DeviceResult r;
                 r.mac = id.mac;
-                r.result = "not written";
+                r.result = engine::Result::NotWritten;
                 r.error = "listed in " + options.identities + " but no search found it; no device was written";
                 missing.push_back(r);
             }
@@ -111,7 +111,7 @@ int RunApply(const ApplyOptions& options, const Context& context)
                     continue;
                 DeviceResult r;
                 r.mac = f.reply.mac;
-                r.result = "not written";
+                r.result = engine::Result::NotWritten;
                 r.error = "more than one device answers with this MAC address; not written";
                 skipped.push_back(r);
                 continue;
@@ -144,7 +144,7 @@ int RunApply(const ApplyOptions& options, const Context& context)
         for (const MacAddress& mac : macs) {
             DeviceResult r;
             r.mac = mac;
-            r.result = "not written";
+            r.result = engine::Result::NotWritten;
             r.error = "not written: " + shortfall;
             results.push_back(r);
         }

@@ -19,13 +19,6 @@ uint64_t MacKey(const MacAddress& mac)
     return v;
 }
 
-uint64_t KeyOf(ReplyKind kind, const MacAddress& mac)
-{
-    uint64_t v = uint64_t(kind);
-    for (uint8_t b : mac) v = (v << 8) | b;
-    return v;
-}
-
 } // namespace
 
 std::string AddressText(uint32_t a) { return FormatDottedQuad(a); }
@@ -48,12 +41,12 @@ bool Client::Start()
             if (m_messages) m_messages(DescribeLinkError(error));
         },
         [this](Datagram d) {
-            const auto now = Clock::now();
-            {
+            if (m_queue.Push(std::move(d))) {
+                // Taken under the lock, so that the wake-up cannot fall
+                // between the reader's look and its wait.
                 std::lock_guard lock(m_mutex);
-                m_queue.push_back({std::move(d), now});
+                m_arrived.notify_one();
             }
-            m_arrived.notify_one();
         });
     m_link->Start();
     m_link->OpenEndpoints();
@@ -97,116 +90,48 @@ void Client::Send(const Frame& frame)
 
 std::optional<Client::Arrival> Client::Next(Clock::time_point deadline)
 {
-    std::unique_lock lock(m_mutex);
     for (;;) {
         if (Interrupted()) return std::nullopt;
+        if (m_takenNext < m_taken.size()) {
+            Datagram& d = m_taken[m_takenNext++];
+            // The receive thread's clock says when it came, so that a reply
+            // heard before its request left is known for one to an earlier send.
+            const auto age = std::chrono::system_clock::now() - d.received;
+            const auto at = d.received == std::chrono::system_clock::time_point{}
+                                ? Clock::now()
+                                : Clock::now() - std::chrono::duration_cast<Clock::duration>(std::max(age, {}));
+            return Arrival{std::move(d), at};
+        }
+        m_taken.clear();
+        m_takenNext = 0;
+        if (m_queue.Take(m_taken, 256)) continue;
+        std::unique_lock lock(m_mutex);
         const auto slice = std::min(deadline, Clock::now() + INTERRUPT_LOOK);
-        if (m_arrived.wait_until(lock, slice, [this] { return !m_queue.empty(); })) break;
-        if (slice >= deadline) return std::nullopt;
+        // The queue wakes a reader only after it found the queue empty, which
+        // the Take above just did.
+        m_arrived.wait_until(lock, slice, [this] { return m_queue.Bytes() > 0; });
+        if (m_queue.Bytes() == 0 && Clock::now() >= deadline) return std::nullopt;
     }
-    Arrival a = std::move(m_queue.front());
-    m_queue.pop_front();
-    return a;
 }
 
 std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
                                       const std::function<void(size_t, const Outcome&)>& afterwards)
 {
-    std::vector<Outcome> outcomes(requests.size());
-    struct Active {
-        Clock::time_point firstSent, lastSent;
-    };
-    std::map<size_t, Active> active;            // awaited, in flight
-    std::map<size_t, Clock::time_point> unawaited; // sent once, answered or not
-    std::multimap<uint64_t, size_t> waiting; // reply key -> request
-    size_t next = 0, done = 0;
-    const size_t awaitedTotal =
-        size_t(std::count_if(requests.begin(), requests.end(), [](const Request& r) { return r.awaited; }));
-
-    const auto triesOf = [&](size_t i) { return requests[i].tries > 0 ? requests[i].tries : m_options.tries; };
-    // Each request's own entries, so that ending one costs no search of all.
-    std::vector<std::vector<std::multimap<uint64_t, size_t>::iterator>> hooks(requests.size());
-    const auto unhook = [&](size_t i) {
-        for (auto it : hooks[i]) waiting.erase(it);
-        hooks[i].clear();
-    };
-    const auto finish = [&](size_t i) {
-        active.erase(i);
-        unhook(i);
-        ++done;
-        if (afterwards) afterwards(i, outcomes[i]);
-    };
-    const auto allDone = [&] { return done == awaitedTotal && next == requests.size(); };
-
-    while (!allDone() && !Interrupted()) {
-        while (next < requests.size() && (!requests[next].awaited || active.size() < m_options.window)) {
-            const size_t i = next++;
-            const Request& r = requests[i];
-            hooks[i].push_back(waiting.emplace(KeyOf(r.expect, r.mac), i));
-            if (r.alternativeMac) hooks[i].push_back(waiting.emplace(KeyOf(r.expect, *r.alternativeMac), i));
-            const auto now = Clock::now();
-            if (r.awaited)
-                active[i] = {now, now};
-            else
-                unawaited[i] = now;
-            Send(r.frame);
-            outcomes[i].sent = 1;
-        }
-
-        // Requests whose pause is over go out again, or end unanswered.
-        auto now = Clock::now();
-        Clock::time_point deadline = now + m_options.interval;
-        std::vector<size_t> expired;
-        for (auto& [i, a] : active) {
-            if (now - a.lastSent >= m_options.interval) {
-                if (outcomes[i].sent < triesOf(i)) {
-                    Send(requests[i].frame);
-                    ++outcomes[i].sent;
-                    a.lastSent = now;
-                } else {
-                    expired.push_back(i);
-                    continue;
-                }
-            }
-            deadline = std::min(deadline, a.lastSent + m_options.interval);
-        }
-        for (size_t i : expired) finish(i);
-        if (allDone()) break;
-
+    engine::Exchange exchange(requests, Pacing());
+    if (afterwards) exchange.OnEnd(afterwards);
+    const auto send = [this](const Frame& frame) { Send(frame); };
+    while (!exchange.Done() && !Interrupted()) {
+        const Clock::time_point deadline = exchange.Poll(Clock::now(), send);
+        if (exchange.Done()) break;
         // Take what has arrived until the next pause runs out.
         while (auto arrival = Next(deadline)) {
             const ClassifiedReply reply = ClassifyReply(arrival->datagram.bytes);
-            if (reply.kind == ReplyKind::None) {
-                // A reply of the device that failed its check (CRC, length).
-                if (reply.mac)
-                    for (auto& [i, a] : active)
-                        if (requests[i].mac == *reply.mac) ++outcomes[i].refused;
-                continue;
-            }
-            const auto [first, last] = waiting.equal_range(KeyOf(reply.kind, *reply.mac));
-            for (auto it = first; it != last; ++it) {
-                const size_t i = it->second;
-                const auto quiet = unawaited.find(i);
-                const Clock::time_point sentAt = quiet != unawaited.end() ? quiet->second : active[i].firstSent;
-                // A reply heard before the request left answers an earlier one.
-                if (arrival->at < sentAt) continue;
-                outcomes[i].reply = std::move(arrival->datagram);
-                if (quiet != unawaited.end()) {
-                    unawaited.erase(quiet);
-                    unhook(i);
-                    if (afterwards) afterwards(i, outcomes[i]);
-                } else {
-                    finish(i);
-                }
-                break;
-            }
-            if (active.size() < m_options.window && next < requests.size()) break; // room for more requests
-            if (allDone() || Clock::now() >= deadline) break;
+            exchange.Offer(reply, std::move(arrival->datagram), arrival->at);
+            if (exchange.HasRoom() || exchange.Done() || Clock::now() >= deadline) break;
         }
     }
-    if (afterwards)
-        for (const auto& [i, sentAt] : unawaited) afterwards(i, outcomes[i]);
-    return outcomes;
+    exchange.Close();
+    return std::move(exchange.Outcomes());
 }
 
 std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,

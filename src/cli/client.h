@@ -18,12 +18,14 @@
 #include <vector>
 
 #include "proto/frame.h"
+#include "engine/exchange.h"
+#include "link/datagram_queue.h"
 #include "link/udp_link.h"
 #include "proto/reply.h"
 
 namespace vornik::cli {
 
-using Clock = std::chrono::steady_clock;
+using Clock = engine::Clock;
 
 struct ClientOptions {
     LinkConfig link;
@@ -33,22 +35,8 @@ struct ClientOptions {
     std::function<void(const std::string&)> note;   // what is being done, for the operator
 };
 
-struct Request {
-    Frame frame;
-    ReplyKind expect;
-    MacAddress mac{};                        // the MAC the reply carries
-    std::optional<MacAddress> alternativeMac; // another MAC that may answer (the MAC write's new one)
-    int tries = 0;                           // 0: the client's default
-    // false: sent once and never waited for (a write whose answer the protocol
-    // does not promise); its reply is taken if it comes while others are awaited.
-    bool awaited = true;
-};
-
-struct Outcome {
-    std::optional<Datagram> reply;
-    int sent = 0;
-    int refused = 0; // replies from the device that failed their check (CRC, length)
-};
+using Request = engine::Request;
+using Outcome = engine::Outcome;
 
 // One device as a search found it; the same device heard more than once is one entry.
 struct FoundDevice {
@@ -106,6 +94,7 @@ private:
         Clock::time_point at;
     };
     std::optional<Arrival> Next(Clock::time_point deadline);
+    engine::Pacing Pacing() const { return {m_options.tries, m_options.interval, m_options.window}; }
     void Send(const Frame& frame);
     std::vector<FoundDevice> Gather(std::chrono::milliseconds wait,
                                     const std::function<bool(const std::vector<FoundDevice>&)>& until,
@@ -114,9 +103,12 @@ private:
 
     ClientOptions m_options;
     std::function<void(const std::string&)> m_messages;
+    // Bounded as the window's is: a flood is dropped at the door, never held.
+    DatagramQueue m_queue;
     std::mutex m_mutex;
     std::condition_variable m_arrived;
-    std::deque<Arrival> m_queue;
+    std::vector<Datagram> m_taken; // taken from the queue, not yet handed out
+    size_t m_takenNext = 0;
     std::unique_ptr<UdpLink> m_link;
 };
 

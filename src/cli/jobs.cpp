@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "engine/confirm.h"
 #include "proto/reply.h"
 #include "proto/text_conv.h"
 
@@ -39,8 +40,8 @@ DeviceParams DeviceOf(const Datagram& d)
     return p;
 }
 
-Request ReadNetworkRequest(const MacAddress& mac) { return {BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac, std::nullopt, 0}; }
-Request ReadDeviceRequest(const MacAddress& mac) { return {BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac, std::nullopt, 0}; }
+Request ReadNetworkRequest(const MacAddress& mac) { return engine::Awaited(BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac); }
+Request ReadDeviceRequest(const MacAddress& mac) { return engine::Awaited(BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac); }
 
 // Reads the asked blocks of every result still ok into it; a device that does
 // not answer gets its error. `first[i]`, when given, goes out just before
@@ -103,10 +104,9 @@ std::vector<DeviceResult> ResultsFor(const std::vector<MacAddress>& macs)
     return results;
 }
 
-// Words for what is known of a write: its acknowledgement, the read-back.
-constexpr char CONFIRMED[] = "confirmed", ACKNOWLEDGED[] = "acknowledged", WRITTEN[] = "written, not confirmed",
-               NOT_CONFIRMED[] = "not confirmed", NOT_WRITTEN[] = "not written", UNCHANGED[] = "unchanged",
-               WOULD_CHANGE[] = "would change";
+using engine::Result;
+constexpr Result CONFIRMED = Result::Confirmed, ACKNOWLEDGED = Result::Acknowledged, NOT_CONFIRMED = Result::NotConfirmed,
+                 NOT_WRITTEN = Result::NotWritten, UNCHANGED = Result::Unchanged, WOULD_CHANGE = Result::WouldChange;
 
 // The named fields whose values differ between two reads or a read and a
 // write; bytes no field shows are left out, as no one asked to change them.
@@ -121,7 +121,7 @@ void AddChanges(std::vector<settings::Difference>& out, settings::Block block, c
 // acknowledgement says the device took it, nothing says it holds.
 void NoConfirmation(DeviceResult& r, const std::string& why)
 {
-    r.result = r.acknowledged ? WRITTEN : NOT_CONFIRMED;
+    r.result = engine::Unconfirmed(r.acknowledged);
     r.error = std::string(r.acknowledged ? "written and acknowledged, but " : "") + why;
 }
 
@@ -139,11 +139,11 @@ void Tell(const Recorder& record, RecordStage stage, const std::vector<DeviceRes
     if (!told.empty()) record(stage, told);
 }
 
-void Settle(std::vector<DeviceResult>& results, const Progress& progress, const char* okWord, const char* failWord)
+void Settle(std::vector<DeviceResult>& results, const Progress& progress, Result okWord, Result failWord)
 {
     for (DeviceResult& r : results) {
         r.ok = r.error.empty();
-        if (r.result.empty()) r.result = r.ok ? okWord : failWord;
+        if (!r.result) r.result = r.ok ? okWord : failWord;
         if (progress) progress(r);
     }
 }
@@ -180,7 +180,7 @@ std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddres
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
     Tell(record, RecordStage::Read, results);
-    Settle(results, progress, "read", "no reply");
+    Settle(results, progress, Result::Read, Result::NoReply);
     return results;
 }
 
@@ -211,7 +211,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     const auto settle = [&](size_t i) {
         DeviceResult& r = results[i];
         r.ok = r.error.empty();
-        if (r.result.empty()) r.result = r.ok ? CONFIRMED : NOT_CONFIRMED;
+        if (!r.result) r.result = r.ok ? CONFIRMED : NOT_CONFIRMED;
         settled[i] = true;
         if (progress) progress(r);
     };
@@ -287,8 +287,8 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
             const MacAddress& mac = results[i].mac;
             back.push_back(ResultsFor({mac})[0]);
             auto& w = writes.emplace_back();
-            if (network) w.push_back({NetworkWriteFrame(mac, *wantNetwork[i]), ReplyKind::NetworkWriteAck, mac, {}, 1});
-            if (device) w.push_back({DeviceWriteFrame(mac, *wantDevice[i]), ReplyKind::DeviceWriteAck, mac, {}, 1});
+            if (network) w.push_back(engine::SentOnce(NetworkWriteFrame(mac, *wantNetwork[i]), ReplyKind::NetworkWriteAck, mac));
+            if (device) w.push_back(engine::SentOnce(DeviceWriteFrame(mac, *wantDevice[i]), ReplyKind::DeviceWriteAck, mac));
             results[i].writes = round;
         }
         if (results.size() > 1 || round > 1)
@@ -310,12 +310,11 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
             r.device = got.device;
             r.address = got.address;
             if (std::find(readBack.begin(), readBack.end(), open[k]) == readBack.end()) readBack.push_back(open[k]);
-            r.differences.clear();
-            if (network)
-                for (auto& d : settings::Compare(*wantNetwork[open[k]], *got.network)) r.differences.push_back(d);
-            if (device)
-                for (auto& d : settings::Compare(*wantDevice[open[k]], *got.device)) r.differences.push_back(d);
-            if (r.differences.empty())
+            r.differences = engine::ReadBackDifferences(
+                {network ? wantNetwork[open[k]] : std::nullopt, device ? wantDevice[open[k]] : std::nullopt},
+                {got.network, got.device});
+            if (engine::AfterReadBack(r.differences, round, client.Options().tries) == engine::Next::Settled &&
+                r.differences.empty())
                 settle(open[k]);
             else
                 stillOpen.push_back(open[k]);
@@ -366,8 +365,8 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
         std::vector<std::vector<Request>> resets;
         for (size_t i : open) {
             after.push_back(ResultsFor({results[i].mac})[0]);
-            resets.push_back({{BuildFactoryDefaultsRequest(results[i].mac), ReplyKind::DefaultsAck, results[i].mac,
-                               std::nullopt, 1}});
+            resets.push_back({engine::SentOnce(BuildFactoryDefaultsRequest(results[i].mac), ReplyKind::DefaultsAck,
+                                               results[i].mac)});
             results[i].writes = round;
         }
         std::vector<size_t> answered;
@@ -470,7 +469,8 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
     // The write goes out again each round, each time followed by a search
     // for the new address; an acknowledgement is noted, never waited for.
     std::vector<FoundDevice> found;
-    const Request write{BuildWriteMacRequest(mac, newMac), ReplyKind::MacWriteAck, newMac, mac, 1, false};
+    Request write = engine::SentOnce(BuildWriteMacRequest(mac, newMac), ReplyKind::MacWriteAck, newMac);
+    write.alternativeMac = mac;
     for (int round = 1; round <= client.Options().tries; ++round) {
         r.writes = round;
         const auto sent = client.Exchange({write});

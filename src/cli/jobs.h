@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/client.h"
+#include "engine/results.h"
 #include "proto/dev_params.h"
 #include "proto/net_params.h"
 #include "settings/settings.h"
@@ -17,10 +18,8 @@ namespace vornik::cli {
 struct DeviceResult {
     MacAddress mac{};
     bool ok = false;
-    // What is known, in words: "confirmed" (read back or found), "acknowledged"
-    // (only the device's word), "written, not confirmed" (acknowledged, the
-    // read-back missing), "not confirmed", "not written", "read", "no reply".
-    std::string result;
+    // What is known (unset until the result is settled); Word() is how it is told.
+    std::optional<engine::Result> result;
     std::string error;                              // why not, when !ok
     std::optional<NetworkParams> network;           // as last read from the device
     std::optional<DeviceParams> device;
@@ -33,6 +32,9 @@ struct DeviceResult {
     bool changed = false;                           // the factory reset: the blocks read after it differ
     std::optional<FoundDevice> found;               // the MAC write's confirming search
     uint32_t address = 0;                           // where its last block came from (host order); 0 none
+
+    std::string Word() const { return result ? std::string(engine::ResultWord(*result)) : std::string(); }
+    bool Is(engine::Result r) const { return result == r; }
 };
 
 // Which moment of a job the blocks in a DeviceResult are from.

@@ -43,7 +43,7 @@ int RunReplace(const ReplaceOptions& options, const Context& context)
     } else {
         DeviceResult r;
         r.mac = newMac;
-        r.result = "not written";
+        r.result = engine::Result::NotWritten;
         r.error = "the history holds no block of " + FormatMacText(oldMac);
         missing.push_back(std::move(r));
     }

@@ -35,7 +35,7 @@ Json FoundJson(const FoundDevice& f)
 
 Json ResultJson(const DeviceResult& r, bool changes)
 {
-    Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}, {"result", r.result}};
+    Json j{{"mac", FormatMacText(r.mac)}, {"ok", r.ok}, {"result", r.Word()}};
     if (!r.ok) j["error"] = r.error;
     if (changes) {
         Json list = Json::array();
@@ -110,7 +110,7 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
     size_t confirmed = 0, unchanged = 0, changed = 0;
     for (const auto& r : results) {
         confirmed += r.ok;
-        unchanged += r.result == "unchanged";
+        unchanged += r.Is(engine::Result::Unchanged);
         changed += r.ok && r.writes > 0 && !r.changes.empty();
     }
     const bool ok = confirmed == results.size() && failure.empty() && !Interrupted();
@@ -139,13 +139,13 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
         std::printf("%-17s  %-22s  %s\n", "MAC", "RESULT", "DETAIL");
         for (const auto& r : results) {
             std::string detail = r.error;
-            if (r.ok && r.result == "confirmed") detail = r.changed ? "the parameters read after it changed" : "by read-back";
-            if (r.ok && r.result == "acknowledged")
+            if (r.ok && r.Is(engine::Result::Confirmed)) detail = r.changed ? "the parameters read after it changed" : "by read-back";
+            if (r.ok && r.Is(engine::Result::Acknowledged))
                 detail = "the parameters read after it did not change (already the factory values?)";
             if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
-            if (r.result == "unchanged") detail = "holds these values already; nothing written";
-            if (r.result == "would change") detail = "nothing written (--dry-run)";
-            std::printf("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.result.c_str(), detail.c_str());
+            if (r.Is(engine::Result::Unchanged)) detail = "holds these values already; nothing written";
+            if (r.Is(engine::Result::WouldChange)) detail = "nothing written (--dry-run)";
+            std::printf("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.Word().c_str(), detail.c_str());
             for (const auto& c : r.changes)
                 std::printf("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), c.expected.c_str(),
                             c.actual.c_str());
@@ -192,7 +192,7 @@ Progress LineProgress(const Globals& g, size_t total)
             if (*count == total) std::fprintf(stderr, "\n");
         } else {
             std::fprintf(stderr, "vornikctl: %s %s (%zu/%zu)\n", FormatMacText(r.mac).c_str(),
-                         r.ok ? r.result.c_str() : (r.result + ": " + r.error).c_str(), *count, total);
+                         r.ok ? r.Word().c_str() : (r.Word() + ": " + r.error).c_str(), *count, total);
         }
     };
 }

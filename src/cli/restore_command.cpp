@@ -91,7 +91,7 @@ int RunRestore(const RestoreOptions& options, const Context& context)
         if (!event) {
             DeviceResult r;
             r.mac = mac;
-            r.result = "not written";
+            r.result = engine::Result::NotWritten;
             r.error = at ? "the history holds no block of it at or before " + options.at
                          : "the history holds no write of it";
             missing.push_back(std::move(r));

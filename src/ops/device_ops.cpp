@@ -4,6 +4,7 @@
 #include "ops/drop_downs.h"
 #include "ops/page_checks.h"
 #include "ops/read_back.h"
+#include "engine/confirm.h"
 #include "proto/cp936.h"
 #include "proto/byte_io.h"
 #include "proto/text_conv.h"
@@ -156,26 +157,46 @@ void DeviceOps::SearchDevices()
     m_link.OpenEndpoints();
     // Rows go before the request leaves, so every reply to it stays listed.
     m_main.ClearRows(IDC_DEVICE_LIST);
-    Send(BuildSearchRequest());
-    Await(Awaiting::SearchReply);
+    // Sent once: every reply to a search is a row of its own.
+    engine::Request search = engine::Awaited(BuildSearchRequest(), ReplyKind::Search, {});
+    search.tries = 1;
+    search.interval = std::chrono::duration_cast<std::chrono::milliseconds>(ANSWER_TIME);
+    search.anyDevice = true;
+    Await(Awaiting::SearchReply, {search});
     RefreshInfoArea();
 }
 
-void DeviceOps::Await(Awaiting what)
+void DeviceOps::Await(Awaiting what, std::vector<engine::Request> requests)
 {
     m_awaiting = what;
     m_awaitedMac = m_state.TargetMac;
-    m_awaitedSince = m_clock();
+    const auto pending = std::make_shared<engine::Exchange>(std::move(requests), PACING);
+    m_pending = pending;
+    pending->Poll(m_clock(), [this](const Frame& frame) { Send(frame); });
 }
 
-void DeviceOps::Answered(Awaiting what)
+std::vector<engine::Request> DeviceOps::NetworkWriteRequests() const
 {
-    if (m_awaiting == what) m_awaiting = Awaiting::Nothing;
+    const MacAddress& mac = m_state.TargetMac;
+    return {engine::SentOnce(BuildNetworkWriteRequest(mac, EncodeNetworkParams(m_networkWritten)),
+                             ReplyKind::NetworkWriteAck, mac),
+            engine::Awaited(BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac)};
+}
+
+std::vector<engine::Request> DeviceOps::DeviceWriteRequests() const
+{
+    const MacAddress& mac = m_state.TargetMac;
+    return {engine::SentOnce(BuildDeviceWriteRequest(mac, m_deviceWritten), ReplyKind::DeviceWriteAck, mac),
+            engine::Awaited(BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac)};
 }
 
 void DeviceOps::CheckAnswers()
 {
-    if (m_awaiting == Awaiting::Nothing || m_clock() - m_awaitedSince < ANSWER_TIME) return;
+    const std::shared_ptr<engine::Exchange> pending = m_pending;
+    if (!pending) return;
+    pending->Poll(m_clock(), [this](const Frame& frame) { Send(frame); });
+    // A reply handled inside a send may have begun another operation.
+    if (pending != m_pending || m_awaiting == Awaiting::Nothing || !pending->Done()) return;
     if (m_awaiting == Awaiting::SearchReply)
         m_state.InfoLog += text::kLogNothingFound;
     else if (m_awaiting == Awaiting::NetworkReadBack)
@@ -197,7 +218,7 @@ void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
                         m_replyFrom.sender, m_replyFrom.senderPort, m_replyFrom.adapter};
     m_main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
     m_state.InfoLog += text::kLogDeviceFound;
-    Answered(Awaiting::SearchReply);
+    if (AnsweredNow(Awaiting::SearchReply)) m_awaiting = Awaiting::Nothing;
     FollowWrittenMac(reply->mac);
     RefreshInfoArea();
 }
@@ -205,7 +226,15 @@ void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
 void DeviceOps::DispatchFrame(std::span<const uint8_t> datagram, const ReplyOrigin& from)
 {
     m_replyFrom = from;
+    m_offered = {};
+    if (const std::shared_ptr<engine::Exchange> pending = m_pending) {
+        m_offered = pending->Offer(ClassifyReply(datagram), Datagram{}, m_clock());
+        // The device answered an earlier send of a request sent again: one
+        // request, one answer in the info area.
+        if (m_offered.match == engine::Exchange::Match::Duplicate) return;
+    }
     vornik::DispatchFrame(datagram, m_state.frameBuffer, *this);
+    m_offered = {};
 }
 
 // ---- Network parameters ----
@@ -222,10 +251,9 @@ void DeviceOps::OnDeviceListDoubleClick()
     m_main.MarkRow(IDC_DEVICE_LIST, row);
     m_macWritten.reset();
     m_net.SetText(IDC_NET_MAC, FormatMacText(m_state.TargetMac));
-    const Frame frame = BuildNetworkReadRequest(m_state.TargetMac);
     StartLog(text::kLogReadingNetwork);
-    Send(frame);
-    Await(Awaiting::NetworkRead);
+    Await(Awaiting::NetworkRead,
+          {engine::Awaited(BuildNetworkReadRequest(m_state.TargetMac), ReplyKind::NetworkRead, m_state.TargetMac)});
     RefreshInfoArea();
 }
 
@@ -264,15 +292,21 @@ void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
     NetworkParamsImage image;
     std::copy(block.begin(), block.end(), image.begin());
     m_networkRead = {from, image};
-    if (m_awaiting == Awaiting::NetworkReadBack) {
+    if (AnsweredNow(Awaiting::NetworkReadBack)) {
+        const auto differences = engine::ReadBackDifferences({m_networkWritten, std::nullopt}, {received, std::nullopt});
+        if (engine::AfterReadBack(differences, m_round, PACING.tries) == engine::Next::WriteAgain) {
+            ++m_round;
+            Await(Awaiting::NetworkReadBack, NetworkWriteRequests());
+            return;
+        }
         // The page keeps what was written; the line names what the device kept otherwise.
-        Answered(Awaiting::NetworkReadBack);
+        m_awaiting = Awaiting::Nothing;
         Record(history::Stage::After, "write-network", from, ReplyIp(), image, std::nullopt);
-        m_state.InfoLog += ReadBackLine936(from, settings::Block::Network, settings::Compare(m_networkWritten, received));
+        m_state.InfoLog += ReadBackLine936(from, settings::Block::Network, differences);
         SayHistoryFailure();
         return;
     }
-    Answered(Awaiting::NetworkRead);
+    if (AnsweredNow(Awaiting::NetworkRead)) m_awaiting = Awaiting::Nothing;
     Record(history::Stage::Read, "read", from, ReplyIp(), image, std::nullopt);
     m_state.networkParams = received;
     ShowNetworkParams(m_state.networkParams);
@@ -368,15 +402,14 @@ void DeviceOps::OnWriteNetworkParams()
     if (PageRefuses(m_net, NetworkPageFields())) return;
     m_state.networkParams = NetworkPageValues();
     RecordBefore("write-network", true, false);
-    Send(BuildNetworkWriteRequest(m_state.TargetMac, EncodeNetworkParams(m_state.networkParams)));
-    // Confirmed by what the device gives back, acknowledged or not.
-    m_networkWritten = m_state.networkParams;
-    Send(BuildNetworkReadRequest(m_state.TargetMac));
-    Await(Awaiting::NetworkReadBack);
     RestartLog();
     RefreshInfoArea();
     m_state.InfoLog += text::kLogWriting;
     SayHistoryFailure();
+    // Confirmed by what the device gives back, acknowledged or not.
+    m_networkWritten = m_state.networkParams;
+    m_round = 1;
+    Await(Awaiting::NetworkReadBack, NetworkWriteRequests());
     RefreshInfoArea();
 }
 
@@ -413,10 +446,9 @@ void DeviceOps::OnFactoryDefaults()
 
 void DeviceOps::OnReadDeviceParams()
 {
-    const Frame frame = BuildDeviceReadRequest(m_state.TargetMac);
     StartLog(text::kLogReadingDevice);
-    Send(frame);
-    Await(Awaiting::DeviceRead);
+    Await(Awaiting::DeviceRead,
+          {engine::Awaited(BuildDeviceReadRequest(m_state.TargetMac), ReplyKind::DeviceRead, m_state.TargetMac)});
     RefreshInfoArea();
 }
 
@@ -426,14 +458,20 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
     DeviceParams received = m_state.deviceParams;
     const uint8_t function = ParseDeviceFrame(deviceFrame, received);
     if (function == 0 || !FromChosenDevice(from)) return;
-    if (function == DEVICE_FUNC_READ && m_awaiting == Awaiting::DeviceReadBack) {
+    if (function == DEVICE_FUNC_READ && AnsweredNow(Awaiting::DeviceReadBack)) {
         // Parsed over what was written, so that only what the frame carries is compared.
         DeviceParams back = m_deviceWritten;
         ParseDeviceFrame(deviceFrame, back);
-        Answered(Awaiting::DeviceReadBack);
         m_deviceRead = {from, DeviceBlockOfFrame(deviceFrame)};
+        const auto differences = engine::ReadBackDifferences({std::nullopt, m_deviceWritten}, {std::nullopt, back});
+        if (engine::AfterReadBack(differences, m_round, PACING.tries) == engine::Next::WriteAgain) {
+            ++m_round;
+            Await(Awaiting::DeviceReadBack, DeviceWriteRequests());
+            return;
+        }
+        m_awaiting = Awaiting::Nothing;
         Record(history::Stage::After, "write-device", from, ReplyIp(), std::nullopt, m_deviceRead->second);
-        m_state.InfoLog += ReadBackLine936(from, settings::Block::Device, settings::Compare(m_deviceWritten, back));
+        m_state.InfoLog += ReadBackLine936(from, settings::Block::Device, differences);
         SayHistoryFailure();
         return;
     }
@@ -441,10 +479,9 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
     switch (function) {
     case DEVICE_FUNC_WRITE:
         m_state.InfoLog += text::kLogDeviceWritten;
-        Answered(Awaiting::DeviceWriteAck);
         break;
     case DEVICE_FUNC_READ:
-        Answered(Awaiting::DeviceRead);
+        if (AnsweredNow(Awaiting::DeviceRead)) m_awaiting = Awaiting::Nothing;
         m_deviceParamsRead = true;
         m_deviceRead = {from, DeviceBlockOfFrame(deviceFrame)};
         Record(history::Stage::Read, "read", from, ReplyIp(), std::nullopt, m_deviceRead->second);
@@ -526,14 +563,12 @@ void DeviceOps::OnWriteDeviceParams()
     if (PageRefuses(m_dev, DevicePageFields())) return;
     m_state.deviceParams = *p;
     RecordBefore("write-device", false, true);
-
-    Send(BuildDeviceWriteRequest(m_state.TargetMac, m_state.deviceParams));
-    // The acknowledgement still gets its line; the read-back decides.
-    m_deviceWritten = m_state.deviceParams;
-    Send(BuildDeviceReadRequest(m_state.TargetMac));
-    Await(Awaiting::DeviceReadBack);
     StartLog(text::kLogWriting);
     SayHistoryFailure();
+    // The acknowledgement still gets its line; the read-back decides.
+    m_deviceWritten = m_state.deviceParams;
+    m_round = 1;
+    Await(Awaiting::DeviceReadBack, DeviceWriteRequests());
     RefreshInfoArea();
 }
 

@@ -4,12 +4,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/exchange.h"
 #include "history/event.h"
 #include "proto/frame.h"
 #include "proto/frame_dispatch.h"
@@ -105,6 +107,9 @@ public:
 
     // Replies are awaited this long before the info area says none came.
     static constexpr std::chrono::seconds ANSWER_TIME{3};
+    // A read is sent again each second until answered, as vornikctl does:
+    // three sends fill the answer time.
+    static constexpr engine::Pacing PACING{3, std::chrono::milliseconds(1000), 1};
     using Clock = std::chrono::steady_clock;
     // The window calls it a few times a second; the line for a silent device
     // or an empty search is written once, when its time is up.
@@ -168,14 +173,27 @@ private:
 
     // The reply the last request waits for; one at a time, as the window sends one at a time.
     // A write is followed by a read of its block at once (the device need not
-    // acknowledge); its reply is compared with what was written.
-    enum class Awaiting { Nothing, SearchReply, NetworkRead, DeviceRead, DeviceWriteAck, NetworkReadBack, DeviceReadBack };
-    void Await(Awaiting what);
-    void Answered(Awaiting what);
+    // acknowledge); its reply is compared with what was written, and a block
+    // that came back otherwise is written again while rounds remain.
+    enum class Awaiting { Nothing, SearchReply, NetworkRead, DeviceRead, NetworkReadBack, DeviceReadBack };
+    // Everything a reply is judged by is set before the first frame leaves:
+    // a send may run a box with an event loop of its own, replies included.
+    void Await(Awaiting what, std::vector<engine::Request> requests);
+    // The request whose reply is being dispatched was answered just now.
+    bool AnsweredNow(Awaiting what) const
+    {
+        return m_awaiting == what && m_offered.match == engine::Exchange::Match::Answered;
+    }
+    std::vector<engine::Request> NetworkWriteRequests() const;
+    std::vector<engine::Request> DeviceWriteRequests() const;
     Awaiting m_awaiting = Awaiting::Nothing;
     MacAddress m_awaitedMac{};
-    Clock::time_point m_awaitedSince{};
     std::function<Clock::time_point()> m_clock = [] { return Clock::now(); };
+    // The requests of the last operation; kept after its answer, so that the
+    // answer to an earlier send of a request sent again is known for one.
+    std::shared_ptr<engine::Exchange> m_pending; // held by a poll that may outlive it here
+    engine::Exchange::Offered m_offered; // of the datagram being dispatched
+    int m_round = 0;                     // of the write awaiting its read-back, from 1
     // What the write awaiting its read-back sent.
     NetworkParams m_networkWritten{};
     DeviceParams m_deviceWritten{};

@@ -36,11 +36,20 @@ TEST_F(OpsTest, ADeviceWriteIsSettledByItsReadBack)
         dev.SetText(row.tempControl, row.temp);
         state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
         ops.m_deviceParamsRead = true;
+        link.frames.clear();
         ops.OnWriteDeviceParams();
-        EXPECT_EQ(LastFrame(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98"); // read at once, unacknowledged
-        Receive(Hex(ack));
-        Receive(Hex(stored));
-        EXPECT_EQ(Info(), Gbk("设置参数... \r\n下载设备参数成功！\r\n") + Gbk(row.line));
+        // A block that comes back otherwise is written again, three rounds in all, before the line.
+        const bool differs = std::string(row.line).rfind("读回与写入不同", 0) == 0;
+        std::string acks;
+        for (int round = 1; round <= (differs ? 3 : 1); ++round) {
+            EXPECT_EQ(LastFrame(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98") << round; // read at once, unacknowledged
+            Receive(Hex(ack));
+            Receive(Hex(stored));
+            acks += "下载设备参数成功！\r\n";
+        }
+        EXPECT_EQ(std::count_if(link.frames.begin(), link.frames.end(), [](const Frame& f) { return f.size() > 15; }),
+                  differs ? 3 : 1);
+        EXPECT_EQ(Info(), Gbk("设置参数... \r\n" + acks) + Gbk(row.line));
         EXPECT_EQ(dev.GetText(IDC_DEV_BAUD_RATE), row.baud); // the page keeps what was written
     }
     for (const settings::FieldInfo& f : settings::Fields()) EXPECT_NE(FieldLabel936(f.block, f.name), f.name);

@@ -1,0 +1,143 @@
+#include "engine/exchange.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace vornik::engine {
+
+uint64_t ReplyKey(ReplyKind kind, const MacAddress& mac)
+{
+    uint64_t v = uint64_t(kind);
+    for (uint8_t b : mac) v = (v << 8) | b;
+    return v;
+}
+
+namespace {
+
+// Above every key of a kind and a MAC (the kind takes bits 48 to 55), so no
+// device's MAC, all zeros included, stands for "any device".
+uint64_t AnyDeviceKey(ReplyKind kind) { return (uint64_t(1) << 63) | (uint64_t(kind) << 48); }
+
+} // namespace
+
+Exchange::Exchange(std::vector<Request> requests, Pacing pacing)
+    : m_requests(std::move(requests)), m_pacing(pacing), m_outcomes(m_requests.size()), m_hooks(m_requests.size())
+{
+    m_pacing.tries = std::max(1, m_pacing.tries);
+    m_pacing.window = std::max<size_t>(1, m_pacing.window);
+    m_awaitedTotal = size_t(std::count_if(m_requests.begin(), m_requests.end(), [](const Request& r) { return r.awaited; }));
+}
+
+void Exchange::Hook(size_t i)
+{
+    const Request& r = m_requests[i];
+    if (r.anyDevice) {
+        m_hooks[i].push_back(m_waiting.emplace(AnyDeviceKey(r.expect), i));
+        return;
+    }
+    m_hooks[i].push_back(m_waiting.emplace(ReplyKey(r.expect, r.mac), i));
+    if (r.alternativeMac) m_hooks[i].push_back(m_waiting.emplace(ReplyKey(r.expect, *r.alternativeMac), i));
+}
+
+void Exchange::Unhook(size_t i)
+{
+    for (auto it : m_hooks[i]) m_waiting.erase(it);
+    m_hooks[i].clear();
+}
+
+void Exchange::Finish(size_t i)
+{
+    m_active.erase(i);
+    Unhook(i);
+    ++m_done;
+    if (m_ended) m_ended(i, m_outcomes[i]);
+}
+
+Clock::time_point Exchange::Poll(Clock::time_point now, const std::function<void(const Frame&)>& send)
+{
+    // The state a reply is matched by is in place before the frame leaves:
+    // whatever runs inside a send (a box with an event loop of its own) finds
+    // the request already awaited.
+    while (m_next < m_requests.size() && (!m_requests[m_next].awaited || m_active.size() < m_pacing.window)) {
+        const size_t i = m_next++;
+        Hook(i);
+        if (m_requests[i].awaited)
+            m_active[i] = {now};
+        else
+            m_unawaited[i] = now;
+        m_outcomes[i].sent = 1;
+        send(m_requests[i].frame);
+    }
+
+    Clock::time_point next = now + m_pacing.interval;
+    std::vector<size_t> spent, resend;
+    for (auto& [i, a] : m_active) {
+        const int tries = TriesOf(i);
+        const Clock::duration interval = IntervalOf(i);
+        const auto end = a.firstSent + tries * interval;
+        if (now >= end) {
+            spent.push_back(i);
+            continue;
+        }
+        const int due = std::min(tries, int((now - a.firstSent) / interval) + 1);
+        if (m_outcomes[i].sent < due) {
+            // One send however many were missed: a late poll does not burst.
+            m_outcomes[i].sent = due;
+            resend.push_back(i);
+        }
+        next = std::min(next, due < tries ? a.firstSent + due * interval : end);
+    }
+    for (size_t i : spent) Finish(i);
+    // Sent once the books are done: a reply handled inside a send finds them whole.
+    for (size_t i : resend) send(m_requests[i].frame);
+    for (auto it = m_echoes.begin(); it != m_echoes.end();)
+        it = now >= it->second ? m_echoes.erase(it) : std::next(it);
+    return next;
+}
+
+Exchange::Offered Exchange::Offer(const ClassifiedReply& reply, Datagram datagram, Clock::time_point at)
+{
+    if (!reply.mac) return {};
+    if (reply.kind == ReplyKind::None) {
+        // A reply of the device that failed its check (CRC, length).
+        for (auto& [i, a] : m_active)
+            if (m_requests[i].mac == *reply.mac) ++m_outcomes[i].refused;
+        return {};
+    }
+    uint64_t key = ReplyKey(reply.kind, *reply.mac);
+    auto [first, last] = m_waiting.equal_range(key);
+    if (first == last) {
+        key = AnyDeviceKey(reply.kind);
+        std::tie(first, last) = m_waiting.equal_range(key);
+        if (first == last) key = ReplyKey(reply.kind, *reply.mac); // for the echoes below
+    }
+    for (auto it = first; it != last; ++it) {
+        const size_t i = it->second;
+        const auto quiet = m_unawaited.find(i);
+        const Clock::time_point sentAt = quiet != m_unawaited.end() ? quiet->second : m_active[i].firstSent;
+        if (at < sentAt) continue;
+        m_outcomes[i].reply = std::move(datagram);
+        if (quiet != m_unawaited.end()) {
+            m_unawaited.erase(quiet);
+            Unhook(i);
+            if (m_ended) m_ended(i, m_outcomes[i]);
+        } else {
+            if (m_outcomes[i].sent > 1) m_echoes[key] = sentAt + TriesOf(i) * IntervalOf(i);
+            Finish(i);
+        }
+        return {Match::Answered, i};
+    }
+    if (const auto echo = m_echoes.find(key); echo != m_echoes.end() && at < echo->second) return {Match::Duplicate, 0};
+    return {};
+}
+
+void Exchange::Close()
+{
+    for (const auto& [i, sentAt] : m_unawaited) {
+        Unhook(i);
+        if (m_ended) m_ended(i, m_outcomes[i]);
+    }
+    m_unawaited.clear();
+}
+
+} // namespace vornik::engine
