@@ -32,7 +32,10 @@ UdpLink::ErrorSink MainWindowRef::ShowMessages()
     return [this](const LinkError& error) {
         const std::string text936 = LinkErrorText936(error);
         if (CSetupDlg* window = Get()) {
-            window->MessageBox(text936);
+            // Shown once the operation that sent has returned: a box runs an
+            // event loop of its own, and replies handled inside it would meet
+            // an operation half done.
+            QMetaObject::invokeMethod(window, [window, text936] { window->MessageBox(text936); }, Qt::QueuedConnection);
         } else {
             QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), FromCp936(text936),
                             QMessageBox::Ok);

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFile>
+#include <QSaveFile>
 #include <QFileInfo>
 #include <QMenu>
 
@@ -88,9 +89,18 @@ bool CSetupDlg::ExportSettings(const QString& path)
     source["exported"] = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     const std::string text = settings::FileText(netSource.fromDevice ? &network : nullptr,
                                                 devSource.fromDevice && device ? &*device : nullptr, source);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.flush())
+    // Put in place whole or not at all: a full disk leaves the previous export as it was.
+    QSaveFile file(path);
+    bool whole = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    // Unbuffered and to the last byte: a write cut short by a file size
+    // limit reports the bytes it got down, and only the next one fails.
+    for (qint64 at = 0, size = qint64(text.size()); whole && at < size;) {
+        const qint64 n = file.write(text.data() + at, size - at);
+        whole = n > 0;
+        at += n;
+    }
+    if (!whole) file.cancelWriting();
+    if (!whole || !file.commit())
         return fail(ToCp936(QStringLiteral(u"无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）").arg(path)));
 
     QString done = QStringLiteral(u"已导出参数到 %1：").arg(path);

@@ -1,6 +1,7 @@
 #include "cli/context.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -58,15 +59,6 @@ Session::Session(const Context& context)
       m_history(context.globals.history, context.globals.noHistory, context.Command(),
                 [](const std::string& line) { std::cerr << "vornikctl: " << line << "\n"; })
 {
-    const std::string& pcap = context.globals.pcap;
-    if (!pcap.empty()) {
-        std::string error;
-        if (!m_capture.StreamTo(pcap, &error)) throw UsageError{{"--pcap", "--pcap: " + pcap + ": " + error}};
-        if (const std::string failed = m_capture.StreamError(); !failed.empty())
-            throw UsageError{{"--pcap", "--pcap: " + pcap + ": cannot write: " + failed}, EXIT_DEVICE_FAILED};
-        m_capture.Attach(m_options.link);
-        context.capture = &m_capture;
-    }
 }
 
 Session::~Session()
@@ -84,6 +76,17 @@ std::string Context::RecordError() const
 
 Client* Session::Start()
 {
+    // Opened only now, when every argument has passed its check: a command
+    // refused for a typo must leave the record of an earlier run as it was.
+    const std::string& pcap = m_context.globals.pcap;
+    if (!pcap.empty() && !m_context.capture) {
+        std::string error;
+        if (!m_capture.StreamTo(pcap, &error)) throw UsageError{{"--pcap", "--pcap: " + pcap + ": " + error}};
+        if (const std::string failed = m_capture.StreamError(); !failed.empty())
+            throw UsageError{{"--pcap", "--pcap: " + pcap + ": cannot write: " + failed}, EXIT_DEVICE_FAILED};
+        m_capture.Attach(m_options.link);
+        m_context.capture = &m_capture;
+    }
     m_client = std::make_unique<Client>(m_options,
                                         [](const std::string& m) { std::cerr << "vornikctl: link: " << m << "\n"; });
     if (!m_client->Start()) {
@@ -156,10 +159,39 @@ bool WriteSettingsText(const std::string& file, const std::string& text)
         std::cout << text << std::flush;
         return bool(std::cout);
     }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return bool(out);
+    // Written beside the file and put in its place whole: a full disk, a
+    // quota or a kill half way leaves the previous file as it was.
+    namespace fs = std::filesystem;
+    const fs::path target(file);
+    fs::path part = target;
+    part += ".part";
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(part, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::rename(part, target, error);
+#ifdef _WIN32
+    // Older C runtimes will not rename over an existing file.
+    if (error && fs::exists(target)) {
+        error.clear();
+        fs::remove(target, error);
+        if (!error) fs::rename(part, target, error);
+    }
+#endif
+    if (error) {
+        std::error_code ignored;
+        fs::remove(part, ignored);
+        return false;
+    }
+    return true;
 }
 
 } // namespace vornik::cli

@@ -876,3 +876,48 @@ TEST_F(Vornikctl, APacketRecordCutShortFailsTheCommand)
 }
 
 } // namespace
+
+namespace vornik::test {
+namespace {
+
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What a file held before a command that could not write, or was refused,
+// is what it holds after.
+TEST_F(Vornikctl, AFileIsReplacedWholeOrNotAtAll)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string backup = TempFile("backup.json"), record = TempFile("keep.pcap");
+    std::ofstream(backup) << "the previous export";
+    std::ofstream(record) << "an earlier record";
+    const std::string ctl = std::string(VORNIKCTL_PATH) + " --json --port " + std::to_string(port) +
+                            " --broadcast 127.255.255.255 --bind 127.0.0.2 --interval 0.2 ";
+    const struct {
+        const char* name;
+        std::string command;
+        int exitCode;
+    } rows[] = {
+        // The settings file is several KiB, past a 1 KiB limit.
+        {"export over a file, past the file size limit", "ulimit -f 1; " + ctl + "export " + kMac1 + " " + backup + " --force", 1},
+        {"a typo refused before the record is opened", ctl + "--pcap " + record + " net set " + kMac1 + " ip=300.1.1.1", 2},
+    };
+    for (const auto& row : rows) {
+        const RunResult r = RunProgram("/bin/sh", {"-c", "trap '' XFSZ; " + row.command});
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.name << r.out << r.err;
+    }
+    EXPECT_EQ(Contents(backup), "the previous export");
+    EXPECT_EQ(Contents(record), "an earlier record");
+    EXPECT_FALSE(std::filesystem::exists(backup + ".part")) << "nothing half written is left beside it";
+    // Without the limit it is replaced.
+    const RunResult r = Ctl({"export", kMac1, backup, "--force"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(Contents(backup).find("vornik-settings"), std::string::npos);
+}
+
+} // namespace
+} // namespace vornik::test

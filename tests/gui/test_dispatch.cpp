@@ -168,6 +168,9 @@ TEST_F(DispatchTest, LinkMessagesAreBoxesOfTheMainWindow)
 {
     ModalWatcher watcher;
     m_root->MainWindow().ShowMessages()(LinkError{LinkFailure::Send, 0x7F000002, 1901, EPERM});
+    // Not inside the send that failed: once the operation has returned.
+    EXPECT_EQ(watcher.Dialogs().size(), 0u);
+    Settle();
     ASSERT_EQ(watcher.Dialogs().size(), 1u);
     EXPECT_EQ(watcher.Dialogs()[0].title, "Vornik_Setup");
     EXPECT_EQ(watcher.Dialogs()[0].text, QStringLiteral(u"端口被占用"));

@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include <nlohmann/json.hpp>
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "sim_window_fixture.h"
@@ -170,6 +172,34 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
         EXPECT_EQ(watcher.Dialogs().size(), 1u) << path;
         EXPECT_EQ(PageTexts(), before) << path;
     }
+}
+
+// A full disk or a file size limit half way through: the previous export stays whole.
+TEST_F(SettingsFileTest, AnExportThatCannotBeWrittenWholeLeavesThePreviousFile)
+{
+    ReadFirstDevice();
+    {
+        std::ofstream(File("backup.json")) << "the previous export";
+    }
+    ModalWatcher watcher;
+    struct rlimit was {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+    const auto xfsz = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = was;
+    small.rlim_cur = 512; // the settings file is several KiB
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool exported = Window().ExportSettings(QFile("backup.json"));
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, xfsz);
+    EXPECT_FALSE(exported);
+    EXPECT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_EQ(ReadFile(File("backup.json")), "the previous export");
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(m_dir)) ++files;
+    EXPECT_EQ(files, 1u) << "nothing half written is left beside it";
+    // Without the limit the same export replaces it.
+    ASSERT_TRUE(Window().ExportSettings(QFile("backup.json")));
+    EXPECT_NE(ReadFile(File("backup.json")).find("vornik-settings"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, ExportRefusesATerminalAddressThatIsNotEightDigits)
