@@ -17,6 +17,8 @@
 #include "proto/net_params.h"
 #include "sim_process.h"
 #include "udp_listener.h"
+#include "hex.h"
+#include "vectors.h"
 
 using namespace vornik::test;
 using Json = nlohmann::json;
@@ -489,7 +491,7 @@ class StubbornDevice {
 public:
     // `readsAnswered`: how many network reads it answers before it falls silent to them.
     StubbornDevice(uint16_t port, vornik::MacAddress mac, int readsAnswered = 1000)
-        : m_port(port), m_mac(mac), m_readsLeft(readsAnswered)
+        : m_port(port), m_mac(mac), m_readsLeft(readsAnswered), m_deviceReadsLeft(readsAnswered)
     {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const int one = 1;
@@ -522,6 +524,10 @@ private:
         payload.insert(payload.end(), image.begin(), image.end());
         const vornik::Frame readReply = vornik::BuildReply(vornik::CMD_READ_NETWORK, uint16_t(1 + payload.size()), payload);
         const vornik::Frame writeAck = vornik::BuildReply(vornik::CMD_WRITE_NETWORK, 7, m_mac);
+        std::vector<uint8_t> devicePayload(m_mac.begin(), m_mac.end());
+        for (const uint8_t b : vornik::test::Hex(std::string("7E 10 ") + vornik::test::kStartupBlock + " " + vornik::test::kStartupReadCrc)) devicePayload.push_back(b);
+        const vornik::Frame deviceReply =
+            vornik::BuildReply(vornik::CMD_DEVICE_PARAMS_REPLY, uint16_t(devicePayload.size() - 6), devicePayload);
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_port = htons(m_port);
@@ -534,6 +540,10 @@ private:
             if (n < 11 || buf[0] != vornik::FRAME_REQUEST || !std::equal(m_mac.begin(), m_mac.end(), buf + 4)) continue;
             const vornik::Frame* reply = nullptr;
             if (buf[3] == vornik::CMD_READ_NETWORK && m_readsLeft-- > 0) reply = &readReply;
+            // A device-parameter read (inner function 0x10) is answered as
+            // often as a network read; a device write is never acknowledged.
+            if (buf[3] == vornik::CMD_DEVICE_PARAMS && n > 11 && buf[11] == 0x10 && m_deviceReadsLeft-- > 0)
+                reply = &deviceReply;
             if (buf[3] == vornik::CMD_WRITE_NETWORK) {
                 reply = &writeAck;
                 ++m_writes;
@@ -549,6 +559,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_writes{0};
     int m_readsLeft;
+    int m_deviceReadsLeft;
     std::thread m_thread;
 };
 
@@ -579,6 +590,23 @@ TEST_F(Vornikctl, AnAcknowledgedWriteWhoseReadBackIsMissingIsWrittenNotConfirmed
     const RunResult r = Ctl({"net", "set", "02-5A-C3-00-00-43", "max-connections=3"});
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     EXPECT_EQ(Doc(r)["devices"][0]["result"], "written, not confirmed") << r.out;
+}
+
+// Both blocks written, only the network write acknowledged, no read-back: the
+// device's word covers half the write, so nothing is "written".
+TEST_F(Vornikctl, AnAcknowledgementOfOneBlockOfTwoIsNoWordForTheWrite)
+{
+    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x44}, 1);
+    const std::string file = TempFile("both.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1,
+                               "network": {"max-connections": 3}, "device": {"baud": 9600}})";
+    const RunResult r = Ctl({"apply", file, "02-5A-C3-00-00-44"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const Json doc = Doc(r);
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["result"], "not confirmed") << r.out;
+    EXPECT_EQ(d["acknowledged"], false) << r.out;
+    EXPECT_GE(device.Writes(), 1);
 }
 
 // What each command may claim, with and without the acknowledgements the

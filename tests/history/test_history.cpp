@@ -141,6 +141,30 @@ TEST(Locked, AWriterHoldingTheLockGivesLockedAfterTheTimeoutWhileReadingGoesOn)
     EXPECT_EQ(Count(store), 2u);
 }
 
+// A statement refused inside the transaction (here by a trigger another
+// program put in) leaves the transaction to the store to end: one left open
+// would hold every other program's write lock until this one exits.
+TEST(Refused, ARecordThatFailsHalfWayLeavesNoTransactionOpen)
+{
+    Folder f;
+    auto store = std::get<Store>(Store::Open(f.path, Options{.busyTimeoutMs = 200}));
+    ASSERT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(1))));
+    RawDb other(f.path);
+    ASSERT_EQ(other.Exec("CREATE TRIGGER refuse BEFORE INSERT ON events WHEN NEW.operation = 'refused'"
+                         " BEGIN SELECT RAISE(ABORT, 'refused'); END"),
+              SQLITE_OK);
+    Event refused = AnEvent(2);
+    refused.operation = "refused";
+    const std::vector<Event> batch{AnEvent(3), refused};
+    ASSERT_TRUE(store.RecordAll(batch).has_value());
+    // Another connection writes at once, not after the busy timeout.
+    sqlite3_busy_timeout(other.db, 0);
+    EXPECT_EQ(other.Exec("DELETE FROM events WHERE time_ms = 12345"), SQLITE_OK) << sqlite3_errmsg(other.db);
+    EXPECT_EQ(other.Number("SELECT COUNT(*) FROM events"), 1) << "no half batch";
+    ASSERT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(4))));
+    EXPECT_EQ(Count(store), 2u);
+}
+
 TEST(Full, AStoreAtItsLimitAnswersFullKeepsWhatItHeldAndStoresNoHalfBatch)
 {
     Folder f;

@@ -370,3 +370,34 @@ TEST_F(NetworkOps, PortsOf32768AndMoreShowUnsigned)
 
 } // namespace
 } // namespace vornik::test
+
+namespace vornik::test {
+namespace {
+
+// A target address the read filled goes back as the reply's bytes only while
+// it reads as filled: once edited, it is checked as any typed text is.
+TEST_F(NetworkOps, AFilledTargetAddressEditedPastItsBoundsIsRefusedBeforeAnythingIsSent)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        bool sent;
+    } rows[] = {
+        {"as the read filled it", "192.168.0.166", true},
+        {"29 bytes, the most it holds", std::string(29, 'a'), true},
+        {"30 bytes", std::string(30, 'a'), false},
+        {"a control character", "srv\x1b[2J", false},
+    };
+    for (const auto& row : rows) {
+        ReceiveNetworkReply(DeviceBlock());
+        net.SetText(SERVER_CONTROL_IDS[0].targetAddress, row.text);
+        const size_t boxes = net.Boxes().size();
+        link.frames.clear();
+        ops.OnWriteNetworkParams();
+        EXPECT_EQ(!link.frames.empty(), row.sent) << row.name;
+        EXPECT_EQ(net.Boxes().size() == boxes, row.sent) << row.name;
+    }
+}
+
+} // namespace
+} // namespace vornik::test
