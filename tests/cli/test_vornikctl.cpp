@@ -812,6 +812,11 @@ TEST_F(Vornikctl, ApplyGivesEachDeviceItsOwnAddressOrNoneAtAll)
         {"numbered in MAC order", "", {kMac3, kMac1, "--ip-from", "192.168.0.200"}, 0, {"192.168.0.200", "192.168.0.101", "192.168.0.201"}, ""},
         {"numbered past the subnet's end", "", {"--all", "--ip-from", "192.168.0.253", "--wait", "0.3"}, 2, factory, "broadcast"},
         {"numbered onto another device's address", "", {kMac1, "--ip-from", "192.168.0.102"}, 1, factory, ""},
+        // An address another device of the same plan gives up is free.
+        {"two devices swap their addresses", "mac,ip\n" + m1 + "192.168.0.101\n" + m2 + "192.168.0.100\n", list, 0,
+         {"192.168.0.101", "192.168.0.100", "192.168.0.102"}, ""},
+        {"the fleet shifted by one inside its range", "", {kMac1, kMac2, kMac3, "--ip-from", "192.168.0.101"}, 0,
+         {"192.168.0.101", "192.168.0.102", "192.168.0.103"}, ""},
         {"numbered, the second address taken: neither written", "", {kMac2, kMac3, "--ip-from", "192.168.0.99"}, 1, factory, ""},
     };
     for (const Row& row : rows) {
