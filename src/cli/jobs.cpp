@@ -313,8 +313,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
             r.differences = engine::ReadBackDifferences(
                 {network ? wantNetwork[open[k]] : std::nullopt, device ? wantDevice[open[k]] : std::nullopt},
                 {got.network, got.device});
-            if (engine::AfterReadBack(r.differences, round, client.Options().tries) == engine::Next::Settled &&
-                r.differences.empty())
+            if (r.differences.empty())
                 settle(open[k]);
             else
                 stillOpen.push_back(open[k]);

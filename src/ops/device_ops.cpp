@@ -226,15 +226,26 @@ void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
 void DeviceOps::DispatchFrame(std::span<const uint8_t> datagram, const ReplyOrigin& from)
 {
     m_replyFrom = from;
-    m_offered = {};
-    if (const std::shared_ptr<engine::Exchange> pending = m_pending) {
-        m_offered = pending->Offer(ClassifyReply(datagram), Datagram{}, m_clock());
-        // The device answered an earlier send of a request sent again: one
-        // request, one answer in the info area.
-        if (m_offered.match == engine::Exchange::Match::Duplicate) return;
-    }
     vornik::DispatchFrame(datagram, m_state.frameBuffer, *this);
     m_offered = {};
+}
+
+bool DeviceOps::Accept(const ClassifiedReply& reply)
+{
+    m_offered = {};
+    if (const std::shared_ptr<engine::Exchange> pending = m_pending)
+        m_offered = pending->Offer(reply, Datagram{}, m_clock());
+    // The device answered an earlier send of a request sent again: one
+    // request, one answer in the info area.
+    return m_offered.match != engine::Exchange::Match::Duplicate;
+}
+
+bool DeviceOps::WrittenAgain(const std::vector<settings::Difference>& differences, Awaiting what)
+{
+    if (engine::AfterReadBack(differences, m_round, PACING.tries) != engine::Next::WriteAgain) return false;
+    ++m_round;
+    Await(what, what == Awaiting::NetworkReadBack ? NetworkWriteRequests() : DeviceWriteRequests());
+    return true;
 }
 
 // ---- Network parameters ----
@@ -294,11 +305,7 @@ void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
     m_networkRead = {from, image};
     if (AnsweredNow(Awaiting::NetworkReadBack)) {
         const auto differences = engine::ReadBackDifferences({m_networkWritten, std::nullopt}, {received, std::nullopt});
-        if (engine::AfterReadBack(differences, m_round, PACING.tries) == engine::Next::WriteAgain) {
-            ++m_round;
-            Await(Awaiting::NetworkReadBack, NetworkWriteRequests());
-            return;
-        }
+        if (WrittenAgain(differences, Awaiting::NetworkReadBack)) return;
         // The page keeps what was written; the line names what the device kept otherwise.
         m_awaiting = Awaiting::Nothing;
         Record(history::Stage::After, "write-network", from, ReplyIp(), image, std::nullopt);
@@ -464,11 +471,7 @@ void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_
         ParseDeviceFrame(deviceFrame, back);
         m_deviceRead = {from, DeviceBlockOfFrame(deviceFrame)};
         const auto differences = engine::ReadBackDifferences({std::nullopt, m_deviceWritten}, {std::nullopt, back});
-        if (engine::AfterReadBack(differences, m_round, PACING.tries) == engine::Next::WriteAgain) {
-            ++m_round;
-            Await(Awaiting::DeviceReadBack, DeviceWriteRequests());
-            return;
-        }
+        if (WrittenAgain(differences, Awaiting::DeviceReadBack)) return;
         m_awaiting = Awaiting::Nothing;
         Record(history::Stage::After, "write-device", from, ReplyIp(), std::nullopt, m_deviceRead->second);
         m_state.InfoLog += ReadBackLine936(from, settings::Block::Device, differences);

@@ -128,6 +128,8 @@ private:
     void HandleSearchReply(std::span<const uint8_t> frame) override;
     void HandleNetworkReply(std::span<const uint8_t> frame) override;
     void HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> deviceFrame) override;
+    // Offers the reply to the requests in flight; an echo of a resent one goes no further.
+    bool Accept(const ClassifiedReply& reply) override;
     // True for a reply of the device the last double-click chose; any other
     // is noted in the info area and goes no further.
     bool FromChosenDevice(const MacAddress& from);
@@ -184,6 +186,8 @@ private:
     {
         return m_awaiting == what && m_offered.match == engine::Exchange::Match::Answered;
     }
+    // A read-back that differs while rounds remain sends the block again: true then.
+    bool WrittenAgain(const std::vector<settings::Difference>& differences, Awaiting what);
     std::vector<engine::Request> NetworkWriteRequests() const;
     std::vector<engine::Request> DeviceWriteRequests() const;
     Awaiting m_awaiting = Awaiting::Nothing;

@@ -15,6 +15,7 @@ void DispatchFrame(std::span<const uint8_t> datagram, FrameBuffer& frameBuffer, 
 
     const ClassifiedReply reply = ClassifyReply(frame);
     if (reply.deviceLengthZero) return; // dropped without even a refresh
+    if (!handlers.Accept(reply)) return;
     if (reply.kind == ReplyKind::Search)
         handlers.HandleSearchReply(frame);
     else if (reply.kind == ReplyKind::NetworkRead)

@@ -22,6 +22,8 @@ public:
     // field says, and the MAC of the device that sent it (bytes 4 to 9).
     virtual void HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> deviceFrame) = 0;
     virtual void RefreshInfoArea() = 0;
+    // Sees each reply once classified, before its handler; false drops it.
+    virtual bool Accept(const ClassifiedReply&) { return true; }
 };
 
 // Copies the datagram into frameBuffer and hands it to its decoder. A reply is

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "hex.h"
 #include "ops/control_ids.h"
@@ -17,8 +18,14 @@ namespace vornik::test {
 struct RecordingLink : IFrameSender {
     std::vector<Frame> frames;
     int openCount = 0;
+    // Runs inside each send, as a box with an event loop of its own would.
+    std::function<void(const Frame&)> during;
     void OpenEndpoints() override { ++openCount; }
-    void SendFrame(const uint8_t* frame, size_t length) override { frames.emplace_back(frame, frame + length); }
+    void SendFrame(const uint8_t* frame, size_t length) override
+    {
+        frames.emplace_back(frame, frame + length);
+        if (during) during(frames.back());
+    }
 };
 
 // The operations on in-memory dialogs, ready as the window is after start-up.
