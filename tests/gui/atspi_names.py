@@ -2,6 +2,7 @@
 # What a screen reader hears of the window (PID given), asked over AT-SPI:
 # every field by its label's name (the group or channel first where a label
 # repeats), no drop-down by its value. Exit 0 when so, 1 otherwise.
+import os
 import sys
 import time
 
@@ -21,6 +22,10 @@ def application(pid):
         for app in pyatspi.Registry.getDesktop(0):
             if app is not None and app.get_process_id() == pid and app.childCount > 0:
                 return app
+        try:
+            os.kill(pid, 0)
+        except ProcessLookupError:
+            sys.exit("FAIL: the window ended before it appeared on the accessibility bus")
         time.sleep(0.2)
     sys.exit("FAIL: the window never appeared on the accessibility bus")
 
