@@ -104,7 +104,7 @@ bool CHistoryDlg::FillFromRow(int row)
         if (m_events[i].device) device = m_events[i].device;
     }
     std::optional<DeviceParams> params;
-    if (device) params = history::DeviceParamsOf(*device);
+    if (device) params = DecodeDeviceBlock(*device);
     const std::string when = history::TimeText(m_events[last].timeMs);
     m_ops.ShowRecordedState(network, params, when);
     m_ops.AppendInfoLine(Cp936FromUtf8Lossy("已从历史记录填入页面：设备 " + FormatMacText(m_mac) + " 在 " + when +

@@ -18,7 +18,7 @@
 #include "app/about_dlg.h"
 #include "app/device_list_diag.h"
 #include "app/history_dlg.h"
-#include "app/history_file.h"
+#include "history/store_file.h"
 #include "app/info_edit.h"
 #include "app/tab_ctrl.h"
 #include "controls/CIconButton.h"
@@ -228,7 +228,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     m_ops.m_deviceParamsRead = false;
 }
 
-void CSetupDlg::SetHistory(HistoryFile* history)
+void CSetupDlg::SetHistory(history::StoreFile* history)
 {
     m_history = history && history->Enabled() ? history : nullptr;
     m_ops.SetHistory(m_history);

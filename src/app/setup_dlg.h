@@ -26,11 +26,13 @@ class CIconButton;
 namespace vornik {
 
 class DeviceListDiagnostics;
-class HistoryFile;
 class PacketCapture;
 class CInfoEdit;
 class CTabCtrl;
 class CSetupDlg;
+namespace history {
+class StoreFile;
+}
 
 class CSetupDlg : public QDialog, public QtControlOps {
 public:
@@ -71,7 +73,7 @@ public:
     // The settings history the window records its reads and writes in, which
     // the list's right-click "历史记录..." shows (none: neither). Set before
     // OnInitDialog.
-    void SetHistory(HistoryFile* history);
+    void SetHistory(history::StoreFile* history);
     // "历史记录..." for the device in list row `row`: the history dialog, or
     // a box saying why the history cannot be read.
     void ShowHistory(int row);
@@ -118,7 +120,7 @@ private:
     DatagramPump m_pump;
 
     PacketCapture* m_capture = nullptr;
-    HistoryFile* m_history = nullptr;
+    history::StoreFile* m_history = nullptr;
     QMenu* m_listMenu = nullptr;
     DeviceListDiagnostics* m_listDiagnostics = nullptr; // owned by the list
 };

@@ -9,7 +9,7 @@
 //   root.Window().exec();
 #pragma once
 
-#include "app/history_file.h"
+#include "history/store_file.h"
 #include "app/main_window_ref.h"
 #include "app/setup_dlg.h"
 #include "link/udp_link.h"
@@ -37,13 +37,13 @@ public:
     UdpLink& Link() { return m_link; }
     MainWindowRef& MainWindow() { return m_mainWindow; }
     SetupState& State() { return m_state; }
-    HistoryFile& History() { return m_history; }
+    history::StoreFile& History() { return m_history; }
 
 private:
     // In this order: the window holds the state, the reference and the link;
     // the link posts through the reference.
     SetupState m_state;
-    HistoryFile m_history;
+    history::StoreFile m_history;
     MainWindowRef m_mainWindow;
     AddressSource m_hostAddresses;
     UdpLink m_link;

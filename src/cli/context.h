@@ -77,7 +77,7 @@ public:
     Client* Start();
     int NoLink() const;
     // The jobs' hook into the history (--history, --no-history).
-    Recorder Record() { return m_history.Hook(); }
+    HistoryHook Record() { return m_history.Hook(); }
 
 private:
     const Context& m_context;

@@ -115,7 +115,7 @@ int RunHistoryExport(const HistoryExportOptions& options, const Context& context
     std::optional<NetworkParams> network;
     std::optional<DeviceParams> device;
     if (event->network) network = DecodeNetworkParams(*event->network);
-    if (event->device) device = history::DeviceParamsOf(*event->device);
+    if (event->device) device = DecodeDeviceBlock(*event->device);
     const Json source{{"mac", FormatMacText(mac)}, {"recorded", history::TimeText(event->timeMs)}};
     const std::string text = settings::FileText(network ? &*network : nullptr, device ? &*device : nullptr, source);
     if (!WriteSettingsText(options.file, text)) return Failed(context, "cannot write '" + options.file + "'");

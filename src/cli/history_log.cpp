@@ -1,70 +1,51 @@
 #include "cli/history_log.h"
 
 #ifdef VORNIK_HISTORY
-#include "history/history.h"
+#include "history/store.h"
+#include "history/store_file.h"
 #endif
 
 namespace vornik::cli {
 
 #ifdef VORNIK_HISTORY
-struct HistoryLog::Open {
-    history::Store store;
+struct HistoryLog::File {
+    history::StoreFile store;
 };
 #else
-struct HistoryLog::Open {};
+struct HistoryLog::File {};
 #endif
 
 HistoryLog::HistoryLog(std::string path, bool off, std::string operation, std::function<void(const std::string&)> warn)
-    : m_path(std::move(path)), m_off(off), m_operation(std::move(operation)), m_warn(std::move(warn))
+    : m_operation(std::move(operation)), m_warn(std::move(warn))
 {
+#ifdef VORNIK_HISTORY
+    if (off) return;
+    // Opened at the first record, so a command that reads nothing leaves no file.
+    m_file = std::make_unique<File>(File{history::StoreFile(path.empty() ? history::DefaultPath() : path)});
+    m_recorder.SetSink(&m_file->store);
+#else
+    (void)path;
+    (void)off;
+#endif
 }
 
 HistoryLog::~HistoryLog() = default;
 
-Recorder HistoryLog::Hook()
+HistoryHook HistoryLog::Hook()
 {
-#ifdef VORNIK_HISTORY
-    if (m_off) return {};
-    return [this](RecordStage stage, const std::vector<const DeviceResult*>& results) { Record(stage, results); };
-#else
-    return {};
-#endif
+    if (!m_recorder.Enabled()) return {};
+    return [this](history::Stage stage, const std::vector<const DeviceResult*>& results) { Record(stage, results); };
 }
 
-void HistoryLog::Record(RecordStage stage, const std::vector<const DeviceResult*>& results)
+void HistoryLog::Record(history::Stage stage, const std::vector<const DeviceResult*>& results)
 {
-#ifdef VORNIK_HISTORY
-    if (m_off || m_failed || results.empty()) return;
-    auto fail = [this](const std::string& why) {
-        m_failed = true;
-        if (m_warn) m_warn("the history could not be written (" + why + "); the command goes on without it");
-    };
-    if (!m_open) {
-        const std::string path = m_path.empty() ? history::DefaultPath() : m_path;
-        auto opened = history::Store::Open(path);
-        if (auto* error = std::get_if<history::Error>(&opened)) return fail(error->message);
-        m_open = std::make_unique<Open>(Open{std::move(std::get<history::Store>(opened))});
-    }
-    const int64_t now = history::NowMs();
-    std::vector<history::Event> events;
-    for (const DeviceResult* r : results) {
-        history::Event& e = events.emplace_back();
-        e.timeMs = now;
-        e.mac = r->mac;
-        e.ip = r->address;
-        e.program = "vornikctl";
-        e.operation = m_operation;
-        e.stage = stage == RecordStage::Before  ? history::Stage::Before
-                  : stage == RecordStage::After ? history::Stage::After
-                                                : history::Stage::Read;
-        if (r->network) e.network = EncodeNetworkParams(*r->network);
-        if (r->device) e.device = history::DeviceBlockOf(*r->device);
-    }
-    if (auto error = m_open->store.RecordAll(events)) fail(error->message);
-#else
-    (void)stage;
-    (void)results;
-#endif
+    std::vector<history::Blocks> blocks;
+    blocks.reserve(results.size());
+    for (const DeviceResult* r : results)
+        blocks.push_back({r->mac, r->address, r->network ? std::optional(EncodeNetworkParams(*r->network)) : std::nullopt,
+                          r->device});
+    const auto failure = m_recorder.Record(stage, m_operation, blocks);
+    if (failure && m_warn) m_warn("the history could not be written (" + *failure + "); the command goes on without it");
 }
 
 } // namespace vornik::cli

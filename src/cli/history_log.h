@@ -1,12 +1,14 @@
-// vornikctl's side of the settings history: the store opened as --history
-// and --no-history say, and the jobs' blocks recorded into it. A history that
-// cannot be written is said in one line and the command goes on.
+// vornikctl's side of the settings history: the file --history and
+// --no-history name, and the jobs' blocks handed to the shared recorder. A
+// history that cannot be written is said in one line and the command goes on.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "cli/jobs.h"
+#include "history/recorder.h"
 
 namespace vornik::cli {
 
@@ -18,17 +20,15 @@ public:
     ~HistoryLog();
 
     // The jobs' hook, or an empty one when nothing is recorded.
-    Recorder Hook();
-    void Record(RecordStage stage, const std::vector<const DeviceResult*>& results);
+    HistoryHook Hook();
+    void Record(history::Stage stage, const std::vector<const DeviceResult*>& results);
 
 private:
-    struct Open;
-    std::string m_path;
-    bool m_off;
+    struct File;
     std::string m_operation;
     std::function<void(const std::string&)> m_warn;
-    std::unique_ptr<Open> m_open; // opened at the first record
-    bool m_failed = false;        // said once; nothing more is tried
+    std::unique_ptr<File> m_file; // none: nothing is recorded
+    history::Recorder m_recorder{"vornikctl"};
 };
 
 } // namespace vornik::cli

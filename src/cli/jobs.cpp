@@ -126,7 +126,7 @@ void NoConfirmation(DeviceResult& r, const std::string& why)
 }
 
 // The devices whose blocks came, of those named (all when `which` is null).
-void Tell(const Recorder& record, RecordStage stage, const std::vector<DeviceResult>& results,
+void Tell(const HistoryHook& record, history::Stage stage, const std::vector<DeviceResult>& results,
           const std::vector<size_t>* which = nullptr)
 {
     if (!record) return;
@@ -175,11 +175,11 @@ Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written)
 Frame DeviceWriteFrame(const MacAddress& mac, const DeviceParams& written) { return BuildDeviceWriteRequest(mac, written); }
 
 std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddress>& macs, bool network, bool device,
-                                     const Progress& progress, const Recorder& record)
+                                     const Progress& progress, const HistoryHook& record)
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, network, device, "read");
-    Tell(record, RecordStage::Read, results);
+    Tell(record, history::Stage::Read, results);
     Settle(results, progress, Result::Read, Result::NoReply);
     return results;
 }
@@ -274,8 +274,8 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     std::vector<size_t> onlyRead;
     for (size_t i = 0; i < results.size(); ++i)
         if (std::find(open.begin(), open.end(), i) == open.end()) onlyRead.push_back(i);
-    Tell(plan.record, RecordStage::Read, results, &onlyRead);
-    Tell(plan.record, RecordStage::Before, results, &open);
+    Tell(plan.record, history::Stage::Read, results, &onlyRead);
+    Tell(plan.record, history::Stage::Before, results, &open);
     std::vector<size_t> readBack; // the devices written whose read-back came
 
     for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
@@ -334,16 +334,16 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         settle(i);
     }
     std::sort(readBack.begin(), readBack.end());
-    Tell(plan.record, RecordStage::After, results, &readBack);
+    Tell(plan.record, history::Stage::After, results, &readBack);
     return results;
 }
 
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
-                                          const Progress& progress, bool dryRun, const Recorder& record)
+                                          const Progress& progress, bool dryRun, const HistoryHook& record)
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, true, true, "read");
-    Tell(record, dryRun ? RecordStage::Read : RecordStage::Before, results);
+    Tell(record, dryRun ? history::Stage::Read : history::Stage::Before, results);
     if (dryRun) {
         Settle(results, progress, WOULD_CHANGE, NOT_WRITTEN);
         return results;
@@ -396,7 +396,7 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
         results[i].error = "no acknowledgement after " + std::to_string(results[i].writes) +
                            " tries and the parameters did not change (they may already be the factory values)";
     std::sort(readBack.begin(), readBack.end());
-    Tell(record, RecordStage::After, results, &readBack);
+    Tell(record, history::Stage::After, results, &readBack);
     Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
 }

@@ -9,6 +9,7 @@
 
 #include "cli/client.h"
 #include "engine/results.h"
+#include "history/event.h"
 #include "proto/dev_params.h"
 #include "proto/net_params.h"
 #include "settings/settings.h"
@@ -37,15 +38,9 @@ struct DeviceResult {
     bool Is(engine::Result r) const { return result == r; }
 };
 
-// Which moment of a job the blocks in a DeviceResult are from.
-enum class RecordStage {
-    Read,   // a read on its own
-    Before, // as read, just before a write or reset is sent
-    After,  // the read-back after it
-};
 // Told of the blocks a job reads (the history's hook); each call holds the
 // devices of one moment, so they can be stored in one transaction.
-using Recorder = std::function<void(RecordStage, const std::vector<const DeviceResult*>&)>;
+using HistoryHook = std::function<void(history::Stage, const std::vector<const DeviceResult*>&)>;
 
 // Called once per device when its result is settled.
 using Progress = std::function<void(const DeviceResult&)>;
@@ -62,7 +57,7 @@ Frame NetworkWriteFrame(const MacAddress& mac, const NetworkParams& written);
 Frame DeviceWriteFrame(const MacAddress& mac, const DeviceParams& written);
 
 std::vector<DeviceResult> ReadBlocks(Client& client, const std::vector<MacAddress>& macs, bool network, bool device,
-                                     const Progress& progress = {}, const Recorder& record = {});
+                                     const Progress& progress = {}, const HistoryHook& record = {});
 
 // Reads the blocks the patch touches, changes the patch's fields, writes, and
 // reads back until both agree (a write round per try); a device is confirmed
@@ -80,7 +75,7 @@ struct ApplyPlan {
     // Devices given addresses of their own are one plan: a refusal for any
     // leaves every device unwritten, or the plan would end half applied.
     bool allOrNothing = false;
-    Recorder record;
+    HistoryHook record;
     // Whole blocks to write (a restore): device i is given networks[i] and
     // devices[i], when set, every byte as it stands, in place of its own
     // block with its patch's fields changed.
@@ -98,7 +93,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
 // known here, so each that answers "would change".
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
                                           const Progress& progress = {}, bool dryRun = false,
-                                          const Recorder& record = {});
+                                          const HistoryHook& record = {});
 
 // The MAC write, confirmed by a search that finds the new address. Refused
 // when a device in `searched` (a search just made) answers with the new address.

@@ -48,7 +48,7 @@ int WriteRecorded(const Context& context, Session& session,
     ApplyPlan plan;
     for (const auto& [mac, event] : recorded) {
         plan.networks.push_back(event.network ? std::optional(DecodeNetworkParams(*event.network)) : std::nullopt);
-        plan.devices.push_back(event.device ? std::optional(history::DeviceParamsOf(*event.device)) : std::nullopt);
+        plan.devices.push_back(event.device ? std::optional(DecodeDeviceBlock(*event.device)) : std::nullopt);
     }
     plan.dryRun = dryRun;
     plan.record = session.Record();

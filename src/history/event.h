@@ -14,9 +14,8 @@
 
 namespace vornik::history {
 
-// The device block between the inner frame's function byte and its CRC.
-inline constexpr size_t DEVICE_BLOCK_SIZE = DF_CRC - DF_SERVER_COUNT;
-using DeviceBlock = std::array<uint8_t, DEVICE_BLOCK_SIZE>;
+using vornik::DEVICE_BLOCK_SIZE;
+using vornik::DeviceBlock;
 
 // Which moment of an operation an event records.
 enum class Stage {
@@ -24,6 +23,16 @@ enum class Stage {
     Before, // a write's blocks as read before it was sent
     After,  // a write's read-back
 };
+
+inline const char* StageName(Stage stage)
+{
+    switch (stage) {
+    case Stage::Read: return "read";
+    case Stage::Before: return "before";
+    case Stage::After: return "after";
+    }
+    return "read";
+}
 
 struct Event {
     int64_t id = 0;       // given by Record

@@ -24,15 +24,6 @@ std::string Decimal(unsigned value) { return std::to_string(value); }
 
 std::string Cp936(const char* utf8) { return Cp936FromUtf8Lossy(utf8); }
 
-constexpr char kProgram[] = "Vornik_Setup";
-
-history::DeviceBlock DeviceBlockOfFrame(std::span<const uint8_t> deviceFrame)
-{
-    history::DeviceBlock block;
-    std::copy(deviceFrame.begin() + DF_SERVER_COUNT, deviceFrame.begin() + DF_CRC, block.begin());
-    return block;
-}
-
 } // namespace
 
 DeviceOps::DeviceOps(SetupState& state, IControlOps& mainWindow, IControlOps& netPage, IControlOps& devPage,
@@ -64,14 +55,14 @@ void DeviceOps::RefreshInfoArea()
 void DeviceOps::RestartLog()
 {
     m_state.InfoLog.clear();
-    m_historyFailureSaid = false;
+    m_history.StartOperation();
     m_infoRestarted = true;
 }
 
 void DeviceOps::StartLog(const char* line)
 {
     m_state.InfoLog.assign(line);
-    m_historyFailureSaid = false;
+    m_history.StartOperation();
     m_infoRestarted = true;
 }
 
@@ -209,17 +200,14 @@ void DeviceOps::CheckAnswers()
     RefreshInfoArea();
 }
 
-void DeviceOps::HandleSearchReply(std::span<const uint8_t> frame)
+void DeviceOps::HandleSearchReply(const SearchReplyFields& reply)
 {
-    const std::optional<SearchReplyFields> reply = DecodeSearchReply(frame);
-    if (!reply) return;
-
-    const DeviceRow row{reply->ipAddress, reply->mac, reply->firmware,
+    const DeviceRow row{reply.ipAddress, reply.mac, reply.firmware,
                         m_replyFrom.sender, m_replyFrom.senderPort, m_replyFrom.adapter};
     m_main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
     m_state.InfoLog += text::kLogDeviceFound;
     if (AnsweredNow(Awaiting::SearchReply)) m_awaiting = Awaiting::Nothing;
-    FollowWrittenMac(reply->mac);
+    FollowWrittenMac(reply.mac);
     RefreshInfoArea();
 }
 
@@ -293,28 +281,23 @@ bool DeviceOps::FromChosenDevice(const MacAddress& from)
     return false;
 }
 
-void DeviceOps::HandleNetworkReply(std::span<const uint8_t> frame)
+void DeviceOps::HandleNetworkReply(const MacAddress& from, const NetworkParamsImage& image)
 {
-    MacAddress from{};
-    ByteReader(frame).At(FRAME_MAC_OFFSET).Bytes(from);
     if (!FromChosenDevice(from)) return;
-    const auto block = frame.subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>();
-    const NetworkParams received = DecodeNetworkParams(block);
-    NetworkParamsImage image;
-    std::copy(block.begin(), block.end(), image.begin());
+    const NetworkParams received = DecodeNetworkParams(image);
     m_networkRead = {from, image};
     if (AnsweredNow(Awaiting::NetworkReadBack)) {
         const auto differences = engine::ReadBackDifferences({m_networkWritten, std::nullopt}, {received, std::nullopt});
         if (WrittenAgain(differences, Awaiting::NetworkReadBack)) return;
         // The page keeps what was written; the line names what the device kept otherwise.
         m_awaiting = Awaiting::Nothing;
-        Record(history::Stage::After, "write-network", from, ReplyIp(), image, std::nullopt);
+        Record(history::Stage::After, "write-network", {from, ReplyIp(), image, std::nullopt});
         m_state.InfoLog += ReadBackLine936(from, settings::Block::Network, differences);
         SayHistoryFailure();
         return;
     }
     if (AnsweredNow(Awaiting::NetworkRead)) m_awaiting = Awaiting::Nothing;
-    Record(history::Stage::Read, "read", from, ReplyIp(), image, std::nullopt);
+    Record(history::Stage::Read, "read", {from, ReplyIp(), image, std::nullopt});
     m_state.networkParams = received;
     ShowNetworkParams(m_state.networkParams);
     SetSource(m_networkSource, IDC_NET_SOURCE, m_net, {true, from, m_chosenIp});
@@ -459,42 +442,31 @@ void DeviceOps::OnReadDeviceParams()
     RefreshInfoArea();
 }
 
-void DeviceOps::HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> deviceFrame)
+void DeviceOps::HandleDeviceReply(const MacAddress& from, uint8_t function, const DeviceParams* read)
 {
-    // Only a frame that passes its checks is a reply at all; others are dropped silently.
-    DeviceParams received = m_state.deviceParams;
-    const uint8_t function = ParseDeviceFrame(deviceFrame, received);
-    if (function == 0 || !FromChosenDevice(from)) return;
-    if (function == DEVICE_FUNC_READ && AnsweredNow(Awaiting::DeviceReadBack)) {
-        // Parsed over what was written, so that only what the frame carries is compared.
-        DeviceParams back = m_deviceWritten;
-        ParseDeviceFrame(deviceFrame, back);
-        m_deviceRead = {from, DeviceBlockOfFrame(deviceFrame)};
-        const auto differences = engine::ReadBackDifferences({std::nullopt, m_deviceWritten}, {std::nullopt, back});
+    if (!FromChosenDevice(from)) return;
+    if (read && AnsweredNow(Awaiting::DeviceReadBack)) {
+        m_deviceRead = {from, *read};
+        const auto differences = engine::ReadBackDifferences({std::nullopt, m_deviceWritten}, {std::nullopt, *read});
         if (WrittenAgain(differences, Awaiting::DeviceReadBack)) return;
         m_awaiting = Awaiting::Nothing;
-        Record(history::Stage::After, "write-device", from, ReplyIp(), std::nullopt, m_deviceRead->second);
+        Record(history::Stage::After, "write-device", {from, ReplyIp(), std::nullopt, *read});
         m_state.InfoLog += ReadBackLine936(from, settings::Block::Device, differences);
         SayHistoryFailure();
         return;
     }
-    m_state.deviceParams = received;
-    switch (function) {
-    case DEVICE_FUNC_WRITE:
+    if (function == DEVICE_FUNC_WRITE) {
         m_state.InfoLog += text::kLogDeviceWritten;
-        break;
-    case DEVICE_FUNC_READ:
+    } else if (read) {
+        m_state.deviceParams = *read;
         if (AnsweredNow(Awaiting::DeviceRead)) m_awaiting = Awaiting::Nothing;
         m_deviceParamsRead = true;
-        m_deviceRead = {from, DeviceBlockOfFrame(deviceFrame)};
-        Record(history::Stage::Read, "read", from, ReplyIp(), std::nullopt, m_deviceRead->second);
+        m_deviceRead = {from, *read};
+        Record(history::Stage::Read, "read", {from, ReplyIp(), std::nullopt, *read});
         ShowDeviceParams(m_state.deviceParams);
         SetSource(m_deviceSource, IDC_DEV_SOURCE, m_dev, {true, from, m_chosenIp});
         m_state.InfoLog += text::kLogDeviceRead;
         SayHistoryFailure();
-        break;
-    default:
-        break;
     }
 }
 
@@ -577,52 +549,38 @@ void DeviceOps::OnWriteDeviceParams()
 
 // ---- History ----
 
-void DeviceOps::Record(history::Stage stage, const char* operation, const MacAddress& mac, uint32_t ip,
-                       std::optional<NetworkParamsImage> network, std::optional<history::DeviceBlock> device)
+void DeviceOps::Record(history::Stage stage, const char* operation, const history::Blocks& blocks)
 {
-    if (!m_history || (!network && !device)) return;
-    if (stage != history::Stage::Before) m_lastReply = {mac, ip};
-    history::Event event;
-    event.mac = mac;
-    event.ip = ip;
-    event.program = kProgram;
-    event.operation = operation;
-    event.stage = stage;
-    event.network = std::move(network);
-    event.device = std::move(device);
-    if (std::optional<std::string> failure = m_history->Record(event)) m_historyFailure = *failure;
+    if (!m_history.Enabled()) return;
+    if (stage != history::Stage::Before) m_lastReply = {blocks.mac, blocks.ip};
+    if (std::optional<std::string> failure = m_history.Record(stage, operation, blocks)) m_historyFailure = *failure;
 }
 
 void DeviceOps::RecordBefore(const char* operation, bool network, bool device)
 {
-    if (!m_history) return;
+    if (!m_history.Enabled()) return;
     const MacAddress& mac = m_state.TargetMac;
     // What this run read from another device says nothing about this one.
     std::optional<NetworkParamsImage> net;
-    std::optional<history::DeviceBlock> dev;
+    std::optional<DeviceParams> dev;
     if (network && m_networkRead && m_networkRead->first == mac) net = m_networkRead->second;
     if (device && m_deviceRead && m_deviceRead->first == mac) dev = m_deviceRead->second;
     if ((network && !net) || (device && !dev)) {
-        if (const std::optional<history::Event> known = m_history->LastKnown(mac)) {
+        if (const std::optional<history::Event> known = m_history.LastKnown(mac)) {
             if (network && !net) net = known->network;
-            if (device && !dev) dev = known->device;
+            if (device && !dev && known->device) dev = DecodeDeviceBlock(*known->device);
         }
     }
     // The address its replies came from, as its other events give it.
     const uint32_t ip = m_lastReply && m_lastReply->first == mac ? m_lastReply->second : m_chosenIp;
-    Record(history::Stage::Before, operation, mac, ip, net, dev);
+    Record(history::Stage::Before, operation, {mac, ip, net, dev});
 }
 
 void DeviceOps::SayHistoryFailure()
 {
     if (m_historyFailure.empty()) return;
-    if (m_historyFailureSaid) {
-        m_historyFailure.clear();
-        return;
-    }
     m_state.InfoLog += Cp936("未能写入历史记录，配置照常进行：") + Cp936FromUtf8Lossy(m_historyFailure) + "\r\n";
     m_historyFailure.clear();
-    m_historyFailureSaid = true;
     RefreshInfoArea();
 }
 

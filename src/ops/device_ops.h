@@ -18,7 +18,7 @@
 #include "link/frame_sender.h"
 #include "ops/control_ops.h"
 #include "ops/device_row.h"
-#include "ops/history_sink.h"
+#include "history/recorder.h"
 #include "proto/dev_params.h"
 #include "proto/net_params.h"
 #include "settings/patch.h"
@@ -100,7 +100,7 @@ public:
 
     // The history every read and write is kept in (none: nothing is kept).
     // Must outlive the operations.
-    void SetHistory(IHistorySink* history) { m_history = history; }
+    void SetHistory(history::Sink* history) { m_history.SetSink(history); }
 
     // A line for the info area (code page 936, ending in "\r\n").
     void AppendInfoLine(const std::string& line936);
@@ -125,9 +125,9 @@ public:
     bool m_deviceParamsRead = false;
 
 private:
-    void HandleSearchReply(std::span<const uint8_t> frame) override;
-    void HandleNetworkReply(std::span<const uint8_t> frame) override;
-    void HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> deviceFrame) override;
+    void HandleSearchReply(const SearchReplyFields& reply) override;
+    void HandleNetworkReply(const MacAddress& from, const NetworkParamsImage& block) override;
+    void HandleDeviceReply(const MacAddress& from, uint8_t function, const DeviceParams* read) override;
     // Offers the reply to the requests in flight; an echo of a resent one goes no further.
     bool Accept(const ClassifiedReply& reply) override;
     // True for a reply of the device the last double-click chose; any other
@@ -151,8 +151,7 @@ private:
     // The blocks a write replaces, kept before it is sent: as read from the
     // device in this run, or else as the history last knew them.
     void RecordBefore(const char* operation, bool network, bool device);
-    void Record(history::Stage stage, const char* operation, const MacAddress& mac, uint32_t ip,
-                std::optional<NetworkParamsImage> network, std::optional<history::DeviceBlock> device);
+    void Record(history::Stage stage, const char* operation, const history::Blocks& blocks);
     // The line for a history that could not be written, once the info area
     // has been restarted for the operation it belongs to.
     void SayHistoryFailure();
@@ -204,13 +203,12 @@ private:
 
     uint32_t m_chosenIp = 0; // of the row the last double-click chose
 
-    IHistorySink* m_history = nullptr;
+    history::Recorder m_history{"Vornik_Setup"};
     // The blocks each as last read in this run, every byte, and whose they are.
     std::optional<std::pair<MacAddress, NetworkParamsImage>> m_networkRead;
-    std::optional<std::pair<MacAddress, history::DeviceBlock>> m_deviceRead;
+    std::optional<std::pair<MacAddress, DeviceParams>> m_deviceRead;
     std::optional<std::pair<MacAddress, uint32_t>> m_lastReply; // whose reply was kept last, and from where
-    std::string m_historyFailure;      // UTF-8, waiting to be said
-    bool m_historyFailureSaid = false; // in the info area since it last restarted: one line an operation
+    std::string m_historyFailure; // UTF-8, waiting to be said
     PageSource m_networkSource;
     PageSource m_deviceSource;
 

@@ -31,6 +31,15 @@ public:
         return *this;
     }
     ByteWriter& Bytes(std::span<const uint8_t> src) { Put(src.data(), src.size()); return *this; }
+    // The few fields sent most significant byte first: the outer frame's
+    // length, and the IP and UDP headers of a packet record.
+    ByteWriter& U16BE(uint16_t v)
+    {
+        const uint8_t b[2] = {uint8_t(v >> 8), uint8_t(v & 0xFF)};
+        Put(b, 2);
+        return *this;
+    }
+    ByteWriter& U32BE(uint32_t v) { return U16BE(uint16_t(v >> 16)).U16BE(uint16_t(v & 0xFFFF)); }
 
     // A record's field by its own type, so that one list of fields serves both directions.
     ByteWriter& Field(uint8_t v) { return U8(v); }
@@ -77,6 +86,12 @@ public:
         return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
     }
     void Bytes(std::span<uint8_t> dst) { Get(dst.data(), dst.size()); }
+    uint16_t U16BE()
+    {
+        uint8_t b[2] = {};
+        Get(b, 2);
+        return uint16_t(b[0] << 8 | b[1]);
+    }
 
     void Field(uint8_t& v) { v = U8(); }
     void Field(uint16_t& v) { v = U16(); }

@@ -1,5 +1,7 @@
 #include "proto/dev_params.h"
 
+#include <algorithm>
+
 #include "proto/byte_io.h"
 #include "proto/crc16.h"
 
@@ -32,30 +34,46 @@ void EachField(Params& p, Visit&& field)
     }
 }
 
-void WriteBlock(ByteWriter& w, const DeviceParams& p)
-{
-    EachField(p, [&w](size_t at, const auto& value) { w.At(at).Field(value); });
-}
-
-void ReadBlock(ByteReader& r, DeviceParams& p)
-{
-    EachField(p, [&r](size_t at, auto& value) { r.At(at).Field(value); });
-}
-
 } // namespace
+
+// The offsets above are the frame's; the block starts at its first field.
+DeviceBlock EncodeDeviceBlock(const DeviceParams& params)
+{
+    DeviceBlock block{};
+    ByteWriter w(block);
+    EachField(params, [&w](size_t at, const auto& value) { w.At(at - DF_SERVER_COUNT).Field(value); });
+    return block;
+}
+
+DeviceParams DecodeDeviceBlock(const DeviceBlock& block)
+{
+    DeviceParams params;
+    ByteReader r(block);
+    EachField(params, [&r](size_t at, auto& value) { r.At(at - DF_SERVER_COUNT).Field(value); });
+    return params;
+}
+
+std::array<uint8_t, DEVICE_FRAME_SIZE> DeviceBlockFrame(uint8_t function, const DeviceBlock& block)
+{
+    std::array<uint8_t, DEVICE_FRAME_SIZE> frame{};
+    ByteWriter w(frame);
+    w.At(DF_START).U8(DEVICE_FRAME_START).U8(function).Bytes(block);
+    w.At(DF_CRC).U16(Crc16Modbus(std::span<const uint8_t>(frame.data(), DF_CRC)));
+    return frame;
+}
 
 uint8_t BuildDeviceFrame(std::span<uint8_t, DEVICE_FRAME_SIZE> buffer, uint8_t function, const DeviceParams& params)
 {
     if (function != DEVICE_FUNC_READ && function != DEVICE_FUNC_WRITE) return 0;
+    if (function == DEVICE_FUNC_WRITE) {
+        const auto frame = DeviceBlockFrame(function, EncodeDeviceBlock(params));
+        std::copy(frame.begin(), frame.end(), buffer.begin());
+        return uint8_t(frame.size());
+    }
     ByteWriter w(buffer);
     w.At(DF_START).U8(DEVICE_FRAME_START).U8(function);
-    size_t length = DF_FUNCTION + 1;
-    if (function == DEVICE_FUNC_WRITE) {
-        WriteBlock(w, params);
-        length = DF_CRC;
-    }
-    w.At(length).U16(Crc16Modbus(std::span<const uint8_t>(buffer.data(), length)));
-    return uint8_t(length + DEVICE_CRC_SIZE);
+    w.U16(Crc16Modbus(std::span<const uint8_t>(buffer.data(), DF_FUNCTION + 1)));
+    return uint8_t(DEVICE_READ_FRAME_SIZE);
 }
 
 uint8_t ParseDeviceFrame(std::span<const uint8_t> frame, DeviceParams& params)
@@ -68,10 +86,9 @@ uint8_t ParseDeviceFrame(std::span<const uint8_t> frame, DeviceParams& params)
     const uint8_t function = frame[DF_FUNCTION];
     if (function != DEVICE_FUNC_READ) return function;
     if (frame.size() < DEVICE_FRAME_SIZE) return 0;
-    DeviceParams decoded;
-    ReadBlock(r, decoded);
-    if (!r.Ok()) return 0;
-    params = decoded;
+    DeviceBlock block;
+    std::copy_n(frame.begin() + DF_SERVER_COUNT, block.size(), block.begin());
+    params = DecodeDeviceBlock(block);
     return DEVICE_FUNC_READ;
 }
 

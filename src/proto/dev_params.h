@@ -64,6 +64,16 @@ struct DeviceParams {
     bool operator==(const DeviceParams&) const = default;
 };
 
+// The block between the inner frame's function byte and its CRC. Every byte
+// is a field, so a block decoded and encoded again is the same bytes.
+inline constexpr size_t DEVICE_BLOCK_SIZE = DF_CRC - DF_SERVER_COUNT;
+using DeviceBlock = std::array<uint8_t, DEVICE_BLOCK_SIZE>;
+DeviceBlock EncodeDeviceBlock(const DeviceParams& params);
+DeviceParams DecodeDeviceBlock(const DeviceBlock& block);
+// A whole inner frame around a block: mark, function, block, CRC. The write
+// request (0x11) and a device's reply to a read (0x10) have this shape.
+std::array<uint8_t, DEVICE_FRAME_SIZE> DeviceBlockFrame(uint8_t function, const DeviceBlock& block);
+
 // Writes the frame for function 0x10 (4 bytes) or 0x11 (96 bytes, the block
 // from params) into buffer and returns its length; 0 for any other function.
 uint8_t BuildDeviceFrame(std::span<uint8_t, DEVICE_FRAME_SIZE> buffer, uint8_t function, const DeviceParams& params);

@@ -16,13 +16,9 @@ namespace {
 Frame Build(uint8_t marker, uint16_t lengthField, uint8_t command, std::span<const uint8_t> payload)
 {
     Frame f;
-    f.reserve(FRAME_HEADER_SIZE + payload.size() + 1);
-    f.push_back(marker);
+    f.resize(FRAME_HEADER_SIZE + payload.size());
     // The length is the one field sent high byte first.
-    f.push_back(uint8_t(lengthField >> 8));
-    f.push_back(uint8_t(lengthField & 0xFF));
-    f.push_back(command);
-    f.insert(f.end(), payload.begin(), payload.end());
+    ByteWriter(f).At(FRAME_MARKER_OFFSET).U8(marker).U16BE(lengthField).U8(command).Bytes(payload);
     f.push_back(FrameSum8(std::span<const uint8_t>(f).subspan(FRAME_COMMAND_OFFSET)));
     return f;
 }

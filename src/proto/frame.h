@@ -38,6 +38,14 @@ inline constexpr size_t MAC_SIZE = 6;
 using MacAddress = std::array<uint8_t, MAC_SIZE>;
 using Frame = std::vector<uint8_t>;
 
+// The six bytes as one number, first byte highest: a key for maps and sets.
+inline uint64_t MacKey(const MacAddress& mac)
+{
+    uint64_t v = 0;
+    for (uint8_t b : mac) v = (v << 8) | b;
+    return v;
+}
+
 // Sum modulo 256 of the bytes from the command byte to the last payload byte.
 uint8_t FrameSum8(std::span<const uint8_t> commandAndPayload);
 

@@ -17,11 +17,11 @@ void DispatchFrame(std::span<const uint8_t> datagram, FrameBuffer& frameBuffer, 
     if (reply.deviceLengthZero) return; // dropped without even a refresh
     if (!handlers.Accept(reply)) return;
     if (reply.kind == ReplyKind::Search)
-        handlers.HandleSearchReply(frame);
+        handlers.HandleSearchReply(*reply.search);
     else if (reply.kind == ReplyKind::NetworkRead)
-        handlers.HandleNetworkReply(frame);
-    else if (!reply.deviceFrame.empty())
-        handlers.HandleDeviceReply(*reply.mac, reply.deviceFrame); // its own checks decide
+        handlers.HandleNetworkReply(*reply.mac, *reply.network);
+    else if (reply.deviceFunction != 0)
+        handlers.HandleDeviceReply(*reply.mac, reply.deviceFunction, reply.device ? &*reply.device : nullptr);
     handlers.RefreshInfoArea();
 }
 

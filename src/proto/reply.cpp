@@ -7,9 +7,9 @@ namespace vornik {
 
 uint16_t FrameLengthField(std::span<const uint8_t> d)
 {
-    if (d.size() < FRAME_LENGTH_OFFSET + 2) return 0;
-    // The one field of the outer frame sent high byte first.
-    return uint16_t(d[FRAME_LENGTH_OFFSET] << 8 | d[FRAME_LENGTH_OFFSET + 1]);
+    ByteReader r(d);
+    const uint16_t length = r.At(FRAME_LENGTH_OFFSET).U16BE();
+    return r.Ok() ? length : 0;
 }
 
 ClassifiedReply ClassifyReply(std::span<const uint8_t> d)
@@ -18,9 +18,9 @@ ClassifiedReply ClassifyReply(std::span<const uint8_t> d)
     if (d.size() <= FRAME_COMMAND_OFFSET || d[FRAME_MARKER_OFFSET] != FRAME_REPLY) return r;
     const uint8_t command = d[FRAME_COMMAND_OFFSET];
     if (command == CMD_SEARCH) {
-        if (const auto fields = DecodeSearchReply(d)) {
+        if ((r.search = DecodeSearchReply(d))) {
             r.kind = ReplyKind::Search;
-            r.mac = fields->mac;
+            r.mac = r.search->mac;
         }
         return r;
     }
@@ -37,17 +37,24 @@ ClassifiedReply ClassifyReply(std::span<const uint8_t> d)
     switch (command) {
     case CMD_READ_NETWORK:
         r.mac = mac;
-        if (d.size() >= NETWORK_REPLY_SIZE) r.kind = ReplyKind::NetworkRead;
+        if (d.size() >= NETWORK_REPLY_SIZE) {
+            r.kind = ReplyKind::NetworkRead;
+            r.network.emplace();
+            ByteReader(d).At(FRAME_PAYLOAD_OFFSET).Bytes(*r.network);
+        }
         return r;
     case CMD_WRITE_NETWORK: r.kind = ReplyKind::NetworkWriteAck; break;
     case CMD_FACTORY_DEFAULTS: r.kind = ReplyKind::DefaultsAck; break;
     case CMD_WRITE_MAC: r.kind = ReplyKind::MacWriteAck; break;
     case CMD_DEVICE_PARAMS:
     case CMD_DEVICE_PARAMS_REPLY: {
-        DeviceParams ignored;
-        const uint8_t function = r.deviceFrame.empty() ? 0 : ParseDeviceFrame(r.deviceFrame, ignored);
-        if (function == DEVICE_FUNC_READ) r.kind = ReplyKind::DeviceRead;
-        if (function == DEVICE_FUNC_WRITE) r.kind = ReplyKind::DeviceWriteAck;
+        DeviceParams params;
+        r.deviceFunction = r.deviceFrame.empty() ? 0 : ParseDeviceFrame(r.deviceFrame, params);
+        if (r.deviceFunction == DEVICE_FUNC_READ) {
+            r.kind = ReplyKind::DeviceRead;
+            r.device = params;
+        }
+        if (r.deviceFunction == DEVICE_FUNC_WRITE) r.kind = ReplyKind::DeviceWriteAck;
         break;
     }
     default:

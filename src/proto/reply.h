@@ -1,13 +1,15 @@
 // What a received datagram is, decided once for the window and for vornikctl:
-// the kind of reply, the device it names, and (for device-parameter replies)
-// the inner frame as the length field gives it.
+// the kind of reply, the device it names, and what it says, read once: the
+// search record, the network block, the device parameters.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 
+#include "proto/dev_params.h"
 #include "proto/frame.h"
+#include "proto/net_params.h"
 
 namespace vornik {
 
@@ -36,6 +38,13 @@ struct ClassifiedReply {
     // says, whatever its CRC; empty when the field is 0 or runs past the datagram.
     std::span<const uint8_t> deviceFrame;
     bool deviceLengthZero = false; // 0x0A/0x0B whose length field is 0
+    // The inner frame's function when it passes its checks (CRC, mark, a
+    // whole block for a read), whatever the function; 0 when it fails them.
+    uint8_t deviceFunction = 0;
+
+    std::optional<SearchReplyFields> search;   // kind Search
+    std::optional<NetworkParamsImage> network; // kind NetworkRead: the block as the device sent it
+    std::optional<DeviceParams> device;        // kind DeviceRead
 };
 
 // Reads only the datagram's own bytes.

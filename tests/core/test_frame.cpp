@@ -68,15 +68,15 @@ TEST(NetworkWriteRequest, HasLength012BAnd303Bytes)
 
 struct Recorder : IFrameHandlers {
     std::string calls;
-    std::vector<uint8_t> deviceFrame;
+    uint8_t function = 0;
     MacAddress sender{};
-    void HandleSearchReply(std::span<const uint8_t>) override { calls += "search;"; }
-    void HandleNetworkReply(std::span<const uint8_t>) override { calls += "network;"; }
-    void HandleDeviceReply(const MacAddress& from, std::span<const uint8_t> f) override
+    void HandleSearchReply(const SearchReplyFields&) override { calls += "search;"; }
+    void HandleNetworkReply(const MacAddress&, const NetworkParamsImage&) override { calls += "network;"; }
+    void HandleDeviceReply(const MacAddress& from, uint8_t f, const DeviceParams* read) override
     {
-        calls += "device;";
+        calls += read ? "device read;" : "device;";
         sender = from;
-        deviceFrame.assign(f.begin(), f.end());
+        function = f;
     }
     void RefreshInfoArea() override { calls += "refresh;"; }
 };
@@ -119,15 +119,20 @@ INSTANTIATE_TEST_SUITE_P(
         DispatchCase{"device_reply_fits", Hex("55 00 04 0A 00 00 00 00 00 00 7E 11 E0 1C"), "device;refresh;"},
         DispatchCase{"device_reply_0B", Hex("55 00 04 0B 00 00 00 00 00 00 7E 11 E0 1C"), "device;refresh;"},
         DispatchCase{"device_length_past_datagram", Hex("55 00 05 0A 00 00 00 00 00 00 7E 11 E0 1C"), "refresh;"},
+        DispatchCase{"device_reply_crc_wrong", Hex("55 00 04 0A 00 00 00 00 00 00 7E 11 E0 1D"), "refresh;"},
+        DispatchCase{"device_reply_other_function", Hex("55 00 04 0A 00 00 00 00 00 00 7E 12 A0 1D"), "device;refresh;"},
+        DispatchCase{"device_read_reply_too_short", Hex("55 00 04 0A 00 00 00 00 00 00 7E 10 21 DC"), "refresh;"},
         DispatchCase{"three_bytes", Hex("55 00 00"), "refresh;"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Dispatch, HandsOverExactlyTheInnerFrame)
+TEST(Dispatch, ReadsExactlyTheInnerFrame)
 {
+    // The two bytes after it would fail the CRC if they were taken as its end.
     FrameBuffer buffer{};
     Recorder r;
     DispatchFrame(Hex("55 00 04 0A 01 02 03 04 05 06 7E 11 E0 1C FF FF"), buffer, r);
-    EXPECT_EQ(ToHex(r.deviceFrame), "7E 11 E0 1C");
+    EXPECT_EQ(r.calls, "device;refresh;");
+    EXPECT_EQ(r.function, 0x11);
     EXPECT_EQ(ToHex(r.sender), "01 02 03 04 05 06");
 }
 

@@ -110,16 +110,18 @@ std::vector<std::string> Snapshot(const MemoryControls& page, const std::vector<
 }
 
 // Fails every third event, so that the line saying so is exercised too.
-struct FlakyHistory : IHistorySink {
+struct FlakyHistory : history::Sink {
     const SetupState* state = nullptr;
     size_t calls = 0;
     size_t befores = 0;
-    std::optional<std::string> Record(const history::Event& e) override
+    std::optional<std::string> Keep(std::span<const history::Event> events) override
     {
-        Check(e.mac == state->TargetMac, "history told of a device other than the chosen one");
-        Check(e.network || e.device, "history told of an event without a block");
-        if (e.network) Check(e.network->size() == NETWORK_PARAMS_SIZE, "network block size");
-        if (e.stage == history::Stage::Before) ++befores;
+        Check(events.size() == 1, "the window kept more than one event at a time");
+        for (const history::Event& e : events) {
+            Check(e.mac == state->TargetMac, "history told of a device other than the chosen one");
+            Check(e.network || e.device, "history told of an event without a block");
+            if (e.stage == history::Stage::Before) ++befores;
+        }
         return ++calls % 3 == 0 ? std::optional<std::string>("history /fuzz: database is locked") : std::nullopt;
     }
     std::optional<history::Event> LastKnown(const MacAddress&) override { return std::nullopt; }

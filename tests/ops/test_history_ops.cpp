@@ -13,17 +13,19 @@ const MacAddress kChosen{0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
 const MacAddress kOther{0x02, 0x00, 0x00, 0x00, 0x00, 0x02};
 constexpr uint32_t kRowIp = 0xC0A80064; // 192.168.0.100, as the list shows it
 
-struct MemoryHistory : IHistorySink {
+struct MemoryHistory : history::Sink {
     const RecordingLink* link = nullptr;
     std::vector<history::Event> events;
     std::vector<size_t> sentBefore;         // frames on the wire when each event was kept
     std::optional<std::string> failure;     // every record fails with it while set
     std::optional<history::Event> known;    // what the history knew before this run
-    std::optional<std::string> Record(const history::Event& event) override
+    std::optional<std::string> Keep(std::span<const history::Event> kept) override
     {
         if (failure) return failure;
-        events.push_back(event);
-        sentBefore.push_back(link->frames.size());
+        for (const history::Event& event : kept) {
+            events.push_back(event);
+            sentBefore.push_back(link->frames.size());
+        }
         return std::nullopt;
     }
     std::optional<history::Event> LastKnown(const MacAddress& mac) override

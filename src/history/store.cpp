@@ -1,15 +1,11 @@
-#include "history/history.h"
+#include "history/store.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
-#include <cstdio>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
-#include <map>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -17,7 +13,6 @@
 
 #include <sqlite3.h>
 
-#include "proto/crc16.h"
 #include "proto/mac_address.h"
 
 namespace vornik::history {
@@ -130,65 +125,6 @@ int ExecWaiting(sqlite3* db, const char* sql, int timeoutMs)
 }
 
 } // namespace
-
-std::string TimeText(int64_t ms)
-{
-    // Floored, so a time before 1970 still shows milliseconds from 000 to 999.
-    const int milli = int((ms % 1000 + 1000) % 1000);
-    const std::time_t seconds = std::time_t((ms - milli) / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[48];
-    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    const char fraction[] = {'.', char('0' + milli / 100), char('0' + milli / 10 % 10), char('0' + milli % 10), 'Z'};
-    return std::string(text, n) + std::string(fraction, sizeof fraction);
-}
-
-std::optional<int64_t> ParseTimeText(const std::string& text)
-{
-    int year, month, day, hour, minute, second, consumed = 0;
-    char sep;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &year, &month, &day, &sep, &hour, &minute, &second,
-                    &consumed) != 7 ||
-        (sep != 'T' && sep != ' '))
-        return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
-    std::string rest = text.substr(size_t(consumed));
-    int ms = 999;
-    if (!rest.empty() && rest[0] == '.') {
-        if (rest.size() < 4 || !std::isdigit(uint8_t(rest[1])) || !std::isdigit(uint8_t(rest[2])) ||
-            !std::isdigit(uint8_t(rest[3])))
-            return std::nullopt;
-        ms = (rest[1] - '0') * 100 + (rest[2] - '0') * 10 + (rest[3] - '0');
-        rest = rest.substr(4);
-    }
-    if (rest == "Z") rest.clear();
-    if (!rest.empty()) return std::nullopt;
-    std::tm utc{};
-    utc.tm_year = year - 1900;
-    utc.tm_mon = month - 1;
-    utc.tm_mday = day;
-    utc.tm_hour = hour;
-    utc.tm_min = minute;
-    utc.tm_sec = second;
-    const std::time_t seconds = timegm(&utc);
-    // timegm carries a day the month lacks into the next (February 30th to
-    // March 2nd): such a date is refused, not read as another.
-    std::tm back{};
-    gmtime_r(&seconds, &back);
-    if (back.tm_mday != day || back.tm_mon != month - 1) return std::nullopt;
-    return int64_t(seconds) * 1000 + ms;
-}
-
-const char* StageName(Stage stage)
-{
-    switch (stage) {
-    case Stage::Read: return "read";
-    case Stage::Before: return "before";
-    case Stage::After: return "after";
-    }
-    return "read";
-}
 
 const char* StatusName(Status status)
 {
@@ -460,12 +396,6 @@ std::variant<std::optional<Event>, Error> Store::BeforeLastWrite(const MacAddres
     return e;
 }
 
-int64_t NowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 std::string DefaultPath()
 {
     const char* data = std::getenv("XDG_DATA_HOME");
@@ -479,59 +409,6 @@ std::string DefaultPath()
         base = std::filesystem::path(home) / ".local" / "share";
     }
     return (base / "vornik" / "history.sqlite").string();
-}
-
-DeviceBlock DeviceBlockOf(const DeviceParams& params)
-{
-    std::array<uint8_t, DEVICE_FRAME_SIZE> frame{};
-    BuildDeviceFrame(frame, DEVICE_FUNC_WRITE, params);
-    DeviceBlock block;
-    std::copy(frame.begin() + DF_SERVER_COUNT, frame.begin() + DF_CRC, block.begin());
-    return block;
-}
-
-DeviceParams DeviceParamsOf(const DeviceBlock& block)
-{
-    // Through the parser of read replies, so the bytes land where a read puts them.
-    std::array<uint8_t, DEVICE_FRAME_SIZE> frame{};
-    frame[DF_START] = DEVICE_FRAME_START;
-    frame[DF_FUNCTION] = DEVICE_FUNC_READ;
-    std::copy(block.begin(), block.end(), frame.begin() + DF_SERVER_COUNT);
-    const uint16_t crc = Crc16Modbus(std::span<const uint8_t>(frame.data(), DF_CRC));
-    frame[DF_CRC] = uint8_t(crc & 0xff);
-    frame[DF_CRC + 1] = uint8_t(crc >> 8);
-    DeviceParams params;
-    ParseDeviceFrame(frame, params);
-    return params;
-}
-
-std::vector<Change> Diff(const Event& from, const Event& to)
-{
-    std::vector<Change> changes;
-    if (from.network && to.network) {
-        for (auto& d : settings::Compare(DecodeNetworkParams(*from.network), DecodeNetworkParams(*to.network)))
-            changes.push_back({settings::Block::Network, std::move(d)});
-    }
-    if (from.device && to.device) {
-        for (auto& d : settings::Compare(DeviceParamsOf(*from.device), DeviceParamsOf(*to.device)))
-            changes.push_back({settings::Block::Device, std::move(d)});
-    }
-    return changes;
-}
-
-std::vector<std::vector<Change>> ChangesAlong(const std::vector<Event>& events)
-{
-    std::map<MacAddress, Event> last; // each device's blocks as last seen
-    std::vector<std::vector<Change>> out;
-    out.reserve(events.size());
-    for (const Event& e : events) {
-        auto [it, first] = last.try_emplace(e.mac, e);
-        Event& seen = it->second;
-        out.push_back(first ? std::vector<Change>() : Diff(seen, e));
-        if (e.network) seen.network = e.network;
-        if (e.device) seen.device = e.device;
-    }
-    return out;
 }
 
 } // namespace vornik::history

@@ -1,0 +1,22 @@
+// What changed from one recorded event to the next. No Qt, no SQLite.
+#pragma once
+
+#include <vector>
+
+#include "history/event.h"
+#include "settings/fields.h"
+
+namespace vornik::history {
+
+// Field by field through the settings table (bytes no field shows as hex); a
+// block missing on either side is not compared.
+struct Change {
+    settings::Block block;
+    settings::Difference difference;
+};
+std::vector<Change> Diff(const Event& from, const Event& to);
+// For each event (in the order Events gives them), what changed since the
+// blocks its device last showed before it; a device's first block has none.
+std::vector<std::vector<Change>> ChangesAlong(const std::vector<Event>& events);
+
+} // namespace vornik::history

@@ -1,0 +1,38 @@
+#include "history/store_file.h"
+
+#include "history/time_text.h"
+
+namespace vornik::history {
+
+StoreFile::StoreFile(std::string path, Options options) : m_path(std::move(path)), m_options(options) {}
+
+std::variant<Store*, std::string> StoreFile::Open()
+{
+    if (m_store) return &*m_store;
+    if (m_path.empty()) return std::string("no history file");
+    auto opened = Store::Open(m_path, m_options);
+    if (auto* error = std::get_if<Error>(&opened)) return error->message;
+    m_store.emplace(std::move(std::get<Store>(opened)));
+    return &*m_store;
+}
+
+std::optional<std::string> StoreFile::Keep(std::span<const Event> events)
+{
+    if (m_path.empty()) return std::nullopt;
+    auto store = Open();
+    if (auto* why = std::get_if<std::string>(&store)) return *why;
+    if (auto error = std::get<Store*>(store)->RecordAll(events)) return error->message;
+    return std::nullopt;
+}
+
+std::optional<Event> StoreFile::LastKnown(const MacAddress& mac)
+{
+    if (m_path.empty()) return std::nullopt;
+    auto store = Open();
+    if (!std::holds_alternative<Store*>(store)) return std::nullopt;
+    auto state = std::get<Store*>(store)->StateAt(mac, NowMs());
+    if (auto* known = std::get_if<std::optional<Event>>(&state)) return *known;
+    return std::nullopt;
+}
+
+} // namespace vornik::history
