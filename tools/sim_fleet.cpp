@@ -25,12 +25,6 @@ std::vector<uint8_t> MacAnd(const MacAddress& mac, std::span<const uint8_t> rest
     return payload;
 }
 
-void StoreCrc(std::span<uint8_t> frame)
-{
-    const size_t body = frame.size() - DEVICE_CRC_SIZE;
-    ByteWriter(frame).At(body).U16(Crc16Modbus(frame.first(body)));
-}
-
 } // namespace
 
 NetworkParams FactoryNetworkParams(uint32_t ip)
@@ -119,13 +113,6 @@ MacAddress MacFromNumber(uint64_t value)
     return mac;
 }
 
-uint64_t MacToNumber(const MacAddress& mac)
-{
-    uint64_t v = 0;
-    for (uint8_t b : mac) v = (v << 8) | b;
-    return v;
-}
-
 Frame SearchReply(const Device& d)
 {
     std::array<uint8_t, kSearchReplyPayload> payload{};
@@ -151,12 +138,7 @@ Frame AckReply(uint8_t command, const MacAddress& mac)
 
 std::array<uint8_t, DEVICE_FRAME_SIZE> DeviceReadReplyFrame(const DeviceParams& p)
 {
-    // The write frame has the same layout; only the function byte, and so the CRC, differ.
-    std::array<uint8_t, DEVICE_FRAME_SIZE> frame{};
-    BuildDeviceFrame(frame, DEVICE_FUNC_WRITE, p);
-    frame[DF_FUNCTION] = DEVICE_FUNC_READ;
-    StoreCrc(frame);
-    return frame;
+    return DeviceBlockFrame(DEVICE_FUNC_READ, EncodeDeviceBlock(p));
 }
 
 Frame DeviceParamsReply(const Device& d, uint8_t replyCommand)
@@ -191,14 +173,14 @@ Fleet::Fleet(const FleetOptions& options) : m_options(options)
 void Fleet::Reindex()
 {
     m_byMac.clear();
-    for (uint32_t i = 0; i < m_devices.size(); ++i) m_byMac[MacToNumber(m_devices[i].mac)].push_back(i);
+    for (uint32_t i = 0; i < m_devices.size(); ++i) m_byMac[MacKey(m_devices[i].mac)].push_back(i);
 }
 
 std::vector<uint32_t> Fleet::Addressed(std::span<const uint8_t> request) const
 {
     MacAddress mac;
     std::copy_n(request.begin() + FRAME_MAC_OFFSET, MAC_SIZE, mac.begin());
-    const auto it = m_byMac.find(MacToNumber(mac));
+    const auto it = m_byMac.find(MacKey(mac));
     return it == m_byMac.end() ? std::vector<uint32_t>{} : it->second;
 }
 
@@ -211,7 +193,7 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
     if (why) why->clear();
     if (in.empty() || in[FRAME_MARKER_OFFSET] != FRAME_REQUEST) return {};
     if (in.size() < FRAME_HEADER_SIZE + 1) return reject("too short");
-    const size_t n = size_t(in[1]) << 8 | in[2];
+    const size_t n = ByteReader(in).At(FRAME_LENGTH_OFFSET).U16BE();
     if (n + FRAME_HEADER_SIZE != in.size()) return reject("length field does not match the datagram");
     if (FrameSum8(in.subspan(FRAME_COMMAND_OFFSET, n)) != in.back()) return reject("checksum");
 
@@ -273,7 +255,7 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         const auto inner = in.subspan(FRAME_PAYLOAD_OFFSET, in.size() - FRAME_PAYLOAD_OFFSET - 1);
         if (inner.size() < DEVICE_READ_FRAME_SIZE) return reject("device frame too short");
         const size_t body = inner.size() - DEVICE_CRC_SIZE;
-        if (Crc16Modbus(inner.first(body)) != (inner[body] | inner[body + 1] << 8))
+        if (Crc16Modbus(inner.first(body)) != ByteReader(inner).At(body).U16())
             return reject("device frame CRC");
         if (inner[DF_START] != DEVICE_FRAME_START) return reject("device frame start mark");
         const uint8_t function = inner[DF_FUNCTION];
@@ -284,13 +266,9 @@ std::vector<Reply> Fleet::Handle(std::span<const uint8_t> in, std::string* why)
         }
         if (function != DEVICE_FUNC_WRITE) return reject("unknown device frame function");
         if (inner.size() != DEVICE_FRAME_SIZE) return reject("device write of the wrong size");
-        // Decoded through the read layout, which the write shares.
-        std::array<uint8_t, DEVICE_FRAME_SIZE> asRead;
-        std::copy(inner.begin(), inner.end(), asRead.begin());
-        asRead[DF_FUNCTION] = DEVICE_FUNC_READ;
-        StoreCrc(asRead);
-        DeviceParams stored;
-        if (ParseDeviceFrame(asRead, stored) != DEVICE_FUNC_READ) return reject("device write block");
+        DeviceBlock block;
+        std::copy_n(inner.begin() + DF_SERVER_COUNT, block.size(), block.begin());
+        const DeviceParams stored = DecodeDeviceBlock(block);
         for (uint32_t i : Addressed(in)) {
             ++m_writes;
             if (!m_options.storeNothing) m_devices[i].params = stored;

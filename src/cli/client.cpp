@@ -10,16 +10,6 @@
 
 namespace vornik::cli {
 
-namespace {
-
-uint64_t MacKey(const MacAddress& mac)
-{
-    uint64_t v = 0;
-    for (uint8_t b : mac) v = (v << 8) | b;
-    return v;
-}
-
-} // namespace
 
 std::string AddressText(uint32_t a) { return FormatDottedQuad(a); }
 
@@ -174,7 +164,7 @@ std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
                 if (other) other(classified);
                 continue;
             }
-            const auto reply = DecodeSearchReply(d.bytes);
+            const auto& reply = classified.search;
             const auto [it, added] = index.try_emplace({MacKey(reply->mac), reply->ipAddress}, found.size());
             if (added) found.push_back({*reply, d.sourceAddress, d.sourcePort, {}, 0, false, false});
             FoundDevice& f = found[it->second];

@@ -13,31 +13,12 @@ namespace {
 
 using settings::Block;
 
-uint64_t MacKey(const MacAddress& mac)
-{
-    uint64_t v = 0;
-    for (uint8_t b : mac) v = (v << 8) | b;
-    return v;
-}
-
 std::string NoReply(const char* what, int sent, int refused)
 {
     std::string s = std::string("no reply to the ") + what + " (" + std::to_string(sent) +
                     (sent == 1 ? " try)" : " tries)");
     if (refused) s += ", " + std::to_string(refused) + " reply(ies) failed their check";
     return s;
-}
-
-NetworkParams NetworkOf(const Datagram& d)
-{
-    return DecodeNetworkParams(std::span<const uint8_t>(d.bytes).subspan<FRAME_PAYLOAD_OFFSET, NETWORK_PARAMS_SIZE>());
-}
-
-DeviceParams DeviceOf(const Datagram& d)
-{
-    DeviceParams p;
-    ParseDeviceFrame(ClassifyReply(d.bytes).deviceFrame, p);
-    return p;
 }
 
 Request ReadNetworkRequest(const MacAddress& mac) { return engine::Awaited(BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac); }
@@ -90,9 +71,9 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
             continue;
         }
         if (role == 1)
-            r.network = NetworkOf(*o.reply);
+            r.network = DecodeNetworkParams(*o.answer->network);
         else
-            r.device = DeviceOf(*o.reply);
+            r.device = *o.answer->device;
         r.address = o.reply->sourceAddress;
     }
 }

@@ -5,12 +5,7 @@
 
 namespace vornik::engine {
 
-uint64_t ReplyKey(ReplyKind kind, const MacAddress& mac)
-{
-    uint64_t v = uint64_t(kind);
-    for (uint8_t b : mac) v = (v << 8) | b;
-    return v;
-}
+uint64_t ReplyKey(ReplyKind kind, const MacAddress& mac) { return uint64_t(kind) << 48 | MacKey(mac); }
 
 namespace {
 
@@ -116,6 +111,8 @@ Exchange::Offered Exchange::Offer(const ClassifiedReply& reply, Datagram datagra
         const auto quiet = m_unawaited.find(i);
         const Clock::time_point sentAt = quiet != m_unawaited.end() ? quiet->second : m_active[i].firstSent;
         if (at < sentAt) continue;
+        m_outcomes[i].answer = reply;
+        m_outcomes[i].answer->deviceFrame = {};
         m_outcomes[i].reply = std::move(datagram);
         if (quiet != m_unawaited.end()) {
             m_unawaited.erase(quiet);

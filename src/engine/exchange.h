@@ -38,6 +38,9 @@ struct Request {
 
 struct Outcome {
     std::optional<Datagram> reply;
+    // What the reply says, read once as it came (its inner-frame view is not
+    // kept: it pointed into the datagram as it was received).
+    std::optional<ClassifiedReply> answer;
     int sent = 0;
     int refused = 0; // replies from the device that failed their check (CRC, length)
 };

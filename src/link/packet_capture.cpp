@@ -1,5 +1,7 @@
 #include "link/packet_capture.h"
 
+#include "proto/byte_io.h"
+
 #ifdef _WIN32
 #include <cstdio>
 #else
@@ -39,18 +41,6 @@ uint16_t Fold(uint32_t sum)
 {
     while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
     return uint16_t(~sum);
-}
-
-void PutU16(std::vector<uint8_t>& out, size_t at, uint16_t v)
-{
-    out[at] = uint8_t(v >> 8);
-    out[at + 1] = uint8_t(v);
-}
-
-void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t v)
-{
-    PutU16(out, at, uint16_t(v >> 16));
-    PutU16(out, at + 2, uint16_t(v));
 }
 
 #ifndef _WIN32
@@ -195,27 +185,22 @@ std::vector<uint8_t> Ipv4UdpPacket(const CapturedDatagram& d, uint16_t identific
     const size_t udpLength = kUdpHeaderSize + d.bytes.size();
     const size_t total = kIpHeaderSize + udpLength;
     std::vector<uint8_t> p(total, 0);
-    p[0] = kIpVersionAndHeaderWords;
-    PutU16(p, 2, uint16_t(total));
-    PutU16(p, 4, identification);
-    PutU16(p, 6, kDontFragment);
-    p[8] = kTimeToLive;
-    p[9] = kProtocolUdp;
-    PutU32(p, 12, d.sourceAddress);
-    PutU32(p, 16, d.destinationAddress);
-    PutU16(p, kIpChecksumOffset, Fold(OnesSum(std::span(p).first(kIpHeaderSize))));
+    // Network byte order throughout, as IP and UDP headers are.
+    ByteWriter w(p);
+    w.At(0).U8(kIpVersionAndHeaderWords);
+    w.At(2).U16BE(uint16_t(total)).U16BE(identification).U16BE(kDontFragment).U8(kTimeToLive).U8(kProtocolUdp);
+    w.At(12).U32BE(d.sourceAddress).U32BE(d.destinationAddress);
+    w.At(kIpChecksumOffset).U16BE(Fold(OnesSum(std::span(p).first(kIpHeaderSize))));
 
-    PutU16(p, kIpHeaderSize, d.sourcePort);
-    PutU16(p, kIpHeaderSize + 2, d.destinationPort);
-    PutU16(p, kIpHeaderSize + 4, uint16_t(udpLength));
-    std::copy(d.bytes.begin(), d.bytes.end(), p.begin() + kIpHeaderSize + kUdpHeaderSize);
+    w.At(kIpHeaderSize).U16BE(d.sourcePort).U16BE(d.destinationPort).U16BE(uint16_t(udpLength));
+    w.At(kIpHeaderSize + kUdpHeaderSize).Bytes(d.bytes);
     // The UDP checksum also covers a pseudo-header: both addresses, the
     // protocol and the UDP length.
     uint32_t sum = OnesSum(std::span(p).subspan(12, 8));
     sum += kProtocolUdp + uint32_t(udpLength);
     uint16_t udpSum = Fold(OnesSum(std::span(p).subspan(kIpHeaderSize), sum));
     if (udpSum == 0) udpSum = 0xFFFF; // zero would mean "no checksum"
-    PutU16(p, kUdpChecksumOffset, udpSum);
+    w.At(kUdpChecksumOffset).U16BE(udpSum);
     return p;
 }
 
