@@ -165,4 +165,44 @@ TEST(ParseDeviceFrame, LongerReadReplyDecodesItsBlockAndIgnoresTheRest)
     EXPECT_EQ(p, expected);
 }
 
+// The block without its frame, as the history keeps it: the worked example's
+// bytes decode to the start-up values, and every byte is some field's, so any
+// block comes back byte for byte.
+TEST(DeviceBlock, StartupBytesAreTheStartupValues)
+{
+    const auto bytes = Bytes(kStartupBlock);
+    ASSERT_EQ(bytes.size(), DEVICE_BLOCK_SIZE);
+    DeviceBlock block;
+    std::copy(bytes.begin(), bytes.end(), block.begin());
+    EXPECT_EQ(DecodeDeviceBlock(block), StartupParams());
+    EXPECT_EQ(EncodeDeviceBlock(StartupParams()), block);
+}
+
+TEST(DeviceBlock, EveryByteComesBack)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 50; ++round) {
+        DeviceBlock block;
+        for (uint8_t& b : block) b = uint8_t(random());
+        EXPECT_EQ(EncodeDeviceBlock(DecodeDeviceBlock(block)), block) << "round " << round;
+    }
+}
+
+TEST(DeviceBlock, FramedAsAReadReplyAndAsAWrite)
+{
+    const DeviceBlock block = EncodeDeviceBlock(StartupParams());
+    struct Row {
+        const char* name;
+        uint8_t function;
+        const char* crc;
+    } rows[] = {{"read_reply_0x10", DEVICE_FUNC_READ, kStartupReadCrc}, {"write_0x11", DEVICE_FUNC_WRITE, kStartupWriteCrc}};
+    for (const Row& row : rows) {
+        const auto frame = DeviceBlockFrame(row.function, block);
+        EXPECT_EQ(ToHex(std::span(frame).first(2)), row.function == DEVICE_FUNC_READ ? "7E 10" : "7E 11") << row.name;
+        EXPECT_EQ(ToHex(std::span(frame).subspan(DF_SERVER_COUNT, DEVICE_BLOCK_SIZE)), ToHex(Bytes(kStartupBlock)))
+            << row.name;
+        EXPECT_EQ(ToHex(std::span(frame).subspan(DF_CRC, 2)), row.crc) << row.name;
+    }
+}
+
 } // namespace
