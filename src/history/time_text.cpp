@@ -8,6 +8,29 @@
 
 namespace vornik::history {
 
+namespace {
+
+// UTC both ways, under the names each C library gives them.
+void Utc(std::time_t seconds, std::tm& out)
+{
+#ifdef _WIN32
+    gmtime_s(&out, &seconds);
+#else
+    gmtime_r(&seconds, &out);
+#endif
+}
+
+std::time_t FromUtc(std::tm& utc)
+{
+#ifdef _WIN32
+    return _mkgmtime(&utc);
+#else
+    return timegm(&utc);
+#endif
+}
+
+} // namespace
+
 int64_t NowMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -20,7 +43,7 @@ std::string TimeText(int64_t ms)
     const int milli = int((ms % 1000 + 1000) % 1000);
     const std::time_t seconds = std::time_t((ms - milli) / 1000);
     std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    Utc(seconds, utc);
     char text[48];
     const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
     const char fraction[] = {'.', char('0' + milli / 100), char('0' + milli / 10 % 10), char('0' + milli % 10), 'Z'};
@@ -54,11 +77,11 @@ std::optional<int64_t> ParseTimeText(const std::string& text)
     utc.tm_hour = hour;
     utc.tm_min = minute;
     utc.tm_sec = second;
-    const std::time_t seconds = timegm(&utc);
+    const std::time_t seconds = FromUtc(utc);
     // timegm carries a day the month lacks into the next (February 30th to
     // March 2nd): such a date is refused, not read as another.
     std::tm back{};
-    gmtime_r(&seconds, &back);
+    Utc(seconds, back);
     if (back.tm_mday != day || back.tm_mon != month - 1) return std::nullopt;
     return int64_t(seconds) * 1000 + ms;
 }
