@@ -9,7 +9,6 @@ StoreFile::StoreFile(std::string path, Options options) : m_path(std::move(path)
 std::variant<Store*, std::string> StoreFile::Open()
 {
     if (m_store) return &*m_store;
-    if (m_path.empty()) return std::string("no history file");
     auto opened = Store::Open(m_path, m_options);
     if (auto* error = std::get_if<Error>(&opened)) return error->message;
     m_store.emplace(std::move(std::get<Store>(opened)));
@@ -18,7 +17,7 @@ std::variant<Store*, std::string> StoreFile::Open()
 
 std::optional<std::string> StoreFile::Keep(std::span<const Event> events)
 {
-    if (m_path.empty()) return std::nullopt;
+    // No path (no home to put the default in) is a history that cannot be written, and is said.
     auto store = Open();
     if (auto* why = std::get_if<std::string>(&store)) return *why;
     if (auto error = std::get<Store*>(store)->RecordAll(events)) return error->message;

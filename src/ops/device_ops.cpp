@@ -391,8 +391,9 @@ void DeviceOps::OnWriteNetworkParams()
     // Nothing typed is wrapped or guessed: a value out of range stops the write.
     if (PageRefuses(m_net, NetworkPageFields())) return;
     m_state.networkParams = NetworkPageValues();
-    RecordBefore("write-network", true, false);
+    // After the restart: a history that fails here is said in this write's lines.
     RestartLog();
+    RecordBefore("write-network", true, false);
     RefreshInfoArea();
     m_state.InfoLog += text::kLogWriting;
     SayHistoryFailure();
@@ -425,8 +426,8 @@ void DeviceOps::OnFactoryDefaults()
 {
     const Frame frame = BuildFactoryDefaultsRequest(m_state.TargetMac);
     // Both blocks go back to the device's own values, which no one can undo without them.
-    RecordBefore("factory-defaults", true, true);
     StartLog(text::kLogFactoryDefaults);
+    RecordBefore("factory-defaults", true, true);
     Send(frame);
     SayHistoryFailure();
     RefreshInfoArea();
@@ -537,8 +538,8 @@ void DeviceOps::OnWriteDeviceParams()
     }
     if (PageRefuses(m_dev, DevicePageFields())) return;
     m_state.deviceParams = *p;
-    RecordBefore("write-device", false, true);
     StartLog(text::kLogWriting);
+    RecordBefore("write-device", false, true);
     SayHistoryFailure();
     // The acknowledgement still gets its line; the read-back decides.
     m_deviceWritten = m_state.deviceParams;

@@ -143,4 +143,15 @@ TEST(StoreFile, AFileThatCouldNotBeOpenedIsUsedOnceItCan)
     fs::remove_all(dir);
 }
 
+// No file at all (no home for the default one) is a history that cannot be
+// written, and the recorder says so rather than keep nothing in silence.
+TEST(StoreFile, NoPathIsAFailureToSay)
+{
+    StoreFile file("");
+    Recorder recorder("vornikctl", &file);
+    const auto said = recorder.Record(Stage::Read, "read", Blocks{kFirst, 0, std::nullopt, StartupParams()});
+    ASSERT_TRUE(said.has_value());
+    EXPECT_NE(said->find("no file named"), std::string::npos) << *said;
+}
+
 } // namespace

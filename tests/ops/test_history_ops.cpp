@@ -231,6 +231,35 @@ TEST(HistoryOps, AHistoryThatCannotBeWrittenIsSaidOnceAndHoldsNothingUp)
     EXPECT_EQ(t.Kept().size(), 2u);
 }
 
+// After a read that said it, each write and the reset say it again in their
+// own first lines: the blocks they replace were not kept either.
+TEST(HistoryOps, EachOperationAfterAFailedReadSaysTheFailureInItsOwnLines)
+{
+    const std::string line = Gbk("未能写入历史记录，配置照常进行：history /x: disk I/O error\r\n");
+    const struct {
+        const char* name;
+        std::function<void(HistoryOps&)> run;
+    } rows[] = {
+        {"network write", [](HistoryOps& t) { t.ops.OnWriteNetworkParams(); }},
+        {"device write", [](HistoryOps& t) { t.ops.OnWriteDeviceParams(); }},
+        {"factory defaults", [](HistoryOps& t) { t.ops.OnFactoryDefaults(); }},
+    };
+    for (const auto& row : rows) {
+        HistoryOps t;
+        t.sink.failure = "history /x: disk I/O error";
+        t.ReadNetwork();
+        t.Receive(Hex(kDeviceRead));
+        ASSERT_NE(t.Info().find(line), std::string::npos) << row.name;
+        const size_t sent = t.link.frames.size();
+        row.run(t);
+        ASSERT_GT(t.link.frames.size(), sent) << row.name;
+        // Before any reply: the operation's opening lines, then the failure.
+        const std::string info = t.Info();
+        EXPECT_GE(info.size(), line.size()) << row.name;
+        EXPECT_EQ(info.substr(info.size() - std::min(info.size(), line.size())), line) << row.name << ": " << info;
+    }
+}
+
 TEST(HistoryOps, AnEarlierStateFillsThePagesSendsNothingAndAWriteSendsItsEveryByte)
 {
     HistoryOps t;
