@@ -7,22 +7,14 @@
 
 namespace vornik::cli {
 
-#ifdef VORNIK_HISTORY
-struct HistoryLog::File {
-    history::StoreFile store;
-};
-#else
-struct HistoryLog::File {};
-#endif
-
 HistoryLog::HistoryLog(std::string path, bool off, std::string operation, std::function<void(const std::string&)> warn)
     : m_operation(std::move(operation)), m_warn(std::move(warn))
 {
 #ifdef VORNIK_HISTORY
     if (off) return;
     // Opened at the first record, so a command that reads nothing leaves no file.
-    m_file = std::make_unique<File>(File{history::StoreFile(path.empty() ? history::DefaultPath() : path)});
-    m_recorder.SetSink(&m_file->store);
+    m_file = std::make_unique<history::StoreFile>(path.empty() ? history::DefaultPath() : path);
+    m_recorder.SetSink(m_file.get());
 #else
     (void)path;
     (void)off;

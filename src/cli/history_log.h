@@ -24,10 +24,9 @@ public:
     void Record(history::Stage stage, const std::vector<const DeviceResult*>& results);
 
 private:
-    struct File;
     std::string m_operation;
     std::function<void(const std::string&)> m_warn;
-    std::unique_ptr<File> m_file; // none: nothing is recorded
+    std::unique_ptr<history::Sink> m_file; // the history's file; none: nothing is recorded
     history::Recorder m_recorder{"vornikctl"};
 };
 
