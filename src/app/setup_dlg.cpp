@@ -225,7 +225,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     if (!addresses.empty()) SetText(IDC_LOCAL_IP, FormatDottedQuad(addresses.front()));
 
     // The device write waits for a first read.
-    m_ops.m_deviceParamsRead = false;
+    m_ops.CloseDeviceWrite();
 }
 
 void CSetupDlg::SetHistory(history::StoreFile* history)

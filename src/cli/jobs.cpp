@@ -1,6 +1,7 @@
 #include "cli/jobs.h"
 
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 
 #include "engine/confirm.h"
@@ -21,61 +22,60 @@ std::string NoReply(const char* what, int sent, int refused)
     return s;
 }
 
-Request ReadNetworkRequest(const MacAddress& mac) { return engine::Awaited(BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac); }
-Request ReadDeviceRequest(const MacAddress& mac) { return engine::Awaited(BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac); }
+std::string MissingText(const engine::Missing& missing, const char* what)
+{
+    const std::string read = std::string(missing.block == Block::Network ? "network " : "device ") + what;
+    if (Interrupted()) return "interrupted (Ctrl-C) before the " + read + " was answered";
+    return NoReply(read.c_str(), missing.sent, missing.refused);
+}
 
-// Reads the asked blocks of every result still ok into it; a device that does
-// not answer gets its error. `first[i]`, when given, goes out just before
-// result i's reads and is not waited for (writes whose answer the protocol
-// does not promise); `answered[i]` counts the replies to it that came.
-void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, bool device, const char* what,
-              const std::vector<std::vector<Request>>& first = {}, std::vector<size_t>* answered = nullptr)
+// Reads the asked blocks of every result still ok into it; a device that
+// does not answer gets its error.
+void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, bool device, const char* what)
 {
     std::vector<Request> requests;
-    std::vector<std::pair<size_t, int>> owner; // result index, 0 sent first, 1 network read, 2 device read
+    std::vector<size_t> owner;
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
-        if (i < first.size())
-            for (Request r : first[i]) {
-                r.awaited = false;
-                requests.push_back(std::move(r));
-                owner.emplace_back(i, 0);
-            }
-        if (network) {
-            requests.push_back(ReadNetworkRequest(results[i].mac));
-            owner.emplace_back(i, 1);
-        }
-        if (device) {
-            requests.push_back(ReadDeviceRequest(results[i].mac));
-            owner.emplace_back(i, 2);
+        for (Request& r : engine::ReadRequests(results[i].mac, network, device)) {
+            requests.push_back(std::move(r));
+            owner.push_back(i);
         }
     }
-    if (answered) answered->assign(results.size(), 0);
     if (requests.empty()) return;
     if (results.size() > 1) client.Note(std::string(what) + ": " + std::to_string(results.size()) + " device(s)");
     const auto outcomes = client.Exchange(requests);
     for (size_t k = 0; k < outcomes.size(); ++k) {
-        DeviceResult& r = results[owner[k].first];
-        const Outcome& o = outcomes[k];
-        const int role = owner[k].second;
-        if (role == 0) {
-            if (o.reply && answered) ++(*answered)[owner[k].first];
+        DeviceResult& r = results[owner[k]];
+        const engine::RoundReplies got = engine::Gather({&requests[k], 1}, {&outcomes[k], 1});
+        if (got.missing) {
+            if (r.error.empty()) r.error = MissingText(*got.missing, what);
             continue;
         }
-        if (!o.reply) {
-            if (r.error.empty() && Interrupted())
-                r.error = std::string("interrupted (Ctrl-C) before the ") + (role == 1 ? "network " : "device ") + what +
-                          " was answered";
-            if (r.error.empty())
-                r.error = NoReply((std::string(role == 1 ? "network " : "device ") + what).c_str(), o.sent, o.refused);
-            continue;
-        }
-        if (role == 1)
-            r.network = DecodeNetworkParams(*o.answer->network);
-        else
-            r.device = *o.answer->device;
-        r.address = o.reply->sourceAddress;
+        if (got.blocks.network) r.network = got.blocks.network;
+        if (got.blocks.device) r.device = got.blocks.device;
+        r.address = got.address;
     }
+}
+
+// One round of each write still open, all in one exchange; each takes the
+// outcomes of its own requests. `what` names the reads in the note.
+template <typename Write>
+std::vector<engine::Next> RunRound(Client& client, const std::vector<Write*>& writes, const char* what)
+{
+    std::vector<Request> requests;
+    std::vector<size_t> start;
+    for (Write* w : writes) {
+        start.push_back(requests.size());
+        for (Request& r : w->NextRound()) requests.push_back(std::move(r));
+    }
+    start.push_back(requests.size());
+    if (writes.size() > 1) client.Note(std::string(what) + ": " + std::to_string(writes.size()) + " device(s)");
+    const std::vector<Outcome> outcomes = client.Exchange(requests);
+    std::vector<engine::Next> next;
+    for (size_t k = 0; k < writes.size(); ++k)
+        next.push_back(writes[k]->Take(std::span(outcomes).subspan(start[k], start[k + 1] - start[k])));
+    return next;
 }
 
 std::vector<DeviceResult> ResultsFor(const std::vector<MacAddress>& macs)
@@ -107,6 +107,13 @@ void NoConfirmation(DeviceResult& r, const std::string& why)
 }
 
 // The devices whose blocks came, of those named (all when `which` is null).
+std::string DiffersText(const DeviceResult& r)
+{
+    std::string fields;
+    for (const auto& d : r.differences) fields += (fields.empty() ? "" : ", ") + d.field;
+    return "the read-back differs from what was written after " + std::to_string(r.writes) + " write(s): " + fields;
+}
+
 void Tell(const HistoryHook& record, history::Stage stage, const std::vector<DeviceResult>& results,
           const std::vector<size_t>* which = nullptr)
 {
@@ -252,70 +259,66 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     }
     // The blocks as read are stored before anything is sent: a write that
     // goes wrong half way can still be undone.
+    std::vector<bool> isOpen(results.size(), false);
+    for (size_t i : open) isOpen[i] = true;
     std::vector<size_t> onlyRead;
     for (size_t i = 0; i < results.size(); ++i)
-        if (std::find(open.begin(), open.end(), i) == open.end()) onlyRead.push_back(i);
+        if (!isOpen[i]) onlyRead.push_back(i);
     Tell(plan.record, history::Stage::Read, results, &onlyRead);
     Tell(plan.record, history::Stage::Before, results, &open);
-    std::vector<size_t> readBack; // the devices written whose read-back came
-
-    for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
-        // Each write goes out just before its read-back; the read-back, not
-        // the acknowledgement, decides, so an acknowledgement is never waited for.
-        std::vector<DeviceResult> back;
-        std::vector<std::vector<Request>> writes;
-        for (size_t i : open) {
-            const MacAddress& mac = results[i].mac;
-            back.push_back(ResultsFor({mac})[0]);
-            auto& w = writes.emplace_back();
-            if (network) w.push_back(engine::SentOnce(NetworkWriteFrame(mac, *wantNetwork[i]), ReplyKind::NetworkWriteAck, mac));
-            if (device) w.push_back(engine::SentOnce(DeviceWriteFrame(mac, *wantDevice[i]), ReplyKind::DeviceWriteAck, mac));
-            results[i].writes = round;
-        }
+    std::vector<bool> readBack(results.size(), false); // the devices written whose read-back came
+    std::vector<std::optional<engine::ConfirmedWrite>> writes(results.size());
+    for (size_t i : open)
+        writes[i].emplace(results[i].mac,
+                          engine::Written{network ? wantNetwork[i] : std::nullopt, device ? wantDevice[i] : std::nullopt},
+                          client.Options().tries);
+    for (int round = 1; !open.empty() && !Interrupted(); ++round) {
         if (results.size() > 1 || round > 1)
             client.Note("write, round " + std::to_string(round) + ": " + std::to_string(open.size()) + " device(s)");
-        std::vector<size_t> answered;
-        ReadInto(client, back, network, device, "read-back", writes, &answered);
-        for (size_t k = 0; k < open.size(); ++k) results[open[k]].acknowledged = answered[k] == writes[k].size();
-
+        std::vector<engine::ConfirmedWrite*> due;
+        for (size_t i : open) due.push_back(&*writes[i]);
+        const std::vector<engine::Next> next = RunRound(client, due, "read-back");
         std::vector<size_t> stillOpen;
         for (size_t k = 0; k < open.size(); ++k) {
-            DeviceResult& r = results[open[k]];
-            const DeviceResult& got = back[k];
-            if (!got.error.empty()) {
-                NoConfirmation(r, got.error);
-                settle(open[k]);
+            const size_t i = open[k];
+            DeviceResult& r = results[i];
+            const engine::ConfirmedWrite& w = *writes[i];
+            r.writes = w.Round();
+            r.acknowledged = w.Acknowledged();
+            if (w.MissingRead()) {
+                NoConfirmation(r, MissingText(*w.MissingRead(), "read-back"));
+                settle(i);
                 continue;
             }
-            r.network = got.network;
-            r.device = got.device;
-            r.address = got.address;
-            if (std::find(readBack.begin(), readBack.end(), open[k]) == readBack.end()) readBack.push_back(open[k]);
-            r.differences = engine::ReadBackDifferences(
-                {network ? wantNetwork[open[k]] : std::nullopt, device ? wantDevice[open[k]] : std::nullopt},
-                {got.network, got.device});
-            if (r.differences.empty())
-                settle(open[k]);
-            else
-                stillOpen.push_back(open[k]);
+            r.network = w.ReadBack()->network;
+            r.device = w.ReadBack()->device;
+            r.address = w.ReadBackAddress();
+            readBack[i] = true;
+            r.differences = w.Differences();
+            if (next[k] == engine::Next::WriteAgain) {
+                stillOpen.push_back(i);
+                continue;
+            }
+            if (!r.differences.empty()) r.error = DiffersText(r);
+            r.result = w.Word();
+            settle(i);
         }
         open = std::move(stillOpen);
     }
+    // Left open only by Ctrl-C.
     for (size_t i : open) {
-        if (Interrupted() && !results[i].writes) {
+        if (!results[i].writes) {
             results[i].result = NOT_WRITTEN;
             results[i].error = "interrupted (Ctrl-C) before it was written";
-            settle(i);
-            continue;
+        } else {
+            results[i].error = DiffersText(results[i]);
         }
-        std::string fields;
-        for (const auto& d : results[i].differences) fields += (fields.empty() ? "" : ", ") + d.field;
-        results[i].error = "the read-back differs from what was written after " + std::to_string(results[i].writes) +
-                           " write(s): " + fields;
         settle(i);
     }
-    std::sort(readBack.begin(), readBack.end());
-    Tell(plan.record, history::Stage::After, results, &readBack);
+    std::vector<size_t> readBackList;
+    for (size_t i = 0; i < results.size(); ++i)
+        if (readBack[i]) readBackList.push_back(i);
+    Tell(plan.record, history::Stage::After, results, &readBackList);
     return results;
 }
 
@@ -329,103 +332,55 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
         Settle(results, progress, WOULD_CHANGE, NOT_WRITTEN);
         return results;
     }
-    std::vector<std::optional<std::pair<NetworkParams, DeviceParams>>> before(results.size());
-    std::vector<size_t> open, readBack;
+    std::vector<std::optional<engine::FactoryReset>> resets(results.size());
+    std::vector<size_t> open, spent;
+    std::vector<bool> readBack(results.size(), false);
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].error.empty()) continue;
-        before[i].emplace(*results[i].network, *results[i].device);
+        resets[i].emplace(results[i].mac, *results[i].network, *results[i].device, client.Options().tries);
         open.push_back(i);
     }
-    // The reset is sent again, each time with a read after it, until the
-    // blocks change or it is acknowledged: a device already at its factory
-    // values that sends no acknowledgement cannot tell it apart from one
-    // that never heard the reset.
-    for (int round = 1; round <= client.Options().tries && !open.empty() && !Interrupted(); ++round) {
-        std::vector<DeviceResult> after;
-        std::vector<std::vector<Request>> resets;
-        for (size_t i : open) {
-            after.push_back(ResultsFor({results[i].mac})[0]);
-            resets.push_back({engine::SentOnce(BuildFactoryDefaultsRequest(results[i].mac), ReplyKind::DefaultsAck,
-                                               results[i].mac)});
-            results[i].writes = round;
-        }
-        std::vector<size_t> answered;
-        ReadInto(client, after, true, true, "read after the reset", resets, &answered);
+    for (int round = 1; !open.empty() && !Interrupted(); ++round) {
+        std::vector<engine::FactoryReset*> due;
+        for (size_t i : open) due.push_back(&*resets[i]);
+        const std::vector<engine::Next> next = RunRound(client, due, "read after the reset");
         std::vector<size_t> stillOpen;
         for (size_t k = 0; k < open.size(); ++k) {
-            DeviceResult& r = results[open[k]];
-            r.acknowledged = r.acknowledged || answered[k] > 0;
-            if (!after[k].error.empty()) {
-                NoConfirmation(r, after[k].error);
+            const size_t i = open[k];
+            DeviceResult& r = results[i];
+            const engine::FactoryReset& reset = *resets[i];
+            r.writes = reset.Round();
+            r.acknowledged = reset.Acknowledged();
+            r.result = reset.Word();
+            if (reset.MissingRead()) {
+                NoConfirmation(r, MissingText(*reset.MissingRead(), "read after the reset"));
                 continue;
             }
-            r.network = after[k].network;
-            r.device = after[k].device;
-            r.address = after[k].address;
-            if (std::find(readBack.begin(), readBack.end(), open[k]) == readBack.end()) readBack.push_back(open[k]);
-            const bool changed = *r.network != before[open[k]]->first || *r.device != before[open[k]]->second;
-            r.changed = changed;
+            r.network = reset.After()->network;
+            r.device = reset.After()->device;
+            r.address = reset.AfterAddress();
+            readBack[i] = true;
+            r.changed = reset.Changed();
             r.changes.clear();
-            AddChanges(r.changes, Block::Network, before[open[k]]->first, *r.network);
-            AddChanges(r.changes, Block::Device, before[open[k]]->second, *r.device);
-            r.result = changed ? CONFIRMED : r.acknowledged ? ACKNOWLEDGED : NOT_CONFIRMED;
-            if (!changed && !r.acknowledged) stillOpen.push_back(open[k]);
+            AddChanges(r.changes, Block::Network, *reset.Before().network, *r.network);
+            AddChanges(r.changes, Block::Device, *reset.Before().device, *r.device);
+            if (next[k] == engine::Next::WriteAgain)
+                stillOpen.push_back(i);
+            else if (!r.changed && !r.acknowledged)
+                spent.push_back(i);
         }
         open = std::move(stillOpen);
     }
-    for (size_t i : open)
+    for (size_t i : open) spent.push_back(i);
+    for (size_t i : spent)
         results[i].error = "no acknowledgement after " + std::to_string(results[i].writes) +
                            " tries and the parameters did not change (they may already be the factory values)";
-    std::sort(readBack.begin(), readBack.end());
-    Tell(record, history::Stage::After, results, &readBack);
+    std::vector<size_t> readBackList;
+    for (size_t i = 0; i < results.size(); ++i)
+        if (readBack[i]) readBackList.push_back(i);
+    Tell(record, history::Stage::After, results, &readBackList);
     Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
-}
-
-std::function<std::string(const DeviceResult&, const NetworkParams&)>
-AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch)
-{
-    std::unordered_map<uint32_t, const FoundDevice*> byAddress;
-    std::unordered_map<uint64_t, bool> inBatch;
-    for (const MacAddress& m : batch) inBatch[MacKey(m)] = true;
-    for (const FoundDevice& f : searched)
-        if (!inBatch.count(MacKey(f.reply.mac))) byAddress.emplace(f.reply.ipAddress, &f);
-    return [byAddress = std::move(byAddress)](const DeviceResult& read, const NetworkParams& want) -> std::string {
-        // On DHCP the device takes its address from the server; the static fields wait unused.
-        if (!read.network || IpModeFromFlag(want.ipMode) == 1) return "";
-        const NetworkParams& held = *read.network;
-        if (want.ipAddress == held.ipAddress && want.subnetMask == held.subnetMask && want.gateway == held.gateway)
-            return "";
-        std::string why;
-        if (want.ipAddress != held.ipAddress)
-            if (const auto it = byAddress.find(want.ipAddress); it != byAddress.end())
-                why = "device " + FormatMacText(it->second->reply.mac) + " already answers with " +
-                      AddressText(want.ipAddress);
-        if (why.empty()) why = settings::AddressingProblem(want.ipAddress, want.subnetMask, want.gateway);
-        return why.empty() ? why : why + "; nothing written (--force writes it anyway)";
-    };
-}
-
-std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searched, std::vector<MacAddress>& macs,
-                                           bool allWithMac)
-{
-    std::vector<DeviceResult> refused;
-    if (allWithMac) return refused;
-    std::unordered_map<uint64_t, std::vector<uint32_t>> addresses;
-    for (const FoundDevice& f : searched) addresses[MacKey(f.reply.mac)].push_back(f.reply.ipAddress);
-    std::erase_if(macs, [&](const MacAddress& mac) {
-        const auto it = addresses.find(MacKey(mac));
-        if (it == addresses.end() || it->second.size() < 2) return false;
-        std::string list;
-        for (uint32_t a : it->second) list += (list.empty() ? "" : ", ") + AddressText(a);
-        DeviceResult r;
-        r.mac = mac;
-        r.result = NOT_WRITTEN;
-        r.error = "devices at " + list + " all answer with this MAC address; nothing written (--all-with-mac acts on all)";
-        refused.push_back(std::move(r));
-        return true;
-    });
-    return refused;
 }
 
 DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& newMac,
@@ -448,26 +403,22 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
     }
     // The write goes out again each round, each time followed by a search
     // for the new address; an acknowledgement is noted, never waited for.
+    engine::MacWrite write(mac, newMac, client.Options().tries);
     std::vector<FoundDevice> found;
-    Request write = engine::SentOnce(BuildWriteMacRequest(mac, newMac), ReplyKind::MacWriteAck, newMac);
-    write.alternativeMac = mac;
-    for (int round = 1; round <= client.Options().tries; ++round) {
-        r.writes = round;
-        const auto sent = client.Exchange({write});
-        r.acknowledged = r.acknowledged || sent[0].reply.has_value();
+    for (;;) {
+        const Request frame = write.NextRound();
+        r.writes = write.Round();
+        write.Heard(client.Exchange({frame})[0]);
         found = client.Search(
             client.Options().interval, [&](const std::vector<FoundDevice>& f) { return holds(f) != nullptr; },
-            [&](const ClassifiedReply& other) {
-                if (other.kind == ReplyKind::MacWriteAck && other.mac && (*other.mac == newMac || *other.mac == mac))
-                    r.acknowledged = true;
-            },
-            1);
-        if (holds(found)) break;
+            [&](const ClassifiedReply& other) { write.Heard(other); }, 1);
+        if (write.Searched(holds(found) != nullptr) == engine::Next::Settled) break;
     }
+    r.acknowledged = write.Acknowledged();
     if (const FoundDevice* f = holds(found)) {
         r.found = *f;
         r.ok = true;
-        r.result = CONFIRMED;
+        r.result = write.Word();
     } else {
         NoConfirmation(r, std::string(r.acknowledged ? "" : "no acknowledgement, and ") + "no search found " +
                               FormatMacText(newMac) + " after " + std::to_string(r.writes) + " tries");

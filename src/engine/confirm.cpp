@@ -1,5 +1,7 @@
 #include "engine/confirm.h"
 
+#include <algorithm>
+
 namespace vornik::engine {
 
 std::vector<settings::Difference> ReadBackDifferences(const Written& written, const Written& readBack)
@@ -15,11 +17,155 @@ std::vector<settings::Difference> ReadBackDifferences(const Written& written, co
     return out;
 }
 
-Next AfterReadBack(const std::vector<settings::Difference>& differences, int round, int rounds)
+Result Unconfirmed(bool acknowledged) { return acknowledged ? Result::Written : Result::NotConfirmed; }
+
+RoundReplies Gather(std::span<const Request> requests, std::span<const Outcome> outcomes)
 {
-    return !differences.empty() && round < rounds ? Next::WriteAgain : Next::Settled;
+    RoundReplies got;
+    for (size_t k = 0; k < requests.size() && k < outcomes.size(); ++k) {
+        const Request& r = requests[k];
+        const Outcome& o = outcomes[k];
+        if (!r.awaited) {
+            ++got.sentOnce;
+            if (o.reply) ++got.answered;
+            continue;
+        }
+        const bool network = r.expect == ReplyKind::NetworkRead;
+        if (!o.reply || !o.answer) {
+            if (!got.missing)
+                got.missing = Missing{network ? settings::Block::Network : settings::Block::Device, o.sent, o.refused};
+            continue;
+        }
+        if (network && o.answer->network)
+            got.blocks.network = DecodeNetworkParams(*o.answer->network);
+        else if (!network && o.answer->device)
+            got.blocks.device = *o.answer->device;
+        got.address = o.reply->sourceAddress;
+    }
+    return got;
 }
 
-Result Unconfirmed(bool acknowledged) { return acknowledged ? Result::Written : Result::NotConfirmed; }
+std::vector<Request> ReadRequests(const MacAddress& mac, bool network, bool device)
+{
+    std::vector<Request> reads;
+    if (network) reads.push_back(Awaited(BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac));
+    if (device) reads.push_back(Awaited(BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac));
+    return reads;
+}
+
+// ---- ConfirmedWrite ----
+
+ConfirmedWrite::ConfirmedWrite(const MacAddress& mac, Written want, int rounds)
+    : m_mac(mac), m_want(std::move(want)), m_rounds(std::max(1, rounds))
+{
+}
+
+std::vector<Request> ConfirmedWrite::NextRound()
+{
+    ++m_round;
+    m_requests.clear();
+    // The read-back, not the acknowledgement, decides; each write goes out
+    // just before it.
+    if (m_want.network)
+        m_requests.push_back(SentOnce(BuildNetworkWriteRequest(m_mac, EncodeNetworkParams(*m_want.network)),
+                                      ReplyKind::NetworkWriteAck, m_mac));
+    if (m_want.device)
+        m_requests.push_back(SentOnce(BuildDeviceWriteRequest(m_mac, *m_want.device), ReplyKind::DeviceWriteAck, m_mac));
+    for (Request& r : ReadRequests(m_mac, m_want.network.has_value(), m_want.device.has_value()))
+        m_requests.push_back(std::move(r));
+    return m_requests;
+}
+
+Next ConfirmedWrite::Take(std::span<const Outcome> outcomes)
+{
+    const RoundReplies got = Gather(m_requests, outcomes);
+    m_acknowledged = got.sentOnce > 0 && got.answered == got.sentOnce;
+    m_missing = got.missing;
+    // A read-back that did not come whole leaves the last one that did.
+    if (m_missing) return Next::Settled;
+    m_readBack = got.blocks;
+    m_address = got.address;
+    m_differences = ReadBackDifferences(m_want, got.blocks);
+    return !m_differences.empty() && m_round < m_rounds ? Next::WriteAgain : Next::Settled;
+}
+
+Result ConfirmedWrite::Word() const
+{
+    if (m_round == 0) return Result::NotWritten;
+    if (m_missing) return Unconfirmed(m_acknowledged);
+    return m_differences.empty() ? Result::Confirmed : Result::NotConfirmed;
+}
+
+// ---- FactoryReset ----
+
+FactoryReset::FactoryReset(const MacAddress& mac, const NetworkParams& network, const DeviceParams& device, int rounds)
+    : m_mac(mac), m_before{network, device}, m_rounds(std::max(1, rounds))
+{
+}
+
+std::vector<Request> FactoryReset::NextRound()
+{
+    ++m_round;
+    m_requests = {SentOnce(BuildFactoryDefaultsRequest(m_mac), ReplyKind::DefaultsAck, m_mac)};
+    for (Request& r : ReadRequests(m_mac, true, true)) m_requests.push_back(std::move(r));
+    return m_requests;
+}
+
+Next FactoryReset::Take(std::span<const Outcome> outcomes)
+{
+    const RoundReplies got = Gather(m_requests, outcomes);
+    m_acknowledged = m_acknowledged || got.answered > 0;
+    m_missing = got.missing;
+    if (m_missing) return Next::Settled;
+    m_after = got.blocks;
+    m_address = got.address;
+    m_changed = *got.blocks.network != *m_before.network || *got.blocks.device != *m_before.device;
+    return !m_changed && !m_acknowledged && m_round < m_rounds ? Next::WriteAgain : Next::Settled;
+}
+
+Result FactoryReset::Word() const
+{
+    if (m_round == 0) return Result::NotWritten;
+    if (m_missing) return Unconfirmed(m_acknowledged);
+    return m_changed ? Result::Confirmed : m_acknowledged ? Result::Acknowledged : Result::NotConfirmed;
+}
+
+// ---- MacWrite ----
+
+MacWrite::MacWrite(const MacAddress& mac, const MacAddress& newMac, int rounds)
+    : m_mac(mac), m_newMac(newMac), m_rounds(std::max(1, rounds))
+{
+}
+
+Request MacWrite::NextRound()
+{
+    ++m_round;
+    Request write = SentOnce(BuildWriteMacRequest(m_mac, m_newMac), ReplyKind::MacWriteAck, m_newMac);
+    write.alternativeMac = m_mac;
+    return write;
+}
+
+void MacWrite::Heard(const Outcome& outcome)
+{
+    if (outcome.reply) m_acknowledged = true;
+}
+
+void MacWrite::Heard(const ClassifiedReply& reply)
+{
+    if (reply.kind == ReplyKind::MacWriteAck && reply.mac && (*reply.mac == m_newMac || *reply.mac == m_mac))
+        m_acknowledged = true;
+}
+
+Next MacWrite::Searched(bool found)
+{
+    m_found = found;
+    return !found && m_round < m_rounds ? Next::WriteAgain : Next::Settled;
+}
+
+Result MacWrite::Word() const
+{
+    if (m_round == 0) return Result::NotWritten;
+    return m_found ? Result::Confirmed : Unconfirmed(m_acknowledged);
+}
 
 } // namespace vornik::engine

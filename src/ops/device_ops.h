@@ -11,15 +11,18 @@
 #include <utility>
 #include <vector>
 
+#include "engine/confirm.h"
 #include "engine/exchange.h"
 #include "history/event.h"
-#include "proto/frame.h"
-#include "proto/frame_dispatch.h"
 #include "link/frame_sender.h"
 #include "ops/control_ops.h"
+#include "ops/device_history.h"
 #include "ops/device_row.h"
-#include "history/recorder.h"
+#include "ops/info_area.h"
+#include "ops/page_values.h"
 #include "proto/dev_params.h"
+#include "proto/frame.h"
+#include "proto/frame_dispatch.h"
 #include "proto/net_params.h"
 #include "settings/patch.h"
 
@@ -32,15 +35,6 @@ struct SetupState {
     MacAddress TargetMac{};     // device chosen by the last double-click
     NetworkParams networkParams{}; // image of the last network reply, edited by the write
     DeviceParams deviceParams{};
-};
-
-// Where the values a page shows came from: the device whose reply filled it
-// (as the list showed it when it was chosen), or none (the start-up values, a
-// settings file).
-struct PageSource {
-    bool fromDevice = false;
-    MacAddress mac{};
-    uint32_t ip = 0; // host order
 };
 
 class DeviceOps : private IFrameHandlers {
@@ -73,12 +67,12 @@ public:
     // What the pages show, converted as their writes convert it; nothing is
     // sent and nothing stored. The network block starts from the image of the
     // last reply, so the bytes the page does not show are those a write sends.
-    NetworkParams NetworkPageValues() const;
+    NetworkParams NetworkPageValues() const { return m_pages.NetworkValues(); }
     // Empty when the terminal address is not eight bytes long, which the write refuses.
-    std::optional<DeviceParams> DevicePageValues() const;
+    std::optional<DeviceParams> DevicePageValues() const { return m_pages.DeviceValues(); }
     // Fills a page as a read reply does, without touching the stored blocks.
-    void ShowNetworkParams(const NetworkParams& params);
-    void ShowDeviceParams(const DeviceParams& params);
+    void ShowNetworkParams(const NetworkParams& params) { m_pages.ShowNetwork(params); }
+    void ShowDeviceParams(const DeviceParams& params) { m_pages.ShowDevice(params); }
 
     // A settings file's changes into the pages, sending nothing. Both pages
     // are checked before either changes: a field the file leaves as the page
@@ -88,9 +82,9 @@ public:
     std::optional<std::string> ImportPatch(const settings::Patch& patch, const std::string& fileName936);
     // The first typed field of the block's page that its check refuses, as
     // "label：“text”无效，应为…" (code page 936); nothing when all pass.
-    std::optional<std::string> PageRefusal936(settings::Block block) const;
-    const PageSource& NetworkSource() const { return m_networkSource; }
-    const PageSource& DeviceSource() const { return m_deviceSource; }
+    std::optional<std::string> PageRefusal936(settings::Block block) const { return m_pages.Refusal936(block); }
+    const PageSource& NetworkSource() const { return m_pages.NetworkSource(); }
+    const PageSource& DeviceSource() const { return m_pages.DeviceSource(); }
     // A device's state from the history into the pages, sending nothing: every
     // byte of a network block (those no field shows too) and a whole device
     // block, which opens the device write as a read does. `when936` names
@@ -121,10 +115,16 @@ public:
     // The MAC a MAC write gave the chosen device, until it is seen under it.
     const std::optional<MacAddress>& MacWritten() const { return m_macWritten; }
 
-    // Opens the device write; set by the first decoded device-parameter read reply.
-    bool m_deviceParamsRead = false;
+    // The device write is open: a device-parameter read reply was decoded
+    // (or a whole block came from a file or the history).
+    bool DeviceParamsRead() const { return m_deviceParamsRead; }
+    // The end of start-up: the device write waits for a first read.
+    void CloseDeviceWrite() { m_deviceParamsRead = false; }
 
 private:
+    // Tests open the device write without a read (tests/common/device_ops_probe.h).
+    friend struct DeviceOpsProbe;
+
     void HandleSearchReply(const SearchReplyFields& reply) override;
     void HandleNetworkReply(const MacAddress& from, const NetworkParamsImage& block) override;
     void HandleDeviceReply(const MacAddress& from, uint8_t function, const DeviceParams* read) override;
@@ -133,31 +133,17 @@ private:
     // True for a reply of the device the last double-click chose; any other
     // is noted in the info area and goes no further.
     bool FromChosenDevice(const MacAddress& from);
-    // Shows the box for the first field of the page whose text its check
-    // refuses; true when there was one, and then nothing may be sent.
-    bool PageRefuses(IControlOps& page, const std::vector<struct PageField>& fields);
-    // The first field of the page whose text its check refuses, passing over
-    // those `skip` names; null when every one passes.
-    const struct PageField* FirstRefused(const IControlOps& page, const std::vector<struct PageField>& fields,
-                                         const std::function<bool(const struct PageField&)>& skip) const;
-    // `elsewhere936`: the label's whole text for values no device gave (a
-    // file, the history); empty for the start-up values.
-    void SetSource(PageSource& source, int labelId, IControlOps& page, const PageSource& now,
-                   const std::string& elsewhere936 = {});
     // Takes the written MAC as the target once the device shows itself under it.
     bool FollowWrittenMac(const MacAddress& from);
-    void AppendMacLine(const char* before, const MacAddress& mac, const char* after);
 
-    // The blocks a write replaces, kept before it is sent: as read from the
-    // device in this run, or else as the history last knew them.
-    void RecordBefore(const char* operation, bool network, bool device);
+    // A read or a read-back, kept in the history.
     void Record(history::Stage stage, const char* operation, const history::Blocks& blocks);
+    void RecordBefore(const char* operation, bool network, bool device);
     // The line for a history that could not be written, once the info area
     // has been restarted for the operation it belongs to.
     void SayHistoryFailure();
     uint32_t ReplyIp() const { return m_replyFrom.sender ? m_replyFrom.sender : m_chosenIp; }
 
-    void ApplyIpModeRule();
     void Send(const Frame& frame);
     void StartLog(const char* line);
     void RestartLog();
@@ -185,10 +171,10 @@ private:
     {
         return m_awaiting == what && m_offered.match == engine::Exchange::Match::Answered;
     }
-    // A read-back that differs while rounds remain sends the block again: true then.
-    bool WrittenAgain(const std::vector<settings::Difference>& differences, Awaiting what);
-    std::vector<engine::Request> NetworkWriteRequests() const;
-    std::vector<engine::Request> DeviceWriteRequests() const;
+    // The read-back answered just now: true when it sent the block again.
+    bool WrittenAgain(Awaiting what);
+    // Starts the confirmed write of the chosen device's block(s).
+    void StartWrite(Awaiting what, engine::Written want);
     Awaiting m_awaiting = Awaiting::Nothing;
     MacAddress m_awaitedMac{};
     std::function<Clock::time_point()> m_clock = [] { return Clock::now(); };
@@ -196,38 +182,15 @@ private:
     // answer to an earlier send of a request sent again is known for one.
     std::shared_ptr<engine::Exchange> m_pending; // held by a poll that may outlive it here
     engine::Exchange::Offered m_offered; // of the datagram being dispatched
-    int m_round = 0;                     // of the write awaiting its read-back, from 1
-    // What the write awaiting its read-back sent.
-    NetworkParams m_networkWritten{};
-    DeviceParams m_deviceWritten{};
+    std::optional<engine::ConfirmedWrite> m_write; // awaiting its read-back
 
     uint32_t m_chosenIp = 0; // of the row the last double-click chose
+    // Opens the device write; set by the first decoded device-parameter read reply.
+    bool m_deviceParamsRead = false;
 
-    history::Recorder m_history{"Vornik_Setup"};
-    // The blocks each as last read in this run, every byte, and whose they are.
-    std::optional<std::pair<MacAddress, NetworkParamsImage>> m_networkRead;
-    std::optional<std::pair<MacAddress, DeviceParams>> m_deviceRead;
-    std::optional<std::pair<MacAddress, uint32_t>> m_lastReply; // whose reply was kept last, and from where
-    std::string m_historyFailure; // UTF-8, waiting to be said
-    PageSource m_networkSource;
-    PageSource m_deviceSource;
-
-    // Each target address as the last network reply filled it: the text the
-    // field then gave back and the reply's bytes.
-    struct FilledTarget {
-        bool valid = false;
-        std::string text;
-        std::array<uint8_t, TARGET_ADDRESS_SIZE> bytes{};
-    };
-    std::array<FilledTarget, SERVER_COUNT> m_targetFilled{};
-
-    // What the info area was last given: the log's length then and its last
-    // bytes, by which a log replaced elsewhere is told from one that grew.
-    static constexpr size_t kInfoEndCheck = 32;
-    size_t m_infoShownSize = 0;
-    std::string m_infoShownEnd;
-    bool m_infoShownValid = false;
-    bool m_infoRestarted = false;
+    InfoArea m_info{m_state.InfoLog, m_main};
+    PageValues m_pages{m_state.networkParams, m_state.deviceParams, m_net, m_dev};
+    DeviceHistory m_history;
 };
 
 } // namespace vornik

@@ -98,7 +98,7 @@ protected:
         std::vector<uint8_t> devPayload(kMac.begin(), kMac.end());
         devPayload.insert(devPayload.end(), inner.begin(), inner.end());
         Receive(BuildReply(CMD_DEVICE_PARAMS, uint16_t(inner.size()), devPayload));
-        EXPECT_TRUE(ops.m_deviceParamsRead);
+        EXPECT_TRUE(ops.DeviceParamsRead());
     }
 
     Frame WindowNetworkWrite(const std::vector<Edit>& edits)

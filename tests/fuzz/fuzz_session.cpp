@@ -136,7 +136,7 @@ public:
         test::AddPageLists(m_net, m_dev);
         m_ops.ShowWelcome();
         m_ops.SetStartupValues();
-        m_ops.m_deviceParamsRead = false;
+        m_ops.CloseDeviceWrite();
     }
 
     void Run(Input& in)
@@ -191,7 +191,7 @@ private:
         if (d.size() > kMaxDatagram) d.resize(kMaxDatagram);
         const auto netBefore = Snapshot(m_net, NetTexts(), kNetLists);
         const auto devBefore = Snapshot(m_dev, DevTexts(), kDevLists);
-        const bool readBefore = m_ops.m_deviceParamsRead;
+        const bool readBefore = m_ops.DeviceParamsRead();
         // Only the device the last double-click chose may fill the pages, or
         // that device under the MAC the last MAC write gave it.
         const auto from = [&](const MacAddress& mac) { return std::equal(d.begin() + 4, d.begin() + 10, mac.begin()); };
@@ -217,11 +217,11 @@ private:
             }
         }
         if (deviceRead) {
-            Check(m_ops.m_deviceParamsRead, "a valid read reply did not open the device write");
+            Check(m_ops.DeviceParamsRead(), "a valid read reply did not open the device write");
             CheckDevicePage(d.data() + 10);
         } else {
             Check(Snapshot(m_dev, DevTexts(), kDevLists) == devBefore, "device page changed without a valid read reply");
-            Check(m_ops.m_deviceParamsRead == readBefore, "the device write opened without a valid read reply");
+            Check(m_ops.DeviceParamsRead() == readBefore, "the device write opened without a valid read reply");
         }
     }
 
@@ -309,7 +309,7 @@ private:
         case 4: m_ops.OnFactoryDefaults(); break;
         case 5: m_ops.OnReadDeviceParams(); break;
         case 6: {
-            const bool allowed = m_ops.m_deviceParamsRead && m_dev.GetText(IDC_DEV_TERMINAL_ADDRESS).size() == 8;
+            const bool allowed = m_ops.DeviceParamsRead() && m_dev.GetText(IDC_DEV_TERMINAL_ADDRESS).size() == 8;
             const size_t boxes = m_dev.Boxes().size();
             m_ops.OnWriteDeviceParams();
             const bool refused = m_dev.Boxes().size() == boxes + 1;

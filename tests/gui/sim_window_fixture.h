@@ -65,7 +65,7 @@ protected:
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
         ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_IP_ADDRESS) == "10.9.0.7"; }));
         Dev<QPushButton>(IDC_DEV_READ)->click();
-        ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
+        ASSERT_TRUE(WaitFor([&] { return Window().Ops().DeviceParamsRead(); }));
         Settle();
     }
 

@@ -108,7 +108,7 @@ TEST_F(PageButtons, DeviceReadThenWriteOfTheStartupValues)
     EXPECT_EQ(requests.back(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
 
     Deliver(Hex(std::string("55 00 60 0A 02 00 00 00 00 01 7E 10 ") + kStartupBlock + " " + kStartupReadCrc + " 00"));
-    ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().Ops().DeviceParamsRead(); }));
     Settle();
     EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("读取设备参数...\r\n读取设备参数成功！\r\n"));
 
@@ -158,7 +158,7 @@ TEST_F(PageButtons, TerminalAddressOfWrongLengthShowsTheBoxOfThePage)
 {
     State().TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     Deliver(Hex(std::string("55 00 60 0B 02 00 00 00 00 01 7E 10 ") + kStartupBlock + " " + kStartupReadCrc + " 00"));
-    ASSERT_TRUE(WaitFor([&] { return Window().Ops().m_deviceParamsRead; }));
+    ASSERT_TRUE(WaitFor([&] { return Window().Ops().DeviceParamsRead(); }));
     Sent();
     for (const char* text : {"1234567", "123456789"}) {
         ModalWatcher watcher;

@@ -250,9 +250,9 @@ TEST_F(SettingsFileTest, AWholeDeviceBlockOpensTheWriteButIsNoDevicesToExport)
     part.erase("network");
     std::ofstream(File("part.json")) << part.dump();
     for (const auto& [file, opens] : {std::pair{"part.json", false}, std::pair{"whole.json", true}}) {
-        Window().Ops().m_deviceParamsRead = false;
+        Window().Ops().CloseDeviceWrite();
         ASSERT_TRUE(Window().ImportSettings(QFile(file)));
-        EXPECT_EQ(Window().Ops().m_deviceParamsRead, opens) << file;
+        EXPECT_EQ(Window().Ops().DeviceParamsRead(), opens) << file;
     }
     // The network page is a file's now too: nothing left that a device gave.
     ModalWatcher watcher;

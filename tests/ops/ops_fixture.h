@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "device_ops_probe.h"
 #include "hex.h"
 #include "ops/control_ids.h"
 #include "ops/device_ops.h"
@@ -35,7 +36,7 @@ struct OpsRig {
         AddPageLists(net, dev);
         ops.ShowWelcome();
         ops.SetStartupValues();
-        ops.m_deviceParamsRead = false;
+        ops.CloseDeviceWrite();
     }
 
     std::string Info() const { return main.GetText(IDC_INFO); }

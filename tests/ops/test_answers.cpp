@@ -81,7 +81,7 @@ TEST_F(Answers, EverySilenceIsSaidOnceWhenItsTimeIsUp)
     for (const auto& row : rows) {
         ListOnlyTheChosen();
         state.TargetMac = kChosen;
-        ops.m_deviceParamsRead = true;
+        DeviceOpsProbe::OpenDeviceWrite(ops);
         row.request(ops);
         if (!row.reply.empty()) Receive(row.reply);
         const std::string before = Lines();

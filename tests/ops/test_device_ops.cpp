@@ -84,7 +84,7 @@ TEST_F(DeviceOpsTest, ReadReplyFillsThePageThroughEitherCommand)
         ScribbleOverDevicePage();
         Receive(Reply(command, StartupReadFrame(), "00 60"));
         ExpectStartupValuesShown();
-        EXPECT_TRUE(ops.m_deviceParamsRead) << command;
+        EXPECT_TRUE(ops.DeviceParamsRead()) << command;
         EXPECT_EQ(Info(), Gbk("读取设备参数...\r\n读取设备参数成功！\r\n")) << command;
     }
 }
@@ -93,7 +93,7 @@ TEST_F(DeviceOpsTest, WriteAcknowledgement)
 {
     Receive(Reply("0A", "7E 11 E0 1C", "00 04"));
     EXPECT_EQ(Info().substr(Info().size() - Gbk("下载设备参数成功！\r\n").size()), Gbk("下载设备参数成功！\r\n"));
-    EXPECT_FALSE(ops.m_deviceParamsRead);
+    EXPECT_FALSE(ops.DeviceParamsRead());
 
     const std::string before = Info();
     Receive(Reply("0A", "7E 11 E0", "00 03")); // no 3-byte frame can pass the CRC test
@@ -109,7 +109,7 @@ TEST_F(DeviceOpsTest, RefusedRepliesChangeNothing)
     cut.resize(60); // length field runs past the datagram
     for (const auto& reply : {badCrc, cut}) {
         Receive(reply);
-        EXPECT_FALSE(ops.m_deviceParamsRead);
+        EXPECT_FALSE(ops.DeviceParamsRead());
         EXPECT_EQ(dev.GetText(IDC_DEV_TERMINAL_ADDRESS), "x");
     }
 }
@@ -163,7 +163,7 @@ TEST_F(DeviceOpsTest, AReplyOfAnotherDeviceIsIgnoredWithALineNamingIt)
         const std::string before = Info();
         Receive(Hex(reply));
         EXPECT_EQ(dev.GetText(IDC_DEV_BAUD_RATE), "x") << reply;
-        EXPECT_FALSE(ops.m_deviceParamsRead) << reply;
+        EXPECT_FALSE(ops.DeviceParamsRead()) << reply;
         EXPECT_EQ(Info(), before + Gbk("已忽略设备 02-00-00-00-00-09 的回复：不是双击选中的设备\r\n")) << reply;
     }
 }
@@ -182,7 +182,7 @@ TEST_F(DeviceOpsTest, WriteRefusedBeforeAnyRead)
 
 TEST_F(DeviceOpsTest, WriteOfStartupValues)
 {
-    ops.m_deviceParamsRead = true;
+    DeviceOpsProbe::OpenDeviceWrite(ops);
     state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     Write();
     EXPECT_EQ(ToHex(SentWrite()), ToHex(Hex(std::string("AA 00 67 0A 02 00 00 00 00 01 7E 11 ") + kStartupBlock + " " +
@@ -192,7 +192,7 @@ TEST_F(DeviceOpsTest, WriteOfStartupValues)
 
 TEST_F(DeviceOpsTest, TerminalAddressMustBeEightBytes)
 {
-    ops.m_deviceParamsRead = true;
+    DeviceOpsProbe::OpenDeviceWrite(ops);
     const std::string info = Info();
     for (const std::string& text : {std::string("1234567"), std::string("123456789"), std::string(""),
                                     Gbk("1234567中")}) {
@@ -211,7 +211,7 @@ TEST_F(DeviceOpsTest, HumidityLimitsFromThreeThousandUpGoBackUnchanged)
 {
     // Channel 1: upper 40000 tenths (40 9C), lower 65535 (FF FF); channel 8 upper 32768 (00 80).
     Receive(ReadReplyWith({{34, 0x40}, {35, 0x9C}, {36, 0xFF}, {37, 0xFF}, {90, 0x00}, {91, 0x80}}));
-    ASSERT_TRUE(ops.m_deviceParamsRead);
+    ASSERT_TRUE(ops.DeviceParamsRead());
     EXPECT_EQ(dev.GetText(LimitEditIds[0].humidityUpper), "4000.0");
     EXPECT_EQ(dev.GetText(LimitEditIds[0].humidityLower), "6553.5");
     EXPECT_EQ(dev.GetText(LimitEditIds[7].humidityUpper), "3276.8");
@@ -233,7 +233,7 @@ TEST_F(DeviceOpsTest, ReadThenEditThenWriteCarriesTheEdits)
     const auto inner = std::span(write).subspan(10);
     EXPECT_EQ(ToHex(inner.subspan(9, 2)), "78 00");
     EXPECT_EQ(inner[19], 2);
-    EXPECT_TRUE(ops.m_deviceParamsRead); // the write leaves the flag alone
+    EXPECT_TRUE(ops.DeviceParamsRead()); // the write leaves the flag alone
 }
 
 TEST_F(DeviceOpsTest, UnsignedFieldsShowTheirHighValuesUnsigned)
@@ -245,7 +245,7 @@ TEST_F(DeviceOpsTest, UnsignedFieldsShowTheirHighValuesUnsigned)
                            {22, 0xFF}, {29, 0x80},  // channel addresses 1 and 8
                            {34, 0xFF}, {35, 0xFF},  // upper humidity, channel 1
                            {92, 0x00}, {93, 0x80}})); // lower humidity, channel 8
-    ASSERT_TRUE(ops.m_deviceParamsRead);
+    ASSERT_TRUE(ops.DeviceParamsRead());
     const struct {
         int id;
         const char* shown;

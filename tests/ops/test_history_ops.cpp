@@ -283,7 +283,7 @@ TEST(HistoryOps, AnEarlierStateFillsThePagesSendsNothingAndAWriteSendsItsEveryBy
     EXPECT_EQ(net.GetText(IDC_NET_SOURCE), Gbk("来自历史记录\n2026-12-08T07:01:02.123Z"));
     EXPECT_EQ(dev.GetText(IDC_DEV_BAUD_RATE), "9600");
     EXPECT_EQ(dev.GetText(LimitEditIds[7].tempUpper), "-0.5");
-    EXPECT_TRUE(ops.m_deviceParamsRead); // a whole block, as a read gives
+    EXPECT_TRUE(ops.DeviceParamsRead()); // a whole block, as a read gives
 
     ops.OnWriteNetworkParams();
     const Frame write = t.SentWrite();

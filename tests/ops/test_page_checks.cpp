@@ -11,7 +11,7 @@ class PageChecks : public OpsTest {
 protected:
     PageChecks()
     {
-        ops.m_deviceParamsRead = true;
+        DeviceOpsProbe::OpenDeviceWrite(ops);
         state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     }
 };

@@ -35,7 +35,7 @@ TEST_F(OpsTest, ADeviceWriteIsSettledByItsReadBack)
         dev.SetSel(IDC_DEV_WORK_MODE, row.workMode);
         dev.SetText(row.tempControl, row.temp);
         state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
-        ops.m_deviceParamsRead = true;
+        DeviceOpsProbe::OpenDeviceWrite(ops);
         link.frames.clear();
         ops.OnWriteDeviceParams();
         // A block that comes back otherwise is written again, three rounds in all, before the line.
