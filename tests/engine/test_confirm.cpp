@@ -1,0 +1,238 @@
+// A write's rounds through a real exchange, against a device that answers as
+// each row says: acknowledged or not, read back as written, otherwise, or
+// never. The word each ends with is the one vornikctl prints and the window's
+// read-back line follows, so a failure path that ends "confirmed" is a device
+// reported configured that is not.
+#include <gtest/gtest.h>
+
+#include "engine/confirm.h"
+
+namespace vornik::test {
+namespace {
+
+using engine::Next;
+using engine::Result;
+using settings::Block;
+
+const MacAddress kMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+const MacAddress kNewMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x09};
+
+NetworkParams Network(uint16_t port)
+{
+    NetworkParams p{};
+    p.ipAddress = 0xC0A80064;
+    p.subnetMask = 0xFFFFFF00;
+    p.servers[0].targetPort = port;
+    return p;
+}
+
+DeviceParams Device(uint32_t baud)
+{
+    DeviceParams p{};
+    p.baudRate = baud;
+    p.dataBits = 8;
+    p.stopBits = 1;
+    return p;
+}
+
+// What the device gives back for a block.
+enum class Back { AsWritten, Other, None };
+
+struct DeviceRound {
+    bool ackNetwork = false, ackDevice = false; // the write's acknowledgement (the reset's: ackNetwork)
+    Back network = Back::None, device = Back::None;
+};
+
+ClassifiedReply Reply(ReplyKind kind, const MacAddress& mac)
+{
+    ClassifiedReply r;
+    r.kind = kind;
+    r.mac = mac;
+    return r;
+}
+
+// One round of `requests` through an exchange: sent at 0, answered at 10 as
+// `round` says (`held` are the blocks it gives back as written), spent at 10 s.
+std::vector<engine::Outcome> RunRound(const std::vector<engine::Request>& requests, const DeviceRound& round,
+                                      const engine::Written& held, const engine::Written& other)
+{
+    using namespace std::chrono_literals;
+    engine::Exchange exchange(requests, {});
+    const auto t0 = engine::Clock::time_point{};
+    const auto none = [](const Frame&) {};
+    exchange.Poll(t0, none);
+    for (const engine::Request& r : requests) {
+        ClassifiedReply reply = Reply(r.expect, r.mac);
+        bool answers = false;
+        switch (r.expect) {
+        case ReplyKind::NetworkWriteAck:
+        case ReplyKind::DefaultsAck: answers = round.ackNetwork; break;
+        case ReplyKind::DeviceWriteAck: answers = round.ackDevice; break;
+        case ReplyKind::NetworkRead:
+            answers = round.network != Back::None;
+            if (answers) reply.network = EncodeNetworkParams(round.network == Back::AsWritten ? *held.network : *other.network);
+            break;
+        case ReplyKind::DeviceRead:
+            answers = round.device != Back::None;
+            if (answers) reply.device = round.device == Back::AsWritten ? *held.device : *other.device;
+            break;
+        default: break;
+        }
+        if (answers) exchange.Offer(reply, Datagram{}, t0 + 10ms);
+    }
+    exchange.Poll(t0 + 10s, none);
+    exchange.Close();
+    return exchange.Outcomes();
+}
+
+struct WriteRow {
+    const char* name;
+    bool network, device; // the blocks written
+    std::vector<DeviceRound> rounds;
+    Result word;
+    int roundsWritten;
+    std::optional<Block> missing; // the read-back that never came
+    bool differs = false;         // the last read-back differs from what was written
+};
+
+TEST(ConfirmedWrite, EndsWithTheWordTheDeviceEarned)
+{
+    const DeviceRound asWritten{true, true, Back::AsWritten, Back::AsWritten};
+    const DeviceRound differs{true, true, Back::Other, Back::Other};
+    const WriteRow rows[] = {
+        {"network, read back as written", true, false, {asWritten}, Result::Confirmed, 1},
+        {"network, read back as written, never acknowledged", true, false, {{false, false, Back::AsWritten}},
+         Result::Confirmed, 1},
+        {"network, acknowledged, never read back", true, false, {{true, false, Back::None}}, Result::Written, 1,
+         Block::Network},
+        {"network, silent device", true, false, {{}}, Result::NotConfirmed, 1, Block::Network},
+        {"device, differs once, then holds", false, true, {differs, asWritten}, Result::Confirmed, 2},
+        {"device, differs every round", false, true, {differs, differs, differs}, Result::NotConfirmed, 3,
+         std::nullopt, true},
+        {"device, differs, then never read back", false, true, {differs, {true, true}}, Result::Written, 2,
+         Block::Device},
+        {"both, only the network write acknowledged, never read back", true, true, {{true, false}},
+         Result::NotConfirmed, 1, Block::Network},
+        {"both, both acknowledged, the device read-back missing", true, true,
+         {{true, true, Back::AsWritten, Back::None}}, Result::Written, 1, Block::Device},
+        {"both, read back as written", true, true, {asWritten}, Result::Confirmed, 1},
+    };
+    const engine::Written held{Network(2001), Device(9600)};
+    const engine::Written other{Network(2999), Device(4800)};
+    for (const WriteRow& row : rows) {
+        engine::ConfirmedWrite write(kMac, {row.network ? held.network : std::nullopt, row.device ? held.device : std::nullopt},
+                                     3);
+        Next next = Next::WriteAgain;
+        size_t round = 0;
+        while (next == Next::WriteAgain) {
+            ASSERT_LT(round, row.rounds.size()) << row.name << ": wrote a round more than the device was given";
+            next = write.Take(RunRound(write.NextRound(), row.rounds[round++], held, other));
+        }
+        EXPECT_EQ(round, row.rounds.size()) << row.name;
+        EXPECT_EQ(write.Word(), row.word) << row.name;
+        EXPECT_EQ(write.Round(), row.roundsWritten) << row.name;
+        EXPECT_EQ(write.MissingRead().has_value(), row.missing.has_value()) << row.name;
+        if (row.missing && write.MissingRead()) EXPECT_EQ(write.MissingRead()->block, *row.missing) << row.name;
+        if (!write.MissingRead()) EXPECT_EQ(!write.Differences().empty(), row.differs) << row.name;
+    }
+}
+
+TEST(ConfirmedWrite, EachRoundSendsTheWritesOnceThenAwaitsTheReads)
+{
+    engine::ConfirmedWrite write(kMac, {Network(2001), Device(9600)}, 3);
+    const std::vector<engine::Request> round = write.NextRound();
+    const struct {
+        ReplyKind expect;
+        bool awaited;
+    } want[] = {{ReplyKind::NetworkWriteAck, false},
+                {ReplyKind::DeviceWriteAck, false},
+                {ReplyKind::NetworkRead, true},
+                {ReplyKind::DeviceRead, true}};
+    ASSERT_EQ(round.size(), std::size(want));
+    for (size_t k = 0; k < round.size(); ++k) {
+        EXPECT_EQ(round[k].expect, want[k].expect) << k;
+        EXPECT_EQ(round[k].awaited, want[k].awaited) << k;
+        EXPECT_EQ(round[k].mac, kMac) << k;
+    }
+}
+
+struct ResetRow {
+    const char* name;
+    std::vector<DeviceRound> rounds; // Back::AsWritten: the blocks as before; Other: factory values
+    Result word;
+    int roundsSent;
+    bool changed;
+};
+
+TEST(FactoryReset, EndsWithTheWordTheDeviceEarned)
+{
+    const DeviceRound same{false, false, Back::AsWritten, Back::AsWritten};
+    const DeviceRound reset{false, false, Back::Other, Back::Other};
+    const ResetRow rows[] = {
+        {"blocks changed, never acknowledged", {reset}, Result::Confirmed, 1, true},
+        {"acknowledged, blocks unchanged", {{true, false, Back::AsWritten, Back::AsWritten}}, Result::Acknowledged, 1,
+         false},
+        {"neither, every round", {same, same, same}, Result::NotConfirmed, 3, false},
+        {"unchanged once, then changed", {same, reset}, Result::Confirmed, 2, true},
+        {"acknowledged, never read after", {{true, false}}, Result::Written, 1, false},
+        {"silent device", {{}}, Result::NotConfirmed, 1, false},
+        {"only the device block changed", {{false, false, Back::AsWritten, Back::Other}}, Result::Confirmed, 1, true},
+    };
+    const engine::Written before{Network(2001), Device(9600)};
+    const engine::Written factory{Network(2000), Device(4800)};
+    for (const ResetRow& row : rows) {
+        engine::FactoryReset write(kMac, *before.network, *before.device, 3);
+        Next next = Next::WriteAgain;
+        size_t round = 0;
+        while (next == Next::WriteAgain) {
+            ASSERT_LT(round, row.rounds.size()) << row.name << ": sent a round more than the device was given";
+            next = write.Take(RunRound(write.NextRound(), row.rounds[round++], before, factory));
+        }
+        EXPECT_EQ(round, row.rounds.size()) << row.name;
+        EXPECT_EQ(write.Word(), row.word) << row.name;
+        EXPECT_EQ(write.Round(), row.roundsSent) << row.name;
+        EXPECT_EQ(write.Changed(), row.changed) << row.name;
+    }
+}
+
+struct MacRow {
+    const char* name;
+    std::vector<std::optional<ClassifiedReply>> heard; // per round, during its search
+    int foundInRound;                                  // 0: never
+    Result word;
+    int rounds;
+};
+
+TEST(MacWrite, EndsWithTheWordTheDeviceEarned)
+{
+    const ClassifiedReply ackOld = Reply(ReplyKind::MacWriteAck, kMac);
+    const ClassifiedReply ackNew = Reply(ReplyKind::MacWriteAck, kNewMac);
+    const ClassifiedReply otherKind = Reply(ReplyKind::NetworkWriteAck, kNewMac);
+    const ClassifiedReply otherDevice = Reply(ReplyKind::MacWriteAck, MacAddress{0x02, 0, 0, 0, 0, 0x07});
+    const MacRow rows[] = {
+        {"found at once", {std::nullopt}, 1, Result::Confirmed, 1},
+        {"found in the second round", {std::nullopt, std::nullopt}, 2, Result::Confirmed, 2},
+        {"acknowledged under the old MAC, never found", {ackOld, std::nullopt, std::nullopt}, 0, Result::Written, 3},
+        {"acknowledged under the new MAC, never found", {ackNew, std::nullopt, std::nullopt}, 0, Result::Written, 3},
+        {"another command's acknowledgement", {otherKind, otherKind, otherKind}, 0, Result::NotConfirmed, 3},
+        {"another device's acknowledgement", {otherDevice, otherDevice, otherDevice}, 0, Result::NotConfirmed, 3},
+    };
+    for (const MacRow& row : rows) {
+        engine::MacWrite write(kMac, kNewMac, 3);
+        Next next = Next::WriteAgain;
+        size_t round = 0;
+        while (next == Next::WriteAgain) {
+            ASSERT_LT(round, row.heard.size()) << row.name;
+            const engine::Request frame = write.NextRound();
+            EXPECT_FALSE(frame.awaited) << row.name;
+            if (row.heard[round]) write.Heard(*row.heard[round]);
+            ++round;
+            next = write.Searched(int(round) == row.foundInRound);
+        }
+        EXPECT_EQ(write.Word(), row.word) << row.name;
+        EXPECT_EQ(write.Round(), row.rounds) << row.name;
+    }
+}
+
+} // namespace
+} // namespace vornik::test
