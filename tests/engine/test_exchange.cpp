@@ -1,7 +1,7 @@
 // Requests and their replies on a clock of the test's own: when a request
 // goes again, when it is spent, and which reply answers which request.
-// (Echoes of a resent request, the read-back rounds and the result words are
-// tested where a person sees them: tests/ops/test_resends.cpp, vornikctl's JSON.)
+// (Echoes of a resent request are tested where a person sees them,
+// tests/ops/test_resends.cpp; the write rounds in test_confirm.cpp.)
 #include <gtest/gtest.h>
 
 #include "engine/exchange.h"
