@@ -50,18 +50,13 @@ constexpr int kButtonIconSize = 25;
 
 } // namespace
 
-CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow, AddressSource hostAddresses)
+CSetupDlg::CSetupDlg(UdpLink& link, MainWindowRef& mainWindow, AddressSource hostAddresses)
     : QDialog(nullptr),
       QtControlOps(this),
       m_icon(QStringLiteral(":/icon/%1").arg(kAppIcon)),
       m_link(link),
       m_mainWindow(mainWindow),
-      m_hostAddresses(std::move(hostAddresses)),
-      m_ops(state, *this, m_netPage, m_devPage, link),
-      // The info area shows each chunk's share at once: adding its lines
-      // costs more than handling the replies, and counts against the slice too.
-      m_pump(this, mainWindow.Queue(), [this](const Datagram& datagram) { OnFrameReceived(datagram); },
-             [this] { FlushPendingTexts(); })
+      m_hostAddresses(std::move(hostAddresses))
 {
     setWindowTitle(QStringLiteral(u"Vornik多探头 V2.0"));
     // Caption and system menu; no minimise or maximise box; a fixed frame.
@@ -70,19 +65,21 @@ CSetupDlg::CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow
     setFont(DialogFont());
     const DialogUnits du = DialogUnits::FromFont(font());
     setFixedSize(du.X(kDialogWidth), du.Y(kDialogHeight));
+}
+
+void CSetupDlg::Attach(DeviceOps& ops, DatagramPump& pump)
+{
+    m_ops = &ops;
+    m_pump = &pump;
     CreateControls();
     // A silent device or an empty search is said within a quarter of a
     // second of its time running out.
     auto* answers = new QTimer(this);
-    connect(answers, &QTimer::timeout, this, [this] { m_ops.CheckAnswers(); });
+    connect(answers, &QTimer::timeout, this, [this] { m_ops->CheckAnswers(); });
     answers->start(250);
 }
 
-CSetupDlg::~CSetupDlg()
-{
-    m_link.Stop();
-    m_mainWindow.Clear(this);
-}
+CSetupDlg::~CSetupDlg() { m_mainWindow.Clear(this); }
 
 void CSetupDlg::CreateControls()
 {
@@ -119,7 +116,7 @@ void CSetupDlg::CreateControls()
 
     DialogBuilder::SetTabOrder({localIp, localPort, search, m_deviceList, m_info, m_tab->Bar()});
 
-    connect(search, &QPushButton::clicked, this, [this] { m_ops.SearchDevices(); });
+    connect(search, &QPushButton::clicked, this, [this] { m_ops->SearchDevices(); });
     // A double-click anywhere in the list; the operation looks at the selection.
     m_deviceList->viewport()->installEventFilter(this);
     // Enter or Space on a row reads it, as a double-click does.
@@ -174,7 +171,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     const int widths[] = {client * 3 / 11, client * 3 / 11, client * 3 / 11, client * 2 / 11};
     for (int column = 0; column < 4; ++column) m_deviceList->setColumnWidth(column, widths[column]);
 
-    m_ops.ShowWelcome();
+    m_ops->ShowWelcome();
 
     {
         // Inserting the first tab selects it; the pages do not exist yet, and
@@ -185,8 +182,8 @@ void CSetupDlg::OnInitDialog(bool startLink)
     }
 
     // The icon buttons attach to controls of the network page, so it comes first.
-    m_netPage.Create(m_tab, m_ops);
-    m_devPage.Create(m_tab, m_ops);
+    m_netPage.Create(m_tab, *m_ops);
+    m_devPage.Create(m_tab, *m_ops);
     const struct {
         int control;
         int icon;
@@ -209,7 +206,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     m_devPage.hide();
     m_tab->SetCurSel(0);
 
-    m_ops.SetStartupValues();
+    m_ops->SetStartupValues();
 
     m_deviceList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_deviceList->setAllColumnsShowFocus(true);
@@ -225,13 +222,13 @@ void CSetupDlg::OnInitDialog(bool startLink)
     if (!addresses.empty()) SetText(IDC_LOCAL_IP, FormatDottedQuad(addresses.front()));
 
     // The device write waits for a first read.
-    m_ops.CloseDeviceWrite();
+    m_ops->CloseDeviceWrite();
 }
 
 void CSetupDlg::SetHistory(history::StoreFile* history)
 {
     m_history = history && history->Enabled() ? history : nullptr;
-    m_ops.SetHistory(m_history);
+    m_ops->SetHistory(m_history);
 }
 
 QMenu* CSetupDlg::DeviceListMenu(int row)
@@ -266,7 +263,7 @@ void CSetupDlg::ShowHistory(int row)
         QMessageBox::warning(this, caption, QStringLiteral(u"无法读取历史记录：") + QString::fromStdString(error->message));
         return;
     }
-    CHistoryDlg dialog(this, device->mac, std::move(std::get<std::vector<history::Event>>(events)), m_ops);
+    CHistoryDlg dialog(this, device->mac, std::move(std::get<std::vector<history::Event>>(events)), *m_ops);
     dialog.exec();
 }
 
@@ -274,7 +271,7 @@ CIconButton* CSetupDlg::IconButton(int index) const { return m_iconButtons.at(si
 
 void CSetupDlg::OnFrameReceived(const Datagram& datagram)
 {
-    m_ops.DispatchFrame(datagram.bytes, ReplyOrigin{datagram.sourceAddress, datagram.sourcePort, datagram.localAddress});
+    m_ops->DispatchFrame(datagram.bytes, ReplyOrigin{datagram.sourceAddress, datagram.sourcePort, datagram.localAddress});
 }
 
 uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropped(); }
@@ -345,7 +342,7 @@ bool CSetupDlg::eventFilter(QObject* watched, QEvent* event)
     // Anywhere in the list, on a row or not: the operation looks at the selection.
     if (watched == m_deviceList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        m_ops.OnDeviceListDoubleClick();
+        m_ops->OnDeviceListDoubleClick();
     if (watched == m_deviceList && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool plain = key->modifiers() == Qt::NoModifier ||
@@ -356,7 +353,7 @@ bool CSetupDlg::eventFilter(QObject* watched, QEvent* event)
             if (current.isValid())
                 m_deviceList->selectionModel()->select(
                     current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            m_ops.OnDeviceListDoubleClick();
+            m_ops->OnDeviceListDoubleClick();
             return true;
         }
     }

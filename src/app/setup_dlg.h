@@ -38,9 +38,13 @@ class CSetupDlg : public QDialog, public QtControlOps {
 public:
     // hostAddresses gives the address shown as this host's (empty: the
     // system's); the link is the one its datagrams and messages come from.
-    CSetupDlg(SetupState& state, UdpLink& link, MainWindowRef& mainWindow, AddressSource hostAddresses = {});
-    // Stops the link first: its thread must not post to a window that is going.
+    CSetupDlg(UdpLink& link, MainWindowRef& mainWindow, AddressSource hostAddresses = {});
+    // From here on the reference posts to no one. Whoever owns the link stops
+    // it first: its thread must not post to a window that is going.
     ~CSetupDlg() override;
+    // The operations its controls run and the pump that hands it datagrams,
+    // made by the owner once the window is; both outlive it. Creates the controls.
+    void Attach(DeviceOps& ops, DatagramPump& pump);
 
     // The start-up sequence; without startLink the link stays unstarted.
     void OnInitDialog(bool startLink = true);
@@ -48,7 +52,7 @@ public:
     void OnFrameReceived(const Datagram& datagram);
     // The wake-up of the hand-over: the pump gives the waiting datagrams to
     // OnFrameReceived in order, a slice of time at a time.
-    void OnDatagramsWaiting() { m_pump.Run(); }
+    void OnDatagramsWaiting() { m_pump->Run(); }
     // Datagrams the hand-over dropped because its queue was full.
     uint64_t DroppedDatagrams() const;
     void OnSysCommandAbout();
@@ -80,7 +84,7 @@ public:
     // The list's right-click menu for a row (-1: none), as it is about to open.
     QMenu* DeviceListMenu(int row);
 
-    DeviceOps& Ops() { return m_ops; }
+    DeviceOps& Ops() { return *m_ops; }
     CNetParamPage& NetPage() { return m_netPage; }
     CDevParamPage& DevPage() { return m_devPage; }
     CTabCtrl& Tab() { return *m_tab; }
@@ -116,8 +120,8 @@ private:
     UdpLink& m_link;
     MainWindowRef& m_mainWindow;
     AddressSource m_hostAddresses;
-    DeviceOps m_ops;
-    DatagramPump m_pump;
+    DeviceOps* m_ops = nullptr;
+    DatagramPump* m_pump = nullptr;
 
     PacketCapture* m_capture = nullptr;
     history::StoreFile* m_history = nullptr;

@@ -64,18 +64,18 @@ bool CSetupDlg::ExportSettings(const QString& path)
     };
     // A block is written only as a device gave it: one with start-up values
     // or a file's would be taken for a device's settings.
-    const PageSource& netSource = m_ops.NetworkSource();
-    const PageSource& devSource = m_ops.DeviceSource();
+    const PageSource& netSource = m_ops->NetworkSource();
+    const PageSource& devSource = m_ops->DeviceSource();
     if (!netSource.fromDevice && !devSource.fromDevice)
         return fail(ToCp936(QStringLiteral(u"两页的参数都不是从设备读取的；请先双击设备读取网络参数，"
                                            u"并按“读取设备参数”。未写入文件。")));
     for (const auto& [block, filled] : {std::pair{settings::Block::Network, netSource.fromDevice},
                                         std::pair{settings::Block::Device, devSource.fromDevice}})
         if (filled)
-            if (const auto refusal = m_ops.PageRefusal936(block))
+            if (const auto refusal = m_ops->PageRefusal936(block))
                 return fail(*refusal + ToCp936(QStringLiteral(u"。未写入文件。")));
-    const NetworkParams network = m_ops.NetworkPageValues();
-    const std::optional<DeviceParams> device = m_ops.DevicePageValues();
+    const NetworkParams network = m_ops->NetworkPageValues();
+    const std::optional<DeviceParams> device = m_ops->DevicePageValues();
 
     settings::Json source{{"program", "Vornik_Setup"}};
     const auto from = [](const PageSource& s) {
@@ -110,7 +110,7 @@ bool CSetupDlg::ExportSettings(const QString& path)
     };
     done += part(QStringLiteral(u"网络参数"), netSource) + QStringLiteral(u"；") +
             part(QStringLiteral(u"设备参数"), devSource) + QStringLiteral("\r\n");
-    m_ops.AppendInfoLine(ToCp936(done));
+    m_ops->AppendInfoLine(ToCp936(done));
     return true;
 }
 
@@ -127,7 +127,7 @@ bool CSetupDlg::ImportSettings(const QString& path)
     if (const auto* error = std::get_if<settings::InputError>(&text)) return fail(SettingsErrorText936(*error, path936));
     auto read = settings::PatchFromFileText(std::get<std::string>(text));
     if (const auto* error = std::get_if<settings::InputError>(&read)) return fail(SettingsErrorText936(*error, path936));
-    if (const auto refusal = m_ops.ImportPatch(std::get<settings::Patch>(read), ToCp936(QFileInfo(path).fileName())))
+    if (const auto refusal = m_ops->ImportPatch(std::get<settings::Patch>(read), ToCp936(QFileInfo(path).fileName())))
         return fail(*refusal);
     return true;
 }
@@ -155,7 +155,7 @@ bool CSetupDlg::SavePacketRecord(const QString& path)
                    {}, MessageIcon::Exclamation);
         return false;
     }
-    m_ops.AppendInfoLine(ToCp936(QStringLiteral(u"已保存数据包记录到 %1（%2 个数据报）\r\n")
+    m_ops->AppendInfoLine(ToCp936(QStringLiteral(u"已保存数据包记录到 %1（%2 个数据报）\r\n")
                                      .arg(path)
                                      .arg(qulonglong(m_capture->Size()))));
     return true;

@@ -9,8 +9,11 @@
 //   root.Window().exec();
 #pragma once
 
-#include "history/store_file.h"
+#include <optional>
+
+#include "app/datagram_pump.h"
 #include "app/main_window_ref.h"
+#include "history/store_file.h"
 #include "app/setup_dlg.h"
 #include "link/udp_link.h"
 #include "ops/device_ops.h"
@@ -47,6 +50,10 @@ private:
     MainWindowRef m_mainWindow;
     AddressSource m_hostAddresses;
     UdpLink m_link;
+    // Made once the window is (they act on its controls), and gone after it:
+    // its controls call them to the end.
+    std::optional<DeviceOps> m_ops;
+    std::optional<DatagramPump> m_pump;
     CSetupDlg m_window;
 };
 
