@@ -1,5 +1,6 @@
 #include "app/about_dlg.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -14,7 +15,7 @@ constexpr int kIconSize = 32; // the system's large icon
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral(u"关于 Vornik多探头 V2.0"));
+    setWindowTitle(QCoreApplication::translate("CAboutDlg", "关于 Vornik多探头 V2.0"));
     setFont(DialogFont());
     const DialogUnits du = DialogUnits::FromFont(font());
     setFixedSize(du.X(235), du.Y(55));
@@ -24,12 +25,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setPixmap(QIcon(QStringLiteral(":/icon/128")).pixmap(kIconSize, kIconSize));
     icon->setGeometry(du.X(11), du.Y(17), kIconSize, kIconSize);
 
-    auto* name = new QLabel(QStringLiteral(u"Vornik多探头 V2.0"), this);
+    auto* name = new QLabel(QCoreApplication::translate("CAboutDlg", "Vornik多探头 V2.0"), this);
     name->setTextFormat(Qt::PlainText);
     name->move(du.X(40), du.Y(10));
     name->resize(name->sizeHint());
 
-    auto* ok = new QPushButton(QStringLiteral(u"确定"), this);
+    auto* ok = new QPushButton(QCoreApplication::translate("CAboutDlg", "确定"), this);
     ok->setProperty("controlId", 1); // IDOK
     ok->setGeometry(du.Map(178, 6, 50, 14));
     ok->setDefault(true);

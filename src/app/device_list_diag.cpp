@@ -1,5 +1,6 @@
 #include "app/device_list_diag.h"
 
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -96,7 +97,7 @@ QString DeviceListDiagnostics::ConflictText(int row) const
     if (conflict.empty()) return {};
     QStringList macs;
     for (const MacAddress& mac : conflict) macs << QString::fromStdString(FormatMacHex(mac));
-    return QStringLiteral(u"IP地址冲突：%1 都使用 %2").arg(macs.join(QStringLiteral(u"、")), Address(device->ip));
+    return QCoreApplication::translate("DeviceListDiagnostics", "IP地址冲突：%1 都使用 %2").arg(macs.join(QCoreApplication::translate("DeviceListDiagnostics", "、")), Address(device->ip));
 }
 
 QString DeviceListDiagnostics::ToolTip(int row) const
@@ -105,10 +106,10 @@ QString DeviceListDiagnostics::ToolTip(int row) const
     if (!device) return {};
     QStringList lines;
     if (const QString conflict = ConflictText(row); !conflict.isEmpty()) lines << conflict;
-    lines << QStringLiteral(u"接收网卡（本机地址）：%1")
-                 .arg(device->adapter ? Address(device->adapter) : QStringLiteral(u"未知"));
+    lines << QCoreApplication::translate("DeviceListDiagnostics", "接收网卡（本机地址）：%1")
+                 .arg(device->adapter ? Address(device->adapter) : QCoreApplication::translate("DeviceListDiagnostics", "未知"));
     if (device->sender)
-        lines << QStringLiteral(u"回复来自：%1:%2").arg(Address(device->sender)).arg(device->senderPort);
+        lines << QCoreApplication::translate("DeviceListDiagnostics", "回复来自：%1:%2").arg(Address(device->sender)).arg(device->senderPort);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -1,5 +1,6 @@
 #include "app/history_dlg.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,9 +22,9 @@ QString FromCp936(const std::string& text) { return QString::fromStdString(Utf8F
 QString StageText(history::Stage stage)
 {
     switch (stage) {
-    case history::Stage::Read: return QStringLiteral(u"读取");
-    case history::Stage::Before: return QStringLiteral(u"写入前");
-    case history::Stage::After: return QStringLiteral(u"写入后读回");
+    case history::Stage::Read: return QCoreApplication::translate("CHistoryDlg", "读取");
+    case history::Stage::Before: return QCoreApplication::translate("CHistoryDlg", "写入前");
+    case history::Stage::After: return QCoreApplication::translate("CHistoryDlg", "写入后读回");
     }
     return {};
 }
@@ -32,7 +33,7 @@ QString ChangesText(const std::vector<history::Change>& changes)
 {
     QStringList parts;
     for (const history::Change& c : changes) parts << FromCp936(DifferencesText936(c.block, {c.difference}));
-    return parts.join(QStringLiteral(u"，"));
+    return parts.join(QCoreApplication::translate("CHistoryDlg", "，"));
 }
 
 } // namespace
@@ -41,12 +42,14 @@ CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, std::vector<his
     : QDialog(parent), m_mac(mac), m_events(std::move(events)), m_ops(ops)
 {
     const QString macText = QString::fromStdString(FormatMacText(mac));
-    setWindowTitle(QStringLiteral(u"历史记录 - ") + macText);
+    setWindowTitle(QCoreApplication::translate("CHistoryDlg", "历史记录 - ") + macText);
     auto* layout = new QVBoxLayout(this);
-    auto* heading = new QLabel(m_events.empty() ? QStringLiteral(u"设备 %1 还没有历史记录。").arg(macText)
-                                                : QStringLiteral(u"设备 %1 的读取和写入，最新的在前。"
-                                                                 u"选中一项后“填入页面”显示设备在那之后的参数，不发送任何数据。")
-                                                      .arg(macText),
+    auto* heading = new QLabel(m_events.empty()
+                                   ? QCoreApplication::translate("CHistoryDlg", "设备 %1 还没有历史记录。").arg(macText)
+                                   : QCoreApplication::translate("CHistoryDlg",
+                                                                 "设备 %1 的读取和写入，最新的在前。"
+                                                                 "选中一项后“填入页面”显示设备在那之后的参数，不发送任何数据。")
+                                         .arg(macText),
                                this);
     heading->setWordWrap(true);
     layout->addWidget(heading);
@@ -54,9 +57,9 @@ CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, std::vector<his
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setHeaderLabels({QStringLiteral(u"时间 (UTC)"), QStringLiteral(u"程序"), QStringLiteral(u"操作"),
-                             QStringLiteral(u"阶段"), QStringLiteral(u"设备IP"), QStringLiteral(u"改动")});
-    m_list->setAccessibleName(QStringLiteral(u"历史记录"));
+    m_list->setHeaderLabels({QCoreApplication::translate("CHistoryDlg", "时间 (UTC)"), QCoreApplication::translate("CHistoryDlg", "程序"), QCoreApplication::translate("CHistoryDlg", "操作"),
+                             QCoreApplication::translate("CHistoryDlg", "阶段"), QCoreApplication::translate("CHistoryDlg", "设备IP"), QCoreApplication::translate("CHistoryDlg", "改动")});
+    m_list->setAccessibleName(QCoreApplication::translate("CHistoryDlg", "历史记录"));
     heading->setBuddy(m_list);
     const std::vector<std::vector<history::Change>> changes = history::ChangesAlong(m_events);
     for (size_t i = m_events.size(); i-- > 0;) {
@@ -67,7 +70,7 @@ CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, std::vector<his
         item->setText(2, QString::fromStdString(e.operation));
         item->setText(3, StageText(e.stage));
         item->setText(4, e.ip ? QString::fromStdString(FormatDottedQuad(e.ip)) : QString());
-        item->setText(5, changes[i].empty() ? QStringLiteral(u"—") : ChangesText(changes[i]));
+        item->setText(5, changes[i].empty() ? QCoreApplication::translate("CHistoryDlg", "—") : ChangesText(changes[i]));
         item->setToolTip(5, item->text(5));
     }
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -75,9 +78,9 @@ CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, std::vector<his
     layout->addWidget(m_list);
 
     auto* buttons = new QDialogButtonBox(this);
-    m_fill = buttons->addButton(QStringLiteral(u"填入页面"), QDialogButtonBox::ActionRole);
+    m_fill = buttons->addButton(QCoreApplication::translate("CHistoryDlg", "填入页面"), QDialogButtonBox::ActionRole);
     m_fill->setEnabled(false);
-    buttons->addButton(QStringLiteral(u"关闭"), QDialogButtonBox::RejectRole);
+    buttons->addButton(QCoreApplication::translate("CHistoryDlg", "关闭"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this,

@@ -1,5 +1,6 @@
 #include "app/setup_dlg.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -58,7 +59,7 @@ CSetupDlg::CSetupDlg(UdpLink& link, MainWindowRef& mainWindow, AddressSource hos
       m_mainWindow(mainWindow),
       m_hostAddresses(std::move(hostAddresses))
 {
-    setWindowTitle(QStringLiteral(u"Vornik多探头 V2.0"));
+    setWindowTitle(QCoreApplication::translate("CSetupDlg", "Vornik多探头 V2.0"));
     // Caption and system menu; no minimise or maximise box; a fixed frame.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -85,11 +86,11 @@ void CSetupDlg::CreateControls()
 {
     DialogBuilder b(this, *this);
 
-    b.Group(QStringLiteral(u"本机信息"), {7, 7, 236, 41});
+    b.Group(QCoreApplication::translate("CSetupDlg", "本机信息"), {7, 7, 236, 41});
     QLineEdit* localIp = b.Edit(IDC_LOCAL_IP, {15, 25, 74, 14}, true);
     QLineEdit* localPort = b.Edit(IDC_LOCAL_PORT, {106, 25, 40, 14}, true);
-    QPushButton* search = b.Button(IDC_SEARCH, QStringLiteral(u"搜索"), {157, 22, 77, 21});
-    b.Label(QStringLiteral(u"设备列表"), {12, 52, 56, 8}, IDC_DEVICE_LIST_LABEL);
+    QPushButton* search = b.Button(IDC_SEARCH, QCoreApplication::translate("CSetupDlg", "搜索"), {157, 22, 77, 21});
+    b.Label(QCoreApplication::translate("CSetupDlg", "设备列表"), {12, 52, 56, 8}, IDC_DEVICE_LIST_LABEL);
 
     m_deviceList = new CReportList(this);
     m_deviceList->setRootIsDecorated(false);
@@ -101,7 +102,7 @@ void CSetupDlg::CreateControls()
     b.Place(m_deviceList, {7, 64, 240, 143}, IDC_DEVICE_LIST);
     m_listDiagnostics = new DeviceListDiagnostics(m_deviceList);
 
-    b.Label(QStringLiteral(u"信息提示区"), {7, 212, 41, 8});
+    b.Label(QCoreApplication::translate("CSetupDlg", "信息提示区"), {7, 212, 41, 8});
     m_info = new CInfoEdit(this);
     b.Place(m_info, {7, 227, 240, 131}, IDC_INFO);
 
@@ -109,10 +110,10 @@ void CSetupDlg::CreateControls()
     b.Place(m_tab, {254, 7, 315, 352}, IDC_TAB);
 
     // The local-host fields have the group's title for a label.
-    localIp->setAccessibleName(QStringLiteral(u"本机IP地址"));
-    localPort->setAccessibleName(QStringLiteral(u"本机端口"));
-    m_deviceList->setAccessibleName(QStringLiteral(u"设备列表"));
-    m_info->setAccessibleName(QStringLiteral(u"信息提示区"));
+    localIp->setAccessibleName(QCoreApplication::translate("CSetupDlg", "本机IP地址"));
+    localPort->setAccessibleName(QCoreApplication::translate("CSetupDlg", "本机端口"));
+    m_deviceList->setAccessibleName(QCoreApplication::translate("CSetupDlg", "设备列表"));
+    m_info->setAccessibleName(QCoreApplication::translate("CSetupDlg", "信息提示区"));
 
     DialogBuilder::SetTabOrder({localIp, localPort, search, m_deviceList, m_info, m_tab->Bar()});
 
@@ -141,7 +142,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     // The about item where the system menu would carry it: X11 and Wayland
     // keep the window manager's menu out of a program's reach.
     m_systemMenu = new QMenu(this);
-    QAction* close = m_systemMenu->addAction(QStringLiteral(u"关闭(&C)"));
+    QAction* close = m_systemMenu->addAction(QCoreApplication::translate("CSetupDlg", "关闭(&C)"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(close, &QAction::triggered, this, &QWidget::close);
     m_systemMenu->addSeparator();
@@ -153,7 +154,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     m_systemMenu->addSeparator();
     connect(m_systemMenu, &QMenu::aboutToShow, this, [this] { UpdateDroppedEntry(); });
     UpdateDroppedEntry();
-    QAction* about = m_systemMenu->addAction(QStringLiteral(u"关于 Vornik_Setup(&A)..."));
+    QAction* about = m_systemMenu->addAction(QCoreApplication::translate("CSetupDlg", "关于 Vornik_Setup(&A)..."));
     connect(about, &QAction::triggered, this, [this] { OnSysCommandAbout(); });
     AddDiagnosticsMenuItems();
 
@@ -163,7 +164,7 @@ void CSetupDlg::OnInitDialog(bool startLink)
     m_deviceList->ensurePolished();
     const int client = m_deviceList->maximumViewportSize().width();
     m_deviceList->setHeaderLabels(
-        {QStringLiteral(u"设备IP"), QStringLiteral(u"设备名称"), QStringLiteral(u"MAC地址"), QStringLiteral(u"固件版本")});
+        {QCoreApplication::translate("CSetupDlg", "设备IP"), QCoreApplication::translate("CSetupDlg", "设备名称"), QCoreApplication::translate("CSetupDlg", "MAC地址"), QCoreApplication::translate("CSetupDlg", "固件版本")});
     QHeaderView* header = m_deviceList->header();
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -177,8 +178,8 @@ void CSetupDlg::OnInitDialog(bool startLink)
         // Inserting the first tab selects it; the pages do not exist yet, and
         // showing a parentless page would open a window of its own.
         const QSignalBlocker quiet(m_tab->Bar());
-        m_tab->InsertItem(0, QStringLiteral(u"网络参数"));
-        m_tab->InsertItem(1, QStringLiteral(u"设备参数"));
+        m_tab->InsertItem(0, QCoreApplication::translate("CSetupDlg", "网络参数"));
+        m_tab->InsertItem(1, QCoreApplication::translate("CSetupDlg", "设备参数"));
     }
 
     // The icon buttons attach to controls of the network page, so it comes first.
@@ -236,7 +237,7 @@ QMenu* CSetupDlg::DeviceListMenu(int row)
     // The window's own items stay reachable from the list, below the row's.
     delete m_listMenu;
     m_listMenu = new QMenu(this);
-    QAction* history = m_listMenu->addAction(QStringLiteral(u"历史记录..."));
+    QAction* history = m_listMenu->addAction(QCoreApplication::translate("CSetupDlg", "历史记录..."));
     history->setEnabled(row >= 0 && m_history);
     connect(history, &QAction::triggered, this, [this, row] { ShowHistory(row); });
     if (m_systemMenu) {
@@ -250,17 +251,17 @@ void CSetupDlg::ShowHistory(int row)
 {
     const std::optional<DeviceRow> device = DeviceRowAt(IDC_DEVICE_LIST, row);
     if (!device || !m_history) return;
-    const QString caption = QStringLiteral(u"历史记录");
+    const QString caption = QCoreApplication::translate("CSetupDlg", "历史记录");
     auto opened = m_history->Open();
     if (auto* why = std::get_if<std::string>(&opened)) {
-        QMessageBox::warning(this, caption, QStringLiteral(u"无法读取历史记录：") + QString::fromStdString(*why));
+        QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(*why));
         return;
     }
     history::Query query;
     query.mac = device->mac;
     auto events = std::get<history::Store*>(opened)->Events(query);
     if (auto* error = std::get_if<history::Error>(&events)) {
-        QMessageBox::warning(this, caption, QStringLiteral(u"无法读取历史记录：") + QString::fromStdString(error->message));
+        QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(error->message));
         return;
     }
     CHistoryDlg dialog(this, device->mac, std::move(std::get<std::vector<history::Event>>(events)), *m_ops);
@@ -279,7 +280,7 @@ uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropp
 void CSetupDlg::UpdateDroppedEntry()
 {
     if (m_droppedEntry)
-        m_droppedEntry->setText(QStringLiteral(u"丢弃的数据报：%1").arg(qulonglong(DroppedDatagrams())));
+        m_droppedEntry->setText(QCoreApplication::translate("CSetupDlg", "丢弃的数据报：%1").arg(qulonglong(DroppedDatagrams())));
 }
 
 void CSetupDlg::OnTabSelChange()

@@ -2,6 +2,7 @@
 // item and the pages saved to and loaded from a settings file. The device
 // list's diagnostics (adapter, sender, address conflicts) read its typed rows
 // themselves (device_list_diag.h).
+#include <QCoreApplication>
 #include <QAction>
 #include <QDateTime>
 #include <QFileDialog>
@@ -31,35 +32,35 @@ void CSetupDlg::AddDiagnosticsMenuItems()
         m_systemMenu->insertAction(first, action);
         return action;
     };
-    add(QStringLiteral(u"导出参数..."), &CSetupDlg::OnExportSettings);
-    add(QStringLiteral(u"导入参数..."), &CSetupDlg::OnImportSettings);
-    add(QStringLiteral(u"保存数据包记录..."), &CSetupDlg::OnSavePacketRecord)->setEnabled(m_capture != nullptr);
+    add(QCoreApplication::translate("CSetupDlg", "导出参数..."), &CSetupDlg::OnExportSettings);
+    add(QCoreApplication::translate("CSetupDlg", "导入参数..."), &CSetupDlg::OnImportSettings);
+    add(QCoreApplication::translate("CSetupDlg", "保存数据包记录..."), &CSetupDlg::OnSavePacketRecord)->setEnabled(m_capture != nullptr);
     m_systemMenu->insertSeparator(first);
 }
 
 namespace {
 
-const QString kSettingsFilter = QStringLiteral(u"参数文件 (*.json);;所有文件 (*)");
+const QString kSettingsFilter = QCoreApplication::translate("CSetupDlg", "参数文件 (*.json);;所有文件 (*)");
 
 } // namespace
 
 void CSetupDlg::OnExportSettings()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral(u"导出参数"),
+    const QString path = QFileDialog::getSaveFileName(this, QCoreApplication::translate("CSetupDlg", "导出参数"),
                                                       QStringLiteral("vornik-settings.json"), kSettingsFilter);
     if (!path.isEmpty()) ExportSettings(path);
 }
 
 void CSetupDlg::OnImportSettings()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral(u"导入参数"), QString(), kSettingsFilter);
+    const QString path = QFileDialog::getOpenFileName(this, QCoreApplication::translate("CSetupDlg", "导入参数"), QString(), kSettingsFilter);
     if (!path.isEmpty()) ImportSettings(path);
 }
 
 bool CSetupDlg::ExportSettings(const QString& path)
 {
     const auto fail = [this](const std::string& why936) {
-        MessageBox(ToCp936(QStringLiteral(u"导出参数失败：")) + why936, {}, MessageIcon::Exclamation);
+        MessageBox(ToCp936(QCoreApplication::translate("CSetupDlg", "导出参数失败：")) + why936, {}, MessageIcon::Exclamation);
         return false;
     };
     // A block is written only as a device gave it: one with start-up values
@@ -67,13 +68,13 @@ bool CSetupDlg::ExportSettings(const QString& path)
     const PageSource& netSource = m_ops->NetworkSource();
     const PageSource& devSource = m_ops->DeviceSource();
     if (!netSource.fromDevice && !devSource.fromDevice)
-        return fail(ToCp936(QStringLiteral(u"两页的参数都不是从设备读取的；请先双击设备读取网络参数，"
-                                           u"并按“读取设备参数”。未写入文件。")));
+        return fail(ToCp936(QCoreApplication::translate("CSetupDlg", "两页的参数都不是从设备读取的；请先双击设备读取网络参数，"
+                                                                     "并按“读取设备参数”。未写入文件。")));
     for (const auto& [block, filled] : {std::pair{settings::Block::Network, netSource.fromDevice},
                                         std::pair{settings::Block::Device, devSource.fromDevice}})
         if (filled)
             if (const auto refusal = m_ops->PageRefusal936(block))
-                return fail(*refusal + ToCp936(QStringLiteral(u"。未写入文件。")));
+                return fail(*refusal + ToCp936(QCoreApplication::translate("CSetupDlg", "。未写入文件。")));
     const NetworkParams network = m_ops->NetworkPageValues();
     const std::optional<DeviceParams> device = m_ops->DevicePageValues();
 
@@ -101,15 +102,15 @@ bool CSetupDlg::ExportSettings(const QString& path)
     }
     if (!whole) file.cancelWriting();
     if (!whole || !file.commit())
-        return fail(ToCp936(QStringLiteral(u"无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）").arg(path)));
+        return fail(ToCp936(QCoreApplication::translate("CSetupDlg", "无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）").arg(path)));
 
-    QString done = QStringLiteral(u"已导出参数到 %1：").arg(path);
+    QString done = QCoreApplication::translate("CSetupDlg", "已导出参数到 %1：").arg(path);
     const auto part = [](const QString& name, const PageSource& s) {
-        return s.fromDevice ? QStringLiteral(u"%1（来自设备 %2）").arg(name, QString::fromStdString(FormatMacText(s.mac)))
-                            : QStringLiteral(u"%1页不是从设备读取的，未导出").arg(name);
+        return s.fromDevice ? QCoreApplication::translate("CSetupDlg", "%1（来自设备 %2）").arg(name, QString::fromStdString(FormatMacText(s.mac)))
+                            : QCoreApplication::translate("CSetupDlg", "%1页不是从设备读取的，未导出").arg(name);
     };
-    done += part(QStringLiteral(u"网络参数"), netSource) + QStringLiteral(u"；") +
-            part(QStringLiteral(u"设备参数"), devSource) + QStringLiteral("\r\n");
+    done += part(QCoreApplication::translate("CSetupDlg", "网络参数"), netSource) + QCoreApplication::translate("CSetupDlg", "；") +
+            part(QCoreApplication::translate("CSetupDlg", "设备参数"), devSource) + QStringLiteral("\r\n");
     m_ops->AppendInfoLine(ToCp936(done));
     return true;
 }
@@ -118,7 +119,7 @@ bool CSetupDlg::ImportSettings(const QString& path)
 {
     const std::string path936 = ToCp936(path);
     const auto fail = [this](const std::string& why936) {
-        MessageBox(ToCp936(QStringLiteral(u"导入参数失败：")) + why936 + ToCp936(QStringLiteral(u"。参数页没有改变。")),
+        MessageBox(ToCp936(QCoreApplication::translate("CSetupDlg", "导入参数失败：")) + why936 + ToCp936(QCoreApplication::translate("CSetupDlg", "。参数页没有改变。")),
                    {}, MessageIcon::Exclamation);
         return false;
     };
@@ -136,8 +137,8 @@ void CSetupDlg::OnSavePacketRecord()
 {
     const QString suggested =
         QStringLiteral("vornik-%1.pcap").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral(u"保存数据包记录"), suggested,
-                                                      QStringLiteral(u"数据包记录 (*.pcap);;所有文件 (*)"));
+    const QString path = QFileDialog::getSaveFileName(this, QCoreApplication::translate("CSetupDlg", "保存数据包记录"), suggested,
+                                                      QCoreApplication::translate("CSetupDlg", "数据包记录 (*.pcap);;所有文件 (*)"));
     if (!path.isEmpty()) SavePacketRecord(path);
 }
 
@@ -146,16 +147,16 @@ bool CSetupDlg::SavePacketRecord(const QString& path)
     // The library's reason is English; what the operator can do about it is said instead.
     std::string error;
     if (!m_capture) {
-        MessageBox(ToCp936(QStringLiteral(u"保存数据包记录失败：本次运行没有记录数据包。")), {}, MessageIcon::Exclamation);
+        MessageBox(ToCp936(QCoreApplication::translate("CSetupDlg", "保存数据包记录失败：本次运行没有记录数据包。")), {}, MessageIcon::Exclamation);
         return false;
     }
     if (!m_capture->Save(QFile::encodeName(path).toStdString(), &error)) {
-        MessageBox(ToCp936(QStringLiteral(u"保存数据包记录失败：无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）")
+        MessageBox(ToCp936(QCoreApplication::translate("CSetupDlg", "保存数据包记录失败：无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）")
                                .arg(path)),
                    {}, MessageIcon::Exclamation);
         return false;
     }
-    m_ops->AppendInfoLine(ToCp936(QStringLiteral(u"已保存数据包记录到 %1（%2 个数据报）\r\n")
+    m_ops->AppendInfoLine(ToCp936(QCoreApplication::translate("CSetupDlg", "已保存数据包记录到 %1（%2 个数据报）\r\n")
                                      .arg(path)
                                      .arg(qulonglong(m_capture->Size()))));
     return true;

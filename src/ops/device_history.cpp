@@ -1,5 +1,6 @@
 #include "ops/device_history.h"
 
+#include "ops/text.h"
 #include "proto/cp936.h"
 
 namespace vornik {
@@ -43,7 +44,8 @@ void DeviceHistory::RecordBefore(const char* operation, const MacAddress& mac, u
 std::string DeviceHistory::TakeFailureLine936()
 {
     if (m_failure.empty()) return {};
-    std::string line = Cp936FromUtf8Lossy("未能写入历史记录，配置照常进行：") + Cp936FromUtf8Lossy(m_failure) + "\r\n";
+    std::string line = text::Cp936(QT_TRANSLATE_NOOP("vornik::text", "未能写入历史记录，配置照常进行：")) +
+                       text::Cp936(m_failure) + "\r\n";
     m_failure.clear();
     return line;
 }

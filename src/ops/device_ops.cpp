@@ -8,11 +8,7 @@
 
 namespace vornik {
 
-namespace {
-
-std::string Cp936(const char* utf8) { return Cp936FromUtf8Lossy(utf8); }
-
-} // namespace
+using text::Cp936;
 
 DeviceOps::DeviceOps(SetupState& state, IControlOps& mainWindow, IControlOps& netPage, IControlOps& devPage,
                      IFrameSender& link)
@@ -28,9 +24,9 @@ void DeviceOps::RestartLog()
     m_history.StartOperation();
 }
 
-void DeviceOps::StartLog(const char* line)
+void DeviceOps::StartLog(const std::string& line936)
 {
-    m_info.Start(line);
+    m_info.Start(line936);
     m_history.StartOperation();
 }
 
@@ -333,12 +329,14 @@ void DeviceOps::ShowRecordedState(const std::optional<NetworkParamsImage>& netwo
         // The write starts from the recorded block, so bytes no field shows go back as they were.
         m_state.networkParams = DecodeNetworkParams(*network);
         m_pages.ShowNetwork(m_state.networkParams);
-        m_pages.SetSource(settings::Block::Network, {}, Cp936("来自历史记录\n") + when936);
+        m_pages.SetSource(settings::Block::Network, {},
+                          Cp936(QT_TRANSLATE_NOOP("vornik::text", "来自历史记录\n")) + when936);
     }
     if (device) {
         m_state.deviceParams = *device;
         m_pages.ShowDevice(*device);
-        m_pages.SetSource(settings::Block::Device, {}, Cp936("来自历史记录\n") + when936);
+        m_pages.SetSource(settings::Block::Device, {},
+                          Cp936(QT_TRANSLATE_NOOP("vornik::text", "来自历史记录\n")) + when936);
         m_deviceParamsRead = true;
     }
 }

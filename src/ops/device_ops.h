@@ -145,7 +145,7 @@ private:
     uint32_t ReplyIp() const { return m_replyFrom.sender ? m_replyFrom.sender : m_chosenIp; }
 
     void Send(const Frame& frame);
-    void StartLog(const char* line);
+    void StartLog(const std::string& line936);
     void RestartLog();
 
     SetupState& m_state;

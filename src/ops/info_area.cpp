@@ -31,13 +31,13 @@ void InfoArea::Restart()
     m_restarted = true;
 }
 
-void InfoArea::Start(const char* line936)
+void InfoArea::Start(const std::string& line936)
 {
     m_log.assign(line936);
     m_restarted = true;
 }
 
-void InfoArea::AddMacLine(const char* before936, const MacAddress& mac, const char* after936)
+void InfoArea::AddMacLine(const std::string& before936, const MacAddress& mac, const std::string& after936)
 {
     m_log += before936;
     m_log += FormatMacText(mac);

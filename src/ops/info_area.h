@@ -17,10 +17,10 @@ public:
     void Refresh();
     // A new log for a new operation: empty, or starting with `line936`.
     void Restart();
-    void Start(const char* line936);
+    void Start(const std::string& line936);
     // Added without a refresh: an operation refreshes once it is done.
     void Add(const std::string& text936) { m_log += text936; }
-    void AddMacLine(const char* before936, const MacAddress& mac, const char* after936);
+    void AddMacLine(const std::string& before936, const MacAddress& mac, const std::string& after936);
 
 private:
     std::string& m_log;

@@ -16,7 +16,7 @@ std::string LinkErrorText936(const LinkError& e)
     case LinkFailure::EndpointBind: {
         // The window has always shown -1 where a socket handle would go.
         char text[128];
-        std::snprintf(text, sizeof text, text::kMsgEndpointBindFormat, -1, e.error);
+        std::snprintf(text, sizeof text, text::kMsgEndpointBindFormat.Cp936().c_str(), -1, e.error);
         return text;
     }
     case LinkFailure::Send: return text::kMsgSendFailed;

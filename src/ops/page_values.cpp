@@ -5,11 +5,14 @@
 
 #include "ops/control_ids.h"
 #include "ops/drop_downs.h"
+#include "ops/text.h"
 #include "proto/cp936.h"
 #include "proto/text_conv.h"
 #include "ops/texts.h"
 
 namespace vornik {
+
+using text::Cp936;
 
 namespace {
 
@@ -18,7 +21,6 @@ const int STOP_BITS_FIRST = DropDownOf(IDC_DEV_STOP_BITS).first;
 
 std::string Decimal(unsigned value) { return std::to_string(value); }
 
-std::string Cp936(const char* utf8) { return Cp936FromUtf8Lossy(utf8); }
 
 } // namespace
 
@@ -30,11 +32,12 @@ void PageValues::SetSource(settings::Block block, const PageSource& now, const s
     const int labelId = network ? IDC_NET_SOURCE : IDC_DEV_SOURCE;
     // Two short lines: the label sits beside the page's buttons.
     if (now.fromDevice)
-        page.SetText(labelId, Cp936("来自 ") + FormatDottedQuad(now.ip) + "\nMAC " + FormatMacText(now.mac));
+        page.SetText(labelId, Cp936(QT_TRANSLATE_NOOP("vornik::text", "来自 ")) + FormatDottedQuad(now.ip) + "\nMAC " +
+                                  FormatMacText(now.mac));
     else if (!elsewhere936.empty())
         page.SetText(labelId, elsewhere936);
     else
-        page.SetText(labelId, Cp936("未读取设备\n(启动时的默认值)"));
+        page.SetText(labelId, Cp936(QT_TRANSLATE_NOOP("vornik::text", "未读取设备\n(启动时的默认值)")));
 }
 
 const PageField* PageValues::FirstRefused(settings::Block block,
@@ -70,8 +73,8 @@ std::optional<std::string> PageValues::Refusal936(settings::Block block) const
 {
     const PageField* refused = FirstRefused(block, nullptr);
     if (!refused) return std::nullopt;
-    return refused->label936 + Cp936("：“") + Page(block).GetText(refused->control) + Cp936("”无效，应为") +
-           refused->range936;
+    return refused->label936 + Cp936(QT_TRANSLATE_NOOP("vornik::text", "：“")) + Page(block).GetText(refused->control) +
+           Cp936(QT_TRANSLATE_NOOP("vornik::text", "”无效，应为")) + refused->range936;
 }
 
 void PageValues::SetStartupValues()
@@ -233,19 +236,24 @@ PageValues::Imported PageValues::Import(const settings::Patch& patch, const std:
         Block block;
         IControlOps& page;
         const char* pageName;
-    } pages[] = {{Block::Network, m_net, "网络参数页的 "}, {Block::Device, m_dev, "设备参数页的 "}};
+    } pages[] = {{Block::Network, m_net, QT_TRANSLATE_NOOP("vornik::text", "网络参数页的 ")},
+                 {Block::Device, m_dev, QT_TRANSLATE_NOOP("vornik::text", "设备参数页的 ")}};
     for (const auto& p : pages) {
         if (!patch.Touches(p.block)) continue;
         // What the file gives replaces what the page shows, so only the rest must pass.
         const PageField* refused =
             FirstRefused(p.block, [&](const PageField& f) { return patch.Contains(f.block, f.field); });
         if (refused)
-            return {Cp936(p.pageName) + refused->label936 + Cp936("：“") + p.page.GetText(refused->control) +
-                   Cp936("”无效，应为") + refused->range936 + Cp936("；文件中没有这一项，请先改正。"), false};
+            return {Cp936(p.pageName) + refused->label936 + Cp936(QT_TRANSLATE_NOOP("vornik::text", "：“")) +
+                        p.page.GetText(refused->control) + Cp936(QT_TRANSLATE_NOOP("vornik::text", "”无效，应为")) +
+                        refused->range936 + Cp936(QT_TRANSLATE_NOOP("vornik::text", "；文件中没有这一项，请先改正。")),
+                    false};
     }
 
     Imported imported;
-    const std::string fromFile936 = fileName936.empty() ? std::string() : Cp936("来自导入的文件\n") + fileName936;
+    const std::string fromFile936 = fileName936.empty()
+                                        ? std::string()
+                                        : Cp936(QT_TRANSLATE_NOOP("vornik::text", "来自导入的文件\n")) + fileName936;
     if (patch.Touches(Block::Network)) {
         NetworkParams network = NetworkValues();
         patch.ApplyTo(network);

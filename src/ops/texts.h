@@ -1,80 +1,57 @@
 // Texts the device operations write to the info area and show in message boxes.
-// Stored in code page 936, the encoding the controls and devices use; the
-// comment above each shows the text.
 #pragma once
+
+#include "ops/text.h"
 
 namespace vornik::text {
 
-//   本软件适用于：Vornik多探头产品的参数配置。\r\n
-// 单击"搜索"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，点击"配置参数"按钮，设备将保存参数并自动重启\r\n
-// 注意事项:\r\n
-// 1、确保软件与设备在同一局域网内\r\n
-// 2、请确定当前PC只使用一个网卡\r\n
-// 3、请按照 搜索->双击选中并读取->配置参数 的步骤来操作\r\n
-inline constexpr char kWelcomeText[] = "  \xb1\xbe\xc8\xed\xbc\xfe\xca\xca\xd3\xc3\xd3\xda\xa3\xbaVornik\xb6\xe0\xcc\xbd\xcd\xb7\xb2\xfa\xc6\xb7\xb5\xc4\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xa1\xa3\r\n\xb5\xa5\xbb\xf7\"\xcb\xd1\xcb\xf7\"\xb0\xb4\xc5\xa5\xcb\xd1\xcb\xf7\xc9\xe8\xb1\xb8\xa3\xac\xc9\xe8\xb1\xb8\xb3\xf6\xcf\xd6\xd4\xda\xc9\xe8\xb1\xb8\xc1\xd0\xb1\xed\xba\xf3\xa3\xac\xcb\xab\xbb\xf7\xc9\xe8\xb1\xb8\xb8\xfc\xd0\xc2\xd0\xc5\xcf\xa2\xb5\xbd\xd3\xd2\xb1\xdf\xd0\xc5\xcf\xa2\xbf\xf2\xd6\xd0\xd0\xde\xb8\xc4\xb2\xce\xca\xfd\xba\xf3\xa3\xac\xb5\xe3\xbb\xf7\"\xc5\xe4\xd6\xc3\xb2\xce\xca\xfd\"\xb0\xb4\xc5\xa5\xa3\xac\xc9\xe8\xb1\xb8\xbd\xab\xb1\xa3\xb4\xe6\xb2\xce\xca\xfd\xb2\xa2\xd7\xd4\xb6\xaf\xd6\xd8\xc6\xf4\r\n\xd7\xa2\xd2\xe2\xca\xc2\xcf\xee:\r\n1\xa1\xa2\xc8\xb7\xb1\xa3\xc8\xed\xbc\xfe\xd3\xeb\xc9\xe8\xb1\xb8\xd4\xda\xcd\xac\xd2\xbb\xbe\xd6\xd3\xf2\xcd\xf8\xc4\xda\r\n2\xa1\xa2\xc7\xeb\xc8\xb7\xb6\xa8\xb5\xb1\xc7\xb0PC\xd6\xbb\xca\xb9\xd3\xc3\xd2\xbb\xb8\xf6\xcd\xf8\xbf\xa8\r\n3\xa1\xa2\xc7\xeb\xb0\xb4\xd5\xd5 \xcb\xd1\xcb\xf7->\xcb\xab\xbb\xf7\xd1\xa1\xd6\xd0\xb2\xa2\xb6\xc1\xc8\xa1->\xc5\xe4\xd6\xc3\xb2\xce\xca\xfd \xb5\xc4\xb2\xbd\xd6\xe8\xc0\xb4\xb2\xd9\xd7\xf7\r\n";
+inline const Text kWelcomeText{QT_TRANSLATE_NOOP("vornik::text", "  本软件适用于：Vornik多探头产品的参数配置。\r\n单击\"搜索\"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，点击\"配置参数\"按钮，设备将保存参数并自动重启\r\n注意事项:\r\n1、确保软件与设备在同一局域网内\r\n2、请确定当前PC只使用一个网卡\r\n3、请按照 搜索->双击选中并读取->配置参数 的步骤来操作\r\n")};
 
-// 搜索...\r\n
-inline constexpr char kLogSearching[] = "\xcb\xd1\xcb\xf7...\r\n";
+inline const Text kLogSearching{QT_TRANSLATE_NOOP("vornik::text", "搜索...\r\n")};
 
-// 搜索到设备\r\n
-inline constexpr char kLogDeviceFound[] = "\xcb\xd1\xcb\xf7\xb5\xbd\xc9\xe8\xb1\xb8\r\n";
+inline const Text kLogDeviceFound{QT_TRANSLATE_NOOP("vornik::text", "搜索到设备\r\n")};
 
-// 读取参数...\r\n
-inline constexpr char kLogReadingNetwork[] = "\xb6\xc1\xc8\xa1\xb2\xce\xca\xfd...\r\n";
+inline const Text kLogReadingNetwork{QT_TRANSLATE_NOOP("vornik::text", "读取参数...\r\n")};
 
-// 读取网络参数成功！\r\n
-inline constexpr char kLogNetworkRead[] = "\xb6\xc1\xc8\xa1\xcd\xf8\xc2\xe7\xb2\xce\xca\xfd\xb3\xc9\xb9\xa6\xa3\xa1\r\n";
+inline const Text kLogNetworkRead{QT_TRANSLATE_NOOP("vornik::text", "读取网络参数成功！\r\n")};
 
-// 设置参数... \r\n
-inline constexpr char kLogWriting[] = "\xc9\xe8\xd6\xc3\xb2\xce\xca\xfd... \r\n";
+inline const Text kLogWriting{QT_TRANSLATE_NOOP("vornik::text", "设置参数... \r\n")};
 
-// 不合格的MAC地址格式!!!\r\n
-inline constexpr char kLogBadMac[] = "\xb2\xbb\xba\xcf\xb8\xf1\xb5\xc4MAC\xb5\xd8\xd6\xb7\xb8\xf1\xca\xbd!!!\r\n";
+inline const Text kLogBadMac{QT_TRANSLATE_NOOP("vornik::text", "不合格的MAC地址格式!!!\r\n")};
 
-// 写入MAC地址...\r\n
-inline constexpr char kLogWritingMac[] = "\xd0\xb4\xc8\xebMAC\xb5\xd8\xd6\xb7...\r\n";
+inline const Text kLogWritingMac{QT_TRANSLATE_NOOP("vornik::text", "写入MAC地址...\r\n")};
 
-// 恢复出厂设置...\r\n
-inline constexpr char kLogFactoryDefaults[] = "\xbb\xd6\xb8\xb4\xb3\xf6\xb3\xa7\xc9\xe8\xd6\xc3...\r\n";
+inline const Text kLogFactoryDefaults{QT_TRANSLATE_NOOP("vornik::text", "恢复出厂设置...\r\n")};
 
-// 读取设备参数...\r\n
-inline constexpr char kLogReadingDevice[] = "\xb6\xc1\xc8\xa1\xc9\xe8\xb1\xb8\xb2\xce\xca\xfd...\r\n";
+inline const Text kLogReadingDevice{QT_TRANSLATE_NOOP("vornik::text", "读取设备参数...\r\n")};
 
-// 下载设备参数成功！\r\n
-inline constexpr char kLogDeviceWritten[] = "\xcf\xc2\xd4\xd8\xc9\xe8\xb1\xb8\xb2\xce\xca\xfd\xb3\xc9\xb9\xa6\xa3\xa1\r\n";
+inline const Text kLogDeviceWritten{QT_TRANSLATE_NOOP("vornik::text", "下载设备参数成功！\r\n")};
 
-// 读取设备参数成功！\r\n
-inline constexpr char kLogDeviceRead[] = "\xb6\xc1\xc8\xa1\xc9\xe8\xb1\xb8\xb2\xce\xca\xfd\xb3\xc9\xb9\xa6\xa3\xa1\r\n";
+inline const Text kLogDeviceRead{QT_TRANSLATE_NOOP("vornik::text", "读取设备参数成功！\r\n")};
 
-// 请先执行"读取设备参数"操作;然后进行数据修改后再配置
-inline constexpr char kMsgReadFirst[] = "\xc7\xeb\xcf\xc8\xd6\xb4\xd0\xd0\"\xb6\xc1\xc8\xa1\xc9\xe8\xb1\xb8\xb2\xce\xca\xfd\"\xb2\xd9\xd7\xf7;\xc8\xbb\xba\xf3\xbd\xf8\xd0\xd0\xca\xfd\xbe\xdd\xd0\xde\xb8\xc4\xba\xf3\xd4\xd9\xc5\xe4\xd6\xc3";
+inline const Text kMsgReadFirst{QT_TRANSLATE_NOOP("vornik::text", "请先执行\"读取设备参数\"操作;然后进行数据修改后再配置")};
 
-// 提示
-inline constexpr char kCaptionHint[] = "\xcc\xe1\xca\xbe";
+inline const Text kCaptionHint{QT_TRANSLATE_NOOP("vornik::text", "提示")};
 
-// 终端地址要为8位长度
-inline constexpr char kMsgTerminalAddressLength[] = "\xd6\xd5\xb6\xcb\xb5\xd8\xd6\xb7\xd2\xaa\xce\xaa""8\xce\xbb\xb3\xa4\xb6\xc8";
+inline const Text kMsgTerminalAddressLength{QT_TRANSLATE_NOOP("vornik::text", "终端地址要为8位长度")};
 
-// 终端地址错误
-inline constexpr char kCaptionTerminalAddress[] = "\xd6\xd5\xb6\xcb\xb5\xd8\xd6\xb7\xb4\xed\xce\xf3";
+inline const Text kCaptionTerminalAddress{QT_TRANSLATE_NOOP("vornik::text", "终端地址错误")};
 
-// 已忽略设备 XX-XX-XX-XX-XX-XX 的回复：不是双击选中的设备\r\n (the MAC goes between the two parts)
-inline constexpr char kLogIgnoredReplyBefore[] = "\xd2\xd1\xba\xf6\xc2\xd4\xc9\xe8\xb1\xb8 ";
-inline constexpr char kLogIgnoredReplyAfter[] = " \xb5\xc4\xbb\xd8\xb8\xb4\xa3\xba\xb2\xbb\xca\xc7\xcb\xab\xbb\xf7\xd1\xa1\xd6\xd0\xb5\xc4\xc9\xe8\xb1\xb8\r\n";
+// The MAC goes between the two parts.
+inline const Text kLogIgnoredReplyBefore{QT_TRANSLATE_NOOP("vornik::text", "已忽略设备 ")};
+inline const Text kLogIgnoredReplyAfter{QT_TRANSLATE_NOOP("vornik::text", " 的回复：不是双击选中的设备\r\n")};
 
-// 设备将改用新MAC地址 XX-XX-XX-XX-XX-XX：请重新搜索，找到后再读写参数\r\n (the MAC between the parts)
-inline constexpr char kLogSearchAfterMacBefore[] = "\xc9\xe8\xb1\xb8\xbd\xab\xb8\xc4\xd3\xc3\xd0\xc2MAC\xb5\xd8\xd6\xb7 ";
-inline constexpr char kLogSearchAfterMacAfter[] = "\xa3\xba\xc7\xeb\xd6\xd8\xd0\xc2\xcb\xd1\xcb\xf7\xa3\xac\xd5\xd2\xb5\xbd\xba\xf3\xd4\xd9\xb6\xc1\xd0\xb4\xb2\xce\xca\xfd\r\n";
+// The MAC between the parts.
+inline const Text kLogSearchAfterMacBefore{QT_TRANSLATE_NOOP("vornik::text", "设备将改用新MAC地址 ")};
+inline const Text kLogSearchAfterMacAfter{QT_TRANSLATE_NOOP("vornik::text", "：请重新搜索，找到后再读写参数\r\n")};
 
-// 已找到新MAC地址 XX-XX-XX-XX-XX-XX 的设备，之后的操作发往该设备\r\n
-inline constexpr char kLogFollowingMacBefore[] = "\xd2\xd1\xd5\xd2\xb5\xbd\xd0\xc2MAC\xb5\xd8\xd6\xb7 ";
-inline constexpr char kLogFollowingMacAfter[] = " \xb5\xc4\xc9\xe8\xb1\xb8\xa3\xac\xd6\xae\xba\xf3\xb5\xc4\xb2\xd9\xd7\xf7\xb7\xa2\xcd\xf9\xb8\xc3\xc9\xe8\xb1\xb8\r\n";
+inline const Text kLogFollowingMacBefore{QT_TRANSLATE_NOOP("vornik::text", "已找到新MAC地址 ")};
+inline const Text kLogFollowingMacAfter{QT_TRANSLATE_NOOP("vornik::text", " 的设备，之后的操作发往该设备\r\n")};
 
-// 设备 XX-XX-XX-XX-XX-XX 在3秒内没有应答\r\n (the MAC between the parts)
-inline constexpr char kLogNoAnswerBefore[] = "\xc9\xe8\xb1\xb8 ";
-inline constexpr char kLogNoAnswerAfter[] = " \xd4\xda""3\xc3\xeb\xc4\xda\xc3\xbb\xd3\xd0\xd3\xa6\xb4\xf0\r\n";
+// The MAC between the parts.
+inline const Text kLogNoAnswerBefore{QT_TRANSLATE_NOOP("vornik::text", "设备 ")};
+inline const Text kLogNoAnswerAfter{QT_TRANSLATE_NOOP("vornik::text", " 在3秒内没有应答\r\n")};
 
-// 3秒内没有搜索到设备\r\n
-inline constexpr char kLogNothingFound[] = "3\xc3\xeb\xc4\xda\xc3\xbb\xd3\xd0\xcb\xd1\xcb\xf7\xb5\xbd\xc9\xe8\xb1\xb8\r\n";
+inline const Text kLogNothingFound{QT_TRANSLATE_NOOP("vornik::text", "3秒内没有搜索到设备\r\n")};
 
 } // namespace vornik::text
