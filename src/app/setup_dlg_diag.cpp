@@ -101,8 +101,14 @@ bool CSetupDlg::ExportSettings(const QString& path)
         at += n;
     }
     if (!whole) file.cancelWriting();
-    if (!whole || !file.commit())
-        return fail(ToCp936(QCoreApplication::translate("CSetupDlg", "无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）").arg(path)));
+    if (!whole || !file.commit()) {
+        // The name as it is: code page 936 has no ç or ő.
+        MessageBoxText(QCoreApplication::translate("CSetupDlg", "导出参数失败：") +
+                           QCoreApplication::translate("CSetupDlg", "无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）")
+                               .arg(path),
+                       MessageIcon::Exclamation);
+        return false;
+    }
 
     QString done = QCoreApplication::translate("CSetupDlg", "已导出参数到 %1：").arg(path);
     const auto part = [](const QString& name, const PageSource& s) {
@@ -117,10 +123,13 @@ bool CSetupDlg::ExportSettings(const QString& path)
 
 bool CSetupDlg::ImportSettings(const QString& path)
 {
-    const std::string path936 = ToCp936(path);
-    const auto fail = [this](const std::string& why936) {
-        MessageBox(ToCp936(QCoreApplication::translate("CSetupDlg", "导入参数失败：")) + why936 + ToCp936(QCoreApplication::translate("CSetupDlg", "。参数页没有改变。")),
-                   {}, MessageIcon::Exclamation);
+    // The sentences are code page 936; the file's name goes in as it is
+    // (code page 936 has no ç or ő), where the mark stands.
+    const std::string path936 = "\x01";
+    const auto fail = [this, &path](const std::string& why936) {
+        QString text = QCoreApplication::translate("CSetupDlg", "导入参数失败：") + FromCp936(why936) +
+                       QCoreApplication::translate("CSetupDlg", "。参数页没有改变。");
+        MessageBoxText(text.replace(QChar(1), path), MessageIcon::Exclamation);
         return false;
     };
     // A huge file or a device is refused before it is read, as vornikctl refuses it.
@@ -151,9 +160,10 @@ bool CSetupDlg::SavePacketRecord(const QString& path)
         return false;
     }
     if (!m_capture->Save(QFile::encodeName(path).toStdString(), &error)) {
-        MessageBox(ToCp936(QCoreApplication::translate("CSetupDlg", "保存数据包记录失败：无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）")
-                               .arg(path)),
-                   {}, MessageIcon::Exclamation);
+        MessageBoxText(
+            QCoreApplication::translate("CSetupDlg", "保存数据包记录失败：无法写入文件 %1（目录是否存在、能否写入、磁盘是否已满）")
+                .arg(path),
+            MessageIcon::Exclamation);
         return false;
     }
     m_ops->AppendInfoLine(ToCp936(QCoreApplication::translate("CSetupDlg", "已保存数据包记录到 %1（%2 个数据报）\r\n")

@@ -282,4 +282,12 @@ void QtControlOps::MessageBox(const std::string& text936, const std::string& cap
     box.exec();
 }
 
+void QtControlOps::MessageBoxText(const QString& text, MessageIcon icon)
+{
+    FlushAllPending();
+    QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    QString::fromLatin1(kApplicationName), text, QMessageBox::Ok, m_owner);
+    box.exec();
+}
+
 } // namespace vornik

@@ -174,6 +174,31 @@ TEST_F(SettingsFileTest, ABadFileIsNamedInABoxAndThePagesStayAsTheyWere)
     }
 }
 
+// A name code page 936 cannot hold is shown as it is, not as "?".
+TEST_F(SettingsFileTest, AFileNameWithoutACodePage936FormIsNamedAsItIs)
+{
+    const struct {
+        const char* name;
+        const char* file;
+        bool import; // else an export into a folder that is not there
+    } cases[] = {
+        {"a file that does not read", "réglages-ç.json", true},
+        {"a folder where the file should be", "beállítás-ő.json", true},
+        {"an export nobody can write", "nincs-mappa-ő/export.json", false},
+    };
+    ReadFirstDevice();
+    fs::create_directory(File("beállítás-ő.json"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = QString::fromStdString(File(c.file).string());
+        ModalWatcher watcher;
+        EXPECT_FALSE(c.import ? Window().ImportSettings(path) : Window().ExportSettings(path));
+        ASSERT_EQ(watcher.Dialogs().size(), 1u);
+        EXPECT_TRUE(watcher.Dialogs()[0].text.contains(path)) << watcher.Dialogs()[0].text.toStdString();
+        EXPECT_FALSE(watcher.Dialogs()[0].text.contains(QLatin1Char('?'))) << watcher.Dialogs()[0].text.toStdString();
+    }
+}
+
 // A full disk or a file size limit half way through: the previous export stays whole.
 TEST_F(SettingsFileTest, AnExportThatCannotBeWrittenWholeLeavesThePreviousFile)
 {
