@@ -88,4 +88,45 @@ inline constexpr std::array<LimitControls, 8> LimitEditIds = {{
     {1076, 1084, 1093, 1101},
 }};
 
+// The typed edits and the settings field each holds, in the order a write
+// checks them (the first refused is the one its box names): the network
+// page's own edits, then each server's, the device page's own, then each
+// channel's. A server's or a channel's field is named with its prefix
+// ("server3.target-port", "channel2.temp-upper").
+struct EditField {
+    int control;
+    const char* field;
+};
+template <typename Controls>
+struct GroupEditField {
+    int Controls::*control;
+    const char* field;
+};
+inline constexpr std::array<EditField, 3> NETWORK_EDIT_FIELDS = {{
+    {IDC_NET_IP_ADDRESS, "ip"},
+    {IDC_NET_SUBNET_MASK, "mask"},
+    {IDC_NET_GATEWAY, "gateway"},
+}};
+inline constexpr std::array<GroupEditField<ServerControls>, 3> SERVER_EDIT_FIELDS = {{
+    {&ServerControls::targetPort, "target-port"},
+    {&ServerControls::targetAddress, "target-address"},
+    {&ServerControls::localPort, "local-port"},
+}};
+inline constexpr std::array<EditField, 6> DEVICE_EDIT_FIELDS = {{
+    {IDC_DEV_TERMINAL_ADDRESS, "terminal-address"},
+    {IDC_DEV_LOGIN_INTERVAL, "login-interval"},
+    {IDC_DEV_HEARTBEAT_INTERVAL, "heartbeat-interval"},
+    {IDC_DEV_UPLOAD_INTERVAL, "upload-interval"},
+    {IDC_DEV_BAUD_RATE, "baud"},
+    {IDC_DEV_MODBUS_TERMINAL_COUNT, "modbus-terminal-count"},
+}};
+// A channel's address edit (CHANNEL_ADDRESS_IDS) holds "address" and comes
+// first. The limits' order is the device page's columns too.
+inline constexpr std::array<GroupEditField<LimitControls>, 4> LIMIT_EDIT_FIELDS = {{
+    {&LimitControls::tempUpper, "temp-upper"},
+    {&LimitControls::tempLower, "temp-lower"},
+    {&LimitControls::humidityUpper, "humidity-upper"},
+    {&LimitControls::humidityLower, "humidity-lower"},
+}};
+
 } // namespace vornik

@@ -2,6 +2,8 @@
 // and the settings field each one sets. The pages fill their lists from here
 // and the read-back line words a drop-down's value with the same entries, so
 // an operator reads "NONE" where the page shows "NONE", never the file's "none".
+// A list of numbers is every value its field's bounds take; a list of words
+// has one entry for each of its field's choices.
 #pragma once
 
 #include <optional>

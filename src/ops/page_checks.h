@@ -1,6 +1,7 @@
 // The typed fields of the two pages that a write takes, each with the field
 // of the settings table whose check it must pass (the one vornikctl uses),
-// its on-screen label and what it accepts in the window's words.
+// its label and what it accepts in the window's words: both from that same
+// table, here in code page 936.
 #pragma once
 
 #include <optional>
@@ -14,13 +15,15 @@ namespace vornik {
 struct PageField {
     int control;
     settings::Block block;
-    std::string field;    // "server3.target-port"
-    std::string label936; // "服务器3 目标端口", as the page labels it
-    std::string range936; // "0到65535的整数"
+    std::string field; // "server3.target-port"
 };
 
 const std::vector<PageField>& NetworkPageFields();
 const std::vector<PageField>& DevicePageFields();
+
+// "服务器3 目标端口：“70000”无效，应为0到65535的整数" (code page 936) for the
+// page's text of the field, the text as the page holds it.
+std::string Refusal936(const PageField& field, const std::string& text936);
 
 // The message box text (code page 936) when the field refuses the page's
 // text; nothing when the text passes.

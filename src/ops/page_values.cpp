@@ -73,8 +73,7 @@ std::optional<std::string> PageValues::Refusal936(settings::Block block) const
 {
     const PageField* refused = FirstRefused(block, nullptr);
     if (!refused) return std::nullopt;
-    return refused->label936 + Cp936(QT_TRANSLATE_NOOP("vornik::text", "：“")) + Page(block).GetText(refused->control) +
-           Cp936(QT_TRANSLATE_NOOP("vornik::text", "”无效，应为")) + refused->range936;
+    return vornik::Refusal936(*refused, Page(block).GetText(refused->control));
 }
 
 void PageValues::SetStartupValues()
@@ -244,9 +243,8 @@ PageValues::Imported PageValues::Import(const settings::Patch& patch, const std:
         const PageField* refused =
             FirstRefused(p.block, [&](const PageField& f) { return patch.Contains(f.block, f.field); });
         if (refused)
-            return {Cp936(p.pageName) + refused->label936 + Cp936(QT_TRANSLATE_NOOP("vornik::text", "：“")) +
-                        p.page.GetText(refused->control) + Cp936(QT_TRANSLATE_NOOP("vornik::text", "”无效，应为")) +
-                        refused->range936 + Cp936(QT_TRANSLATE_NOOP("vornik::text", "；文件中没有这一项，请先改正。")),
+            return {Cp936(p.pageName) + vornik::Refusal936(*refused, p.page.GetText(refused->control)) +
+                        Cp936(QT_TRANSLATE_NOOP("vornik::text", "；文件中没有这一项，请先改正。")),
                     false};
     }
 

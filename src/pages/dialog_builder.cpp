@@ -13,6 +13,9 @@
 
 #include <algorithm>
 
+#include <stdexcept>
+#include <string>
+
 #include "ops/drop_downs.h"
 #include "pages/drop_down.h"
 #include "pages/group_frame.h"
@@ -57,6 +60,13 @@ QStyle* DropDownStyle()
 }
 
 } // namespace
+
+QString FieldLabel(settings::Block block, std::string_view field)
+{
+    const auto label = settings::LabelZh(block, field);
+    if (!label) throw std::logic_error("no settings field " + std::string(field) + " to label");
+    return QString::fromStdString(*label);
+}
 
 DialogBuilder::DialogBuilder(QWidget* dialog, QtControlOps& controls)
     : m_dialog(dialog), m_controls(controls), m_units(DialogUnits::FromFont(dialog->font()))

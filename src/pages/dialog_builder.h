@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <string_view>
 #include <vector>
 
 #include "pages/dialog_units.h"
@@ -18,8 +19,16 @@ class QWidget;
 
 namespace vornik {
 
+namespace settings {
+enum class Block;
+}
+
 class CGroupFrame;
 class QtControlOps;
+
+// A settings field's label as the field table words it ("服务器3 目标端口"),
+// for the page that shows the field.
+QString FieldLabel(settings::Block block, std::string_view field);
 
 // Dialog-unit rectangle: x, y, width, height.
 struct DuRect {

@@ -6,12 +6,14 @@
 #include <QPushButton>
 
 #include <array>
+#include <string>
 #include <vector>
 
 #include "ops/control_ids.h"
 #include "ops/device_ops.h"
 #include "pages/dialog_builder.h"
 #include "pages/dialog_units.h"
+#include "settings/fields.h"
 
 namespace vornik {
 
@@ -63,6 +65,9 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     setFont(DialogFont());
     hide();
     DialogBuilder b(this, *this);
+    // The settings table's label of each field; a label beside its edit has a colon.
+    const auto label = [](const std::string& field) { return FieldLabel(settings::Block::Network, field); };
+    const auto colon = [&label](const std::string& field) { return label(field) + QStringLiteral(u"："); };
 
     // Group frames first, so the controls they enclose lie above them.
     for (size_t k = 0; k < SERVER_LAYOUT.size(); ++k)
@@ -78,25 +83,26 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
         QWidget* targetPort = b.Edit(ids.targetPort, at.targetPort);
         QWidget* targetAddress = b.Edit(ids.targetAddress, at.targetAddress);
         QWidget* localPort = b.Edit(ids.localPort, at.localPort);
-        // The labels repeat in every group; a screen reader needs the group too.
-        const QString server = QStringLiteral(u"服务器%1 ").arg(k + 1);
-        targetPort->setAccessibleName(server + QStringLiteral(u"目标端口"));
-        targetAddress->setAccessibleName(server + QStringLiteral(u"目标地址"));
-        localPort->setAccessibleName(server + QStringLiteral(u"本地端口"));
+        // The labels repeat in every group; a screen reader needs the group
+        // too, as the field's label has it ("服务器3 目标端口").
+        const std::string server = "server" + std::to_string(k + 1) + ".";
+        targetPort->setAccessibleName(label(server + "target-port"));
+        targetAddress->setAccessibleName(label(server + "target-address"));
+        localPort->setAccessibleName(label(server + "local-port"));
         // Within a group the keyboard goes bottom to top.
         order.insert(order.end(), {localPort, targetAddress, targetPort});
     }
 
-    b.Label(QStringLiteral(u"静态IP："), {7, 246, 41, 8});
+    b.Label(colon("ip"), {7, 246, 41, 8});
     QLineEdit* ipAddress = b.Edit(IDC_NET_IP_ADDRESS, {52, 244, 68, 12});
-    b.Label(QStringLiteral(u"子网掩码："), {5, 262, 44, 8});
+    b.Label(colon("mask"), {5, 262, 44, 8});
     QLineEdit* subnetMask = b.Edit(IDC_NET_SUBNET_MASK, {52, 259, 68, 12});
-    b.Label(QStringLiteral(u"网关地址："), {6, 277, 42, 8});
+    b.Label(colon("gateway"), {6, 277, 42, 8});
     QLineEdit* gateway = b.Edit(IDC_NET_GATEWAY, {52, 276, 68, 12});
 
-    QLabel* ipModeLabel = b.Label(QStringLiteral(u"IP获取方式："), {149, 246, 50, 8});
+    QLabel* ipModeLabel = b.Label(colon("mode"), {149, 246, 50, 8});
     QComboBox* ipMode = b.DropDown(IDC_NET_IP_MODE, {201, 243, 50, 35});
-    QLabel* maxConnectionsLabel = b.Label(QStringLiteral(u"最大连接数量："), {149, 261, 49, 8});
+    QLabel* maxConnectionsLabel = b.Label(colon("max-connections"), {149, 261, 49, 8});
     QComboBox* maxConnections = b.DropDown(IDC_NET_MAX_CONNECTIONS, {201, 259, 36, 69});
     b.Label(QStringLiteral(u"MAC地址："), {149, 277, 47, 8});
     QLineEdit* mac = b.Edit(IDC_NET_MAC, {202, 275, 71, 12});
@@ -107,11 +113,11 @@ void CNetParamPage::Create(QWidget* parent, DeviceOps& ops)
     // Beside the buttons, where the eye is before a write.
     b.SourceLabel(IDC_NET_SOURCE, {190, 308, 106, 22});
 
-    ipAddress->setAccessibleName(QStringLiteral(u"静态IP"));
-    subnetMask->setAccessibleName(QStringLiteral(u"子网掩码"));
-    gateway->setAccessibleName(QStringLiteral(u"网关地址"));
-    DialogBuilder::Name(ipMode, QStringLiteral(u"IP获取方式"));
-    DialogBuilder::Name(maxConnections, QStringLiteral(u"最大连接数量"));
+    ipAddress->setAccessibleName(label("ip"));
+    subnetMask->setAccessibleName(label("mask"));
+    gateway->setAccessibleName(label("gateway"));
+    DialogBuilder::Name(ipMode, label("mode"));
+    DialogBuilder::Name(maxConnections, label("max-connections"));
     // Some platforms name a drop-down by its current text and its label by relation.
     ipModeLabel->setBuddy(ipMode);
     maxConnectionsLabel->setBuddy(maxConnections);

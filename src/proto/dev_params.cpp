@@ -7,41 +7,12 @@
 
 namespace vornik {
 
-namespace {
-
-// Every field of the block at its offset: one list for reading and writing.
-template <typename Params, typename Visit>
-void EachField(Params& p, Visit&& field)
-{
-    field(DF_SERVER_COUNT, p.serverCount);
-    field(DF_TERMINAL_ADDRESS, p.terminalAddress);
-    field(DF_LOGIN_INTERVAL, p.loginInterval);
-    field(DF_HEARTBEAT_INTERVAL, p.heartbeatInterval);
-    field(DF_UPLOAD_INTERVAL, p.uploadInterval);
-    field(DF_WORK_MODE, p.workMode);
-    field(DF_BAUD_RATE, p.baudRate);
-    field(DF_DATA_BITS, p.dataBits);
-    field(DF_PARITY, p.parity);
-    field(DF_STOP_BITS, p.stopBits);
-    field(DF_MODBUS_TERMINAL_COUNT, p.modbusTerminalCount);
-    field(DF_CHANNEL_ADDRESS, p.channelAddress);
-    for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
-        const size_t base = DF_LIMITS + c * DF_LIMITS_PER_CHANNEL;
-        field(base + DF_TEMP_UPPER, p.tempUpperLimit[c]);
-        field(base + DF_TEMP_LOWER, p.tempLowerLimit[c]);
-        field(base + DF_HUMIDITY_UPPER, p.humidityUpperLimit[c]);
-        field(base + DF_HUMIDITY_LOWER, p.humidityLowerLimit[c]);
-    }
-}
-
-} // namespace
-
 // The offsets above are the frame's; the block starts at its first field.
 DeviceBlock EncodeDeviceBlock(const DeviceParams& params)
 {
     DeviceBlock block{};
     ByteWriter w(block);
-    EachField(params, [&w](size_t at, const auto& value) { w.At(at - DF_SERVER_COUNT).Field(value); });
+    EachDeviceField(params, [&w](size_t at, const auto& value) { w.At(at - DF_SERVER_COUNT).Field(value); });
     return block;
 }
 
@@ -49,7 +20,7 @@ DeviceParams DecodeDeviceBlock(const DeviceBlock& block)
 {
     DeviceParams params;
     ByteReader r(block);
-    EachField(params, [&r](size_t at, auto& value) { r.At(at - DF_SERVER_COUNT).Field(value); });
+    EachDeviceField(params, [&r](size_t at, auto& value) { r.At(at - DF_SERVER_COUNT).Field(value); });
     return params;
 }
 

@@ -64,6 +64,33 @@ struct DeviceParams {
     bool operator==(const DeviceParams&) const = default;
 };
 
+// Every field of the block at its offset in the inner frame: the one list
+// that decoding and encoding a block follow, beside the offsets and the
+// record it pairs.
+template <typename Params, typename Visit>
+void EachDeviceField(Params& p, Visit&& field)
+{
+    field(DF_SERVER_COUNT, p.serverCount);
+    field(DF_TERMINAL_ADDRESS, p.terminalAddress);
+    field(DF_LOGIN_INTERVAL, p.loginInterval);
+    field(DF_HEARTBEAT_INTERVAL, p.heartbeatInterval);
+    field(DF_UPLOAD_INTERVAL, p.uploadInterval);
+    field(DF_WORK_MODE, p.workMode);
+    field(DF_BAUD_RATE, p.baudRate);
+    field(DF_DATA_BITS, p.dataBits);
+    field(DF_PARITY, p.parity);
+    field(DF_STOP_BITS, p.stopBits);
+    field(DF_MODBUS_TERMINAL_COUNT, p.modbusTerminalCount);
+    field(DF_CHANNEL_ADDRESS, p.channelAddress);
+    for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
+        const size_t base = DF_LIMITS + c * DF_LIMITS_PER_CHANNEL;
+        field(base + DF_TEMP_UPPER, p.tempUpperLimit[c]);
+        field(base + DF_TEMP_LOWER, p.tempLowerLimit[c]);
+        field(base + DF_HUMIDITY_UPPER, p.humidityUpperLimit[c]);
+        field(base + DF_HUMIDITY_LOWER, p.humidityLowerLimit[c]);
+    }
+}
+
 // The block between the inner frame's function byte and its CRC. Every byte
 // is a field, so a block decoded and encoded again is the same bytes.
 inline constexpr size_t DEVICE_BLOCK_SIZE = DF_CRC - DF_SERVER_COUNT;

@@ -1,10 +1,8 @@
 #include "settings/fields.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <functional>
 #include <span>
+#include <tuple>
 
 #include "proto/cp936.h"
 #include "proto/mac_address.h"
@@ -14,18 +12,8 @@ namespace vornik::settings {
 
 namespace {
 
-// A typed value checked: the value, or why it is refused.
-struct Checked {
-    FieldValue value;
-    std::string refusal; // empty when the value is good
-};
-using Parser = std::function<Checked(std::string_view)>;
-
-Checked Refused(std::string why) { return {int64_t(0), std::move(why)}; }
-
 struct FieldDef {
     FieldInfo info;
-    Parser parse;
     std::function<void(NetworkParams&, const FieldValue&)> setNet;
     std::function<void(DeviceParams&, const FieldValue&)> setDev;
     std::function<Json(const NetworkParams&)> getNet;
@@ -37,142 +25,12 @@ const char* const kParities[] = {"none", "odd", "even"};
 const char* const kModes[] = {"static", "dhcp"};
 constexpr int32_t kTempMin = INT16_MIN, kTempMax = INT16_MAX;
 constexpr int32_t kHumidityMin = 0, kHumidityMax = UINT16_MAX;
-constexpr size_t kTargetAddressBytes = TARGET_ADDRESS_SIZE - 1; // one zero byte ends it
 
 int64_t Number(const FieldValue& v) { return std::get<int64_t>(v); }
 
-std::string Lower(std::string_view text)
+FieldInfo Info(std::string name, Block block, std::string labelZh, const Bounds& bounds)
 {
-    std::string s(text);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
-
-// Decimal digits only, no sign, no blanks: the value or nothing.
-std::optional<int64_t> Unsigned(std::string_view text)
-{
-    if (text.empty() || text.size() > 12) return std::nullopt;
-    int64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + (c - '0');
-    }
-    return v;
-}
-
-Parser IntegerRange(int64_t lo, int64_t hi)
-{
-    return [lo, hi](std::string_view text) {
-        const auto v = Unsigned(text);
-        if (!v || *v < lo || *v > hi)
-            return Refused("must be a whole number from " + std::to_string(lo) + " to " + std::to_string(hi));
-        return Checked{*v, {}};
-    };
-}
-
-// A number of tenths written as [-]digits[.digit]; the exact value or nothing.
-std::optional<int32_t> Tenths(std::string_view text)
-{
-    bool negative = false;
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-        negative = text[0] == '-';
-        text.remove_prefix(1);
-    }
-    const size_t point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    if (point != std::string_view::npos && fraction.size() != 1) return std::nullopt;
-    const auto w = Unsigned(whole);
-    if (!w || *w > 100000) return std::nullopt;
-    int64_t tenths = *w * 10;
-    if (!fraction.empty()) {
-        if (fraction[0] < '0' || fraction[0] > '9') return std::nullopt;
-        tenths += fraction[0] - '0';
-    }
-    return int32_t(negative ? -tenths : tenths);
-}
-
-Parser TenthsRange(int32_t lo, int32_t hi)
-{
-    return [lo, hi](std::string_view text) {
-        const auto v = Tenths(text);
-        if (!v || *v < lo || *v > hi)
-            return Refused("must be a number from " + TenthsText(lo) + " to " + TenthsText(hi) +
-                           " with at most one decimal");
-        return Checked{int64_t(*v), {}};
-    };
-}
-
-// Index in a list of names (either case), or the index itself as a number.
-std::optional<int> Choice(std::string_view text, std::span<const char* const> names)
-{
-    const std::string lower = Lower(text);
-    for (size_t i = 0; i < names.size(); ++i)
-        if (lower == Lower(names[i])) return int(i);
-    if (const auto v = Unsigned(text); v && *v < int64_t(names.size())) return int(*v);
-    return std::nullopt;
-}
-
-std::string Joined(std::span<const char* const> names, const char* last)
-{
-    std::string s;
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (i) s += i + 1 == names.size() ? last : ", ";
-        s += names[i];
-    }
-    return s;
-}
-
-Parser ChoiceOf(std::span<const char* const> names, bool numbersToo)
-{
-    const std::string accepted =
-        Joined(names, " or ") + (numbersToo ? " (or 0-" + std::to_string(names.size() - 1) + ")" : "");
-    return [names, accepted](std::string_view text) {
-        const auto index = Choice(text, names);
-        if (!index) return Refused("must be " + accepted);
-        return Checked{int64_t(*index), {}};
-    };
-}
-
-Checked CheckIpv4(std::string_view text)
-{
-    const char* const kRefusal = "must be four numbers 0-255 joined by dots, e.g. 192.168.0.9";
-    uint32_t address = 0;
-    int parts = 0;
-    size_t start = 0;
-    while (true) {
-        const size_t dot = text.find('.', start);
-        const std::string_view part = text.substr(start, dot == std::string_view::npos ? text.npos : dot - start);
-        const auto v = Unsigned(part);
-        if (!v || *v > 255 || part.size() > 3) return Refused(kRefusal);
-        address = address << 8 | uint32_t(*v);
-        ++parts;
-        if (dot == std::string_view::npos) break;
-        start = dot + 1;
-    }
-    if (parts != 4) return Refused(kRefusal);
-    return {int64_t(address), {}};
-}
-
-Checked CheckTargetAddress(std::string_view text)
-{
-    const auto bytes = Cp936FromUtf8(text);
-    if (!bytes) return Refused("must be text that code page 936 can hold (UTF-8 input)");
-    if (bytes->size() > kTargetAddressBytes)
-        return Refused("must be at most " + std::to_string(kTargetAddressBytes) + " bytes in code page 936 (it has " +
-                       std::to_string(bytes->size()) + ")");
-    for (char c : *bytes)
-        if (uint8_t(c) < 0x20) return Refused("must not hold control characters");
-    return {*bytes, {}};
-}
-
-Checked CheckTerminalAddress(std::string_view text)
-{
-    if (text.size() != TERMINAL_ADDRESS_DIGITS ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return HexDigitValue(c) != 0xFF; }))
-        return Refused("must be 8 hex digits, e.g. 12345678");
-    return {int64_t(TerminalAddressFromText(text)), {}};
+    return {std::move(name), block, bounds, std::move(labelZh), AcceptsText(bounds), AcceptsZh(bounds)};
 }
 
 Json TenthsJson(int32_t tenths) { return Json(double(tenths) / 10.0); }
@@ -182,51 +40,53 @@ Json ChoiceJson(unsigned value, std::span<const char* const> names)
     return value < names.size() ? Json(names[value]) : Json(value);
 }
 
+// Every field: its name, the window's label, what it takes, and where its
+// value lives in the block. The only place a field is described.
 std::vector<FieldDef> BuildTable()
 {
     std::vector<FieldDef> t;
-    const auto net = [&t](std::string name, std::string accepts, Parser parse,
+    const auto net = [&t](std::string name, std::string label, const Bounds& bounds,
                           std::function<void(NetworkParams&, int64_t)> set,
                           std::function<Json(const NetworkParams&)> get) {
-        t.push_back({{std::move(name), Block::Network, std::move(accepts)},
-                     std::move(parse),
+        t.push_back({Info(std::move(name), Block::Network, std::move(label), bounds),
                      [set = std::move(set)](NetworkParams& p, const FieldValue& v) { set(p, Number(v)); },
                      nullptr,
                      std::move(get),
                      nullptr});
     };
-    const auto dev = [&t](std::string name, std::string accepts, Parser parse,
+    const auto dev = [&t](std::string name, std::string label, const Bounds& bounds,
                           std::function<void(DeviceParams&, int64_t)> set,
                           std::function<Json(const DeviceParams&)> get) {
-        t.push_back({{std::move(name), Block::Device, std::move(accepts)},
-                     std::move(parse),
+        t.push_back({Info(std::move(name), Block::Device, std::move(label), bounds),
                      nullptr,
                      [set = std::move(set)](DeviceParams& p, const FieldValue& v) { set(p, Number(v)); },
                      nullptr,
                      std::move(get)});
     };
+    using Kind = Bounds::Kind;
 
-    net("mode", "static or dhcp", ChoiceOf(kModes, false),
+    net("mode", "IP获取方式", Bounds::Choice(kModes, false),
         [](NetworkParams& p, int64_t v) { p.ipMode = IpModeToFlag(int(v)); },
         [](const NetworkParams& p) { return Json(kModes[IpModeFromFlag(p.ipMode)]); });
-    const std::pair<const char*, uint32_t NetworkParams::*> addresses[] = {
-        {"ip", &NetworkParams::ipAddress}, {"mask", &NetworkParams::subnetMask}, {"gateway", &NetworkParams::gateway}};
-    for (const auto& [name, field] : addresses) {
+    const std::tuple<const char*, const char*, uint32_t NetworkParams::*> addresses[] = {
+        {"ip", "静态IP", &NetworkParams::ipAddress},
+        {"mask", "子网掩码", &NetworkParams::subnetMask},
+        {"gateway", "网关地址", &NetworkParams::gateway}};
+    for (const auto& [name, label, field] : addresses) {
         const auto member = field; // a plain variable: lambdas capture it on every compiler
-        net(name, "four numbers 0-255, e.g. 192.168.0.9", CheckIpv4,
-            [member](NetworkParams& p, int64_t v) { p.*member = uint32_t(v); },
+        net(name, label, Bounds::Of(Kind::Ipv4), [member](NetworkParams& p, int64_t v) { p.*member = uint32_t(v); },
             [member](const NetworkParams& p) { return Json(FormatDottedQuad(p.*member)); });
     }
-    net("max-connections", "0-8", IntegerRange(0, 8),
+    net("max-connections", "最大连接数量", Bounds::Whole(0, 8),
         [](NetworkParams& p, int64_t v) { p.maxConnections = uint8_t(v); },
         [](const NetworkParams& p) { return Json(p.maxConnections); });
     for (size_t k = 0; k < SERVER_COUNT; ++k) {
         const std::string server = "server" + std::to_string(k + 1) + ".";
-        net(server + "local-port", "0-65535", IntegerRange(0, 65535),
+        const std::string label = "服务器" + std::to_string(k + 1) + " ";
+        net(server + "local-port", label + "本地端口", Bounds::Whole(0, 65535),
             [k](NetworkParams& p, int64_t v) { p.servers[k].localPort = uint16_t(v); },
             [k](const NetworkParams& p) { return Json(p.servers[k].localPort); });
-        t.push_back({{server + "target-address", Block::Network, "text of at most 29 bytes in code page 936"},
-                     CheckTargetAddress,
+        t.push_back({Info(server + "target-address", Block::Network, label + "目标地址", Bounds::Of(Kind::TargetAddress)),
                      [k](NetworkParams& p, const FieldValue& v) {
                          StoreTargetAddress(p.servers[k].targetAddress, std::get<std::string>(v));
                      },
@@ -235,63 +95,63 @@ std::vector<FieldDef> BuildTable()
                          return Json(Utf8FromCp936(TargetAddressText(p.servers[k].targetAddress)));
                      },
                      nullptr});
-        net(server + "target-port", "0-65535", IntegerRange(0, 65535),
+        net(server + "target-port", label + "目标端口", Bounds::Whole(0, 65535),
             [k](NetworkParams& p, int64_t v) { p.servers[k].targetPort = uint16_t(v); },
             [k](const NetworkParams& p) { return Json(p.servers[k].targetPort); });
     }
 
-    dev("server-count", "0-8", IntegerRange(0, 8), [](DeviceParams& p, int64_t v) { p.serverCount = uint8_t(v); },
+    dev("server-count", "服务器数量", Bounds::Whole(0, 8), [](DeviceParams& p, int64_t v) { p.serverCount = uint8_t(v); },
         [](const DeviceParams& p) { return Json(p.serverCount); });
-    dev("terminal-address", "8 hex digits", CheckTerminalAddress,
+    dev("terminal-address", "终端地址", Bounds::Of(Kind::TerminalAddress),
         [](DeviceParams& p, int64_t v) { p.terminalAddress = uint32_t(v); },
         [](const DeviceParams& p) { return Json(FormatTerminalAddress(p.terminalAddress)); });
-    const std::pair<const char*, uint16_t DeviceParams::*> intervals[] = {
-        {"login-interval", &DeviceParams::loginInterval},
-        {"heartbeat-interval", &DeviceParams::heartbeatInterval},
-        {"upload-interval", &DeviceParams::uploadInterval}};
-    for (const auto& [name, field] : intervals) {
+    const std::tuple<const char*, const char*, uint16_t DeviceParams::*> intervals[] = {
+        {"login-interval", "登陆帧间隔时间", &DeviceParams::loginInterval},
+        {"heartbeat-interval", "心跳包间隔时间", &DeviceParams::heartbeatInterval},
+        {"upload-interval", "主动上送帧间隔时间", &DeviceParams::uploadInterval}};
+    for (const auto& [name, label, field] : intervals) {
         const auto member = field; // a plain variable: lambdas capture it on every compiler
-        dev(name, "0-65535 seconds", IntegerRange(0, 65535),
-            [member](DeviceParams& p, int64_t v) { p.*member = uint16_t(v); },
+        dev(name, label, Bounds::Seconds(0, 65535), [member](DeviceParams& p, int64_t v) { p.*member = uint16_t(v); },
             [member](const DeviceParams& p) { return Json(p.*member); });
     }
-    dev("work-mode", Joined(kWorkModes, " or ") + " (or 0-5)", ChoiceOf(kWorkModes, true),
+    dev("work-mode", "工作模式", Bounds::Choice(kWorkModes, true),
         [](DeviceParams& p, int64_t v) { p.workMode = uint8_t(v); },
         [](const DeviceParams& p) { return ChoiceJson(p.workMode, kWorkModes); });
     // The page reads the rate as a signed 32-bit number.
-    dev("baud", "1-2147483647", IntegerRange(1, INT32_MAX), [](DeviceParams& p, int64_t v) { p.baudRate = uint32_t(v); },
+    dev("baud", "485口波特率", Bounds::Whole(1, INT32_MAX),
+        [](DeviceParams& p, int64_t v) { p.baudRate = uint32_t(v); },
         [](const DeviceParams& p) { return Json(p.baudRate); });
-    dev("data-bits", "5-9", IntegerRange(5, 9), [](DeviceParams& p, int64_t v) { p.dataBits = uint8_t(v); },
+    dev("data-bits", "485口数据位", Bounds::Whole(5, 9), [](DeviceParams& p, int64_t v) { p.dataBits = uint8_t(v); },
         [](const DeviceParams& p) { return Json(p.dataBits); });
-    dev("parity", "none, odd or even", ChoiceOf(kParities, false),
+    dev("parity", "485口校验位", Bounds::Choice(kParities, false),
         [](DeviceParams& p, int64_t v) { p.parity = uint8_t(v); },
         [](const DeviceParams& p) { return ChoiceJson(p.parity, kParities); });
-    dev("stop-bits", "1-2", IntegerRange(1, 2), [](DeviceParams& p, int64_t v) { p.stopBits = uint8_t(v); },
+    dev("stop-bits", "485口停止位", Bounds::Whole(1, 2), [](DeviceParams& p, int64_t v) { p.stopBits = uint8_t(v); },
         [](const DeviceParams& p) { return Json(p.stopBits); });
-    dev("modbus-terminal-count", "0-255", IntegerRange(0, 255),
+    dev("modbus-terminal-count", "Modbus终端数量", Bounds::Whole(0, 255),
         [](DeviceParams& p, int64_t v) { p.modbusTerminalCount = uint8_t(v); },
         [](const DeviceParams& p) { return Json(p.modbusTerminalCount); });
-    const std::string tempRange = TenthsText(kTempMin) + " to " + TenthsText(kTempMax);
-    const std::string humidityRange = TenthsText(kHumidityMin) + " to " + TenthsText(kHumidityMax);
     for (size_t c = 0; c < CHANNEL_COUNT; ++c) {
         const std::string channel = "channel" + std::to_string(c + 1) + ".";
-        dev(channel + "address", "0-255", IntegerRange(0, 255),
+        const std::string label = std::to_string(c + 1) + "号通道";
+        dev(channel + "address", label + "地址", Bounds::Whole(0, 255),
             [c](DeviceParams& p, int64_t v) { p.channelAddress[c] = uint8_t(v); },
             [c](const DeviceParams& p) { return Json(p.channelAddress[c]); });
-        const std::pair<const char*, std::array<int16_t, CHANNEL_COUNT> DeviceParams::*> temps[] = {
-            {"temp-upper", &DeviceParams::tempUpperLimit}, {"temp-lower", &DeviceParams::tempLowerLimit}};
-        for (const auto& [name, field] : temps) {
-        const auto member = field; // a plain variable: lambdas capture it on every compiler
-            dev(channel + name, tempRange, TenthsRange(kTempMin, kTempMax),
+        const std::tuple<const char*, const char*, std::array<int16_t, CHANNEL_COUNT> DeviceParams::*> temps[] = {
+            {"temp-upper", " 温度上限", &DeviceParams::tempUpperLimit},
+            {"temp-lower", " 温度下限", &DeviceParams::tempLowerLimit}};
+        for (const auto& [name, limit, field] : temps) {
+            const auto member = field; // a plain variable: lambdas capture it on every compiler
+            dev(channel + name, label + limit, Bounds::Tenths(kTempMin, kTempMax),
                 [c, member](DeviceParams& p, int64_t v) { (p.*member)[c] = int16_t(v); },
                 [c, member](const DeviceParams& p) { return TenthsJson((p.*member)[c]); });
         }
-        const std::pair<const char*, std::array<uint16_t, CHANNEL_COUNT> DeviceParams::*> humidities[] = {
-            {"humidity-upper", &DeviceParams::humidityUpperLimit},
-            {"humidity-lower", &DeviceParams::humidityLowerLimit}};
-        for (const auto& [name, field] : humidities) {
-        const auto member = field; // a plain variable: lambdas capture it on every compiler
-            dev(channel + name, humidityRange, TenthsRange(kHumidityMin, kHumidityMax),
+        const std::tuple<const char*, const char*, std::array<uint16_t, CHANNEL_COUNT> DeviceParams::*> humidities[] = {
+            {"humidity-upper", " 湿度上限", &DeviceParams::humidityUpperLimit},
+            {"humidity-lower", " 湿度下限", &DeviceParams::humidityLowerLimit}};
+        for (const auto& [name, limit, field] : humidities) {
+            const auto member = field; // a plain variable: lambdas capture it on every compiler
+            dev(channel + name, label + limit, Bounds::Tenths(kHumidityMin, kHumidityMax),
                 [c, member](DeviceParams& p, int64_t v) { (p.*member)[c] = uint16_t(v); },
                 [c, member](const DeviceParams& p) { return TenthsJson((p.*member)[c]); });
         }
@@ -354,13 +214,6 @@ std::vector<Difference> FieldDifferences(Block block, const Params& expected, co
 
 } // namespace
 
-std::string TenthsText(int32_t tenths)
-{
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "%s%d.%d", tenths < 0 ? "-" : "", std::abs(tenths) / 10, std::abs(tenths) % 10);
-    return buf;
-}
-
 const std::vector<FieldInfo>& Fields()
 {
     static const std::vector<FieldInfo> infos = [] {
@@ -386,7 +239,7 @@ std::variant<FieldValue, InputError> ParseField(Block block, std::string_view na
         if (FindDef(other, name)) message += " (it is a " + std::string(BlockName(other)) + " field)";
         return InputError{std::string(name), message, Problem::UnknownField};
     }
-    Checked checked = def->parse(text);
+    Checked checked = Check(def->info.bounds, text);
     if (!checked.refusal.empty())
         return InputError{def->info.name, def->info.name + ": '" + std::string(text) + "' " + checked.refusal,
                           Problem::Value, std::string(text)};
@@ -455,9 +308,38 @@ std::vector<Difference> Compare(const DeviceParams& expected, const DeviceParams
     return FieldDifferences(Block::Device, expected, actual, &FieldDef::getDev);
 }
 
+std::optional<std::string> LabelZh(Block block, std::string_view name)
+{
+    if (const FieldDef* def = FindDef(block, name)) return def->info.labelZh;
+    // The names Compare gives bytes no field shows.
+    if (block == Block::Network) {
+        if (name == "reserved-bytes") return "未显示的保留字节";
+        if (name == "mode-byte") return "IP获取方式字节";
+        const std::string_view bytes = "-bytes";
+        if (name.size() > bytes.size() && name.substr(name.size() - bytes.size()) == bytes)
+            if (const FieldDef* def = FindDef(block, name.substr(0, name.size() - bytes.size()));
+                def && def->info.bounds.kind == Bounds::Kind::TargetAddress)
+                return def->info.labelZh + "（字节）";
+    }
+    return std::nullopt;
+}
+
+std::string RefusalZh(std::string_view label, std::string_view text, std::string_view range, Words words)
+{
+    const auto said = [words](std::string_view utf8) { return words ? words(utf8) : std::string(utf8); };
+    std::string sentence = said(label) + said("：“") + std::string(text) + said("”无效");
+    if (!range.empty()) sentence += said("，应为") + said(range);
+    return sentence;
+}
+
+std::string RefusalZh(const FieldInfo& field, std::string_view text, Words words)
+{
+    return RefusalZh(field.labelZh, text, field.acceptsZh, words);
+}
+
 std::optional<InputError> ParseIpv4(std::string_view field, std::string_view text, uint32_t& address)
 {
-    const Checked checked = CheckIpv4(text);
+    const Checked checked = Check(Bounds::Of(Bounds::Kind::Ipv4), text);
     if (!checked.refusal.empty())
         return InputError{std::string(field), std::string(field) + ": '" + std::string(text) + "' " + checked.refusal};
     address = uint32_t(Number(checked.value));

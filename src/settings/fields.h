@@ -1,7 +1,7 @@
 // The two parameter blocks as named fields (ip, server3.target-port,
-// channel4.temp-upper, ...): what each accepts, its check, and how its value
-// goes into and comes out of a block. No Qt, no sockets: the command-line
-// tool and the window share it.
+// channel4.temp-upper, ...): what each accepts, its check, its label in the
+// window, and how its value goes into and comes out of a block. No Qt, no
+// sockets: the command-line tool and the window share it.
 //
 // A checked value lands in the block exactly as the window's pages store the
 // same value, so a field set here writes the bytes the window writes.
@@ -19,6 +19,7 @@
 
 #include "proto/dev_params.h"
 #include "proto/net_params.h"
+#include "settings/bounds.h"
 
 namespace vornik::settings {
 
@@ -58,14 +59,13 @@ struct InputError {
 };
 
 struct FieldInfo {
-    std::string name;    // as typed on the command line: "server3.target-port"
+    std::string name;      // as typed on the command line: "server3.target-port"
     Block block;
-    std::string accepts; // "0-65535", "static or dhcp", ...
+    Bounds bounds;         // what it takes; both texts below are said from it
+    std::string labelZh;   // the window's label, UTF-8: "服务器3 目标端口"
+    std::string accepts;   // "0-65535", "static or dhcp", ...
+    std::string acceptsZh; // the window's words, UTF-8: "0到65535的整数"
 };
-
-// A checked value: a number (a whole number, tenths, a list index, an IPv4
-// address) or, for a target address, its code page 936 bytes.
-using FieldValue = std::variant<int64_t, std::string>;
 
 // Every field, network block first, in the order the file lists them.
 const std::vector<FieldInfo>& Fields();
@@ -101,8 +101,19 @@ struct Difference {
 std::vector<Difference> Compare(const NetworkParams& expected, const NetworkParams& actual);
 std::vector<Difference> Compare(const DeviceParams& expected, const DeviceParams& actual);
 
-// Tenths as the file and the messages write them: -0.5, 25.3.
-std::string TenthsText(int32_t tenths);
+// The window's label (UTF-8) of a field, or of a name Compare gives bytes
+// no field shows ("reserved-bytes", "server3.target-address-bytes"); nothing
+// for any other name.
+std::optional<std::string> LabelZh(Block block, std::string_view name);
+
+// Puts UTF-8 words into the encoding a sentence is wanted in (code page 936).
+using Words = std::string (*)(std::string_view utf8);
+// The window's sentence for a value a field refuses:
+// "服务器3 目标端口：“70000”无效，应为0到65535的整数"; without a range it ends
+// at "无效". Its own words are UTF-8, or each put through `words`; the refused
+// text goes in as the caller holds it, never converted.
+std::string RefusalZh(std::string_view label, std::string_view text, std::string_view range, Words words = nullptr);
+std::string RefusalZh(const FieldInfo& field, std::string_view text, Words words = nullptr);
 
 // Addresses and MAC texts as the command line takes them.
 std::optional<InputError> ParseIpv4(std::string_view field, std::string_view text, uint32_t& address);

@@ -1,6 +1,7 @@
 // A write takes nothing the field table refuses: a value out of range, or no
 // number at all, stops it with a box naming the field by its on-screen label,
 // and nothing is sent. The ends of every range go out exactly.
+#include "ops/page_checks.h"
 #include "ops_fixture.h"
 #include "vectors.h"
 
@@ -115,6 +116,62 @@ TEST_F(PageChecks, TheEndsOfEveryRangeAreWrittenExactly)
         const size_t n = (std::string(row.wire).size() + 1) / 3;
         EXPECT_EQ(ToHex(std::span(f).subspan(row.offset, n)), row.wire) << row.typed.text;
     }
+}
+
+const PageField& FieldOf(const std::vector<PageField>& fields, int control)
+{
+    for (const PageField& f : fields)
+        if (f.control == control) return f;
+    throw std::logic_error("no page field for control " + std::to_string(control));
+}
+
+// The sentence a box and an import refusal start with: the words in code
+// page 936, the page's text put in as the page holds it.
+TEST(PageRefusal, TheSentenceNamesTheFieldAndKeepsThePagesTextAsItIs)
+{
+    const struct {
+        const char* name;
+        bool network;
+        int control;
+        std::string text;
+        std::string sentence;
+    } rows[] = {
+        {"a port", true, SERVER_CONTROL_IDS[2].targetPort, "70000",
+         Gbk("服务器3 目标端口：“70000”无效，应为0到65535的整数")},
+        {"a Chinese character in the terminal address", false, IDC_DEV_TERMINAL_ADDRESS, Gbk("123456中"),
+         Gbk("终端地址：“123456中”无效，应为8位十六进制数字")},
+        {"a byte that is no code page 936 text", false, CHANNEL_ADDRESS_IDS[1], "1\x81",
+         Gbk("2号通道地址：“") + "1\x81" + Gbk("”无效，应为0到255的整数")},
+        {"a limit", false, LimitEditIds[7].humidityLower, "-5",
+         Gbk("8号通道 湿度下限：“-5”无效，应为0.0到6553.5，最多一位小数")},
+    };
+    for (const auto& row : rows) {
+        const PageField& field = FieldOf(row.network ? NetworkPageFields() : DevicePageFields(), row.control);
+        EXPECT_EQ(Refusal936(field, row.text), row.sentence) << row.name;
+        EXPECT_EQ(RefusalOf(field, row.text), row.sentence + Gbk("。未发送任何数据。")) << row.name;
+    }
+}
+
+// A file's refusals name the field by its label; a key that names none is
+// said as the file has it, with no range to offer.
+TEST(PageRefusal, ASettingsFileValueIsRefusedInTheWindowsWords)
+{
+    using settings::Problem;
+    const struct {
+        const char *name, *key, *text;
+        Problem problem;
+        const char* said;
+    } rows[] = {
+        {"a limit", "device.channel2.humidity-upper", "-1", Problem::Value,
+         "字段 2号通道 湿度上限：“-1”无效，应为0.0到6553.5，最多一位小数"},
+        {"a word", "device.parity", "mark", Problem::Value, "字段 485口校验位：“mark”无效，应为none、odd 或 even"},
+        {"a key of no field", "network.speed", "1", Problem::Value, "字段 network.speed：“1”无效"},
+        {"bytes no field shows", "network.server2.target-address-bytes", "", Problem::GivenTwice,
+         "字段 服务器2 目标地址（字节）在文件中出现了两次"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(SettingsErrorText936(settings::InputError{row.key, "", row.problem, row.text}, ""), Gbk(row.said))
+            << row.name;
 }
 
 } // namespace
