@@ -123,22 +123,25 @@ bool CSetupDlg::ExportSettings(const QString& path)
 
 bool CSetupDlg::ImportSettings(const QString& path)
 {
-    // The sentences are code page 936; the file's name goes in as it is
-    // (code page 936 has no ç or ő), where the mark stands.
-    const std::string path936 = "\x01";
-    const auto fail = [this, &path](const std::string& why936) {
-        QString text = QCoreApplication::translate("CSetupDlg", "导入参数失败：") + FromCp936(why936) +
-                       QCoreApplication::translate("CSetupDlg", "。参数页没有改变。");
-        MessageBoxText(text.replace(QChar(1), path), MessageIcon::Exclamation);
+    const auto fail = [this](const QString& why) {
+        MessageBoxText(QCoreApplication::translate("CSetupDlg", "导入参数失败：") + why +
+                           QCoreApplication::translate("CSetupDlg", "。参数页没有改变。"),
+                       MessageIcon::Exclamation);
         return false;
     };
     // A huge file or a device is refused before it is read, as vornikctl refuses it.
     const auto text = settings::ReadSettingsFileText(QFile::encodeName(path).toStdString());
-    if (const auto* error = std::get_if<settings::InputError>(&text)) return fail(SettingsErrorText936(*error, path936));
+    if (const auto* error = std::get_if<settings::InputError>(&text)) {
+        // The sentences are code page 936; the file's name goes in as it is
+        // (code page 936 has no ç or ő), where the mark stands. Nothing of
+        // the file's content is in these sentences, so the mark is the only one.
+        return fail(FromCp936(SettingsErrorText936(*error, "\x01")).replace(QChar(1), path));
+    }
     auto read = settings::PatchFromFileText(std::get<std::string>(text));
-    if (const auto* error = std::get_if<settings::InputError>(&read)) return fail(SettingsErrorText936(*error, path936));
+    if (const auto* error = std::get_if<settings::InputError>(&read))
+        return fail(FromCp936(SettingsErrorText936(*error, ToCp936(path))));
     if (const auto refusal = m_ops->ImportPatch(std::get<settings::Patch>(read), ToCp936(QFileInfo(path).fileName())))
-        return fail(*refusal);
+        return fail(FromCp936(*refusal));
     return true;
 }
 

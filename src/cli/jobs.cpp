@@ -295,17 +295,19 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
             r.address = w.ReadBackAddress();
             readBack[i] = true;
             r.differences = w.Differences();
-            if (next[k] == engine::Next::WriteAgain) {
+            // One that still differs after its last round is told after the
+            // rest of the round, as before the rounds ran on the engine.
+            if (next[k] == engine::Next::WriteAgain || !r.differences.empty()) {
                 stillOpen.push_back(i);
                 continue;
             }
-            if (!r.differences.empty()) r.error = DiffersText(r);
             r.result = w.Word();
             settle(i);
         }
         open = std::move(stillOpen);
+        if (round >= client.Options().tries) break;
     }
-    // Left open only by Ctrl-C.
+    // Left open by its last round, or by Ctrl-C.
     for (size_t i : open) {
         if (!results[i].writes) {
             results[i].result = NOT_WRITTEN;

@@ -197,6 +197,18 @@ TEST_F(SettingsFileTest, AFileNameWithoutACodePage936FormIsNamedAsItIs)
         EXPECT_TRUE(watcher.Dialogs()[0].text.contains(path)) << watcher.Dialogs()[0].text.toStdString();
         EXPECT_FALSE(watcher.Dialogs()[0].text.contains(QLatin1Char('?'))) << watcher.Dialogs()[0].text.toStdString();
     }
+    // What the file holds is shown as it holds it, whatever its characters: a
+    // control character in a value or a key never turns into the file's name.
+    for (const char* content : {R"({"format": "vornik-settings", "version": 1, "network": {"ip": "\u0001"}})",
+                                R"({"format": "vornik-settings", "version": 1, "\u0001": {}})"}) {
+        SCOPED_TRACE(content);
+        std::ofstream(File("steuer-ő.json")) << content;
+        const QString path = QString::fromStdString(File("steuer-ő.json").string());
+        ModalWatcher watcher;
+        EXPECT_FALSE(Window().ImportSettings(path));
+        ASSERT_EQ(watcher.Dialogs().size(), 1u);
+        EXPECT_FALSE(watcher.Dialogs()[0].text.contains(path)) << watcher.Dialogs()[0].text.toStdString();
+    }
 }
 
 // A full disk or a file size limit half way through: the previous export stays whole.
