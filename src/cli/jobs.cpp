@@ -114,6 +114,15 @@ std::string DiffersText(const DeviceResult& r)
     return "the read-back differs from what was written after " + std::to_string(r.writes) + " write(s): " + fields;
 }
 
+// The indices whose mark is `mark`, in order.
+std::vector<size_t> Marked(const std::vector<bool>& marks, bool mark)
+{
+    std::vector<size_t> which;
+    for (size_t i = 0; i < marks.size(); ++i)
+        if (marks[i] == mark) which.push_back(i);
+    return which;
+}
+
 void Tell(const HistoryHook& record, history::Stage stage, const std::vector<DeviceResult>& results,
           const std::vector<size_t>* which = nullptr)
 {
@@ -261,9 +270,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     // goes wrong half way can still be undone.
     std::vector<bool> isOpen(results.size(), false);
     for (size_t i : open) isOpen[i] = true;
-    std::vector<size_t> onlyRead;
-    for (size_t i = 0; i < results.size(); ++i)
-        if (!isOpen[i]) onlyRead.push_back(i);
+    const std::vector<size_t> onlyRead = Marked(isOpen, false);
     Tell(plan.record, history::Stage::Read, results, &onlyRead);
     Tell(plan.record, history::Stage::Before, results, &open);
     std::vector<bool> readBack(results.size(), false); // the devices written whose read-back came
@@ -317,9 +324,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         }
         settle(i);
     }
-    std::vector<size_t> readBackList;
-    for (size_t i = 0; i < results.size(); ++i)
-        if (readBack[i]) readBackList.push_back(i);
+    const std::vector<size_t> readBackList = Marked(readBack, true);
     Tell(plan.record, history::Stage::After, results, &readBackList);
     return results;
 }
@@ -377,9 +382,7 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
     for (size_t i : spent)
         results[i].error = "no acknowledgement after " + std::to_string(results[i].writes) +
                            " tries and the parameters did not change (they may already be the factory values)";
-    std::vector<size_t> readBackList;
-    for (size_t i = 0; i < results.size(); ++i)
-        if (readBack[i]) readBackList.push_back(i);
+    const std::vector<size_t> readBackList = Marked(readBack, true);
     Tell(record, history::Stage::After, results, &readBackList);
     Settle(results, progress, CONFIRMED, NOT_WRITTEN);
     return results;
