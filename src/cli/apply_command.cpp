@@ -150,10 +150,9 @@ int RunApply(const ApplyOptions& options, const Context& context)
         }
         return ReportResults(context, results, {}, shortfall);
     }
-    ApplyPlan plan;
+    ApplyPlan plan = session.WritePlan();
     plan.dryRun = options.dryRun;
     plan.allOrNothing = !identities.empty();
-    plan.record = session.Record();
     if (!options.force) plan.check = AddressingCheck(found, macs);
     auto results = ApplyPatches(*client, macs, patches, LineProgress(context.globals, macs.size()), plan);
     for (auto& r : skipped)

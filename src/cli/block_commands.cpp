@@ -49,9 +49,8 @@ int RunSet(Block block, const SetOptions& options, const Context& context)
     const auto searched = client->Search(client->Options().interval);
     auto refused = RefuseSharedMacs(searched, macs, options.allWithMac);
     if (!refused.empty()) return ReportResults(context, refused);
-    ApplyPlan plan;
+    ApplyPlan plan = session.WritePlan();
     plan.dryRun = options.dryRun;
-    plan.record = session.Record();
     if (block == Block::Network && !options.force) plan.check = AddressingCheck(searched, macs);
     return ReportResults(context, ApplyPatches(*client, macs, {patch}, {}, plan));
 }

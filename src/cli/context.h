@@ -78,6 +78,15 @@ public:
     int NoLink() const;
     // The jobs' hook into the history (--history, --no-history).
     HistoryHook Record() { return m_history.Hook(); }
+    // A write's plan with the history's hooks in place: what it records and
+    // what it last recorded for a device.
+    ApplyPlan WritePlan()
+    {
+        ApplyPlan plan;
+        plan.record = m_history.Hook();
+        plan.recorded = m_history.Recorded();
+        return plan;
+    }
 
 private:
     const Context& m_context;

@@ -29,6 +29,19 @@ HistoryHook HistoryLog::Hook()
     return [this](history::Stage stage, const std::vector<const DeviceResult*>& results) { Record(stage, results); };
 }
 
+std::function<std::optional<engine::Written>(const MacAddress&)> HistoryLog::Recorded()
+{
+    if (!m_recorder.Enabled()) return {};
+    return [this](const MacAddress& mac) -> std::optional<engine::Written> {
+        const std::optional<history::Event> known = m_recorder.LastKnown(mac);
+        if (!known) return std::nullopt;
+        engine::Written blocks;
+        if (known->network) blocks.network = DecodeNetworkParams(*known->network);
+        if (known->device) blocks.device = DecodeDeviceBlock(*known->device);
+        return blocks;
+    };
+}
+
 void HistoryLog::Record(history::Stage stage, const std::vector<const DeviceResult*>& results)
 {
     std::vector<history::Blocks> blocks;

@@ -55,7 +55,57 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
         if (got.blocks.network) r.network = got.blocks.network;
         if (got.blocks.device) r.device = got.blocks.device;
         r.address = got.address;
+        r.networkWhole = got.networkWhole;
     }
+}
+
+engine::Written BlocksOf(const DeviceResult& r) { return {r.network, r.device}; }
+
+// The devices about to be written whose blocks were not read consistently
+// leave `open`, refused (`refuse` settles them): a network reply longer than
+// the block, or a second read that differs from the first or never came. A
+// device whose read agrees with what the history recorded is not read again.
+void RefuseUnsteadyReads(Client& client, std::vector<DeviceResult>& results, std::vector<size_t>& open, bool network,
+                         bool device, const ApplyPlan& plan, const std::function<void(size_t, std::string)>& refuse)
+{
+    const std::string whole = "its network block came in a reply longer than the block's " +
+                              std::to_string(NETWORK_REPLY_SIZE) + " bytes (or " +
+                              std::to_string(NETWORK_REPLY_SIZE + 1) + " with its sum); nothing written";
+    std::vector<size_t> again, kept;
+    for (size_t i : open) {
+        const DeviceResult& r = results[i];
+        if (!r.networkWhole) {
+            refuse(i, whole);
+            continue;
+        }
+        const auto recorded = plan.recorded ? plan.recorded(r.mac) : std::nullopt;
+        if (recorded && engine::ReadsAgree(BlocksOf(r), *recorded))
+            kept.push_back(i);
+        else
+            again.push_back(i);
+    }
+    std::vector<DeviceResult> second(again.size());
+    for (size_t k = 0; k < again.size(); ++k) second[k].mac = results[again[k]].mac;
+    ReadInto(client, second, network, device, "read again to check");
+    for (size_t k = 0; k < again.size(); ++k) {
+        const size_t i = again[k];
+        const DeviceResult& r2 = second[k];
+        if (!r2.error.empty()) {
+            refuse(i, "read once, but the read again to check it failed: " + r2.error + "; nothing written");
+        } else if (!r2.networkWhole) {
+            refuse(i, whole);
+        } else if (!engine::ReadsAgree(BlocksOf(results[i]), BlocksOf(r2))) {
+            std::string fields;
+            for (const auto& d : engine::ReadBackDifferences(BlocksOf(results[i]), BlocksOf(r2)))
+                fields += (fields.empty() ? "" : ", ") + d.field;
+            refuse(i, "two reads gave different blocks (" + fields +
+                          "): another sender may be answering for this MAC; nothing written");
+        } else {
+            kept.push_back(i);
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    open = std::move(kept);
 }
 
 // One round of each write still open, all in one exchange; each takes the
@@ -258,10 +308,20 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         }
         open.push_back(i);
     }
+    if (!dryRun)
+        RefuseUnsteadyReads(client, results, open, network, device, plan, [&](size_t i, std::string why) {
+            DeviceResult& r = results[i];
+            // What a read that cannot be trusted would change tells nothing.
+            r.changes.clear();
+            r.result = NOT_WRITTEN;
+            r.error = std::move(why);
+            if (refused.empty()) refused = FormatMacText(r.mac);
+            settle(i);
+        });
     if (plan.allOrNothing && !refused.empty()) {
         for (size_t i : open) {
             results[i].result = NOT_WRITTEN;
-            results[i].error = "not written: the address given to " + refused + " was refused";
+            results[i].error = "not written: the write to " + refused + " was refused";
             settle(i);
         }
         open.clear();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/client.h"
+#include "engine/confirm.h"
 #include "engine/results.h"
 #include "history/event.h"
 #include "proto/dev_params.h"
@@ -33,6 +34,7 @@ struct DeviceResult {
     bool changed = false;                           // the factory reset: the blocks read after it differ
     std::optional<FoundDevice> found;               // the MAC write's confirming search
     uint32_t address = 0;                           // where its last block came from (host order); 0 none
+    bool networkWhole = true;                       // its network block came in a reply of the block's size
 
     std::string Word() const { return result ? std::string(engine::ResultWord(*result)) : std::string(); }
     bool Is(engine::Result r) const { return result == r; }
@@ -76,6 +78,9 @@ struct ApplyPlan {
     // leaves every device unwritten, or the plan would end half applied.
     bool allOrNothing = false;
     HistoryHook record;
+    // The blocks the history last recorded for a device: a read that agrees
+    // with them needs no second read before it is written.
+    std::function<std::optional<engine::Written>(const MacAddress&)> recorded;
     // Whole blocks to write (a restore): device i is given networks[i] and
     // devices[i], when set, every byte as it stands, in place of its own
     // block with its patch's fields changed.
@@ -83,6 +88,9 @@ struct ApplyPlan {
     std::vector<std::optional<DeviceParams>> devices;
 };
 // As ApplyPatch, each device (macs[i]) with a patch of its own (patches[i]).
+// A device is written only from blocks read consistently (engine::ReadsAgree):
+// read twice alike, or once alike what the history recorded; otherwise it is
+// not written and its result says why.
 std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddress>& macs,
                                        const std::vector<settings::Patch>& patches, const Progress& progress,
                                        const ApplyPlan& plan);

@@ -45,13 +45,12 @@ int WriteRecorded(const Context& context, Session& session,
         refused.insert(refused.end(), missing.begin(), missing.end());
         return ReportResults(context, refused);
     }
-    ApplyPlan plan;
+    ApplyPlan plan = session.WritePlan();
     for (const auto& [mac, event] : recorded) {
         plan.networks.push_back(event.network ? std::optional(DecodeNetworkParams(*event.network)) : std::nullopt);
         plan.devices.push_back(event.device ? std::optional(DecodeDeviceBlock(*event.device)) : std::nullopt);
     }
     plan.dryRun = dryRun;
-    plan.record = session.Record();
     if (!force) plan.check = AddressingCheck(searched, macs);
     auto results = ApplyPatches(*client, macs, std::vector<settings::Patch>(macs.size()),
                                 LineProgress(context.globals, macs.size()), plan);

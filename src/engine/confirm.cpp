@@ -36,8 +36,11 @@ RoundReplies Gather(std::span<const Request> requests, std::span<const Outcome> 
                 got.missing = Missing{network ? settings::Block::Network : settings::Block::Device, o.sent, o.refused};
             continue;
         }
-        if (network && o.answer->network)
+        if (network && o.answer->network) {
             got.blocks.network = DecodeNetworkParams(*o.answer->network);
+            const size_t size = o.reply->bytes.size();
+            got.networkWhole = got.networkWhole && (size == NETWORK_REPLY_SIZE || size == NETWORK_REPLY_SIZE + 1);
+        }
         else if (!network && o.answer->device)
             got.blocks.device = *o.answer->device;
         got.address = o.reply->sourceAddress;
@@ -51,6 +54,15 @@ std::vector<Request> ReadRequests(const MacAddress& mac, bool network, bool devi
     if (network) reads.push_back(Awaited(BuildNetworkReadRequest(mac), ReplyKind::NetworkRead, mac));
     if (device) reads.push_back(Awaited(BuildDeviceReadRequest(mac), ReplyKind::DeviceRead, mac));
     return reads;
+}
+
+bool ReadsAgree(const Written& read, const Written& other)
+{
+    if (read.network && (!other.network || EncodeNetworkParams(*read.network) != EncodeNetworkParams(*other.network)))
+        return false;
+    if (read.device && (!other.device || EncodeDeviceBlock(*read.device) != EncodeDeviceBlock(*other.device)))
+        return false;
+    return read.network || read.device;
 }
 
 // ---- ConfirmedWrite ----

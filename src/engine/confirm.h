@@ -46,6 +46,9 @@ struct Missing {
 struct RoundReplies {
     Written blocks;
     uint32_t address = 0; // host order
+    // The network block came in a reply as long as the block's frame (with
+    // or without its trailing sum), not in a longer one.
+    bool networkWhole = true;
     size_t answered = 0;  // of the frames sent once (writes, the reset)
     size_t sentOnce = 0;
     std::optional<Missing> missing;
@@ -54,6 +57,14 @@ RoundReplies Gather(std::span<const Request> requests, std::span<const Outcome> 
 
 // Reads of the blocks asked, awaited with the pacing's tries.
 std::vector<Request> ReadRequests(const MacAddress& mac, bool network, bool device);
+
+// A block about to be patched and written back must be the device's own. A
+// network reply carries nothing to check it by, so any sender on the LAN can
+// answer a read for the device, and patching what it sent would write it
+// into the device. A block read is taken for a write only when another read
+// of it, or what the history last recorded for the device, agrees byte for
+// byte: every block of `read` present in `other` and equal to it.
+bool ReadsAgree(const Written& read, const Written& other);
 
 // One device's network block, device block or both: write, read back,
 // compare, and write again while rounds remain.

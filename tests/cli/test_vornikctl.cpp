@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli_process.h"
+#include "vornikctl_fixture.h"
 #include "proto/frame.h"
 #include "proto/net_params.h"
 #include "sim_process.h"
@@ -25,60 +25,6 @@ using Json = nlohmann::json;
 using namespace std::chrono_literals;
 
 namespace {
-
-const std::string kMac1 = "02-00-00-00-00-01", kMac2 = "02-00-00-00-00-02", kMac3 = "02-00-00-00-00-03",
-                  kMac4 = "02-00-00-00-00-04", kMac5 = "02-00-00-00-00-05";
-
-class Vornikctl : public testing::Test {
-protected:
-    // Runs vornikctl on this test's loopback link with --json.
-    RunResult Ctl(std::vector<std::string> args, std::vector<std::string> extra = {})
-    {
-        std::vector<std::string> all{"--json", "--quiet", "--port", std::to_string(port), "--broadcast",
-                                     "127.255.255.255", "--bind", "127.0.0.2", "--interval", "0.2"};
-        all.insert(all.end(), extra.begin(), extra.end());
-        all.insert(all.end(), args.begin(), args.end());
-        return RunProgram(VORNIKCTL_PATH, all);
-    }
-    // The one JSON document on stdout.
-    static Json Doc(const RunResult& r)
-    {
-        try {
-            return Json::parse(r.out);
-        } catch (const std::exception& e) {
-            ADD_FAILURE() << "stdout is not one JSON document: " << e.what() << "\n" << r.out << "\nstderr:\n" << r.err;
-            return Json();
-        }
-    }
-    // Runs and expects every device confirmed.
-    Json Confirmed(std::vector<std::string> args)
-    {
-        const RunResult r = Ctl(args);
-        const Json doc = Doc(r);
-        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-        EXPECT_EQ(doc.value("ok", false), true) << r.out;
-        return doc;
-    }
-    std::string TableOf(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {"--quiet", "--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind",
-                                   "127.0.0.2", "--interval", "0.2"});
-        return RunProgram(VORNIKCTL_PATH, args).out;
-    }
-    std::string TempFile(const std::string& name)
-    {
-        const std::string path = testing::TempDir() + "vornikctl-" + std::to_string(port) + "-" + name;
-        files.push_back(path);
-        return path;
-    }
-    ~Vornikctl() override
-    {
-        for (const auto& f : files) std::remove(f.c_str());
-    }
-
-    const uint16_t port = FreeUdpPort();
-    std::vector<std::string> files;
-};
 
 TEST_F(Vornikctl, SearchListsEveryDeviceFieldByField)
 {
@@ -586,7 +532,7 @@ TEST_F(Vornikctl, AWriteTheReadBackDoesNotShowIsAnErrorListingTheFields)
 
 TEST_F(Vornikctl, AnAcknowledgedWriteWhoseReadBackIsMissingIsWrittenNotConfirmed)
 {
-    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x43}, 1);
+    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x43}, 2); // the read and its check
     const RunResult r = Ctl({"net", "set", "02-5A-C3-00-00-43", "max-connections=3"});
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     EXPECT_EQ(Doc(r)["devices"][0]["result"], "written, not confirmed") << r.out;
@@ -596,7 +542,7 @@ TEST_F(Vornikctl, AnAcknowledgedWriteWhoseReadBackIsMissingIsWrittenNotConfirmed
 // device's word covers half the write, so nothing is "written".
 TEST_F(Vornikctl, AnAcknowledgementOfOneBlockOfTwoIsNoWordForTheWrite)
 {
-    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x44}, 1);
+    StubbornDevice device(port, {0x02, 0x5A, 0xC3, 0x00, 0x00, 0x44}, 2); // the read and its check
     const std::string file = TempFile("both.json");
     std::ofstream(file) << R"({"format": "vornik-settings", "version": 1,
                                "network": {"max-connections": 3}, "device": {"baud": 9600}})";

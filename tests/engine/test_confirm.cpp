@@ -234,5 +234,59 @@ TEST(MacWrite, EndsWithTheWordTheDeviceEarned)
     }
 }
 
+// A block is taken for a write only when another read of it agrees byte for
+// byte; a byte no field shows counts as much as the address.
+TEST(ReadsAgree, OnlyEveryByteOfEveryBlockReadAlike)
+{
+    NetworkParams carried = Network(4001);
+    carried.carriedBytes[5] = 0x01;
+    NetworkParams server8 = Network(4001);
+    server8.servers[7].targetAddress[29] = 'x';
+    DeviceParams channel = Device(9600);
+    channel.tempUpperLimit[CHANNEL_COUNT - 1] = 1;
+    const struct {
+        const char* name;
+        engine::Written read, other;
+        bool agree;
+    } rows[] = {
+        {"network alike", {Network(4001), {}}, {Network(4001), {}}, true},
+        {"both blocks alike", {Network(4001), Device(9600)}, {Network(4001), Device(9600)}, true},
+        {"the other read holds more blocks", {Network(4001), {}}, {Network(4001), Device(9600)}, true},
+        {"a carried byte differs", {Network(4001), {}}, {carried, {}}, false},
+        {"the last byte of server 8's address differs", {Network(4001), {}}, {server8, {}}, false},
+        {"a target port differs", {Network(4001), {}}, {Network(4002), {}}, false},
+        {"the device block differs in its last channel", {Network(4001), Device(9600)}, {Network(4001), channel}, false},
+        {"the network block missing from the other", {Network(4001), Device(9600)}, {{}, Device(9600)}, false},
+        {"the device block missing from the other", {{}, Device(9600)}, {Network(4001), {}}, false},
+        {"nothing read", {}, {Network(4001), Device(9600)}, false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(engine::ReadsAgree(row.read, row.other), row.agree) << row.name;
+}
+
+// A network block is whole only in a reply as long as its frame: 302 bytes,
+// or 303 with the trailing sum a device need not send.
+TEST(Gather, TellsANetworkReplyLongerThanItsFrame)
+{
+    const struct {
+        size_t size;
+        bool whole;
+    } rows[] = {{302, true}, {303, true}, {304, false}, {400, false}, {1472, false}};
+    for (const auto& row : rows) {
+        const std::vector<engine::Request> reads = engine::ReadRequests(kMac, true, false);
+        std::vector<uint8_t> bytes(row.size, 0);
+        bytes[0] = 0x55;
+        bytes[3] = 0x03;
+        std::copy(kMac.begin(), kMac.end(), bytes.begin() + 4);
+        engine::Outcome outcome;
+        outcome.answer = ClassifyReply(bytes);
+        ASSERT_EQ(outcome.answer->kind, ReplyKind::NetworkRead) << row.size;
+        outcome.reply = Datagram{};
+        outcome.reply->bytes = bytes;
+        const engine::RoundReplies got = engine::Gather(reads, {&outcome, 1});
+        EXPECT_TRUE(got.blocks.network.has_value()) << row.size;
+        EXPECT_EQ(got.networkWhole, row.whole) << row.size;
+    }
+}
+
 } // namespace
 } // namespace vornik::test

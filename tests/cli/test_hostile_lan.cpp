@@ -1,0 +1,121 @@
+// vornikctl on a LAN it cannot trust: another sender answering for a device,
+// a device that answers only some reads, clones that share a MAC and an
+// address. Whatever the LAN says, no device may be written from a block that
+// is not its own, and no write may reach a device the command did not mean.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "forger.h"
+#include "udp_listener.h"
+#include "vornikctl_fixture.h"
+
+namespace vornik::test {
+namespace {
+
+const MacAddress kDevice1{0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+
+// The network read requests (AA .. 03) among what was heard.
+int NetworkReads(const std::vector<Listener::Received>& heard)
+{
+    int reads = 0;
+    for (const auto& d : heard) reads += d.bytes.size() >= 4 && d.bytes[0] == 0xAA && d.bytes[3] == 0x03;
+    return reads;
+}
+
+class HostileLan : public Vornikctl {
+protected:
+    std::string PortFile(int targetPort)
+    {
+        const std::string file = TempFile("port.json");
+        std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"server1": {"target-port": )"
+                            << targetPort << "}}}";
+        return file;
+    }
+    // The block the device holds, asked with nobody else answering.
+    Json NetworkOf(const std::string& mac)
+    {
+        const RunResult r = Ctl({"net", "get", mac}, {"--no-history"});
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        return Doc(r)["devices"][0]["network"];
+    }
+};
+
+// A sender that answers every network read for the device before the device
+// does. Each row is a way of forging; none may end with a write.
+TEST_F(HostileLan, AForgedNetworkBlockIsNeverWrittenBack)
+{
+    const struct {
+        const char* name;
+        Forger::Options forger;
+        std::vector<std::string> args; // {} : apply the port file
+        std::string why;
+    } rows[] = {
+        {"a block made up anew for each read, apply", {false, 0, 7}, {}, "two reads gave different blocks"},
+        {"a block made up anew for each read, net set", {false, 0, 8}, {"net", "set", kMac1, "max-connections=2"},
+         "two reads gave different blocks"},
+        {"one forged block, in replies longer than the block", {true, 40, 9}, {}, "longer than the block"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // The device answers late, so the forger's reply is always the first.
+        SimProcess sim(LoopbackSimArgs(port, {"--devices", "1", "--delay", "1", "--delay-ms", "150"}));
+        ASSERT_TRUE(sim.Ready());
+        const Json before = NetworkOf(kMac1);
+        ASSERT_FALSE(before.is_null());
+        RunResult r;
+        {
+            Forger forger(port, kDevice1, row.forger);
+            ASSERT_TRUE(forger.Bound());
+            r = Ctl(row.args.empty() ? std::vector<std::string>{"apply", PortFile(4999), kMac1} : row.args);
+            EXPECT_GT(forger.Forged(), 0);
+        }
+        EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+        const Json doc = Doc(r);
+        ASSERT_EQ(doc["devices"].size(), 1u) << r.out;
+        const Json& d = doc["devices"][0];
+        EXPECT_EQ(d["result"], "not written") << r.out;
+        EXPECT_NE(d.value("error", "").find(row.why), std::string::npos) << r.out;
+        EXPECT_FALSE(d.contains("writes")) << r.out;
+        EXPECT_EQ(NetworkOf(kMac1), before) << "the device's block was changed";
+    }
+}
+
+// The read a write is patched from is checked by a second read, or by what
+// the history last recorded for the device; a check that cannot be made is
+// no write.
+TEST_F(HostileLan, AWriteReadsItsBlockAgainUnlessTheHistoryAgrees)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const struct {
+        const char* name;
+        bool history;      // the write records, and reads, a history
+        bool readBefore;   // the device read (and recorded) before
+        bool changeBehind; // then changed without the history knowing
+        int reads;         // network reads by the write: before it and its read-back
+    } rows[] = {
+        {"no history: read, read again, read back", false, false, false, 3},
+        {"a history that agrees: read, read back", true, true, false, 2},
+        {"a history that no longer agrees: read, read again, read back", true, true, true, 3},
+        {"a history that never saw the device: read, read again, read back", true, false, false, 3},
+    };
+    int targetPort = 5000;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string history = TempFile("history-" + std::to_string(targetPort) + ".sqlite");
+        const std::vector<std::string> global =
+            row.history ? std::vector<std::string>{"--history", history} : std::vector<std::string>{"--no-history"};
+        if (row.readBefore) ASSERT_EQ(Ctl({"net", "get", kMac1}, {"--history", history}).exitCode, 0);
+        if (row.changeBehind)
+            ASSERT_EQ(Ctl({"net", "set", kMac1, "server2.target-port=" + std::to_string(targetPort)}, {"--no-history"}).exitCode, 0);
+        Listener listener(port);
+        ASSERT_TRUE(listener.Bound());
+        const RunResult r = Ctl({"net", "set", kMac1, "server1.target-port=" + std::to_string(++targetPort)}, global);
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(NetworkReads(listener.Drain()), row.reads) << r.out;
+    }
+}
+
+} // namespace
+} // namespace vornik::test
