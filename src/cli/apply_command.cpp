@@ -1,7 +1,7 @@
 // vornikctl apply FILE (MAC... | --all | --identities CSV) [--identity | --ip-from A.B.C.D] [--wait S]
 #include <algorithm>
 #include <iostream>
-#include <set>
+#include <unordered_set>
 
 #include "cli/context.h"
 #include "cli/identities.h"
@@ -83,14 +83,19 @@ int RunApply(const ApplyOptions& options, const Context& context)
     if (options.all || !identities.empty()) {
         found = client->Search(wait, SearchPlanFor(*client, options.expect));
         foundCount = found.size();
+    } else {
+        // Named devices are searched for too: the address check needs the
+        // addresses others answer with, and a MAC two devices share must not
+        // be written into both.
+        found = client->Search(client->Options().interval);
     }
     if (!options.identities.empty()) {
         // Every device the file lists must answer before any is written.
-        std::set<MacAddress> answered;
-        for (const auto& f : found) answered.insert(f.reply.mac);
+        std::unordered_set<uint64_t> answered;
+        for (const auto& f : found) answered.insert(MacKey(f.reply.mac));
         std::vector<DeviceResult> missing;
         for (const Identity& id : identities)
-            if (!answered.count(id.mac)) {
+            if (!answered.count(MacKey(id.mac))) {
                 DeviceResult r;
                 r.mac = id.mac;
                 r.result = engine::Result::NotWritten;
@@ -99,20 +104,24 @@ int RunApply(const ApplyOptions& options, const Context& context)
             }
         if (!missing.empty()) return ReportResults(context, missing);
         for (const Identity& id : identities) macs.push_back(id.mac);
+    }
+    if (!options.all) {
         skipped = RefuseSharedMacs(found, macs, false);
-        std::erase_if(identities, [&](const Identity& id) { return std::find(macs.begin(), macs.end(), id.mac) == macs.end(); });
+        std::unordered_set<uint64_t> kept;
+        for (const MacAddress& mac : macs) kept.insert(MacKey(mac));
+        std::erase_if(identities, [&](const Identity& id) { return !kept.count(MacKey(id.mac)); });
     }
     if (options.all) {
+        std::unordered_set<uint64_t> taken;
         for (const auto& f : found) {
-            if (std::find(macs.begin(), macs.end(), f.reply.mac) != macs.end()) continue;
-            if (f.duplicateMac) {
-                if (std::any_of(skipped.begin(), skipped.end(),
-                                [&](const DeviceResult& x) { return x.mac == f.reply.mac; }))
-                    continue;
+            if (!taken.insert(MacKey(f.reply.mac)).second) continue;
+            if (f.SharedMac()) {
                 DeviceResult r;
                 r.mac = f.reply.mac;
                 r.result = engine::Result::NotWritten;
-                r.error = "more than one device answers with this MAC address; not written";
+                r.error = f.duplicateMac ? "more than one device answers with this MAC address; not written"
+                                         : "more replies came with this MAC address and IP than the search explains: "
+                                           "more than one device may answer with it; not written";
                 skipped.push_back(r);
                 continue;
             }
@@ -155,9 +164,10 @@ int RunApply(const ApplyOptions& options, const Context& context)
     plan.allOrNothing = !identities.empty();
     if (!options.force) plan.check = AddressingCheck(found, macs);
     auto results = ApplyPatches(*client, macs, patches, LineProgress(context.globals, macs.size()), plan);
+    std::unordered_set<uint64_t> reported;
+    for (const auto& r : results) reported.insert(MacKey(r.mac));
     for (auto& r : skipped)
-        if (std::none_of(results.begin(), results.end(), [&](const DeviceResult& x) { return x.mac == r.mac; }))
-            results.push_back(r);
+        if (reported.insert(MacKey(r.mac)).second) results.push_back(r);
     if (results.empty()) {
         // Nothing answered the search, so nothing was applied.
         std::cerr << "vornikctl: no device found\n";

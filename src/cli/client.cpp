@@ -152,10 +152,12 @@ std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
     std::unordered_map<std::pair<uint64_t, uint32_t>, size_t, PairHash> index; // (MAC, address) -> entry
     const Frame search = BuildSearchRequest();
     const auto roundLength = until ? std::max(wait, m_options.interval) : wait;
+    int sent = 0;
     for (int round = 1; round <= rounds && !Interrupted(); ++round) {
         const size_t before = found.size();
         const auto sentAt = Clock::now();
         Send(search);
+        ++sent;
         const auto deadline = sentAt + roundLength;
         while (auto arrival = Next(deadline)) {
             const Datagram& d = arrival->datagram;
@@ -184,9 +186,32 @@ std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
         ++perMac[MacKey(f.reply.mac)];
         ++perAddress[f.reply.ipAddress];
     }
+    // A device answers each search it hears once. Each search leaves from
+    // every local address and each reply may be heard on every one of them,
+    // so a device heard on h addresses sends up to h x h replies a search.
+    // Another tool searching on the LAN makes every device answer more: the
+    // replies explained are the searches sent or, where more, what the other
+    // devices sent. Clones answer each search twice (or more).
+    const auto perSearch = [](const FoundDevice& f) {
+        const double heard = double(std::max<size_t>(1, f.heardOn.size()));
+        return f.replies / (heard * heard);
+    };
+    double most = 0, second = 0; // the two highest, to take "the others" without the device itself
+    for (const FoundDevice& f : found) {
+        const double n = perSearch(f);
+        if (n > most) {
+            second = most;
+            most = n;
+        } else if (n > second) {
+            second = n;
+        }
+    }
     for (FoundDevice& f : found) {
         f.duplicateMac = perMac[MacKey(f.reply.mac)] > 1;
         f.duplicateIp = perAddress[f.reply.ipAddress] > 1;
+        const double n = perSearch(f), others = n == most ? second : most;
+        const double explained = std::max(double(std::max(1, sent)), others);
+        f.clones = 2 * n >= 3 * explained;
     }
     return found;
 }

@@ -47,6 +47,12 @@ struct FoundDevice {
     int replies = 0;
     bool duplicateIp = false;      // another MAC answered with the same address
     bool duplicateMac = false;     // the same MAC answered with another address
+    // More replies came from this MAC and address than the searches sent can
+    // explain (a device answers each search it hears once): two devices, or
+    // more, may share both the MAC and the address.
+    bool clones = false;
+    // Writes to it would reach every one of them.
+    bool SharedMac() const { return duplicateMac || clones; }
 };
 
 // How a search in rounds goes: each round broadcasts once and gathers for

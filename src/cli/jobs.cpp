@@ -390,7 +390,8 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
 }
 
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
-                                          const Progress& progress, bool dryRun, const HistoryHook& record)
+                                          const Progress& progress, bool dryRun, const HistoryHook& record,
+                                          bool acceptAcknowledgement)
 {
     auto results = ResultsFor(macs);
     ReadInto(client, results, true, true, "read");
@@ -442,6 +443,10 @@ std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacA
     for (size_t i : spent)
         results[i].error = "no acknowledgement after " + std::to_string(results[i].writes) +
                            " tries and the parameters did not change (they may already be the factory values)";
+    for (DeviceResult& r : results)
+        if (!acceptAcknowledgement && r.error.empty() && r.Is(Result::Acknowledged))
+            r.error = "acknowledged, but the parameters read after it did not change: they may already be the "
+                      "factory values, or the device took nothing (--allow-unconfirmed accepts the acknowledgement)";
     const std::vector<size_t> readBackList = Marked(readBack, true);
     Tell(record, history::Stage::After, results, &readBackList);
     Settle(results, progress, CONFIRMED, NOT_WRITTEN);

@@ -99,9 +99,11 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
 // changed; the blocks read afterwards are in the result. With `dryRun` the
 // devices are only read: the factory values are each device's own and not
 // known here, so each that answers "would change".
+// A reset only acknowledged, the blocks read after it unchanged, is not done
+// (the device may have taken nothing) unless `acceptAcknowledgement`.
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
                                           const Progress& progress = {}, bool dryRun = false,
-                                          const HistoryHook& record = {});
+                                          const HistoryHook& record = {}, bool acceptAcknowledgement = false);
 
 // The MAC write, confirmed by a search that finds the new address. Refused
 // when a device in `searched` (a search just made) answers with the new address.

@@ -1,5 +1,6 @@
 // vornikctl mac set MAC NEW-MAC
 #include <algorithm>
+#include <iostream>
 
 #include "cli/context.h"
 #include "cli/reporter.h"
@@ -42,7 +43,31 @@ int RunMacSet(const MacOptions& options, const Context& context)
     std::vector<MacAddress> macs{target};
     const auto refused = RefuseSharedMacs(searched, macs, options.allWithMac);
     if (!refused.empty()) return ReportResults(context, refused);
-    return ReportResults(context, {WriteMac(*client, target, newMac, searched)});
+    const HistoryHook record = session.Record();
+    if (!record) return ReportResults(context, {WriteMac(*client, target, newMac, searched)});
+    // The history follows the device to its new MAC: the blocks it holds are
+    // recorded before the write under both MACs (a MAC write changes no block,
+    // so a restore under either finds them), and after it under the new one.
+    DeviceResult before = ReadBlocks(*client, {target}, true, true).front();
+    if (before.ok) {
+        DeviceResult underNew = before;
+        underNew.mac = newMac;
+        record(history::Stage::Before, {&before, &underNew});
+    } else {
+        std::cerr << "vornikctl: the history keeps no record of this MAC write: " << before.error << "\n";
+    }
+    DeviceResult result = WriteMac(*client, target, newMac, searched);
+    if (result.ok && before.ok) {
+        DeviceResult after = ReadBlocks(*client, {newMac}, true, true).front();
+        if (!after.ok) {
+            // Found under its new MAC but not read: it holds what it held.
+            after = before;
+            after.mac = newMac;
+            after.address = result.found->source;
+        }
+        record(history::Stage::After, {&after});
+    }
+    return ReportResults(context, {result});
 }
 
 } // namespace

@@ -30,7 +30,8 @@ Json FoundJson(const FoundDevice& f)
                 {"heard-on", heard},
                 {"replies", f.replies},
                 {"duplicate-ip", f.duplicateIp},
-                {"duplicate-mac", f.duplicateMac}};
+                {"duplicate-mac", f.duplicateMac},
+                {"clones", f.clones}};
 }
 
 Json ResultJson(const DeviceResult& r, bool changes)
@@ -93,7 +94,8 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found, 
         for (uint32_t a : f.heardOn) heard += (heard.empty() ? "" : ",") + AddressText(a);
         std::string note;
         if (f.duplicateIp) note += "duplicate IP ";
-        if (f.duplicateMac) note += "duplicate MAC";
+        if (f.duplicateMac) note += "duplicate MAC ";
+        if (f.clones) note += "more replies than searches (clones?)";
         std::printf("%-15s  %-17s  %8u  %-15s  %s\n", AddressText(f.reply.ipAddress).c_str(),
                     FormatMacText(f.reply.mac).c_str(), unsigned(f.reply.firmware), heard.empty() ? "-" : heard.c_str(),
                     note.c_str());

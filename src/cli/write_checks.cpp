@@ -34,17 +34,23 @@ std::vector<DeviceResult> RefuseSharedMacs(const std::vector<FoundDevice>& searc
 {
     std::vector<DeviceResult> refused;
     if (allWithMac) return refused;
-    std::unordered_map<uint64_t, std::vector<uint32_t>> addresses;
-    for (const FoundDevice& f : searched) addresses[MacKey(f.reply.mac)].push_back(f.reply.ipAddress);
+    std::unordered_map<uint64_t, std::vector<const FoundDevice*>> answered;
+    for (const FoundDevice& f : searched) answered[MacKey(f.reply.mac)].push_back(&f);
     std::erase_if(macs, [&](const MacAddress& mac) {
-        const auto it = addresses.find(MacKey(mac));
-        if (it == addresses.end() || it->second.size() < 2) return false;
+        const auto it = answered.find(MacKey(mac));
+        if (it == answered.end() || !it->second.front()->SharedMac()) return false;
         std::string list;
-        for (uint32_t a : it->second) list += (list.empty() ? "" : ", ") + AddressText(a);
+        for (const FoundDevice* f : it->second) list += (list.empty() ? "" : ", ") + AddressText(f->reply.ipAddress);
         DeviceResult r;
         r.mac = mac;
         r.result = engine::Result::NotWritten;
-        r.error = "devices at " + list + " all answer with this MAC address; nothing written (--all-with-mac acts on all)";
+        if (it->second.size() > 1)
+            r.error = "devices at " + list + " all answer with this MAC address";
+        else
+            r.error = "more replies came from " + list + " with this MAC address (" +
+                      std::to_string(it->second.front()->replies) +
+                      ") than the search explains: more than one device may answer with it at that address";
+        r.error += "; nothing written (--all-with-mac acts on all)";
         refused.push_back(std::move(r));
         return true;
     });

@@ -208,6 +208,46 @@ TEST_F(CtlHistory, ReplaceGivesTheNewDeviceTheOldOnesBlocksButNotItsAddressWhile
     EXPECT_EQ((*now->network)[1], 50) << "192.168.0.50, little-endian";
 }
 
+// A MAC write changes no block, but the device answers under another MAC
+// afterwards: its history must follow it there, so that history and restore
+// under the new MAC find what it held.
+TEST_F(CtlHistory, AMacWriteIsRecordedUnderBothMacs)
+{
+    const MacAddress kMac9{2, 0, 0, 0, 0, 9};
+    const std::string kText9 = "02-00-00-00-00-09";
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1", "--varied"}));
+    ASSERT_TRUE(sim.Ready());
+    ASSERT_EQ(Ctl({"net", "set", kText1, "max-connections=3"}).exitCode, 0);
+    const RunResult written = Ctl({"mac", "set", kText1, kText9});
+    ASSERT_EQ(written.exitCode, 0) << written.out << written.err;
+    const auto events = Events(file);
+    const auto* set = Find(events, kMac1, "net set", history::Stage::After);
+    const struct {
+        const char* name;
+        const MacAddress& mac;
+        history::Stage stage;
+    } rows[] = {
+        {"before, under the old MAC", kMac1, history::Stage::Before},
+        {"before, under the new MAC", kMac9, history::Stage::Before},
+        {"after, under the new MAC", kMac9, history::Stage::After},
+    };
+    ASSERT_TRUE(set && set->network);
+    for (const auto& row : rows) {
+        const auto* e = Find(events, row.mac, "mac set", row.stage);
+        ASSERT_TRUE(e && e->network && e->device) << row.name;
+        EXPECT_EQ(*e->network, *set->network) << row.name << ": the block the device held";
+        EXPECT_EQ((*e->network)[19], 3) << row.name << ": max-connections as written before";
+    }
+    EXPECT_FALSE(Find(events, kMac1, "mac set", history::Stage::After)) << "nothing answers under the old MAC";
+    const RunResult listed = Ctl({"history", kText9});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(listed.out.find("mac set"), std::string::npos) << listed.out;
+    // The device holds the blocks recorded before the write: nothing to write.
+    const RunResult restored = Ctl({"restore", kText9, "--before-last-write"});
+    EXPECT_EQ(restored.exitCode, 0) << restored.out << restored.err;
+    EXPECT_NE(restored.out.find("unchanged"), std::string::npos) << restored.out;
+}
+
 // Restore where it can go wrong. The history is given two writes' blocks of
 // devices 1-3 (3 is not on the link): at 2021-03-04T05:06:07.088Z, as read
 // before a write, max-connections 7; at .089Z, its read-back, max-connections

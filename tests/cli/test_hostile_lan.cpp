@@ -4,7 +4,12 @@
 // is not its own, and no write may reach a device the command did not mean.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
 #include <fstream>
+#include <memory>
 
 #include "forger.h"
 #include "udp_listener.h"
@@ -115,6 +120,99 @@ TEST_F(HostileLan, AWriteReadsItsBlockAgainUnlessTheHistoryAgrees)
         EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
         EXPECT_EQ(NetworkReads(listener.Drain()), row.reads) << r.out;
     }
+}
+
+// What a search shows stops a write that would reach the wrong device: an
+// address another device answers with, a MAC two devices share at two
+// addresses, or clones that share the MAC and the address, whose only trace
+// is that more replies come than the search sent.
+TEST_F(HostileLan, ApplyWritesNoDeviceASearchShowsItWouldHarm)
+{
+    const std::vector<std::string> fleet3{"--devices", "3"}, fleet2{"--devices", "2"}, clone1{"--devices", "1"},
+        elsewhere{"--base-mac", kMac1, "--base-ip", "10.0.0.9"};
+    const std::string ipFile = TempFile("ip.json");
+    std::ofstream(ipFile) << R"({"format": "vornik-settings", "version": 1, "network": {"mode": "static", "ip": "192.168.0.101"}})";
+    const std::string portFile = PortFile(4123);
+    struct Expect {
+        std::string mac, result, says;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::vector<std::string>> sims;
+        std::vector<std::string> args;
+        std::vector<Expect> devices;
+    } rows[] = {
+        {"--identity onto an address another device answers with", {fleet3}, {"apply", ipFile, kMac1, "--identity"},
+         {{kMac1, "not written", kMac2 + " already answers with 192.168.0.101"}}},
+        {"a MAC two devices answer with at two addresses", {fleet2, elsewhere}, {"apply", portFile, kMac1},
+         {{kMac1, "not written", "all answer with this MAC address"}}},
+        {"clones with one MAC and one address", {clone1, clone1}, {"apply", portFile, kMac1},
+         {{kMac1, "not written", "more replies came"}}},
+        {"clones among others, --all", {fleet2, clone1}, {"apply", portFile, "--all", "--wait", "0.3"},
+         {{kMac2, "confirmed", ""}, {kMac1, "not written", "more replies came"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        for (const auto& args : row.sims) {
+            sims.push_back(std::make_unique<SimProcess>(LoopbackSimArgs(port, args)));
+            ASSERT_TRUE(sims.back()->Ready());
+        }
+        const RunResult r = Ctl(row.args);
+        EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+        const Json doc = Doc(r);
+        ASSERT_EQ(doc["devices"].size(), row.devices.size()) << r.out;
+        for (const Expect& want : row.devices) {
+            const auto d = std::find_if(doc["devices"].begin(), doc["devices"].end(),
+                                        [&](const Json& x) { return x["mac"] == want.mac; });
+            ASSERT_NE(d, doc["devices"].end()) << want.mac << r.out;
+            EXPECT_EQ((*d)["result"], want.result) << want.mac << r.out;
+            EXPECT_NE(d->value("error", "").find(want.says), std::string::npos) << want.mac << r.out;
+            if (want.result != "confirmed") EXPECT_FALSE(d->contains("writes")) << want.mac << r.out;
+        }
+    }
+}
+
+// Clones are told by their replies alone: twice as many as the searches sent
+// or, when another tool searches too and every device answers it, twice as
+// many as the other devices sent.
+TEST_F(HostileLan, SearchMarksClonesThatShareTheMacAndTheAddress)
+{
+    const struct {
+        const char* name;
+        std::vector<std::vector<std::string>> sims;
+        bool otherTool; // another vornikctl searching the LAN all the while
+        std::set<std::string> clones;
+        size_t count;
+    } rows[] = {
+        {"a clone of device 1 beside a fleet of two", {{"--devices", "2"}, {"--devices", "1"}}, false, {kMac1}, 2},
+        {"a fleet of three, another tool searching too", {{"--devices", "3"}}, true, {}, 3},
+        {"a clone of device 1, another tool searching too", {{"--devices", "2"}, {"--devices", "1"}}, true, {kMac1}, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        for (const auto& args : row.sims) {
+            sims.push_back(std::make_unique<SimProcess>(LoopbackSimArgs(port, args)));
+            ASSERT_TRUE(sims.back()->Ready());
+        }
+        std::atomic<bool> done{false};
+        std::thread other;
+        if (row.otherTool)
+            other = std::thread([&] {
+                while (!done) Ctl({"search", "--wait", "0.05"}, {"--tries", "1"});
+            });
+        const Json doc = Doc(Ctl({"search", "--wait", "0.3"}));
+        done = true;
+        if (other.joinable()) other.join();
+        ASSERT_EQ(doc["count"], row.count) << doc.dump(1);
+        for (const Json& d : doc["devices"]) EXPECT_EQ(d["clones"], row.clones.count(d["mac"]) > 0) << d;
+    }
+    SimProcess fleet(LoopbackSimArgs(port, {"--devices", "2"}));
+    SimProcess clone(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(fleet.Ready() && clone.Ready());
+    const std::string table = TableOf({"search", "--wait", "0.3"});
+    EXPECT_NE(table.find("clones?"), std::string::npos) << table;
 }
 
 } // namespace

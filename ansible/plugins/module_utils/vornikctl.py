@@ -204,7 +204,9 @@ def apply(module, settings_file, extra, names=None):
     result = dict(
         changed=changed(doc),
         devices=device_summaries(doc),
-        confirmed=doc.get('confirmed', 0),
+        # vornikctl's own count is of the devices that are ok, unchanged and
+        # only read (check mode) ones too; this one is what its name says.
+        confirmed=sum(1 for d in doc.get('devices') or [] if d.get('ok') and d.get('result') == 'confirmed'),
         unchanged=doc.get('unchanged', 0),
         failed_devices=doc.get('failed', 0),
         rc=rc,
