@@ -118,7 +118,7 @@ Frame SearchReply(const Device& d)
     std::array<uint8_t, kSearchReplyPayload> payload{};
     // Bytes 4-7 of the frame mean nothing to the tool; they stay zero.
     ByteWriter w(payload);
-    w.At(8 - FRAME_MAC_OFFSET).U32(d.network.ipAddress);
+    w.At(8 - FRAME_MAC_OFFSET).U32(d.answerIp ? d.answerIp : d.network.ipAddress);
     w.Bytes(d.mac);
     w.U16(d.firmware);
     return BuildReply(CMD_SEARCH, uint16_t(1 + payload.size()), payload);
@@ -161,6 +161,7 @@ Fleet::Fleet(const FleetOptions& options) : m_options(options)
         d.mac = MacFromNumber((options.baseMac + i) & 0xFFFFFFFFFFFF);
         d.factoryIp = options.baseIp + i;
         d.firmware = options.firmware;
+        if (options.answerIp) d.answerIp = options.answerIp + i;
         d.factoryNetwork = FactoryNetworkParams(d.factoryIp);
         d.factoryParams = FactoryDeviceParams();
         if (options.varied) VaryFactorySettings(d, i);

@@ -30,12 +30,16 @@ struct FleetOptions {
     // Acknowledges every write but keeps what it holds, as a device with a
     // write-protected memory would.
     bool storeNothing = false;
+    // Answer searches with this address (device i with it + i), whatever the
+    // block holds, as a device on a DHCP lease does; 0: the block's.
+    uint32_t answerIp = 0;
 };
 
 struct Device {
     MacAddress mac{};
     uint32_t factoryIp = 0;
     uint16_t firmware = 0;
+    uint32_t answerIp = 0; // the address searches are answered with; 0: the block's
     NetworkParams network;
     DeviceParams params;
     // What a factory reset restores.

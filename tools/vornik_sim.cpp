@@ -66,6 +66,8 @@ Devices:
                      02:00:00:00:00:01 or 020000000001; device i has M + i
                      (default 02-00-00-00-00-01)
   --firmware V       firmware version reported by the search, 0-65535 (default 100)
+  --answer-ip A      answer searches with address A (device i with A + i),
+                     whatever its block holds, as a device on a DHCP lease does
   --reply-0b         answer device-parameter requests with command 0x0B, not 0x0A
   --no-ack           send no acknowledgement to a network write, a MAC write or
                      the factory reset (the protocol promises none)
@@ -168,7 +170,7 @@ Options Parse(int argc, char** argv)
 {
     enum { PORT = 1000, BIND, REPLY_TO, UNICAST, REPLY_FROM, DEVICES, BASE_IP, BASE_MAC, FIRMWARE, REPLY_0B, DROP,
            DUPLICATE, DELAY, DELAY_MS, TRUNCATE, CORRUPT_CRC, SEED, LOG, READY_FD, HELP, VARIED, VERSION, NO_ACK, STORE_NOTHING,
-           STATS };
+           STATS, ANSWER_IP };
     static const option longOptions[] = {
         {"port", required_argument, nullptr, PORT},
         {"bind", required_argument, nullptr, BIND},
@@ -195,6 +197,7 @@ Options Parse(int argc, char** argv)
         {"no-ack", no_argument, nullptr, NO_ACK},
         {"store-nothing", no_argument, nullptr, STORE_NOTHING},
         {"stats", required_argument, nullptr, STATS},
+        {"answer-ip", required_argument, nullptr, ANSWER_IP},
         {nullptr, 0, nullptr, 0},
     };
     Options o;
@@ -209,6 +212,7 @@ Options Parse(int argc, char** argv)
         case DEVICES: o.fleet.count = uint32_t(Number(optarg, 1, 1000000, "device count")); break;
         case BASE_IP: o.fleet.baseIp = ntohl(Address(optarg, "--base-ip").s_addr); break;
         case BASE_MAC: o.fleet.baseMac = Mac(optarg); break;
+        case ANSWER_IP: o.fleet.answerIp = ntohl(Address(optarg, "--answer-ip").s_addr); break;
         case FIRMWARE: o.fleet.firmware = uint16_t(Number(optarg, 0, 65535, "firmware version")); break;
         case REPLY_0B: o.fleet.deviceReplyCommand = CMD_DEVICE_PARAMS_REPLY; break;
         case DROP: o.drop = Share(optarg, "--drop"); break;

@@ -279,6 +279,7 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
         // A whole block given counts every byte that differs, named or not.
         if (network && i < plan.networks.size() && plan.networks[i]) {
             wantNetwork[i] = *plan.networks[i];
+            if (plan.keepCarriedBytes) wantNetwork[i]->carriedBytes = r.network->carriedBytes;
             for (auto& d : settings::Compare(*r.network, *wantNetwork[i])) r.changes.push_back(std::move(d));
         } else if (network) {
             wantNetwork[i] = NetworkToWrite(*r.network, i < patches.size() ? patches[i] : settings::Patch());

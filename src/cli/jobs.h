@@ -86,6 +86,10 @@ struct ApplyPlan {
     // block with its patch's fields changed.
     std::vector<std::optional<NetworkParams>> networks;
     std::vector<std::optional<DeviceParams>> devices;
+    // With whole blocks: the six network bytes no field shows stay the
+    // device's own (a replacement takes its predecessor's settings, not what
+    // the device keeps of itself there).
+    bool keepCarriedBytes = false;
 };
 // As ApplyPatch, each device (macs[i]) with a patch of its own (patches[i]).
 // A device is written only from blocks read consistently (engine::ReadsAgree):
@@ -113,8 +117,11 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
 // Refuses a network write that moves a device onto the address another
 // device answers with (one in `searched` outside `batch`), or whose mask or
 // gateway cannot work; the reason names the other device or the field.
+// `held` are addresses devices that answered hold in their network blocks
+// (which may not be the address they answer with), with the device.
 std::function<std::string(const DeviceResult&, const NetworkParams&)>
-AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch);
+AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch,
+                const std::vector<std::pair<uint32_t, MacAddress>>& held = {});
 
 // A write to a MAC that more than one device answers with reaches them all:
 // such MACs leave `macs` and come back refused, naming the addresses that

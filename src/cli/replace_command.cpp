@@ -1,5 +1,7 @@
 // vornikctl replace OLD-MAC NEW-MAC: gives a new device the settings its
-// predecessor last showed in the settings history, its address included.
+// predecessor last showed in the settings history, its address included:
+// every field of both blocks, but not the six network bytes no field shows,
+// which stay the new device's own.
 #include <chrono>
 #include <limits>
 
@@ -47,9 +49,10 @@ int RunReplace(const ReplaceOptions& options, const Context& context)
         r.error = "the history holds no block of " + FormatMacText(oldMac);
         missing.push_back(std::move(r));
     }
-    // The old device, if it still answers, holds the address: the address
-    // check refuses the write unless --force.
-    return WriteRecorded(context, session, recorded, std::move(missing), options.dryRun, options.force, false);
+    // The old device, if it still answers, holds the address, whether it
+    // answers with it or only its block holds it: the address check refuses
+    // the write unless --force.
+    return WriteRecorded(context, session, recorded, std::move(missing), options.dryRun, options.force, false, oldMac);
 #else
     (void)options;
     (void)context;
@@ -63,7 +66,8 @@ void AddReplaceCommand(CLI::App& app, Context& context)
 {
     auto options = std::make_shared<ReplaceOptions>();
     auto* command = app.add_subcommand(
-        "replace", "give a new device the settings the old one last showed in the settings history, its address included");
+        "replace", "give a new device the settings the old one last showed in the settings history, its address "
+                   "included (every field; the network block's six bytes no field shows stay the new device's)");
     command->add_option("OLD-MAC", options->oldMac, "the device replaced")->required();
     command->add_option("NEW-MAC", options->newMac, "the device that takes its place")->required();
     command->add_flag("--dry-run", options->dryRun, "read only and show what would change; write nothing");

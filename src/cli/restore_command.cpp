@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <algorithm>
 #include <iostream>
 
 #include "cli/context.h"
@@ -32,7 +33,7 @@ struct RestoreOptions {
 
 int WriteRecorded(const Context& context, Session& session,
                   const std::vector<std::pair<MacAddress, history::Event>>& recorded, std::vector<DeviceResult> missing,
-                  bool dryRun, bool force, bool allWithMac)
+                  bool dryRun, bool force, bool allWithMac, const std::optional<MacAddress>& replacing)
 {
     if (recorded.empty()) return ReportResults(context, missing);
     Client* client = session.Start();
@@ -51,7 +52,23 @@ int WriteRecorded(const Context& context, Session& session,
         plan.devices.push_back(event.device ? std::optional(DecodeDeviceBlock(*event.device)) : std::nullopt);
     }
     plan.dryRun = dryRun;
-    if (!force) plan.check = AddressingCheck(searched, macs);
+    std::vector<std::pair<uint32_t, MacAddress>> held;
+    if (replacing) {
+        plan.keepCarriedBytes = true;
+        // A predecessor still on answers with one address and may hold
+        // another in its block (a DHCP lease and a static address it takes
+        // again at its next start): both are taken. Its block unread, the
+        // one recorded stands for it.
+        if (std::any_of(searched.begin(), searched.end(), [&](const FoundDevice& f) { return f.reply.mac == *replacing; })) {
+            const DeviceResult old = ReadBlocks(*client, {*replacing}, true, false).front();
+            if (old.ok)
+                held.emplace_back(old.network->ipAddress, *replacing);
+            else
+                for (const auto& [mac, event] : recorded)
+                    if (event.network) held.emplace_back(DecodeNetworkParams(*event.network).ipAddress, *replacing);
+        }
+    }
+    if (!force) plan.check = AddressingCheck(searched, macs, held);
     auto results = ApplyPatches(*client, macs, std::vector<settings::Patch>(macs.size()),
                                 LineProgress(context.globals, macs.size()), plan);
     results.insert(results.end(), missing.begin(), missing.end());

@@ -6,13 +6,20 @@
 namespace vornik::cli {
 
 std::function<std::string(const DeviceResult&, const NetworkParams&)>
-AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch)
+AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacAddress>& batch,
+                const std::vector<std::pair<uint32_t, MacAddress>>& held)
 {
-    std::unordered_map<uint32_t, const FoundDevice*> byAddress;
+    std::unordered_map<uint32_t, std::string> byAddress; // the address -> why another device has it
     std::unordered_map<uint64_t, bool> inBatch;
     for (const MacAddress& m : batch) inBatch[MacKey(m)] = true;
     for (const FoundDevice& f : searched)
-        if (!inBatch.count(MacKey(f.reply.mac))) byAddress.emplace(f.reply.ipAddress, &f);
+        if (!inBatch.count(MacKey(f.reply.mac)))
+            byAddress.emplace(f.reply.ipAddress, "device " + FormatMacText(f.reply.mac) + " already answers with " +
+                                                     AddressText(f.reply.ipAddress));
+    for (const auto& [address, mac] : held)
+        if (!inBatch.count(MacKey(mac)))
+            byAddress.emplace(address, "device " + FormatMacText(mac) + " still answers, and its network block holds " +
+                                           AddressText(address));
     return [byAddress = std::move(byAddress)](const DeviceResult& read, const NetworkParams& want) -> std::string {
         // On DHCP the device takes its address from the server; the static fields wait unused.
         if (!read.network || IpModeFromFlag(want.ipMode) == 1) return "";
@@ -21,9 +28,7 @@ AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacA
             return "";
         std::string why;
         if (want.ipAddress != held.ipAddress)
-            if (const auto it = byAddress.find(want.ipAddress); it != byAddress.end())
-                why = "device " + FormatMacText(it->second->reply.mac) + " already answers with " +
-                      AddressText(want.ipAddress);
+            if (const auto it = byAddress.find(want.ipAddress); it != byAddress.end()) why = it->second;
         if (why.empty()) why = settings::AddressingProblem(want.ipAddress, want.subnetMask, want.gateway);
         return why.empty() ? why : why + "; nothing written (--force writes it anyway)";
     };

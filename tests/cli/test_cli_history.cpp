@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -246,6 +248,57 @@ TEST_F(CtlHistory, AMacWriteIsRecordedUnderBothMacs)
     const RunResult restored = Ctl({"restore", kText9, "--before-last-write"});
     EXPECT_EQ(restored.exitCode, 0) << restored.out << restored.err;
     EXPECT_NE(restored.out.find("unchanged"), std::string::npos) << restored.out;
+}
+
+// replace gives a device its predecessor's settings, every field of both
+// blocks, but not the six network bytes no field shows: those are the
+// device's own. A predecessor still on holds two addresses, the one it
+// answers with and the one its block holds (a DHCP lease and the static
+// address it takes at its next start); the new device may take neither.
+TEST_F(CtlHistory, ReplaceChecksBothAddressesOfTheOldDeviceAndKeepsTheNewOnesOwnBytes)
+{
+    const struct {
+        const char* name;
+        bool oldStaysOn;
+        std::vector<std::string> args; // after replace OLD NEW
+        int exitCode;
+        std::string result, says;
+    } rows[] = {
+        {"the old device on, answering with a lease", true, {}, 1, "not written",
+         "its network block holds 192.168.0.100"},
+        {"the old device on, --force", true, {"--force"}, 0, "confirmed", ""},
+        {"the old device gone", false, {}, 0, "confirmed", ""},
+    };
+    const std::array<uint8_t, 6> oldOwn{0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x02};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(file);
+        auto old = std::make_unique<SimProcess>(LoopbackSimArgs(port, {"--answer-ip", "10.9.9.9"}));
+        ASSERT_TRUE(old->Ready());
+        ASSERT_EQ(Ctl({"net", "get", kText1}).exitCode, 0);
+        if (!row.oldStaysOn) old.reset();
+        // The old device's bytes no field shows, as the history last saw them.
+        history::Event recorded = *Find(Events(file), kMac1, "net get", history::Stage::Read);
+        ++recorded.timeMs;
+        std::copy(oldOwn.begin(), oldOwn.end(), recorded.network->begin() + 13);
+        ASSERT_FALSE(std::get<history::Store>(history::Store::Open(file)).RecordAll(std::vector<history::Event>{recorded}));
+        SimProcess replacement(LoopbackSimArgs(port, {"--base-mac", kText2, "--base-ip", "192.168.0.150"}));
+        ASSERT_TRUE(replacement.Ready());
+        std::vector<std::string> args{"--json", "replace", kText1, kText2};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const RunResult r = Ctl(args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.out << r.err;
+        const Json d = Json::parse(r.out, nullptr, false)["devices"][0];
+        EXPECT_EQ(d["result"], row.result) << r.out;
+        EXPECT_NE(d.value("error", "").find(row.says), std::string::npos) << r.out;
+        if (row.result != "confirmed") continue;
+        const auto* now = Find(Events(file), kMac2, "replace", history::Stage::After, true);
+        ASSERT_TRUE(now && now->network);
+        for (size_t k = 0; k < 6; ++k) EXPECT_EQ((*now->network)[13 + k], 0) << "byte " << 13 + k << " is the new device's";
+        history::Event expected = recorded;
+        std::fill_n(expected.network->begin() + 13, 6, 0);
+        EXPECT_EQ(*now->network, *expected.network) << "every other byte the old device's, 192.168.0.100 too";
+    }
 }
 
 // Restore where it can go wrong. The history is given two writes' blocks of

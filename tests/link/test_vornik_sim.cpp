@@ -32,7 +32,7 @@ TEST(VornikSim, HelpExplainsEveryOption)
     const auto [status, text] = RunToEnd("--help");
     EXPECT_EQ(status, 0);
     for (const char* option : {"--port", "--bind", "--reply-to", "--unicast", "--devices", "--base-ip", "--base-mac",
-                               "--firmware", "--reply-0b", "--drop", "--duplicate", "--delay", "--delay-ms",
+                               "--firmware", "--answer-ip", "--reply-0b", "--drop", "--duplicate", "--delay", "--delay-ms",
                                "--truncate", "--corrupt-crc", "--seed", "--log", "--ready-fd", "SIGTERM"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
