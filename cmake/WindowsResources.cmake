@@ -1,0 +1,37 @@
+# Each Windows program's resources: a VERSIONINFO with the project's version,
+# the icon and a manifest, compiled by windres and linked in.
+#   vornik_windows_resources(TARGET NAME DESCRIPTION)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+enable_language(RC)
+set(vornik_windows_dir ${PROJECT_SOURCE_DIR}/packaging/windows)
+set(vornik_icon_sizes 48x48 64x64 128x128 256x256)
+set(vornik_icon_pngs)
+foreach(size ${vornik_icon_sizes})
+  list(APPEND vornik_icon_pngs ${PROJECT_SOURCE_DIR}/res/icons/hicolor/${size}/apps/vornik-setup.png)
+endforeach()
+set(VORNIK_ICON ${CMAKE_BINARY_DIR}/generated/windows/vornik-setup.ico)
+add_custom_command(OUTPUT ${VORNIK_ICON}
+  COMMAND ${Python3_EXECUTABLE} ${vornik_windows_dir}/make_ico.py ${VORNIK_ICON} ${vornik_icon_pngs}
+  DEPENDS ${vornik_windows_dir}/make_ico.py ${vornik_icon_pngs}
+  VERBATIM)
+add_custom_target(vornik_icon DEPENDS ${VORNIK_ICON})
+
+function(vornik_windows_resources target name description)
+  set(VR_NAME ${name})
+  set(VR_DESCRIPTION ${description})
+  set(VR_MAJOR ${PROJECT_VERSION_MAJOR})
+  set(VR_MINOR ${PROJECT_VERSION_MINOR})
+  if(PROJECT_VERSION_PATCH)
+    set(VR_PATCH ${PROJECT_VERSION_PATCH})
+  else()
+    set(VR_PATCH 0)
+  endif()
+  set(dir ${CMAKE_BINARY_DIR}/generated/windows)
+  set(VR_ICON ${VORNIK_ICON})
+  set(VR_MANIFEST ${dir}/${name}.manifest)
+  configure_file(${vornik_windows_dir}/app.manifest.in ${VR_MANIFEST} @ONLY)
+  configure_file(${vornik_windows_dir}/version.rc.in ${dir}/${name}.rc @ONLY)
+  target_sources(${target} PRIVATE ${dir}/${name}.rc)
+  set_source_files_properties(${dir}/${name}.rc PROPERTIES OBJECT_DEPENDS "${VORNIK_ICON};${VR_MANIFEST}")
+  add_dependencies(${target} vornik_icon)
+endfunction()

@@ -1,0 +1,21 @@
+// vornikctl's text reaches a Windows console whole. Every layer speaks UTF-8;
+// a console given those bytes shows them in its own code page (1252 makes
+// 服务器 "æœåŠ¡å™¨"), so std::cout and std::cerr hand a console UTF-16
+// through WriteConsoleW, and a file or pipe the UTF-8 bytes unchanged, as
+// scripts and --json readers expect. Elsewhere it does nothing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vornik::cli {
+
+void UseUnicodeConsole();
+
+#ifdef _WIN32
+// wmain's arguments as the UTF-8 text the parser takes; "/?", the help
+// request every Windows program answers, is --help.
+std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv);
+#endif
+
+} // namespace vornik::cli
