@@ -37,13 +37,13 @@ for exe in vornikctl vornik-sim; do
     f=$work/zip/$top/$exe.exe
     [ -f "$f" ] || continue
     # Version resources are UTF-16 text; the manifest is UTF-8.
-    strings -e l "$f" >"$work/$exe.strings"
+    strings -n 3 -e l "$f" >"$work/$exe.strings"
     grep -qx 'ProductVersion' "$work/$exe.strings" || fail "$exe.exe: no version resource"
     grep -qx "$exe.exe" "$work/$exe.strings" || fail "$exe.exe: its version resource names another file"
     grep -q 'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"' "$f" || fail "$exe.exe: no manifest naming Windows 10"
     grep -q 'requestedExecutionLevel level="asInvoker"' "$f" || fail "$exe.exe: the manifest asks for elevation"
 done
-version=$(strings -e l "$work/zip/$top/vornikctl.exe" | grep -A1 -x 'ProductVersion' | tail -n1)
+version=$(strings -n 3 -e l "$work/zip/$top/vornikctl.exe" | grep -A1 -x 'ProductVersion' | tail -n1)
 [[ "$top" == vornik-setup-"$version"-windows-x86_64 ]] || fail "the zip's name $top does not carry the programs' version $version"
 
 # ---- the MSI ----

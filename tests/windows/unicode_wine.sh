@@ -7,8 +7,10 @@
 # %LOCALAPPDATA%\vornik\history.sqlite and read back by `history`. Also the
 # help as Windows asks for it (/?).
 # Wine takes a process's ANSI code page from the name of the Unix locale it
-# starts in (LC_ALL; the locale need not be installed), not from the
-# prefix's registry; acp_probe.exe says which code page each run really had.
+# starts in (LC_ALL), not from the prefix's registry, and reads the Unix
+# command line in that locale's character set, which needs the locale
+# itself: both are made into a folder of this test's own (LOCPATH).
+# acp_probe.exe says which code page each run really had.
 #   unicode_wine.sh WINE VORNIKCTL.EXE VORNIK_SIM.EXE ACP_PROBE.EXE
 set -uo pipefail
 wine=$1 ctl=$2 sim=$3 probe=$4
@@ -31,6 +33,15 @@ trap cleanup EXIT
 failures=0
 fail() { echo "FAIL [$acp]: $*"; failures=$((failures + 1)); }
 acp=-
+
+mkdir -p "$work/locales"
+for l in en_US zh_CN; do
+    localedef -i "$l" -f UTF-8 "$work/locales/$l.UTF-8" 2>"$work/localedef.err" || {
+        echo "unicode under wine: cannot make the $l.UTF-8 locale (localedef, Debian's locales): $(cat "$work/localedef.err")"
+        exit 1
+    }
+done
+export LOCPATH=$work/locales
 
 port=$((20000 + RANDOM % 20000))
 mac=02-00-00-00-00-02
