@@ -4,8 +4,8 @@
 # address reaches vornik_sim.exe and comes back whole, an export to a Chinese
 # file name writes that file, a text code page 936 cannot hold is refused
 # with nothing sent, and the settings history is kept in
-# %LOCALAPPDATA%\vornik\history.sqlite and read back by `history`. Also the
-# help as Windows asks for it (/?).
+# %LOCALAPPDATA%\vornik\history.sqlite and read back by `history`; a console
+# shows the Chinese text whole. Also the help as Windows asks for it (/?).
 # Wine takes a process's ANSI code page from the name of the Unix locale it
 # starts in (LC_ALL), not from the prefix's registry, and reads the Unix
 # command line in that locale's character set, which needs the locale
@@ -70,6 +70,14 @@ for case in en_US.UTF-8:1252 zh_CN.UTF-8:936; do
     [ "$rc" -eq 0 ] || fail "net set 服务器.cn: exit $rc: $(cat "$work/err")"
     got=$(ctl --json --no-history net get "$mac")
     grep -q 'target-address": "服务器.cn"' <<<"$got" || fail "the device holds no 服务器.cn: $got"
+
+    # On a console the text goes through WriteConsoleW: wine's console on a
+    # pseudo-terminal (script) shows it whole, where UTF-8 bytes handed to
+    # the console would come out in the code page, 1252's "æœåŠ¡å™¨".
+    printf -v command '%q ' "$wine" "$ctl" --port "$port" --broadcast 127.255.255.255 --bind 127.0.0.2 --tries 2 \
+        --interval 0.5 -q --no-history net get "$mac"
+    script -qec "$command" /dev/null </dev/null 2>&1 | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' >"$work/console"
+    grep -q '服务器\.cn' "$work/console" || fail "a console shows no 服务器.cn: $(grep -a target-address "$work/console" | head -n1)"
 
     # Hangul has no code page 936 form: refused, nothing sent, the device unchanged.
     ctl net set "$mac" server1.target-address=한국.kr >/dev/null
