@@ -1,6 +1,9 @@
 # Each Windows program's resources: a VERSIONINFO with the project's version,
 # the icon and a manifest, compiled by windres and linked in.
-#   vornik_windows_resources(TARGET NAME DESCRIPTION)
+#   vornik_windows_resources(TARGET NAME DESCRIPTION [WINDOW])
+# WINDOW: a program with windows, whose manifest also asks for the common
+# controls of version 6 (the list view's and tab control's current look) and
+# says it draws at the monitor's own DPI.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 enable_language(RC)
 set(vornik_windows_dir ${PROJECT_SOURCE_DIR}/packaging/windows)
@@ -17,6 +20,21 @@ add_custom_command(OUTPUT ${VORNIK_ICON}
 add_custom_target(vornik_icon DEPENDS ${VORNIK_ICON})
 
 function(vornik_windows_resources target name description)
+  cmake_parse_arguments(PARSE_ARGV 3 arg "WINDOW" "" "")
+  set(VR_WINDOW_DEPENDENCY "")
+  set(VR_WINDOW_SETTINGS "")
+  if(arg_WINDOW)
+    set(VR_WINDOW_DEPENDENCY [[
+  <dependency>
+    <dependentAssembly>
+      <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0"
+                        processorArchitecture="*" publicKeyToken="6595b64144ccf1df" language="*"/>
+    </dependentAssembly>
+  </dependency>]])
+    set(VR_WINDOW_SETTINGS [[
+      <dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>
+      <dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>]])
+  endif()
   set(VR_NAME ${name})
   set(VR_DESCRIPTION ${description})
   set(VR_MAJOR ${PROJECT_VERSION_MAJOR})
