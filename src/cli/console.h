@@ -1,8 +1,8 @@
 // vornikctl's text reaches a Windows console whole. Every layer speaks UTF-8;
 // a console given those bytes shows them in its own code page (1252 makes
 // 服务器 "æœåŠ¡å™¨"), so on Windows std::cout and std::cerr hand a console
-// UTF-16 through WriteConsoleW, and a file or pipe the UTF-8 bytes
-// unchanged, as scripts and --json readers expect.
+// UTF-16 through WriteConsoleW, and a file or pipe the UTF-8 bytes with
+// CRLF line ends, as the C runtime's text mode gave them before.
 #pragma once
 
 #include <string>

@@ -40,9 +40,16 @@ private:
     {
         if (m_pending.empty()) return true;
         if (!m_console) {
-            const bool ok = WriteAll(m_pending.data(), m_pending.size());
+            // CRLF, as the C runtime's text mode wrote it before and as
+            // Notepad and the other Windows tools read a saved output.
+            std::string lines;
+            lines.reserve(m_pending.size() + m_pending.size() / 16);
+            for (char c : m_pending) {
+                if (c == '\n') lines.push_back('\r');
+                lines.push_back(c);
+            }
             m_pending.clear();
-            return ok;
+            return WriteAll(lines.data(), lines.size());
         }
         // A character split between two writes waits for its other bytes.
         size_t whole = m_pending.size();

@@ -70,6 +70,8 @@ for case in en_US.UTF-8:1252 zh_CN.UTF-8:936; do
     [ "$rc" -eq 0 ] || fail "net set 服务器.cn: exit $rc: $(cat "$work/err")"
     got=$(ctl --json --no-history net get "$mac")
     grep -q 'target-address": "服务器.cn"' <<<"$got" || fail "the device holds no 服务器.cn: $got"
+    # Redirected: UTF-8 bytes, each line ended by CRLF as Windows tools expect.
+    [ "$(grep -c $'\r$' "$work/out")" -eq "$(wc -l <"$work/out")" ] || fail "redirected output without CRLF line ends"
 
     # On a console the text goes through WriteConsoleW: wine's console on a
     # pseudo-terminal (script) shows it whole, where UTF-8 bytes handed to
