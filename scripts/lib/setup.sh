@@ -3,7 +3,8 @@
 # those missing), gives Qt a private runtime folder, and configures a build
 # tree once.
 #
-#   vornik_setup NEED...   NEED: run, check, package, fuzz, windows, test (all of them)
+#   vornik_setup NEED...   NEED: run, check, package, fuzz, windows, sqlite-source,
+#                          test (all of them)
 #   vornik_runtime_dir     sets XDG_RUNTIME_DIR when the session gives none
 #   vornik_configure DIR CMAKE-ARG...
 #                          configures DIR unless it holds a CMakeCache.txt already
@@ -33,8 +34,13 @@ vornik_packages_fuzz=(clang libclang-rt-14-dev)
 # Ansible collection's (tests/ansible).
 vornik_packages_test=(tshark python3-pyatspi at-spi2-core dbus-bin ansible-core)
 # The Windows programs (the "windows" preset) and their run under wine:
-# MinGW-w64 with POSIX threads (std::thread), GoogleTest's source, wine64.
-vornik_packages_windows=(g++-mingw-w64-x86-64-posix googletest wine64)
+# MinGW-w64 with POSIX threads (std::thread), GoogleTest's source, wine64;
+# the MSI (wixl, and msiinfo for its test), the zip's test (unzip), the
+# icon file (python3); the locales the Chinese cases run wine in (locales).
+vornik_packages_windows=(g++-mingw-w64-x86-64-posix googletest wine64 wixl msitools unzip python3 locales)
+# SQLite's amalgamation made from Debian's source package (scripts/fetch-sqlite):
+# dpkg-source, and configure and make with tclsh.
+vornik_packages_sqlite_source=(dpkg-dev gcc make tcl xz-utils)
 
 vornik_setup() {
     local packages=() need
@@ -44,9 +50,11 @@ vornik_setup() {
             check) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}") ;;
             package) packages+=("${vornik_packages_package[@]}") ;;
             fuzz) packages+=("${vornik_packages_fuzz[@]}") ;;
-            windows) packages+=("${vornik_packages_windows[@]}") ;;
+            windows) packages+=("${vornik_packages_windows[@]}" "${vornik_packages_sqlite_source[@]}") ;;
+            sqlite-source) packages+=("${vornik_packages_sqlite_source[@]}") ;;
             test) packages+=("${vornik_packages_run[@]}" "${vornik_packages_check[@]}" "${vornik_packages_package[@]}"
-                             "${vornik_packages_fuzz[@]}" "${vornik_packages_windows[@]}" "${vornik_packages_test[@]}") ;;
+                             "${vornik_packages_fuzz[@]}" "${vornik_packages_windows[@]}" "${vornik_packages_sqlite_source[@]}"
+                             "${vornik_packages_test[@]}") ;;
             *) echo "setup: unknown need '$need'" >&2; return 2 ;;
         esac
     done

@@ -1,6 +1,7 @@
 // vornikctl net get MAC...   vornikctl net set MAC FIELD=VALUE...
 // vornikctl dev get MAC...   vornikctl dev set MAC FIELD=VALUE...
 #include "cli/context.h"
+#include "cli/console.h"
 #include "cli/reporter.h"
 
 namespace vornik::cli {
@@ -30,7 +31,7 @@ int RunGet(Block block, const GetOptions& options, const Context& context)
     const bool network = block == Block::Network;
     const auto results = ReadBlocks(*client, macs, network, !network, {}, session.Record());
     return ReportResults(context, results, [&](const DeviceResult& r) {
-        std::printf("%s\n", FormatMacText(r.mac).c_str());
+        Print("%s\n", FormatMacText(r.mac).c_str());
         if (network)
             PrintFields(*r.network);
         else

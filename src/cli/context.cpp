@@ -5,9 +5,8 @@
 #include <fstream>
 #include <iostream>
 
-#include <sys/stat.h>
-
 #include "cli/reporter.h"
+#include "proto/file_name.h"
 
 namespace vornik::cli {
 
@@ -148,8 +147,8 @@ settings::Patch AssignmentsPatch(settings::Block block, const std::vector<std::s
 
 void RefuseExistingFile(const std::string& file, bool force)
 {
-    struct stat st {};
-    if (file != "-" && !force && ::stat(file.c_str(), &st) == 0)
+    std::error_code ec;
+    if (file != "-" && !force && std::filesystem::exists(FilePath(file), ec))
         throw UsageError{{"FILE", "'" + file + "' exists; --force overwrites it"}};
 }
 
@@ -162,7 +161,7 @@ bool WriteSettingsText(const std::string& file, const std::string& text)
     // Written beside the file and put in its place whole: a full disk, a
     // quota or a kill half way leaves the previous file as it was.
     namespace fs = std::filesystem;
-    const fs::path target(file);
+    const fs::path target = FilePath(file);
     fs::path part = target;
     part += ".part";
     {

@@ -4,6 +4,7 @@
 #include <iostream>
 
 
+#include "cli/console.h"
 #include "cli/context.h"
 #include "cli/reporter.h"
 
@@ -45,9 +46,9 @@ int RunExport(const ExportOptions& options, const Context& context)
         doc["devices"] = Json::array({ResultJson(result)});
         Emit(doc);
     } else if (result.ok) {
-        std::printf("%s: both parameter blocks written to %s\n", FormatMacText(target).c_str(), options.file.c_str());
+        Print("%s: both parameter blocks written to %s\n", FormatMacText(target).c_str(), options.file.c_str());
     } else {
-        std::printf("%s: FAILED: %s\n", FormatMacText(target).c_str(), result.error.c_str());
+        Print("%s: FAILED: %s\n", FormatMacText(target).c_str(), result.error.c_str());
     }
     return result.ok ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
 }

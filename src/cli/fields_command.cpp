@@ -1,6 +1,7 @@
 // vornikctl fields
 #include <cstdio>
 
+#include "cli/console.h"
 #include "cli/context.h"
 #include "cli/reporter.h"
 
@@ -21,7 +22,7 @@ int RunFields(const Context& context)
         Emit(Json{{"command", context.Command()}, {"ok", true}, {"fields", fields}});
     } else {
         for (const auto& f : settings::Fields())
-            std::printf("%-8s %-26s %s\n", f.block == Block::Network ? "net" : "dev", f.name.c_str(), f.accepts.c_str());
+            Print("%-8s %-26s %s\n", f.block == Block::Network ? "net" : "dev", f.name.c_str(), f.accepts.c_str());
     }
     return EXIT_CONFIRMED;
 }

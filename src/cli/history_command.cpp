@@ -9,6 +9,7 @@
 
 
 #include "cli/context.h"
+#include "cli/console.h"
 #include "cli/reporter.h"
 
 #ifdef VORNIK_HISTORY
@@ -76,7 +77,7 @@ int RunHistory(const HistoryOptions& options, const Context& context)
         Emit(Json{{"command", context.Command()}, {"ok", true}, {"file", path}, {"events", list}});
         return EXIT_CONFIRMED;
     }
-    std::printf("%-24s  %-17s  %-15s  %-12s  %-16s  %-6s  %s\n", "TIME (UTC)", "MAC", "IP", "PROGRAM", "OPERATION",
+    Print("%-24s  %-17s  %-15s  %-12s  %-16s  %-6s  %s\n", "TIME (UTC)", "MAC", "IP", "PROGRAM", "OPERATION",
                 "STAGE", "CHANGES");
     for (size_t i = 0; i < events.size(); ++i) {
         const history::Event& e = events[i];
@@ -85,7 +86,7 @@ int RunHistory(const HistoryOptions& options, const Context& context)
             what += (what.empty() ? "" : ", ") + c.difference.field + " " + c.difference.expected + " -> " +
                     c.difference.actual;
         if (what.empty()) what = e.stage == history::Stage::Before ? "(as read before the write)" : "-";
-        std::printf("%-24s  %-17s  %-15s  %-12s  %-16s  %-6s  %s\n", history::TimeText(e.timeMs).c_str(),
+        Print("%-24s  %-17s  %-15s  %-12s  %-16s  %-6s  %s\n", history::TimeText(e.timeMs).c_str(),
                     FormatMacText(e.mac).c_str(), e.ip ? FormatDottedQuad(e.ip).c_str() : "-", e.program.c_str(),
                     e.operation.c_str(), history::StageName(e.stage), what.c_str());
     }
@@ -123,7 +124,7 @@ int RunHistoryExport(const HistoryExportOptions& options, const Context& context
     if (g.json)
         Emit(Json{{"command", context.Command()}, {"ok", true}, {"file", options.file}, {"recorded", source["recorded"]}});
     else
-        std::printf("%s: the blocks recorded at %s written to %s\n", FormatMacText(mac).c_str(),
+        Print("%s: the blocks recorded at %s written to %s\n", FormatMacText(mac).c_str(),
                     history::TimeText(event->timeMs).c_str(), options.file.c_str());
     return EXIT_CONFIRMED;
 }

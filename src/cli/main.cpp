@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "cli/console.h"
 #include "cli/context.h"
 #include "cli/reporter.h"
 #include "link/link_environment.h"
@@ -30,9 +32,7 @@ void TakeEnvironmentDefaults(Globals& g)
     }
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int Main(int argc, char** argv)
 {
     Context context;
     Globals& g = context.globals;
@@ -42,10 +42,6 @@ int main(int argc, char** argv)
                  "1 a device failed or did not answer, 2 bad usage or input (nothing sent).\n"
                  "VORNIK_PORT, VORNIK_BROADCAST and VORNIK_ADDRESSES, when set, are the defaults of\n"
                  "--port, --broadcast and --bind."
-#ifndef VORNIK_HISTORY
-                 "\nThis build (Windows) keeps no settings history: SQLite is not in its cross toolchain, so\n"
-                 "history, restore and replace refuse and --history and --no-history change nothing."
-#endif
                  ,
                  "vornikctl"};
     context.root = &app;
@@ -62,7 +58,11 @@ int main(int argc, char** argv)
     app.add_option("--interval", g.interval, "seconds between two sends of one request (default 1)");
     app.add_option("--pcap", g.pcap, "write every datagram sent and received to this pcap file, as it passes");
     auto* history = app.add_option("--history", g.history,
+#ifdef _WIN32
+                                   "the settings history file (default %LOCALAPPDATA%\\vornik\\history.sqlite)");
+#else
                                    "the settings history file (default $XDG_DATA_HOME/vornik/history.sqlite)");
+#endif
     app.add_flag("--no-history", g.noHistory, "record no reads or writes in the settings history")->excludes(history);
 
     AddSearchCommand(app, context);
@@ -98,3 +98,19 @@ int main(int argc, char** argv)
     if (Interrupted()) return EXIT_INTERRUPTED;
     return context.exitCode;
 }
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wargv)
+{
+    UseUnicodeConsole();
+    std::vector<std::string> args = Utf8Arguments(argc, wargv);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return Main(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return Main(argc, argv); }
+#endif

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "cli/console.h"
 #include "proto/mac_address.h"
 
 namespace vornik::cli {
@@ -88,7 +89,7 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found, 
         Emit(doc);
         return;
     }
-    std::printf("%-15s  %-17s  %8s  %-15s  %s\n", "IP", "MAC", "FIRMWARE", "HEARD ON", "NOTE");
+    Print("%-15s  %-17s  %8s  %-15s  %s\n", "IP", "MAC", "FIRMWARE", "HEARD ON", "NOTE");
     for (const auto& f : found) {
         std::string heard;
         for (uint32_t a : f.heardOn) heard += (heard.empty() ? "" : ",") + AddressText(a);
@@ -96,11 +97,11 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found, 
         if (f.duplicateIp) note += "duplicate IP ";
         if (f.duplicateMac) note += "duplicate MAC ";
         if (f.clones) note += "more replies than searches (clones?)";
-        std::printf("%-15s  %-17s  %8u  %-15s  %s\n", AddressText(f.reply.ipAddress).c_str(),
+        Print("%-15s  %-17s  %8u  %-15s  %s\n", AddressText(f.reply.ipAddress).c_str(),
                     FormatMacText(f.reply.mac).c_str(), unsigned(f.reply.firmware), heard.empty() ? "-" : heard.c_str(),
                     note.c_str());
     }
-    std::printf("%zu device(s)\n", found.size());
+    Print("%zu device(s)\n", found.size());
 }
 
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
@@ -138,7 +139,7 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
         for (const auto& r : results) {
             if (details && r.ok) details(r);
         }
-        std::printf("%-17s  %-22s  %s\n", "MAC", "RESULT", "DETAIL");
+        Print("%-17s  %-22s  %s\n", "MAC", "RESULT", "DETAIL");
         for (const auto& r : results) {
             std::string detail = r.error;
             if (r.ok && r.Is(engine::Result::Confirmed)) detail = r.changed ? "the parameters read after it changed" : "by read-back";
@@ -147,19 +148,19 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
             if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
             if (r.Is(engine::Result::Unchanged)) detail = "holds these values already; nothing written";
             if (r.Is(engine::Result::WouldChange)) detail = "nothing written (--dry-run)";
-            std::printf("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.Word().c_str(), detail.c_str());
+            Print("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.Word().c_str(), detail.c_str());
             for (const auto& c : r.changes)
-                std::printf("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), c.expected.c_str(),
+                Print("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), c.expected.c_str(),
                             c.actual.c_str());
             for (const auto& d : r.differences)
-                std::printf("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
+                Print("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
                             d.actual.c_str());
         }
         if (context.comparesValues)
-            std::printf("%zu of %zu device(s) ok, %zu changed, %zu unchanged%s\n", confirmed, results.size(), changed,
+            Print("%zu of %zu device(s) ok, %zu changed, %zu unchanged%s\n", confirmed, results.size(), changed,
                         unchanged, context.dryRun ? " (--dry-run: nothing written)" : "");
         else
-            std::printf("%zu of %zu device(s) ok\n", confirmed, results.size());
+            Print("%zu of %zu device(s) ok\n", confirmed, results.size());
     }
     if (Interrupted()) return EXIT_INTERRUPTED;
     return ok ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
@@ -171,7 +172,7 @@ template <typename Params>
 void PrintBlockFields(const Params& p, Block block)
 {
     for (const auto& f : settings::Fields())
-        if (f.block == block) std::printf("  %-26s %s\n", f.name.c_str(), settings::FieldText(p, f.name).c_str());
+        if (f.block == block) Print("  %-26s %s\n", f.name.c_str(), settings::FieldText(p, f.name).c_str());
 }
 
 } // namespace
@@ -189,11 +190,11 @@ Progress LineProgress(const Globals& g, size_t total)
         ++*count;
         if (bar) {
             const size_t width = 30, filled = total ? *count * width / total : width;
-            std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
+            PrintError("\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
                          std::string(width - filled, '.').c_str(), *count, total);
-            if (*count == total) std::fprintf(stderr, "\n");
+            if (*count == total) PrintError("\n");
         } else {
-            std::fprintf(stderr, "vornikctl: %s %s (%zu/%zu)\n", FormatMacText(r.mac).c_str(),
+            PrintError("vornikctl: %s %s (%zu/%zu)\n", FormatMacText(r.mac).c_str(),
                          r.ok ? r.Word().c_str() : (r.Word() + ": " + r.error).c_str(), *count, total);
         }
     };

@@ -13,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include "proto/file_name.h"
 #include "proto/mac_address.h"
 
 namespace vornik::history {
@@ -174,14 +175,14 @@ std::variant<Store, Error> Store::Open(const std::string& path, const Options& o
 {
     if (path.empty()) return MakeError(Status::CannotOpen, path, "no file named");
     std::error_code ec;
-    if (!options.create && !std::filesystem::exists(path, ec))
+    if (!options.create && !std::filesystem::exists(FilePath(path), ec))
         return MakeError(Status::CannotOpen, path, "no such file (nothing recorded there yet)");
-    const auto folder = std::filesystem::path(path).parent_path();
+    const auto folder = FilePath(path).parent_path();
     if (options.create && !folder.empty()) {
         std::filesystem::create_directories(folder, ec);
         if (ec) return MakeError(Status::CannotOpen, path, "cannot make its folder: " + ec.message());
     }
-    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+    if (std::filesystem::exists(FilePath(path), ec) && !std::filesystem::is_regular_file(FilePath(path), ec))
         return MakeError(Status::CannotOpen, path, "not a regular file");
 
     sqlite3* db = nullptr;
@@ -398,6 +399,12 @@ std::variant<std::optional<Event>, Error> Store::BeforeLastWrite(const MacAddres
 
 std::string DefaultPath()
 {
+#ifdef _WIN32
+    // Each user's own, not roaming: a history is of this PC's work.
+    const std::string local = EnvironmentText("LOCALAPPDATA");
+    if (local.empty() || !FilePath(local).is_absolute()) return {};
+    return local + "\\vornik\\history.sqlite";
+#else
     const char* data = std::getenv("XDG_DATA_HOME");
     std::filesystem::path base;
     // The XDG rules say a relative value is to be ignored.
@@ -409,6 +416,7 @@ std::string DefaultPath()
         base = std::filesystem::path(home) / ".local" / "share";
     }
     return (base / "vornik" / "history.sqlite").string();
+#endif
 }
 
 } // namespace vornik::history

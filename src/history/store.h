@@ -94,7 +94,8 @@ private:
 };
 
 // $XDG_DATA_HOME/vornik/history.sqlite, or ~/.local/share/vornik/history.sqlite
-// when XDG_DATA_HOME is unset or not absolute; empty when neither is known.
+// when XDG_DATA_HOME is unset or not absolute; on Windows
+// %LOCALAPPDATA%\vornik\history.sqlite. Empty when none is known.
 std::string DefaultPath();
 
 const char* StatusName(Status status);

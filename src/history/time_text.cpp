@@ -3,33 +3,9 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 namespace vornik::history {
-
-namespace {
-
-// UTC both ways, under the names each C library gives them.
-void Utc(std::time_t seconds, std::tm& out)
-{
-#ifdef _WIN32
-    gmtime_s(&out, &seconds);
-#else
-    gmtime_r(&seconds, &out);
-#endif
-}
-
-std::time_t FromUtc(std::tm& utc)
-{
-#ifdef _WIN32
-    return _mkgmtime(&utc);
-#else
-    return timegm(&utc);
-#endif
-}
-
-} // namespace
 
 int64_t NowMs()
 {
@@ -39,15 +15,19 @@ int64_t NowMs()
 
 std::string TimeText(int64_t ms)
 {
-    // Floored, so a time before 1970 still shows milliseconds from 000 to 999.
-    const int milli = int((ms % 1000 + 1000) % 1000);
-    const std::time_t seconds = std::time_t((ms - milli) / 1000);
-    std::tm utc{};
-    Utc(seconds, utc);
+    // The calendar's own arithmetic, not the C library's: msvcrt's gmtime
+    // refuses every time before 1970. Floored, so that a time before 1970
+    // still shows milliseconds from 000 to 999.
+    using namespace std::chrono;
+    const sys_time<milliseconds> t{milliseconds(ms)};
+    const sys_days day = floor<days>(t);
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> clock{t - day};
     char text[48];
-    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    const char fraction[] = {'.', char('0' + milli / 100), char('0' + milli / 10 % 10), char('0' + milli % 10), 'Z'};
-    return std::string(text, n) + std::string(fraction, sizeof fraction);
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()), unsigned(date.month()),
+                  unsigned(date.day()), int(clock.hours().count()), int(clock.minutes().count()),
+                  int(clock.seconds().count()), int(clock.subseconds().count()));
+    return text;
 }
 
 std::optional<int64_t> ParseTimeText(const std::string& text)
@@ -70,20 +50,13 @@ std::optional<int64_t> ParseTimeText(const std::string& text)
     }
     if (rest == "Z") rest.clear();
     if (!rest.empty()) return std::nullopt;
-    std::tm utc{};
-    utc.tm_year = year - 1900;
-    utc.tm_mon = month - 1;
-    utc.tm_mday = day;
-    utc.tm_hour = hour;
-    utc.tm_min = minute;
-    utc.tm_sec = second;
-    const std::time_t seconds = FromUtc(utc);
-    // timegm carries a day the month lacks into the next (February 30th to
-    // March 2nd): such a date is refused, not read as another.
-    std::tm back{};
-    Utc(seconds, back);
-    if (back.tm_mday != day || back.tm_mon != month - 1) return std::nullopt;
-    return int64_t(seconds) * 1000 + ms;
+    using namespace std::chrono;
+    // A day the month lacks (February 30th) is refused, not carried into the next.
+    const year_month_day date{year_month_day{std::chrono::year(year), std::chrono::month(unsigned(month)),
+                                             std::chrono::day(unsigned(day))}};
+    if (!date.ok()) return std::nullopt;
+    const auto t = sys_days(date) + hours(hour) + minutes(minute) + seconds(second) + milliseconds(ms);
+    return int64_t(t.time_since_epoch().count());
 }
 
 } // namespace vornik::history

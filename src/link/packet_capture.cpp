@@ -1,6 +1,7 @@
 #include "link/packet_capture.h"
 
 #include "proto/byte_io.h"
+#include "proto/file_name.h"
 
 #ifdef _WIN32
 #include <cstdio>
@@ -131,7 +132,7 @@ struct PcapFile {
 
     bool Open(const std::string& path, std::string* error)
     {
-        file = std::fopen(path.c_str(), "wb");
+        file = OpenFile(path, "wb");
         if (!file) {
             if (error) *error = "cannot open the file for writing";
             return false;

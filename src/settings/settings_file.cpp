@@ -8,6 +8,8 @@
 
 #include <sys/stat.h>
 
+#include "proto/file_name.h"
+
 namespace vornik::settings {
 
 Json FileJson(const NetworkParams* network, const DeviceParams* device, const Json& source)
@@ -170,7 +172,7 @@ std::variant<std::string, InputError> ReadSettingsFileText(const std::string& pa
     const auto refuse = [&](const std::string& why, Problem problem) {
         return InputError{"FILE", "the settings file '" + path + "' " + why, problem};
     };
-    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> in(OpenFile(path, "rb"), &std::fclose);
     if (!in) return refuse("cannot be read", Problem::FileUnreadable);
     // Checked on the open file, so that what is read is what was checked.
     struct stat st {};

@@ -245,6 +245,18 @@ TEST(Times, ShowUtcWithMillisecondsAndReadBackToTheSameMillisecond)
         {"one millisecond before it", -1, "1969-12-31T23:59:59.999Z"},
         {"a time of this year", 1796713262123, "2026-12-08T07:01:02.123Z"},
         {"the last millisecond of February", 1772323199999, "2026-02-28T23:59:59.999Z"},
+        // Before 1970, where msvcrt's gmtime and _mkgmtime give up.
+        {"the Moon landing, 1969", -14182940000, "1969-07-20T20:17:40.000Z"},
+        {"the 1st of March of a leap year before 1970", -310435200000, "1960-03-01T00:00:00.000Z"},
+        {"1904, a leap year, its 29th of February", -2077704000250, "1904-02-29T11:59:59.750Z"},
+        {"1900, no leap year though divisible by four", -2208988800000, "1900-01-01T00:00:00.000Z"},
+        // 11644473600 s: the well-known distance of Windows' FILETIME origin from 1970.
+        {"1601, the origin of Windows' file times", -11644473600000, "1601-01-01T00:00:00.000Z"},
+        {"the first day of year 1", -62135596800000, "0001-01-01T00:00:00.000Z"},
+        // Past 2038, where a 32-bit time_t ends.
+        {"one second past 32-bit time", 2147483648000, "2038-01-19T03:14:08.000Z"},
+        {"2000, a leap year though divisible by 100", 951868799999, "2000-02-29T23:59:59.999Z"},
+        {"the last millisecond of year 9999", 253402300799999, "9999-12-31T23:59:59.999Z"},
     };
     for (const Time& t : rows) {
         EXPECT_EQ(TimeText(t.ms), t.shown) << t.name;
@@ -255,6 +267,8 @@ TEST(Times, ShowUtcWithMillisecondsAndReadBackToTheSameMillisecond)
     EXPECT_EQ(ParseTimeText("2026-12-08T07:01:02.000"), 1796713262000);
     EXPECT_EQ(ParseTimeText("2026-02-29T00:00:00Z"), std::nullopt) << "2026 is no leap year";
     EXPECT_EQ(ParseTimeText("2028-02-29T00:00:00Z"), 1835395200999) << "2028 is one";
+    EXPECT_EQ(ParseTimeText("1900-02-29T00:00:00Z"), std::nullopt) << "1900 is no leap year";
+    EXPECT_EQ(ParseTimeText("1969-04-31T00:00:00Z"), std::nullopt) << "April has 30 days";
 }
 
 // Files as earlier programs (or none) left them; the first layout as its
