@@ -14,11 +14,8 @@ AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacA
     for (const FoundDevice& f : searched)
         if (!inBatch.count(MacKey(f.reply.mac))) byAddress.emplace(f.reply.ipAddress, &f);
     return [byAddress = std::move(byAddress)](const DeviceResult& read, const NetworkParams& want) -> std::string {
-        // On DHCP the device takes its address from the server; the static fields wait unused.
-        if (!read.network || IpModeFromFlag(want.ipMode) == 1) return "";
+        if (!read.network || !settings::AddressingToCheck(want, &*read.network)) return "";
         const NetworkParams& held = *read.network;
-        if (want.ipAddress == held.ipAddress && want.subnetMask == held.subnetMask && want.gateway == held.gateway)
-            return "";
         std::string why;
         if (want.ipAddress != held.ipAddress)
             if (const auto it = byAddress.find(want.ipAddress); it != byAddress.end())
