@@ -43,6 +43,24 @@ protected:
         Settle();
     }
 
+    // Device 02-00-00-00-00-01, chosen, answers with the start-up values: the
+    // page's values are then the chosen device's, which a write needs.
+    void ReadTheStartupValuesFromTheChosenDevice()
+    {
+        State().TargetMac = {0x02, 0, 0, 0, 0, 0x01};
+        std::vector<uint8_t> reply = Hex("55 01 2B 03 02 00 00 00 00 01 80 09 00 A8 C0 01 00 A8 C0 00 FF FF FF");
+        reply.resize(10 + 292 + 1, 0);
+        reply[10 + 19] = 8;
+        for (size_t k = 0; k < 8; ++k) {
+            const size_t at = 10 + 20 + 34 * k;
+            reply[at] = reply[at + 2] = uint8_t((2000 + k) & 0xFF);
+            reply[at + 1] = reply[at + 3] = uint8_t((2000 + k) >> 8);
+            std::copy_n("192.168.0.166", 13, reply.begin() + long(at + 4));
+        }
+        Deliver(reply);
+        ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_SOURCE).find("MAC") != std::string::npos; }));
+    }
+
     // The frames that left since the last call, as hex, requests only.
     std::vector<std::string> Sent()
     {
@@ -101,6 +119,7 @@ TEST_F(PageButtons, FactoryDefaultsAsksFirst)
 
 TEST_F(PageButtons, WriteMacRefusesAMalformedAddress)
 {
+    State().TargetMac = {0x02, 0, 0, 0, 0, 0x01}; // chosen: the text is what is refused
     Net<QLineEdit>(IDC_NET_MAC)->setText(QStringLiteral("02:03:04:05:06:07"));
     Net<QPushButton>(IDC_NET_WRITE_MAC)->click();
     Settle();
@@ -214,6 +233,7 @@ constexpr size_t ServerOffset(size_t k) { return 10 + 20 + 34 * k; }
 
 TEST_F(PageButtons, EveryServerIsWrittenFromItsOwnEdits)
 {
+    ReadTheStartupValuesFromTheChosenDevice();
     for (size_t k = 0; k < 8; ++k) {
         Net().SetText(kServers[k].localPort, std::to_string(3001 + k));
         Net().SetText(kServers[k].targetAddress, "10.0.0." + std::to_string(k + 1));
@@ -261,6 +281,7 @@ TEST_F(PageButtons, EveryServerIsShownInItsOwnEdits)
 TEST_F(PageButtons, AMaxConnectionsTextNamingNoEntryIsPutBackBeforeTheWrite)
 {
     // The field shows "12" but "8" is selected: the write sends 08, and the field says so.
+    ReadTheStartupValuesFromTheChosenDevice();
     auto* box = Net<QComboBox>(IDC_NET_MAX_CONNECTIONS);
     box->lineEdit()->setText(QStringLiteral("12"));
     Net<QPushButton>(IDC_NET_WRITE)->click();
