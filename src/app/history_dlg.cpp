@@ -67,7 +67,7 @@ CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, std::vector<his
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, QString::fromStdString(history::TimeText(e.timeMs)));
         item->setText(1, QString::fromStdString(e.program));
-        item->setText(2, QString::fromStdString(e.operation));
+        item->setText(2, FromCp936(OperationName936(e.operation)));
         item->setText(3, StageText(e.stage));
         item->setText(4, e.ip ? QString::fromStdString(FormatDottedQuad(e.ip)) : QString());
         item->setText(5, changes[i].empty() ? QCoreApplication::translate("CHistoryDlg", "—") : ChangesText(changes[i]));

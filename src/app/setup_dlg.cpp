@@ -326,8 +326,13 @@ void CSetupDlg::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (plain && event->key() == Qt::Key_Escape) return;
+    // The menu, as the guide says: it carries the about box and everything a
+    // right-click offers to a keyboard without a menu key.
     if (plain && event->key() == Qt::Key_F1) {
-        OnSysCommandAbout();
+        if (m_systemMenu) {
+            QWidget* at = focusWidget() ? focusWidget() : this;
+            m_systemMenu->popup(at->mapToGlobal(at->rect().center()));
+        }
         return;
     }
     QDialog::keyPressEvent(event);

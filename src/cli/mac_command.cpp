@@ -1,5 +1,4 @@
 // vornikctl mac set MAC NEW-MAC
-#include <algorithm>
 #include <iostream>
 
 #include "cli/context.h"
@@ -15,20 +14,16 @@ struct MacOptions {
     bool allWithMac = false;
 };
 
-// Addresses no single device may take: a frame to them reaches every device
-// or a group of them.
 void CheckNewMac(const MacAddress& mac)
 {
-    const auto all = [&](uint8_t b) { return std::all_of(mac.begin(), mac.end(), [b](uint8_t x) { return x == b; }); };
-    std::string why;
-    if (all(0xFF))
-        why = "is the broadcast address";
-    else if (all(0x00))
-        why = "is all zero";
-    else if (mac[0] & 1)
-        why = "is a multicast address (first byte odd)";
-    if (!why.empty())
-        throw UsageError{{"NEW-MAC", "NEW-MAC: " + FormatMacText(mac) + " " + why + "; no device may have it"}};
+    const char* why = nullptr;
+    switch (UnassignableMac(mac)) {
+    case MacUnfit::None: return;
+    case MacUnfit::Broadcast: why = "is the broadcast address"; break;
+    case MacUnfit::AllZero: why = "is all zero"; break;
+    case MacUnfit::Multicast: why = "is a multicast address (first byte odd)"; break;
+    }
+    throw UsageError{{"NEW-MAC", "NEW-MAC: " + FormatMacText(mac) + " " + why + "; no device may have it"}};
 }
 
 int RunMacSet(const MacOptions& options, const Context& context)

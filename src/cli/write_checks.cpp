@@ -21,11 +21,8 @@ AddressingCheck(const std::vector<FoundDevice>& searched, const std::vector<MacA
             byAddress.emplace(address, "device " + FormatMacText(mac) + " still answers, and its network block holds " +
                                            AddressText(address));
     return [byAddress = std::move(byAddress)](const DeviceResult& read, const NetworkParams& want) -> std::string {
-        // On DHCP the device takes its address from the server; the static fields wait unused.
-        if (!read.network || IpModeFromFlag(want.ipMode) == 1) return "";
+        if (!read.network || !settings::AddressingToCheck(want, &*read.network)) return "";
         const NetworkParams& held = *read.network;
-        if (want.ipAddress == held.ipAddress && want.subnetMask == held.subnetMask && want.gateway == held.gateway)
-            return "";
         std::string why;
         if (want.ipAddress != held.ipAddress)
             if (const auto it = byAddress.find(want.ipAddress); it != byAddress.end()) why = it->second;

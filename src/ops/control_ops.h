@@ -47,6 +47,8 @@ public:
     // stands for the application's name.
     virtual void MessageBox(const std::string& text936, const std::string& caption936 = {},
                             MessageIcon icon = MessageIcon::None) = 0;
+    // A modal question with OK and Cancel, Cancel the default: true for OK.
+    virtual bool AskOkCancel(const std::string& text936, const std::string& caption936) = 0;
 };
 
 } // namespace vornik

@@ -1,9 +1,37 @@
 #include "ops/device_history.h"
 
 #include "ops/text.h"
+#include "ops/texts.h"
 #include "proto/cp936.h"
 
 namespace vornik {
+
+std::string OperationName936(std::string_view operation)
+{
+    static const struct {
+        std::string_view name;
+        const text::Text& words;
+    } names[] = {
+        {"read", text::kOpRead},
+        {"write-network", text::kOpWriteNetwork},
+        {"write-device", text::kOpWriteDevice},
+        {"write-mac", text::kOpWriteMac},
+        {"factory-defaults", text::kOpFactoryDefaults},
+        {"mac set", text::kOpWriteMac},
+        {"defaults", text::kOpFactoryDefaults},
+        {"apply", text::kOpApply},
+        {"net set", text::kOpSetNetwork},
+        {"dev set", text::kOpSetDevice},
+        {"net get", text::kOpGetNetwork},
+        {"dev get", text::kOpGetDevice},
+        {"restore", text::kOpRestore},
+        {"replace", text::kOpReplace},
+        {"export", text::kOpExport},
+    };
+    for (const auto& n : names)
+        if (n.name == operation) return n.words;
+    return std::string(operation);
+}
 
 void DeviceHistory::Record(history::Stage stage, const char* operation, const history::Blocks& blocks)
 {
@@ -19,10 +47,10 @@ void DeviceHistory::Keep(const history::Blocks& blocks)
     if (blocks.device) m_deviceRead = {blocks.mac, *blocks.device};
 }
 
-void DeviceHistory::RecordBefore(const char* operation, const MacAddress& mac, uint32_t chosenIp, bool network,
-                                 bool device)
+history::Blocks DeviceHistory::RecordBefore(const char* operation, const MacAddress& mac, uint32_t chosenIp,
+                                            bool network, bool device)
 {
-    if (!m_recorder.Enabled()) return;
+    if (!m_recorder.Enabled()) return {mac, chosenIp, std::nullopt, std::nullopt};
     // What this run read from another device says nothing about this one.
     std::optional<NetworkParamsImage> net;
     std::optional<DeviceParams> dev;
@@ -39,6 +67,7 @@ void DeviceHistory::RecordBefore(const char* operation, const MacAddress& mac, u
     const history::Blocks blocks{mac, ip, net, dev};
     if (std::optional<std::string> failure = m_recorder.Record(history::Stage::Before, operation, blocks))
         m_failure = *failure;
+    return blocks;
 }
 
 std::string DeviceHistory::TakeFailureLine936()

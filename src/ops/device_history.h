@@ -4,12 +4,18 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 #include <string>
 #include <utility>
 
 #include "history/recorder.h"
 
 namespace vornik {
+
+// An operation's name as the history holds it ("write-network", vornikctl's
+// "net set") in the operator's words (code page 936); a name the table does
+// not know as it is.
+std::string OperationName936(std::string_view operation);
 
 class DeviceHistory {
 public:
@@ -27,7 +33,9 @@ public:
     // The blocks a write replaces, kept before it is sent: as read from the
     // device `mac` in this run, or else as the history last knew them.
     // `chosenIp`: the address of the row chosen, when no reply of it was kept.
-    void RecordBefore(const char* operation, const MacAddress& mac, uint32_t chosenIp, bool network, bool device);
+    // The blocks recorded (none when no history is kept).
+    history::Blocks RecordBefore(const char* operation, const MacAddress& mac, uint32_t chosenIp, bool network,
+                                 bool device);
 
     // The line for a failure not said yet (code page 936, "\r\n"); empty when none.
     std::string TakeFailureLine936();

@@ -112,8 +112,11 @@ public:
     void SetClock(std::function<Clock::time_point()> clock) { m_clock = std::move(clock); }
 
     const SetupState& State() const { return m_state; }
-    // The MAC a MAC write gave the chosen device, until it is seen under it.
-    const std::optional<MacAddress>& MacWritten() const { return m_macWritten; }
+    // The MAC a MAC write gave the chosen device, until a search shows whether it took.
+    std::optional<MacAddress> MacWritten() const
+    {
+        return m_macWrite ? std::optional<MacAddress>(m_macWrite->newMac) : std::nullopt;
+    }
 
     // The device write is open: a device-parameter read reply was decoded
     // (or a whole block came from a file or the history).
@@ -133,12 +136,29 @@ private:
     // True for a reply of the device the last double-click chose; any other
     // is noted in the info area and goes no further.
     bool FromChosenDevice(const MacAddress& from);
-    // Takes the written MAC as the target once the device shows itself under it.
-    bool FollowWrittenMac(const MacAddress& from);
+    // Takes the written MAC as the target once the device shows itself under
+    // it (at `ip`), and records the write as done under the new MAC.
+    bool FollowWrittenMac(const MacAddress& from, uint32_t ip);
+    // The search after a MAC write ended without the new MAC.
+    void SayMacNotFound();
+
+    // Each true when the operation must not go out, its box shown on `page`:
+    // no device chosen yet, or the chosen one was given a new MAC that no
+    // search has shown yet.
+    bool RefusedWithoutDevice(IControlOps& page);
+    // The page's values came from another device than the chosen one, or from none.
+    bool RefusedNotFromChosen(settings::Block block);
+    // The address fields as vornikctl checks them.
+    bool RefusedAddressing(const NetworkParams& want);
+    // The factory reset's next step once its round's requests are all answered or spent.
+    void AdvanceReset();
+    // A read-back that came after its write was said unconfirmed: true when
+    // it holds what was written, and then it confirms the write.
+    bool ConfirmedLate(const MacAddress& from, const engine::Written& readBack, const history::Blocks& blocks);
 
     // A read or a read-back, kept in the history.
     void Record(history::Stage stage, const char* operation, const history::Blocks& blocks);
-    void RecordBefore(const char* operation, bool network, bool device);
+    history::Blocks RecordBefore(const char* operation, bool network, bool device);
     // The line for a history that could not be written, once the info area
     // has been restarted for the operation it belongs to.
     void SayHistoryFailure();
@@ -154,15 +174,28 @@ private:
     IControlOps& m_dev;
     IFrameSender& m_link;
     ReplyOrigin m_replyFrom; // of the datagram being dispatched
-    // The MAC the chosen device was told to take by the last MAC write; its
-    // first reply or search reply under that MAC makes it the target.
-    std::optional<MacAddress> m_macWritten;
+    // The last MAC write, until a search shows whether it took: its first
+    // reply or search reply under the new MAC makes that the target; a
+    // search that ends without it says so.
+    struct MacWriting {
+        MacAddress oldMac, newMac;
+        engine::MacWrite write;
+        history::Blocks before; // recorded under the old MAC; a MAC write changes no byte of them
+        // The end of the answer time of the last search after the write.
+        std::optional<std::chrono::steady_clock::time_point> searchEnds;
+    };
+    std::optional<MacWriting> m_macWrite;
 
     // The reply the last request waits for; one at a time, as the window sends one at a time.
     // A write is followed by a read of its block at once (the device need not
     // acknowledge); its reply is compared with what was written, and a block
     // that came back otherwise is written again while rounds remain.
-    enum class Awaiting { Nothing, SearchReply, NetworkRead, DeviceRead, NetworkReadBack, DeviceReadBack };
+    enum class Awaiting {
+        Nothing, SearchReply, NetworkRead, DeviceRead, NetworkReadBack, DeviceReadBack,
+        ResetRead,  // both blocks before a factory reset
+        ResetRound, // the reset and both blocks after it
+    };
+    bool ResetUnderWay() const { return m_awaiting == Awaiting::ResetRead || m_awaiting == Awaiting::ResetRound; }
     // Everything a reply is judged by is set before the first frame leaves:
     // a send may run a box with an event loop of its own, replies included.
     void Await(Awaiting what, std::vector<engine::Request> requests);
@@ -183,6 +216,16 @@ private:
     std::shared_ptr<engine::Exchange> m_pending; // held by a poll that may outlive it here
     engine::Exchange::Offered m_offered; // of the datagram being dispatched
     std::optional<engine::ConfirmedWrite> m_write; // awaiting its read-back
+    std::vector<engine::Request> m_requests; // of the last operation, as Await gave them
+    std::optional<engine::FactoryReset> m_reset;
+    std::optional<NetworkParamsImage> m_resetImage; // the network block as the reset's last read gave it
+    // The write whose read-back did not come in time, until the next operation.
+    struct LateWrite {
+        MacAddress mac;
+        settings::Block block;
+        engine::Written want;
+    };
+    std::optional<LateWrite> m_late;
 
     uint32_t m_chosenIp = 0; // of the row the last double-click chose
     // Opens the device write; set by the first decoded device-parameter read reply.

@@ -40,6 +40,14 @@ void PageValues::SetSource(settings::Block block, const PageSource& now, const s
         page.SetText(labelId, Cp936(QT_TRANSLATE_NOOP("vornik::text", "未读取设备\n(启动时的默认值)")));
 }
 
+void PageValues::FollowMac(const MacAddress& from, const MacAddress& to, uint32_t ip)
+{
+    for (const settings::Block block : {settings::Block::Network, settings::Block::Device}) {
+        const PageSource& source = block == settings::Block::Network ? m_networkSource : m_deviceSource;
+        if (source.fromDevice && source.mac == from) SetSource(block, {true, to, ip});
+    }
+}
+
 const PageField* PageValues::FirstRefused(settings::Block block,
                                           const std::function<bool(const PageField&)>& skip) const
 {
@@ -256,14 +264,14 @@ PageValues::Imported PageValues::Import(const settings::Patch& patch, const std:
         NetworkParams network = NetworkValues();
         patch.ApplyTo(network);
         ShowNetwork(network);
-        SetSource(Block::Network, {}, fromFile936);
+        SetSource(Block::Network, {false, {}, 0, true}, fromFile936);
     }
     if (patch.Touches(Block::Device)) {
         // Checked above: only a terminal address the file gives can leave the page's unreadable.
         DeviceParams device = DeviceValues().value_or(m_device);
         patch.ApplyTo(device);
         ShowDevice(device);
-        SetSource(Block::Device, {}, fromFile936);
+        SetSource(Block::Device, {false, {}, 0, true}, fromFile936);
         // A whole block is a block to write, as one read from a device is.
         const auto& all = settings::Fields();
         if (std::all_of(all.begin(), all.end(), [&](const settings::FieldInfo& f) {

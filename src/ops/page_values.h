@@ -19,11 +19,14 @@ namespace vornik {
 
 // Where the values a page shows came from: the device whose reply filled it
 // (as the list showed it when it was chosen), or none (the start-up values, a
-// settings file).
+// settings file, the history).
 struct PageSource {
     bool fromDevice = false;
     MacAddress mac{};
     uint32_t ip = 0; // host order
+    // A settings file or a state from the history: values the operator chose
+    // for whichever device is chosen, unlike the start-up values.
+    bool chosenByOperator = false;
 };
 
 class PageValues {
@@ -49,6 +52,8 @@ public:
     void SetSource(settings::Block block, const PageSource& now, const std::string& elsewhere936 = {});
     const PageSource& NetworkSource() const { return m_networkSource; }
     const PageSource& DeviceSource() const { return m_deviceSource; }
+    // A device seen under the MAC it was given: the pages it filled are its own under that MAC.
+    void FollowMac(const MacAddress& from, const MacAddress& to, uint32_t ip);
 
     // Shows the box for the first field of the page whose text its check
     // refuses; true when there was one, and then nothing may be sent.

@@ -5,7 +5,7 @@
 
 namespace vornik::text {
 
-inline const Text kWelcomeText{QT_TRANSLATE_NOOP("vornik::text", "  本软件适用于：Vornik多探头产品的参数配置。\r\n单击\"搜索\"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，点击\"配置参数\"按钮，设备将保存参数并自动重启\r\n注意事项:\r\n1、确保软件与设备在同一局域网内\r\n2、请确定当前PC只使用一个网卡\r\n3、请按照 搜索->双击选中并读取->配置参数 的步骤来操作\r\n")};
+inline const Text kWelcomeText{QT_TRANSLATE_NOOP("vornik::text", "  本软件适用于：Vornik多探头产品的参数配置。\r\n单击\"搜索\"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，点击\"参数配置\"按钮，设备将保存参数并自动重启\r\n注意事项:\r\n1、确保软件与设备在同一局域网内\r\n2、请确定当前PC只使用一个网卡\r\n3、请按照 搜索->双击选中并读取->参数配置 的步骤来操作\r\n")};
 
 inline const Text kLogSearching{QT_TRANSLATE_NOOP("vornik::text", "搜索...\r\n")};
 
@@ -45,7 +45,7 @@ inline const Text kLogIgnoredReplyAfter{QT_TRANSLATE_NOOP("vornik::text", " 的�
 inline const Text kLogSearchAfterMacBefore{QT_TRANSLATE_NOOP("vornik::text", "设备将改用新MAC地址 ")};
 inline const Text kLogSearchAfterMacAfter{QT_TRANSLATE_NOOP("vornik::text", "：请重新搜索，找到后再读写参数\r\n")};
 
-inline const Text kLogFollowingMacBefore{QT_TRANSLATE_NOOP("vornik::text", "已找到新MAC地址 ")};
+inline const Text kLogFollowingMacBefore{QT_TRANSLATE_NOOP("vornik::text", "MAC地址写入成功：已找到新MAC地址 ")};
 inline const Text kLogFollowingMacAfter{QT_TRANSLATE_NOOP("vornik::text", " 的设备，之后的操作发往该设备\r\n")};
 
 // The MAC between the parts.
@@ -53,5 +53,66 @@ inline const Text kLogNoAnswerBefore{QT_TRANSLATE_NOOP("vornik::text", "设备 "
 inline const Text kLogNoAnswerAfter{QT_TRANSLATE_NOOP("vornik::text", " 在3秒内没有应答\r\n")};
 
 inline const Text kLogNothingFound{QT_TRANSLATE_NOOP("vornik::text", "3秒内没有搜索到设备\r\n")};
+
+// The buttons that act on the chosen device, before any double-click chose one.
+inline const Text kMsgChooseDeviceFirst{QT_TRANSLATE_NOOP("vornik::text", "还没有选中设备：请先点击\"搜索\"，再在设备列表中双击要操作的设备")};
+
+// A write whose page holds values another device (or none) gave; the chosen MAC between the parts.
+inline const Text kMsgNetworkNotFromChosenBefore{QT_TRANSLATE_NOOP("vornik::text", "页面上的网络参数不是从选中的设备 ")};
+inline const Text kMsgNetworkNotFromChosenAfter{QT_TRANSLATE_NOOP("vornik::text", " 读取的：请先双击该设备读取它的网络参数，修改后再点击\"参数配置\"")};
+inline const Text kMsgDeviceNotFromChosenBefore{QT_TRANSLATE_NOOP("vornik::text", "页面上的设备参数不是从选中的设备 ")};
+inline const Text kMsgDeviceNotFromChosenAfter{QT_TRANSLATE_NOOP("vornik::text", " 读取的：请先点击\"读取设备参数\"，修改后再配置")};
+
+// A new MAC no single device may have; the MAC goes before the reason.
+inline const Text kMsgNewMacBefore{QT_TRANSLATE_NOOP("vornik::text", "新MAC地址 ")};
+inline const Text kMsgMacBroadcast{QT_TRANSLATE_NOOP("vornik::text", " 是广播地址，不能分配给设备")};
+inline const Text kMsgMacAllZero{QT_TRANSLATE_NOOP("vornik::text", " 全为0，不能分配给设备")};
+inline const Text kMsgMacMulticast{QT_TRANSLATE_NOOP("vornik::text", " 是组播地址（第一个字节为奇数），不能分配给设备")};
+
+// Until a search shows whether the MAC write took; the new MAC between the parts.
+inline const Text kMsgMacPendingBefore{QT_TRANSLATE_NOOP("vornik::text", "已给设备写入新MAC地址 ")};
+inline const Text kMsgMacPendingAfter{QT_TRANSLATE_NOOP("vornik::text", "：请先点击\"搜索\"，确认设备以新地址出现后再操作")};
+// The search ended without the new MAC; the MAC between the parts.
+inline const Text kLogMacNotFoundBefore{QT_TRANSLATE_NOOP("vornik::text", "搜索结束，没有找到新MAC地址 ")};
+inline const Text kLogMacNotFoundAcknowledged{QT_TRANSLATE_NOOP("vornik::text", " 的设备：设备应答了写入，但新地址未生效，未能确认MAC地址写入\r\n")};
+inline const Text kLogMacNotFoundSilent{QT_TRANSLATE_NOOP("vornik::text", " 的设备：设备没有应答，MAC地址未写入\r\n")};
+
+// The address fields as vornikctl checks them; the field's label and text go before the reason.
+inline const Text kMsgMaskNotContiguous{QT_TRANSLATE_NOOP("vornik::text", "无效：掩码中的1必须连续，如255.255.255.0")};
+inline const Text kMsgMaskEmpty{QT_TRANSLATE_NOOP("vornik::text", "无效：掩码为0时设备无法经网关访问其他网段")};
+inline const Text kMsgIpIsNetwork{QT_TRANSLATE_NOOP("vornik::text", "是所在子网的网络地址，不能作为设备地址")};
+inline const Text kMsgIpIsBroadcast{QT_TRANSLATE_NOOP("vornik::text", "是所在子网的广播地址，不能作为设备地址")};
+inline const Text kMsgGatewayOutside{QT_TRANSLATE_NOOP("vornik::text", "不在静态IP和子网掩码所定的子网内")};
+
+// The factory reset: asked first, its outcome said as vornikctl's defaults says it; the MAC between the parts.
+inline const Text kCaptionFactoryDefaults{QT_TRANSLATE_NOOP("vornik::text", "恢复出厂设置")};
+inline const Text kMsgConfirmDefaultsBefore{QT_TRANSLATE_NOOP("vornik::text", "恢复出厂设置将清除设备 ")};
+inline const Text kMsgConfirmDefaultsAfter{QT_TRANSLATE_NOOP("vornik::text", " 的全部网络参数和设备参数，无法撤销。确定继续吗？")};
+inline const Text kLogDefaultsConfirmed{QT_TRANSLATE_NOOP("vornik::text", "恢复出厂设置成功：读回的参数已改变\r\n")};
+inline const Text kLogDefaultsAcknowledgedUnchanged{QT_TRANSLATE_NOOP("vornik::text", "设备应答了恢复出厂设置，但读回的参数没有改变（也许本来就是出厂值），未能确认\r\n")};
+inline const Text kLogDefaultsSilentUnchanged{QT_TRANSLATE_NOOP("vornik::text", "设备没有应答恢复出厂设置，读回的参数也没有改变（也许本来就是出厂值），未能确认\r\n")};
+inline const Text kLogDefaultsNoReadBack{QT_TRANSLATE_NOOP("vornik::text", "恢复出厂设置后没有读回参数，未能确认\r\n")};
+inline const Text kLogDefaultsNotSent{QT_TRANSLATE_NOOP("vornik::text", "未能读取设备的参数，没有发送恢复出厂设置\r\n")};
+
+// A read-back that came after its write was said unconfirmed, and holds what was written.
+inline const Text kLogConfirmedLate{QT_TRANSLATE_NOOP("vornik::text", "迟到的读回与写入的参数一致：写入已确认\r\n")};
+
+// What a screen reader says of the device list's row the pages were read from.
+inline const Text kChosenRowDescription{QT_TRANSLATE_NOOP("vornik::text", "已选中：参数页显示这台设备的参数")};
+
+// The history's operations as the operator reads them (the names the window and vornikctl record).
+inline const Text kOpRead{QT_TRANSLATE_NOOP("vornik::text", "读取参数")};
+inline const Text kOpWriteNetwork{QT_TRANSLATE_NOOP("vornik::text", "写网络参数")};
+inline const Text kOpWriteDevice{QT_TRANSLATE_NOOP("vornik::text", "写设备参数")};
+inline const Text kOpWriteMac{QT_TRANSLATE_NOOP("vornik::text", "写MAC")};
+inline const Text kOpFactoryDefaults{QT_TRANSLATE_NOOP("vornik::text", "恢复出厂设置")};
+inline const Text kOpApply{QT_TRANSLATE_NOOP("vornik::text", "应用参数文件")};
+inline const Text kOpSetNetwork{QT_TRANSLATE_NOOP("vornik::text", "修改网络参数")};
+inline const Text kOpSetDevice{QT_TRANSLATE_NOOP("vornik::text", "修改设备参数")};
+inline const Text kOpGetNetwork{QT_TRANSLATE_NOOP("vornik::text", "读取网络参数")};
+inline const Text kOpGetDevice{QT_TRANSLATE_NOOP("vornik::text", "读取设备参数")};
+inline const Text kOpRestore{QT_TRANSLATE_NOOP("vornik::text", "恢复历史参数")};
+inline const Text kOpReplace{QT_TRANSLATE_NOOP("vornik::text", "替换设备")};
+inline const Text kOpExport{QT_TRANSLATE_NOOP("vornik::text", "导出参数")};
 
 } // namespace vornik::text

@@ -282,6 +282,16 @@ void QtControlOps::MessageBox(const std::string& text936, const std::string& cap
     box.exec();
 }
 
+bool QtControlOps::AskOkCancel(const std::string& text936, const std::string& caption936)
+{
+    FlushAllPending();
+    QMessageBox box(QMessageBox::Warning, caption936.empty() ? QString::fromLatin1(kApplicationName) : FromCp936(caption936),
+                    FromCp936(text936), QMessageBox::Ok | QMessageBox::Cancel, m_owner);
+    // Enter on a stray focus must not erase a device.
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
 void QtControlOps::MessageBoxText(const QString& text, MessageIcon icon)
 {
     FlushAllPending();

@@ -59,6 +59,7 @@ public:
     // Shows any pending multi-line text first, so the log is current behind the box.
     void MessageBox(const std::string& text936, const std::string& caption936 = {},
                     MessageIcon icon = MessageIcon::None) override;
+    bool AskOkCancel(const std::string& text936, const std::string& caption936) override;
     // The same for a text of the window's Qt code, which may hold what code
     // page 936 cannot (a file name with ç or ő): shown as it is.
     void MessageBoxText(const QString& text, MessageIcon icon = MessageIcon::None);

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "pages/cp936.h"
+#include "ops/texts.h"
 
 namespace vornik {
 
@@ -98,7 +99,7 @@ const DeviceRow* ReportListModel::Device(int row) const
 void ReportListModel::Mark(int row)
 {
     for (size_t i = 0; i < m_rows.size(); ++i) m_rows[i].marked = row >= 0 && row < Rows() && i == Index(row);
-    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount() - 1), {Qt::FontRole});
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount() - 1), {Qt::FontRole, Qt::AccessibleDescriptionRole});
 }
 
 void ReportListModel::ScheduleCommit()
@@ -131,7 +132,14 @@ int ReportListModel::columnCount(const QModelIndex& parent) const { return paren
 QVariant ReportListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid()) return {};
-    if (role == Qt::AccessibleDescriptionRole && m_describe) return m_describe(LogicalRow(index.row()));
+    if (role == Qt::AccessibleDescriptionRole) {
+        // Bold alone says nothing to a screen reader.
+        const int row = LogicalRow(index.row());
+        const QString described = m_describe ? m_describe(row) : QString();
+        if (!Marked(row)) return described;
+        const QString chosen = FromCp936(text::kChosenRowDescription.Cp936());
+        return described.isEmpty() ? chosen : chosen + QStringLiteral(u"；") + described;
+    }
     if (role == Qt::FontRole) {
         if (!Marked(LogicalRow(index.row()))) return {};
         QFont bold = m_font;

@@ -1,5 +1,7 @@
 #include "proto/mac_address.h"
 
+#include <algorithm>
+
 #include "proto/net_params.h"
 
 namespace vornik {
@@ -50,6 +52,16 @@ std::string FormatMacHex(const MacAddress& mac)
     std::string s;
     for (uint8_t b : mac) AppendHex(s, b);
     return s;
+}
+
+MacUnfit UnassignableMac(const MacAddress& mac)
+{
+    const auto all = [&](uint8_t b) { return std::all_of(mac.begin(), mac.end(), [b](uint8_t x) { return x == b; }); };
+    if (all(0xFF)) return MacUnfit::Broadcast;
+    if (all(0x00)) return MacUnfit::AllZero;
+    // The group bit: the first byte's lowest.
+    if (mac[0] & 1) return MacUnfit::Multicast;
+    return MacUnfit::None;
 }
 
 } // namespace vornik

@@ -22,6 +22,11 @@ enum class MacSpelling {
 std::optional<MacAddress> ParseMac(std::string_view text, MacSpelling spelling);
 inline std::optional<MacAddress> ParseMacText(std::string_view text) { return ParseMac(text, MacSpelling::Dashed); }
 
+// Why no single device may take a MAC: a frame to it reaches every device or
+// a group of them, or (all zero) names no device at all.
+enum class MacUnfit { None, Broadcast, AllZero, Multicast };
+MacUnfit UnassignableMac(const MacAddress& mac);
+
 // The bytes as 00-11-AA-BB-CC-DD.
 std::string FormatMacText(const MacAddress& mac);
 // The bytes as twelve upper-case hex digits without separators.

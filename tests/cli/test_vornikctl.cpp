@@ -793,7 +793,7 @@ TEST_F(Vornikctl, NetSetRefusesAnAddressThatClashesOrCannotWork)
         {{"ip=192.168.0.101"}, "02-00-00-00-00-02 already answers with 192.168.0.101"}, {{"mask=255.0.255.0"}, "mask 255.0.255.0"},
         {{"mask=255.255.255.254"}, "gateway 192.168.0.1 is outside"}, {{"gateway=192.168.1.1"}, "gateway 192.168.1.1 is outside"},
         {{"ip=192.168.0.0"}, "network address"}, {{"ip=192.168.0.255"}, "broadcast address"},
-        {{"ip=192.168.0.2", "mask=255.255.255.252"}, ""}, {{"mask=0.0.0.0"}, ""}, {{"mode=dhcp", "ip=0.0.0.0", "gateway=0.0.0.0"}, ""},
+        {{"ip=192.168.0.2", "mask=255.255.255.252"}, ""}, {{"mask=0.0.0.0"}, "mask 0.0.0.0 leaves no network part"}, {{"mode=dhcp", "ip=0.0.0.0", "gateway=0.0.0.0"}, ""},
     };
     for (const bool force : {false, true})
         for (const auto& [assignments, refusal] : rows) {

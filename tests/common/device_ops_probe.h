@@ -1,5 +1,6 @@
-// Opens the device write as a read would, for tests whose write starts from
-// the values the page shows rather than from a device's reply.
+// Opens the writes as a read would, for tests whose write starts from the
+// values the pages show rather than from a device's reply: the pages count
+// as a settings file would, chosen for whichever device is chosen.
 #pragma once
 
 #include "ops/device_ops.h"
@@ -7,7 +8,12 @@
 namespace vornik {
 
 struct DeviceOpsProbe {
-    static void OpenDeviceWrite(DeviceOps& ops) { ops.m_deviceParamsRead = true; }
+    static void OpenDeviceWrite(DeviceOps& ops)
+    {
+        ops.m_deviceParamsRead = true;
+        for (const settings::Block block : {settings::Block::Network, settings::Block::Device})
+            ops.m_pages.SetSource(block, {false, {}, 0, true});
+    }
 };
 
 } // namespace vornik

@@ -106,6 +106,12 @@ void MemoryControls::SelectRow(int id, int row)
     rows.selected = (row >= 0 && size_t(row) < rows.rows.size()) ? row : -1;
 }
 
+bool MemoryControls::AskOkCancel(const std::string& text936, const std::string& caption936)
+{
+    m_boxes.push_back(Box{text936, caption936, MessageIcon::Exclamation});
+    return okAnswer;
+}
+
 void MemoryControls::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)
 {
     m_boxes.push_back(Box{text936, caption936, icon});

@@ -35,6 +35,9 @@ public:
     std::optional<DeviceRow> DeviceRowAt(int id, int row) const override;
     void MarkRow(int id, int row) override;
     void MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon) override;
+    // Kept among the boxes; answered with `okAnswer`.
+    bool AskOkCancel(const std::string& text936, const std::string& caption936) override;
+    bool okAnswer = true;
 
     // Inspection and user actions for tests.
     bool IsEnabled(int id) const;

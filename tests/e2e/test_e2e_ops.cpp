@@ -76,7 +76,8 @@ protected:
     void AwaitReply(uint8_t command)
     {
         seen.clear();
-        ASSERT_TRUE(PumpUntil([&] { return ReplySeen(command); })) << "no reply " << int(command);
+        // Polled as the window's timer polls: an operation's next request goes then.
+        ASSERT_TRUE(PumpUntil([&] { return ops.CheckAnswers(), ReplySeen(command); })) << "no reply " << int(command);
     }
 
     uint16_t port = FreeUdpPort();
@@ -213,6 +214,8 @@ protected:
         ops.OnReadDeviceParams();
         if (!PumpUntil([&] { return InfoHas("读取设备参数成功！"); })) return false;
         state.TargetMac = to;
+        // Device 1's values go to another device only as the operator's own, as from a file.
+        if (to != MacAddress{2, 0, 0, 0, 0, 1}) DeviceOpsProbe::OpenDeviceWrite(ops);
         (network ? net : dev).SetText(control, typed);
         network ? ops.OnWriteNetworkParams() : ops.OnWriteDeviceParams();
         return PumpUntil([&] { return ops.CheckAnswers(), InfoHas(line); });

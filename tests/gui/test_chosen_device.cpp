@@ -1,5 +1,5 @@
 // Which device the pages show: each page names the device its values came
-// from, the list draws that device's row in bold, and Enter or Space on a row
+// from, the list draws that device's row in bold and describes it as chosen, and Enter or Space on a row
 // reads it as a double-click does.
 #include <QLabel>
 #include <QTest>
@@ -23,7 +23,12 @@ TEST_F(ChosenDevice, AKeyReadsTheRowAndThePagesNameItsDevice)
     for (uint8_t n : {101, 102})
         Deliver({0x55, 0x00, 0x11, 0x02, 0, 0, 0, 0, n, 0x00, 0xA8, 0xC0, 0x02, 0, 0, 0, 0, uint8_t(n - 100), 0x64, 0, 0});
     ASSERT_TRUE(WaitFor([&] { return list.RowCount() == 2; }));
-    const auto bold = [&](int row) { return list.Rows().index(row, COL_MAC).data(Qt::FontRole).value<QFont>().bold(); };
+    // Bold for the eye, the description for a screen reader.
+    const auto bold = [&](int row) {
+        const QModelIndex cell = list.Rows().index(row, COL_MAC);
+        const bool told = cell.data(Qt::AccessibleDescriptionRole).toString().startsWith(QStringLiteral(u"已选中"));
+        return cell.data(Qt::FontRole).value<QFont>().bold() && told;
+    };
     const struct {
         int key;
         Qt::KeyboardModifiers modifiers;

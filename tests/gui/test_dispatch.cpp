@@ -156,6 +156,7 @@ TEST_F(DispatchTest, DoubleClickOnEmptySpaceWithNothingSelectedDoesNothing)
 TEST_F(DispatchTest, DeviceWriteBeforeAnyReadShowsTheHintOwnedByThePage)
 {
     ModalWatcher watcher;
+    State().TargetMac = {0x02, 0, 0, 0, 0, 0x01}; // chosen, not read
     Dev<QPushButton>(IDC_DEV_WRITE)->click();
     ASSERT_EQ(watcher.Dialogs().size(), 1u);
     EXPECT_EQ(watcher.Dialogs()[0].title, QStringLiteral(u"提示"));

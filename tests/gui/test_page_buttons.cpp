@@ -43,6 +43,24 @@ protected:
         Settle();
     }
 
+    // Device 02-00-00-00-00-01, chosen, answers with the start-up values: the
+    // page's values are then the chosen device's, which a write needs.
+    void ReadTheStartupValuesFromTheChosenDevice()
+    {
+        State().TargetMac = {0x02, 0, 0, 0, 0, 0x01};
+        std::vector<uint8_t> reply = Hex("55 01 2B 03 02 00 00 00 00 01 80 09 00 A8 C0 01 00 A8 C0 00 FF FF FF");
+        reply.resize(10 + 292 + 1, 0);
+        reply[10 + 19] = 8;
+        for (size_t k = 0; k < 8; ++k) {
+            const size_t at = 10 + 20 + 34 * k;
+            reply[at] = reply[at + 2] = uint8_t((2000 + k) & 0xFF);
+            reply[at + 1] = reply[at + 3] = uint8_t((2000 + k) >> 8);
+            std::copy_n("192.168.0.166", 13, reply.begin() + long(at + 4));
+        }
+        Deliver(reply);
+        ASSERT_TRUE(WaitFor([&] { return Net().GetText(IDC_NET_SOURCE).find("MAC") != std::string::npos; }));
+    }
+
     // The frames that left since the last call, as hex, requests only.
     std::vector<std::string> Sent()
     {
@@ -55,20 +73,15 @@ protected:
     std::unique_ptr<Listener> m_listener;
 };
 
-TEST_F(PageButtons, NetworkWriteOfTheUntouchedStartupPage)
+// Nothing goes to 00-00-00-00-00-00: the box says to search and choose first.
+TEST_F(PageButtons, NetworkWriteOfTheUntouchedStartupPageWithNoDeviceChosen)
 {
+    ModalWatcher watcher;
     Net<QPushButton>(IDC_NET_WRITE)->click();
     Settle();
-    const auto sent = Sent();
-    // The write, then at once the read that confirms it.
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[1], "AA 00 07 03 00 00 00 00 00 00 03");
-    const auto frame = Hex(sent[0]);
-    ASSERT_EQ(frame.size(), 303u);
-    EXPECT_EQ(ToHex(std::span(frame).first(34)),
-              "AA 01 2B 04 00 00 00 00 00 00 80 09 00 A8 C0 01 00 A8 C0 00 FF FF FF 00 00 00 00 00 00 08 D0 07 D0 07");
-    EXPECT_EQ(frame[302], 0x9B);
-    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("设置参数... \r\n"));
+    EXPECT_TRUE(Sent().empty());
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_TRUE(watcher.Dialogs()[0].text.startsWith(QStringLiteral(u"还没有选中设备"))) << watcher.Dialogs()[0].text.toStdString();
 }
 
 TEST_F(PageButtons, WriteMacAndFactoryDefaults)
@@ -82,15 +95,31 @@ TEST_F(PageButtons, WriteMacAndFactoryDefaults)
     EXPECT_EQ(Main().GetText(IDC_INFO),
               Cp936("写入MAC地址...\r\n设备将改用新MAC地址 02-03-04-05-06-07：请重新搜索，找到后再读写参数\r\n"));
 
+    // Until a search shows the new MAC, nothing more goes to the old one.
+    ModalWatcher watcher;
     Net<QPushButton>(IDC_NET_DEFAULTS)->click();
     Settle();
-    EXPECT_EQ(Sent(), std::vector<std::string>{"AA 00 07 06 00 11 AA BB CC DD 25"});
-    EXPECT_EQ(Main().GetText(IDC_INFO), Cp936("恢复出厂设置...\r\n"));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(watcher.Dialogs().size(), 1u);
     EXPECT_EQ(Net().GetText(IDC_NET_MAC), "02-03-04-05-06-07");
+}
+
+// The reset's question closed other than by its OK button erases nothing.
+TEST_F(PageButtons, FactoryDefaultsAsksFirst)
+{
+    ChooseDevice("00 11 AA BB CC DD");
+    Sent();
+    ModalWatcher watcher;
+    Net<QPushButton>(IDC_NET_DEFAULTS)->click();
+    Settle();
+    ASSERT_EQ(watcher.Dialogs().size(), 1u);
+    EXPECT_EQ(watcher.Dialogs()[0].title, QStringLiteral(u"恢复出厂设置"));
+    EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(PageButtons, WriteMacRefusesAMalformedAddress)
 {
+    State().TargetMac = {0x02, 0, 0, 0, 0, 0x01}; // chosen: the text is what is refused
     Net<QLineEdit>(IDC_NET_MAC)->setText(QStringLiteral("02:03:04:05:06:07"));
     Net<QPushButton>(IDC_NET_WRITE_MAC)->click();
     Settle();
@@ -204,6 +233,7 @@ constexpr size_t ServerOffset(size_t k) { return 10 + 20 + 34 * k; }
 
 TEST_F(PageButtons, EveryServerIsWrittenFromItsOwnEdits)
 {
+    ReadTheStartupValuesFromTheChosenDevice();
     for (size_t k = 0; k < 8; ++k) {
         Net().SetText(kServers[k].localPort, std::to_string(3001 + k));
         Net().SetText(kServers[k].targetAddress, "10.0.0." + std::to_string(k + 1));
@@ -251,6 +281,7 @@ TEST_F(PageButtons, EveryServerIsShownInItsOwnEdits)
 TEST_F(PageButtons, AMaxConnectionsTextNamingNoEntryIsPutBackBeforeTheWrite)
 {
     // The field shows "12" but "8" is selected: the write sends 08, and the field says so.
+    ReadTheStartupValuesFromTheChosenDevice();
     auto* box = Net<QComboBox>(IDC_NET_MAX_CONNECTIONS);
     box->lineEdit()->setText(QStringLiteral("12"));
     Net<QPushButton>(IDC_NET_WRITE)->click();

@@ -68,13 +68,14 @@ protected:
 
 TEST_F(DeviceOpsTest, ReadRequests)
 {
-    state.TargetMac = {}; // as at start-up, before any double-click
+    state.TargetMac = {}; // as at start-up, before any double-click: nothing goes to 00-00-00-00-00-00
     ops.OnReadDeviceParams();
-    EXPECT_EQ(LastFrame(), "AA 00 0B 0A 00 00 00 00 00 00 7E 10 21 DC 95");
-    EXPECT_EQ(Info(), Gbk("读取设备参数...\r\n"));
+    EXPECT_TRUE(link.frames.empty());
+    EXPECT_EQ(dev.Boxes().size(), 1u);
     state.TargetMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
     ops.OnReadDeviceParams();
     EXPECT_EQ(LastFrame(), "AA 00 0B 0A 02 00 00 00 00 01 7E 10 21 DC 98");
+    EXPECT_EQ(Info(), Gbk("读取设备参数...\r\n"));
 }
 
 TEST_F(DeviceOpsTest, ReadReplyFillsThePageThroughEitherCommand)

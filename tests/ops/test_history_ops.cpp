@@ -150,6 +150,10 @@ TEST(HistoryOps, EachReadAndWriteKeepsTheBlocksAsTheyCameAndNothingOfOtherDevice
              t.ops.OnReadDeviceParams();
              t.Receive(Hex(kDeviceRead));
              t.ops.OnFactoryDefaults();
+             // The reset reads both blocks first, one after the other: the blocks before it are those.
+             t.Receive(NetworkReply("02 00 00 00 00 01", read));
+             t.ops.CheckAnswers();
+             t.Receive(Hex(kDeviceRead));
          },
          {"read read N", "read read D", "before factory-defaults N D"}},
     };
@@ -171,7 +175,7 @@ TEST(HistoryOps, EachReadAndWriteKeepsTheBlocksAsTheyCameAndNothingOfOtherDevice
         // A write's block before is kept before the write leaves, and a read-back after it came.
         for (size_t i = 0; i < t.sink.events.size(); ++i)
             if (t.sink.events[i].stage == history::Stage::Before)
-                EXPECT_EQ(t.sink.sentBefore[i], t.link.frames.size() - (t.sink.events[i].operation == "factory-defaults" ? 1 : 2));
+                EXPECT_EQ(t.sink.sentBefore[i], t.link.frames.size() - 2);
     }
 }
 
@@ -193,6 +197,8 @@ TEST(HistoryOps, AWriteToADeviceNotReadInThisRunKeepsWhatTheHistoryLastKnew)
         t.ops.OnReadDeviceParams();
         t.Receive(Hex(kDeviceRead));
         t.state.TargetMac = kOther;
+        // As after a file: values the operator chose for this device.
+        DeviceOpsProbe::OpenDeviceWrite(t.ops);
         history::DeviceBlock block{};
         block.fill(0x5A);
         if (row.known) t.sink.known = history::Event{0, 0, kOther, 0, "vornikctl", "read", history::Stage::Read, {}, block};
@@ -203,6 +209,33 @@ TEST(HistoryOps, AWriteToADeviceNotReadInThisRunKeepsWhatTheHistoryLastKnew)
             EXPECT_EQ(*t.sink.events.back().device, block); // not the other device's block read in this run
         }
         EXPECT_EQ(t.link.frames.size(), 3u); // the read, the write and its read-back either way
+    }
+}
+
+// The device's history follows it to its new MAC: the write is kept under
+// both, with the blocks last read (a MAC write changes no byte of them).
+TEST(HistoryOps, AMacWriteIsKeptUnderTheOldMacAndOnceASearchShowsItUnderTheNewOne)
+{
+    const MacAddress kNew{0x02, 0x00, 0x00, 0x00, 0x00, 0x09};
+    for (const bool found : {true, false}) {
+        HistoryOps t;
+        t.ReadNetwork();
+        t.Receive(Hex(kDeviceRead));
+        t.net.SetText(IDC_NET_MAC, "02-00-00-00-00-09");
+        t.ops.OnWriteMac();
+        t.ops.SearchDevices();
+        t.Receive(Hex(std::string("55 00 11 02 00 00 00 00 65 00 A8 C0 ") + (found ? "02 00 00 00 00 09" : "02 00 00 00 00 01") +
+                      " 64 00 00"));
+        std::vector<std::string> kept{"read read N", "read read D", "before write-mac N D"};
+        if (found) kept.push_back("after write-mac N D");
+        ASSERT_EQ(t.Kept(), kept) << found;
+        EXPECT_EQ(t.sink.events[2].mac, kChosen);
+        if (!found) continue;
+        const history::Event& after = t.sink.events[3];
+        EXPECT_EQ(after.mac, kNew);
+        EXPECT_EQ(after.ip, 0xC0A80065u); // as the search reply gives it
+        EXPECT_EQ(Bytes(*after.network), NetworkBlock());
+        EXPECT_EQ(Bytes(*after.device), Hex(kStartupBlock));
     }
 }
 
@@ -242,7 +275,13 @@ TEST(HistoryOps, EachOperationAfterAFailedReadSaysTheFailureInItsOwnLines)
     } rows[] = {
         {"network write", [](HistoryOps& t) { t.ops.OnWriteNetworkParams(); }},
         {"device write", [](HistoryOps& t) { t.ops.OnWriteDeviceParams(); }},
-        {"factory defaults", [](HistoryOps& t) { t.ops.OnFactoryDefaults(); }},
+        {"factory defaults",
+         [](HistoryOps& t) {
+             t.ops.OnFactoryDefaults();
+             t.Receive(NetworkReply("02 00 00 00 00 01", NetworkBlock()));
+             t.ops.CheckAnswers();
+             t.Receive(Hex(kDeviceRead));
+         }},
     };
     for (const auto& row : rows) {
         HistoryOps t;

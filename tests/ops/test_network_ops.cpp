@@ -153,11 +153,11 @@ TEST_F(NetworkOps, AReplyOfAnotherDeviceLeavesThePageAndSaysSo)
     Receive(NetworkReply(DeviceBlock())); // from 00-11-AA-BB-CC-DD
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
     EXPECT_EQ(Info(), before + Gbk("已忽略设备 00-11-AA-BB-CC-DD 的回复：不是双击选中的设备\r\n"));
-    // The write that follows carries the start-up values, not the other device's.
+    // The page holds no value of the chosen device: nothing is written to it.
     ops.OnWriteNetworkParams();
-    ASSERT_FALSE(link.frames.empty());
-    const Frame write = SentWrite();
-    EXPECT_EQ(ToHex(std::span(write).subspan(11, 4)), "09 00 A8 C0"); // 192.168.0.9, low byte first
+    EXPECT_TRUE(link.frames.empty());
+    ASSERT_EQ(net.Boxes().size(), 1u);
+    EXPECT_NE(net.Boxes()[0].text.find(Gbk("02-00-00-00-00-01")), std::string::npos);
 }
 
 TEST_F(NetworkOps, SecondReplyWins)
@@ -180,17 +180,22 @@ TEST_F(NetworkOps, ShortReplyIsDropped)
 
 TEST_F(NetworkOps, WriteFromTheUntouchedStartupPage)
 {
+    // The start-up values as the operator's own, written to a device chosen after them.
+    DeviceOpsProbe::OpenDeviceWrite(ops);
+    state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
     const auto f = WriteFrame();
     ASSERT_EQ(f.size(), 303u);
     EXPECT_EQ(ToHex(std::span(f).first(34)),
-              "AA 01 2B 04 00 00 00 00 00 00 80 09 00 A8 C0 01 00 A8 C0 00 FF FF FF 00 00 00 00 00 00 08 D0 07 D0 07");
+              "AA 01 2B 04 00 11 AA BB CC DD 80 09 00 A8 C0 01 00 A8 C0 00 FF FF FF 00 00 00 00 00 00 08 D0 07 D0 07");
     EXPECT_EQ(std::string(f.begin() + 34, f.begin() + 48), std::string("192.168.0.166\0", 14));
-    EXPECT_EQ(f[302], 0x9B);
+    // 0x9B with six zero MAC bytes; these add 0x11+0xAA+0xBB+0xCC+0xDD = 0x31F.
+    EXPECT_EQ(f[302], 0xBA);
     EXPECT_EQ(Info(), Gbk("设置参数... \r\n"));
 }
 
 TEST_F(NetworkOps, DhcpSendsTheDisabledFieldsAndModeZero)
 {
+    ReceiveNetworkReply(DeviceBlock());
     net.SetSel(IDC_NET_IP_MODE, 1);
     ops.OnIpModeChanged();
     net.SetText(IDC_NET_IP_ADDRESS, "10.1.2.3");
@@ -240,7 +245,7 @@ TEST_F(NetworkOps, CarriedBytesComeBackUnchanged)
         const auto f = WriteFrame();
         return f.size() == 303u ? ToHex(std::span(f).subspan(23, 6)) : std::string("no frame of 303 bytes");
     };
-    EXPECT_EQ(carried(), "00 00 00 00 00 00");
+    EXPECT_EQ(carried(), "no frame of 303 bytes"); // the start-up page, no device chosen
     SelectDevice("00 11 AA BB CC DD"); // a read, not the write's read-back
     ReceiveNetworkReply(DeviceBlock());
     net.SetText(IDC_NET_GATEWAY, "10.9.9.9");
@@ -248,17 +253,16 @@ TEST_F(NetworkOps, CarriedBytesComeBackUnchanged)
     EXPECT_EQ(carried(), "01 02 03 04 05 06");
 }
 
-TEST_F(NetworkOps, SilentDeviceGetsTheOldValuesUnderItsOwnAddress)
+TEST_F(NetworkOps, SilentDeviceNeverGetsTheOldValues)
 {
     SelectDevice("00 11 AA BB CC DD");
     ReceiveNetworkReply(DeviceBlock());
     SelectDevice("02 00 00 00 00 01"); // does not answer
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "10.0.0.5");
-    const auto f = WriteFrame();
-    ASSERT_EQ(f.size(), 303u);
-    EXPECT_EQ(ToHex(std::span(f).subspan(4, 6)), "02 00 00 00 00 01");
-    EXPECT_EQ(ToHex(std::span(f).subspan(11, 4)), "05 00 00 0A");
-    EXPECT_EQ(ToHex(std::span(f).subspan(23, 6)), "01 02 03 04 05 06");
+    EXPECT_TRUE(WriteFrame().empty());
+    ASSERT_EQ(net.Boxes().size(), 1u);
+    EXPECT_EQ(net.Boxes()[0].text, Gbk("页面上的网络参数不是从选中的设备 02-00-00-00-00-01 读取的：请先双击该设备读取它的"
+                                       "网络参数，修改后再点击\"参数配置\""));
 }
 
 TEST_F(NetworkOps, WriteMacSendsTheNewAddress)
@@ -269,9 +273,11 @@ TEST_F(NetworkOps, WriteMacSendsTheNewAddress)
     EXPECT_EQ(LastFrame(), "AA 00 0D 0F 00 11 AA BB CC DD 02 03 04 05 06 07 49");
     EXPECT_EQ(Info(), Gbk("写入MAC地址...\r\n设备将改用新MAC地址 02-03-04-05-06-07：请重新搜索，找到后再读写参数\r\n"));
     EXPECT_EQ(ToHex(state.TargetMac), "00 11 AA BB CC DD");
-    ops.OnFactoryDefaults(); // until the device shows itself under the new one
-    ASSERT_FALSE(link.frames.empty());
-    EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(4, 6)), "00 11 AA BB CC DD");
+    // Nothing more goes to the old MAC until a search shows whether the write took.
+    ops.OnFactoryDefaults();
+    EXPECT_EQ(link.frames.size(), 1u);
+    ASSERT_EQ(net.Boxes().size(), 1u);
+    EXPECT_EQ(net.Boxes()[0].text, Gbk("已给设备写入新MAC地址 02-03-04-05-06-07：请先点击\"搜索\"，确认设备以新地址出现后再操作"));
 }
 
 // After a MAC write the window follows the device to its new MAC as soon as
@@ -291,24 +297,29 @@ TEST_F(NetworkOps, AfterAMacWriteTheNextRequestReachesTheDeviceUnderItsNewMac)
     const struct {
         const char* name;
         std::vector<uint8_t> seen; // what arrives after the write
-        const char* nextTarget;
+        const char* nextTarget;    // "": nothing goes out while the write is not shown
     } rows[] = {
         {"search finds it", searchReply("02 03 04 05 06 07"), "02 03 04 05 06 07"},
         {"a late read reply under the new MAC", networkReply("02 03 04 05 06 07"), "02 03 04 05 06 07"},
-        {"another device found", searchReply("02 03 04 05 06 08"), "00 11 AA BB CC DD"},
-        {"the old MAC still answers", networkReply("00 11 AA BB CC DD"), "00 11 AA BB CC DD"},
+        {"another device found", searchReply("02 03 04 05 06 08"), ""},
+        {"the old MAC still answers", networkReply("00 11 AA BB CC DD"), ""},
     };
     for (const auto& row : rows) {
-        state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
-        net.SetText(IDC_NET_MAC, "02-03-04-05-06-07");
-        ops.OnWriteMac();
-        Receive(row.seen);
-        ops.OnFactoryDefaults();
-        EXPECT_EQ(ToHex(std::span(link.frames.back()).subspan(4, 6)), row.nextTarget) << row.name;
-        ops.OnDeviceListDoubleClick(); // nothing selected: nothing changes
+        OpsRig t;
+        t.state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+        t.net.SetText(IDC_NET_MAC, "02-03-04-05-06-07");
+        t.ops.OnWriteMac();
+        t.Receive(row.seen);
+        const size_t sent = t.link.frames.size();
+        t.ops.OnReadDeviceParams();
+        if (*row.nextTarget)
+            EXPECT_EQ(ToHex(std::span(t.link.frames.back()).subspan(4, 6)), row.nextTarget) << row.name;
+        else
+            EXPECT_EQ(t.link.frames.size(), sent) << row.name;
     }
     // Found under the new MAC, the device is named in the info area.
     state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
+    net.SetText(IDC_NET_MAC, "02-03-04-05-06-07");
     ops.OnWriteMac();
     Receive(searchReply("02 03 04 05 06 07"));
     EXPECT_NE(Info().find(Gbk("已找到新MAC地址 02-03-04-05-06-07 的设备，之后的操作发往该设备\r\n")), std::string::npos);
@@ -316,6 +327,7 @@ TEST_F(NetworkOps, AfterAMacWriteTheNextRequestReachesTheDeviceUnderItsNewMac)
 
 TEST_F(NetworkOps, WriteMacRefusesMalformedText)
 {
+    state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
     for (const char* text : {"02:03:04:05:06:07", "020304050607", "02-03-04-05-06-0", "0G-03-04-05-06-07"}) {
         net.SetText(IDC_NET_MAC, text);
         ops.OnWriteMac();
@@ -325,20 +337,23 @@ TEST_F(NetworkOps, WriteMacRefusesMalformedText)
     }
 }
 
-TEST_F(NetworkOps, FactoryDefaultsLeavesThePage)
+TEST_F(NetworkOps, FactoryDefaultsReadsTheBlocksBeforeTheResetGoes)
 {
     state.TargetMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
     ops.OnFactoryDefaults();
-    EXPECT_EQ(LastFrame(), "AA 00 07 06 00 11 AA BB CC DD 25");
+    ASSERT_EQ(link.frames.size(), 1u); // one request at a time: the device block's read follows
+    EXPECT_EQ(ToHex(link.frames[0]), "AA 00 07 03 00 11 AA BB CC DD 22");
     EXPECT_EQ(Info(), Gbk("恢复出厂设置...\r\n"));
     EXPECT_EQ(net.GetText(IDC_NET_IP_ADDRESS), "192.168.0.9");
     EXPECT_EQ(net.GetText(IDC_NET_MAC), "02-5A-C3-00-00-00");
 }
 
-TEST_F(NetworkOps, NoDeviceChosenSendsZeroMac)
+TEST_F(NetworkOps, NoDeviceChosenSendsNothing)
 {
     ops.OnFactoryDefaults();
-    EXPECT_EQ(LastFrame(), "AA 00 07 06 00 00 00 00 00 00 06");
+    EXPECT_TRUE(link.frames.empty());
+    ASSERT_EQ(net.Boxes().size(), 1u);
+    EXPECT_EQ(net.Boxes()[0].text, Gbk("还没有选中设备：请先点击\"搜索\"，再在设备列表中双击要操作的设备"));
 }
 
 TEST_F(NetworkOps, IpModeByteIsWrittenAsExactly80Or00WhateverWasRead)

@@ -59,6 +59,7 @@ TEST_F(PageChecks, AValueTheFieldRefusesStopsTheWriteAndNamesTheField)
     };
     for (const auto& row : rows) {
         ops.SetStartupValues();
+        DeviceOpsProbe::OpenDeviceWrite(ops); // the start-up page as the operator's values
         MemoryControls& page = row.typed.network ? net : dev;
         page.SetText(row.typed.control, row.typed.text);
         const std::string info = Info();
@@ -87,7 +88,8 @@ TEST_F(PageChecks, TheEndsOfEveryRangeAreWrittenExactly)
         {{true, SERVER_CONTROL_IDS[0].localPort, "0"}, 30, "00 00"},
         {{true, SERVER_CONTROL_IDS[0].localPort, "65535"}, 30, "FF FF"},
         {{true, SERVER_CONTROL_IDS[0].targetPort, "4001"}, 32, "A1 0F"},
-        {{true, IDC_NET_IP_ADDRESS, "255.255.255.254"}, 11, "FE FF FF FF"},
+        // Within the start-up subnet: vornikctl's address check refuses one outside it.
+        {{true, IDC_NET_IP_ADDRESS, "192.168.0.254"}, 11, "FE 00 A8 C0"},
         {{false, IDC_DEV_LOGIN_INTERVAL, "65535"}, 17, "FF FF"},
         {{false, IDC_DEV_BAUD_RATE, "2147483647"}, 24, "FF FF FF 7F"},
         {{false, IDC_DEV_BAUD_RATE, "115200"}, 24, "00 C2 01 00"},
@@ -104,6 +106,7 @@ TEST_F(PageChecks, TheEndsOfEveryRangeAreWrittenExactly)
     };
     for (const auto& row : rows) {
         ops.SetStartupValues();
+        DeviceOpsProbe::OpenDeviceWrite(ops); // the start-up page as the operator's values
         (row.typed.network ? net : dev).SetText(row.typed.control, row.typed.text);
         link.frames.clear();
         if (row.typed.network)

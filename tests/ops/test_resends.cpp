@@ -24,6 +24,7 @@ protected:
     {
         ops.SetClock([this] { return now; });
         state.TargetMac = kChosen;
+        DeviceOpsProbe::OpenDeviceWrite(ops);
     }
     void At(int ms)
     {
@@ -90,6 +91,7 @@ TEST_F(Resends, ANetworkWriteIsConfirmedDespiteOneLostDatagram)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ops.SetStartupValues();
+        DeviceOpsProbe::OpenDeviceWrite(ops);
         link.frames.clear();
         At(0);
         ops.OnWriteNetworkParams();
