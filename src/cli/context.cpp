@@ -5,6 +5,12 @@
 #include <fstream>
 #include <iostream>
 
+#ifndef _WIN32
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "cli/reporter.h"
 #include "proto/file_name.h"
 
@@ -147,12 +153,13 @@ settings::Patch AssignmentsPatch(settings::Block block, const std::vector<std::s
 
 void RefuseExistingFile(const std::string& file, bool force)
 {
+    // A link counts as there, dangling or not: it is replaced, never followed.
     std::error_code ec;
-    if (file != "-" && !force && std::filesystem::exists(FilePath(file), ec))
+    if (file != "-" && !force && std::filesystem::symlink_status(FilePath(file), ec).type() != std::filesystem::file_type::not_found)
         throw UsageError{{"FILE", "'" + file + "' exists; --force overwrites it"}};
 }
 
-bool WriteSettingsText(const std::string& file, const std::string& text)
+bool WriteSettingsText(const std::string& file, const std::string& text, int mode)
 {
     if (file == "-") {
         std::cout << text << std::flush;
@@ -164,6 +171,8 @@ bool WriteSettingsText(const std::string& file, const std::string& text)
     const fs::path target = FilePath(file);
     fs::path part = target;
     part += ".part";
+#ifdef _WIN32
+    (void)mode;
     {
         std::ofstream out(part, std::ios::binary | std::ios::trunc);
         out << text;
@@ -175,6 +184,26 @@ bool WriteSettingsText(const std::string& file, const std::string& text)
             return false;
         }
     }
+#else
+    {
+        // Made with the mode a user's file of its kind has (a umask may take
+        // more away, never give more), and never through a link left there.
+        const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode_t(mode));
+        bool written = fd >= 0;
+        for (size_t done = 0; written && done < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            written = n > 0;
+            if (written) done += size_t(n);
+        }
+        if (fd >= 0 && ::close(fd) != 0) written = false;
+        if (!written) {
+            std::error_code ignored;
+            fs::remove(part, ignored);
+            return false;
+        }
+    }
+#endif
     std::error_code error;
     fs::rename(part, target, error);
 #ifdef _WIN32

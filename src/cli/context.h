@@ -102,8 +102,9 @@ MacAddress MacArgument(const std::string& what, const std::string& text);
 // which it is then the whole, so that it can be piped. An existing FILE is
 // refused unless `force`, before anything is read.
 void RefuseExistingFile(const std::string& file, bool force);
-// False when it could not be written.
-bool WriteSettingsText(const std::string& file, const std::string& text);
+// False when it could not be written. `mode`: the new file's permissions
+// (less what the umask takes away).
+bool WriteSettingsText(const std::string& file, const std::string& text, int mode = 0644);
 // Each MAC once, in the order given.
 std::vector<MacAddress> MacArguments(const std::vector<std::string>& texts);
 // Seconds as --wait takes them (throws UsageError).

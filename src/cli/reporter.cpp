@@ -13,6 +13,32 @@ namespace vornik::cli {
 
 using settings::Block;
 
+std::string TableText(const std::string& text)
+{
+    // A device's text reaches a terminal here: an ESC in a server address
+    // could retitle or clear it. Control characters (C0, DEL, and C1 as
+    // UTF-8) are shown as \xNN or \uNNNN, the rest as it is.
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = uint8_t(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        } else if (c == 0xC2 && i + 1 < text.size() && uint8_t(text[i + 1]) >= 0x80 && uint8_t(text[i + 1]) <= 0x9F) {
+            const auto c1 = uint8_t(text[++i]);
+            out += "\\u00";
+            out += digits[c1 >> 4];
+            out += digits[c1 & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 void Emit(const Json& doc) { std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n"; }
 
 Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message)
@@ -148,13 +174,13 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
             if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
             if (r.Is(engine::Result::Unchanged)) detail = "holds these values already; nothing written";
             if (r.Is(engine::Result::WouldChange)) detail = "nothing written (--dry-run)";
-            Print("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.Word().c_str(), detail.c_str());
+            Print("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.Word().c_str(), TableText(detail).c_str());
             for (const auto& c : r.changes)
-                Print("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), c.expected.c_str(),
-                            c.actual.c_str());
+                Print("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), TableText(c.expected).c_str(),
+                  TableText(c.actual).c_str());
             for (const auto& d : r.differences)
-                Print("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), d.expected.c_str(),
-                            d.actual.c_str());
+                Print("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), TableText(d.expected).c_str(),
+                  TableText(d.actual).c_str());
         }
         if (context.comparesValues)
             Print("%zu of %zu device(s) ok, %zu changed, %zu unchanged%s\n", confirmed, results.size(), changed,
@@ -172,7 +198,7 @@ template <typename Params>
 void PrintBlockFields(const Params& p, Block block)
 {
     for (const auto& f : settings::Fields())
-        if (f.block == block) Print("  %-26s %s\n", f.name.c_str(), settings::FieldText(p, f.name).c_str());
+        if (f.block == block) Print("  %-26s %s\n", f.name.c_str(), TableText(settings::FieldText(p, f.name)).c_str());
 }
 
 } // namespace

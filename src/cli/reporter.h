@@ -35,6 +35,8 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
                   const std::function<void(const DeviceResult&)>& details = {}, const std::string& failure = "");
 
 // One block's fields, name and value, a line each.
+// A device's text as a table shows it: control characters escaped.
+std::string TableText(const std::string& text);
 void PrintFields(const NetworkParams& params);
 void PrintFields(const DeviceParams& params);
 

@@ -13,6 +13,11 @@
 
 #include <sqlite3.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "proto/file_name.h"
 #include "proto/mac_address.h"
 
@@ -179,11 +184,29 @@ std::variant<Store, Error> Store::Open(const std::string& path, const Options& o
         return MakeError(Status::CannotOpen, path, "no such file (nothing recorded there yet)");
     const auto folder = FilePath(path).parent_path();
     if (options.create && !folder.empty()) {
+        // The folders made here hold one user's record of the devices: theirs
+        // alone, whatever the umask.
+        std::vector<std::filesystem::path> made;
+        for (auto p = folder; !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+            made.push_back(p);
+            if (p == p.parent_path()) break;
+        }
         std::filesystem::create_directories(folder, ec);
         if (ec) return MakeError(Status::CannotOpen, path, "cannot make its folder: " + ec.message());
+#ifndef _WIN32
+        for (const auto& p : made) std::filesystem::permissions(p, std::filesystem::perms::owner_all, ec);
+#endif
     }
     if (std::filesystem::exists(FilePath(path), ec) && !std::filesystem::is_regular_file(FilePath(path), ec))
         return MakeError(Status::CannotOpen, path, "not a regular file");
+#ifndef _WIN32
+    // Made 0600 before SQLite opens it, which gives its journal files the
+    // same mode; left to SQLite it would be 0644 less the umask.
+    if (options.create && !std::filesystem::exists(FilePath(path), ec)) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+    }
+#endif
 
     sqlite3* db = nullptr;
     const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0), nullptr);

@@ -7,6 +7,10 @@
 #include <set>
 
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "proto/file_name.h"
 
@@ -172,7 +176,16 @@ std::variant<std::string, InputError> ReadSettingsFileText(const std::string& pa
     const auto refuse = [&](const std::string& why, Problem problem) {
         return InputError{"FILE", "the settings file '" + path + "' " + why, problem};
     };
+#ifdef _WIN32
     std::unique_ptr<FILE, int (*)(FILE*)> in(OpenFile(path, "rb"), &std::fclose);
+#else
+    // Opened without waiting: a FIFO's open would wait for a writer for ever
+    // before the check below could refuse it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<FILE, int (*)(FILE*)> in(fd >= 0 ? ::fdopen(fd, "rb") : nullptr, &std::fclose);
+    if (fd >= 0 && !in) ::close(fd);
+#endif
     if (!in) return refuse("cannot be read", Problem::FileUnreadable);
     // Checked on the open file, so that what is read is what was checked.
     struct stat st {};

@@ -11,7 +11,10 @@
 #include <fstream>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "forger.h"
+#include "proto/net_params.h"
 #include "udp_listener.h"
 #include "vornikctl_fixture.h"
 
@@ -213,6 +216,91 @@ TEST_F(HostileLan, SearchMarksClonesThatShareTheMacAndTheAddress)
     ASSERT_TRUE(fleet.Ready() && clone.Ready());
     const std::string table = TableOf({"search", "--wait", "0.3"});
     EXPECT_NE(table.find("clones?"), std::string::npos) << table;
+}
+
+// A device's text goes to a terminal in the table: an ESC there would
+// retitle or clear it. The JSON escapes it by itself.
+TEST_F(HostileLan, DeviceTextReachesTheTerminalEscaped)
+{
+    NetworkParams held = {};
+    held.ipMode = IP_MODE_STATIC;
+    held.ipAddress = 0xC0A80064;
+    held.subnetMask = 0xFFFFFF00;
+    StoreTargetAddress(held.servers[0].targetAddress, "a\x1b]0;owned\x07z");
+    StoreTargetAddress(held.servers[1].targetAddress, "\x1b[2J\x7f");
+    // The device's text is in code page 936: 服务器 is B7 FE CE F1 C6 F7.
+    StoreTargetAddress(held.servers[2].targetAddress, "\xb7\xfe\xce\xf1\xc6\xf7.cn");
+    const auto image = EncodeNetworkParams(held);
+    Forger device(port, kDevice1, {.fixed = {image.begin(), image.end()}});
+    ASSERT_TRUE(device.Bound());
+    const std::string table = TableOf({"--no-history", "net", "get", kMac1});
+    const struct {
+        const char* field;
+        std::string shown;
+    } rows[] = {
+        {"server1.target-address", R"(a\x1b]0;owned\x07z)"},
+        {"server2.target-address", R"(\x1b[2J\x7f)"},
+        {"server3.target-address", "服务器.cn"},
+    };
+    for (const auto& row : rows) {
+        const size_t at = table.find(row.field);
+        ASSERT_NE(at, std::string::npos) << table;
+        const std::string line = table.substr(at, table.find('\n', at) - at);
+        EXPECT_NE(line.find(row.shown), std::string::npos) << line;
+    }
+    for (const char c : {'\x1b', '\x07', '\x7f'}) EXPECT_EQ(table.find(c), std::string::npos) << int(c);
+    const Json doc = Doc(Ctl({"--no-history", "net", "get", kMac1}));
+    EXPECT_EQ(doc["devices"][0]["network"]["server1"]["target-address"], "a\x1b]0;owned\x07z") << "the JSON as the device holds it";
+}
+
+// Files that are not what they seem: a FIFO would hold an open for ever, a
+// link left where a file goes would be written through, and a umask of 000
+// would leave a user's data open to every other user.
+TEST_F(HostileLan, FilesAreTakenOnlyAsWhatTheySeem)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "1"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string fifo = TempFile("fifo.json"), elsewhere = TempFile("elsewhere.json"),
+                      link = TempFile("link.json"), plain = TempFile("plain.json"), settings = PortFile(4100);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), link.c_str()), 0);
+    const mode_t umaskBefore = ::umask(0);
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string says; // on stderr or in the JSON
+    } rows[] = {
+        {"a FIFO as the settings file", {"apply", fifo, kMac1}, 2, "not a regular file"},
+        {"a FIFO as the identities", {"apply", settings, "--identities", fifo}, 2, "not a regular file"},
+        {"export onto a link to nowhere", {"export", kMac1, link}, 2, "exists; --force"},
+        {"export onto it with --force", {"export", kMac1, link, "--force"}, 0, ""},
+        {"export under umask 000", {"export", kMac1, plain}, 0, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RunResult r = RunProgram(VORNIKCTL_PATH, [&] {
+            std::vector<std::string> all{"--json", "--quiet", "--port", std::to_string(port), "--broadcast",
+                                         "127.255.255.255", "--bind", "127.0.0.2", "--interval", "0.2"};
+            all.insert(all.end(), row.args.begin(), row.args.end());
+            return all;
+        }(), std::chrono::seconds(10));
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(row.says), std::string::npos) << r.out << r.err;
+    }
+    ::umask(umaskBefore);
+    struct stat st {};
+    EXPECT_NE(::stat(elsewhere.c_str(), &st), 0) << "the link's target was never made";
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << "--force put a file where the link was";
+    ASSERT_EQ(::stat(plain.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    // The history the export recorded its read in, made under umask 000 too.
+    const std::string folder = dataHome + "/vornik";
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((folder + "/history.sqlite").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 } // namespace

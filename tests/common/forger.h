@@ -28,6 +28,7 @@ public:
         bool steady = false; // the same forged block every time
         size_t extra = 0;    // bytes after the block's sum
         uint32_t seed = 1;
+        std::vector<uint8_t> fixed; // 292 bytes: this block every time
     };
     Forger(uint16_t port, const MacAddress& mac, Options options) : m_mac(mac), m_options(options), m_port(port)
     {
@@ -59,6 +60,7 @@ private:
         std::mt19937 random(m_options.seed);
         std::vector<uint8_t> block(292);
         for (auto& b : block) b = uint8_t(random());
+        if (m_options.fixed.size() == block.size()) block = m_options.fixed;
         std::vector<uint8_t> in(2048);
         while (!m_stop) {
             pollfd p{m_fd, POLLIN, 0};
@@ -67,7 +69,7 @@ private:
             // A network read request: AA, length, 03, the MAC; replies (55) are its own or a device's.
             if (n < 10 || in[0] != 0xAA || in[3] != 0x03 || !std::equal(m_mac.begin(), m_mac.end(), in.begin() + 4))
                 continue;
-            if (!m_options.steady)
+            if (!m_options.steady && m_options.fixed.empty())
                 for (auto& b : block) b = uint8_t(random());
             std::vector<uint8_t> reply{0x55, 0x01, 0x2B, 0x03};
             reply.insert(reply.end(), m_mac.begin(), m_mac.end());
