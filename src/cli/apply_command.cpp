@@ -191,7 +191,8 @@ void AddApplyCommand(CLI::App& app, Context& context)
                       "CSV of the devices, a header naming the fields (mac,ip,terminal-address,...) and a line each");
     apply->add_option("--ip-from", options->ipFrom, "give the devices addresses from this one up, in MAC order");
     apply->add_option("--wait", options->wait, "with --all: seconds to gather search replies (default 1)");
-    apply->add_option("--expect", options->expect, "with --all: exit 1 when fewer devices than this answer");
+    apply->add_option("--expect", options->expect, "with --all: exit 1 when fewer devices than this answer")
+        ->check(CountArgument());
     apply->add_flag("--dry-run", options->dryRun, "read only and show what would change; write nothing");
     apply->add_flag("--force", options->force,
                     "write an address another device answers with, a broken mask or a gateway outside the subnet");

@@ -107,6 +107,17 @@ void RefuseExistingFile(const std::string& file, bool force);
 bool WriteSettingsText(const std::string& file, const std::string& text, int mode = 0644);
 // Each MAC once, in the order given.
 std::vector<MacAddress> MacArguments(const std::vector<std::string>& texts);
+// A count as --expect takes it: CLI11 would read -1 as the largest count.
+inline CLI::Validator CountArgument()
+{
+    return CLI::Validator(
+        [](std::string& text) {
+            return text.find_first_not_of("0123456789") == std::string::npos && !text.empty()
+                       ? std::string()
+                       : "'" + text + "' must be a whole number, 0 or more";
+        },
+        "COUNT");
+}
 // Seconds as --wait takes them (throws UsageError).
 std::chrono::milliseconds WaitArgument(double seconds);
 std::string ReadSettingsFile(const std::string& path);

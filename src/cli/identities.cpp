@@ -12,17 +12,48 @@ namespace {
 
 using settings::Block;
 
-std::vector<std::string> Cells(const std::string& line)
+// One line's cells, as a spreadsheet saves them: separated by commas, white
+// space around a cell dropped, a cell in double quotes taken as it stands
+// (commas too, "" for a quote). A quote left open is refused.
+std::vector<std::string> Cells(const std::string& line, const std::string& where)
 {
     std::vector<std::string> cells;
-    std::stringstream in(line);
-    std::string cell;
-    while (std::getline(in, cell, ',')) {
-        const auto begin = cell.find_first_not_of(" \t");
-        const auto end = cell.find_last_not_of(" \t\r");
-        cells.push_back(begin == std::string::npos ? "" : cell.substr(begin, end - begin + 1));
+    size_t i = 0;
+    const auto skipBlank = [&] {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+    };
+    for (;;) {
+        skipBlank();
+        std::string cell;
+        if (i < line.size() && line[i] == '"') {
+            for (++i;; ++i) {
+                if (i >= line.size())
+                    throw UsageError{{"--identities", where + ": a quoted value is not closed"}};
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        cell += '"';
+                        ++i;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                cell += line[i];
+            }
+            skipBlank();
+            if (i < line.size() && line[i] != ',')
+                throw UsageError{{"--identities", where + ": text after a quoted value"}};
+        } else {
+            const size_t end = line.find(',', i);
+            cell = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end == std::string::npos ? line.size() : end;
+            const auto last = cell.find_last_not_of(" \t\r");
+            cell.erase(last == std::string::npos ? 0 : last + 1);
+        }
+        cells.push_back(std::move(cell));
+        if (i >= line.size()) break;
+        ++i; // the comma
     }
-    if (!line.empty() && line.back() == ',') cells.emplace_back();
     return cells;
 }
 
@@ -42,7 +73,9 @@ void CheckAddress(const settings::Patch& patch, const std::string& where)
 
 std::vector<Identity> ReadIdentities(const std::string& path, const settings::Patch& common)
 {
-    const std::string text = ReadSettingsFile(path); // the same size and file-kind limits
+    std::string text = ReadSettingsFile(path); // the same size and file-kind limits
+    // A spreadsheet saving "CSV UTF-8" starts the file with a byte-order mark.
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
     std::stringstream in(text);
     std::string line;
     std::vector<std::string> header;
@@ -53,7 +86,7 @@ std::vector<Identity> ReadIdentities(const std::string& path, const settings::Pa
     for (int number = 1; std::getline(in, line); ++number) {
         const std::string where = path + " line " + std::to_string(number);
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-        const auto cells = Cells(line);
+        const auto cells = Cells(line, where);
         if (header.empty()) {
             if (cells.empty() || cells[0] != "mac")
                 throw UsageError{{"--identities", where + ": the header must name the fields, mac first (mac,ip,...)"}};

@@ -82,6 +82,16 @@ int Main(int argc, char** argv)
         app.parse(argc, argv); // runs the chosen command
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);
+        // A word that names no command reads to CLI11 as no command at all.
+        if (app.get_subcommands().empty() && !app.remaining().empty()) {
+            std::string commands;
+            for (const CLI::App* c : app.get_subcommands([](const CLI::App*) { return true; }))
+                commands += (commands.empty() ? "" : ", ") + c->get_name();
+            const std::string message = "unknown command '" + app.remaining().front() + "'; the commands are " + commands;
+            std::cerr << "vornikctl: " << message << "\n";
+            if (jsonAsked) Emit(ErrorDoc("", "COMMAND", message));
+            return EXIT_BAD_INPUT;
+        }
         if (jsonAsked) {
             Emit(ErrorDoc(context.Command(), "", e.what()));
             std::cerr << "vornikctl: " << e.what() << "\n";

@@ -30,7 +30,8 @@ void AddSearchCommand(CLI::App& app, Context& context)
     auto options = std::make_shared<SearchOptions>();
     auto* search = app.add_subcommand("search", "list every device that answers a search");
     search->add_option("--wait", options->wait, "seconds to gather replies (default 1)");
-    search->add_option("--expect", options->expect, "exit 1 when fewer devices than this answer");
+    search->add_option("--expect", options->expect, "exit 1 when fewer devices than this answer")
+        ->check(CountArgument());
     search->callback([options, &context] { context.exitCode = RunSearch(*options, context); });
 }
 

@@ -14,6 +14,8 @@ std::optional<MacAddress> ParseMac(std::string_view text, MacSpelling spelling)
         return std::nullopt;
     const size_t stride = bare ? 2 : 3;
     MacAddress mac{};
+    // One spelling throughout: 02:00-00:00-00:01 is a typing slip, not a MAC.
+    const char first = bare ? 0 : text[2];
     for (size_t i = 0; i < MAC_SIZE; ++i) {
         const size_t at = i * stride;
         const uint8_t hi = HexDigitValue(text[at]);
@@ -23,6 +25,7 @@ std::optional<MacAddress> ParseMac(std::string_view text, MacSpelling spelling)
         if (bare || i + 1 == MAC_SIZE) continue;
         const char separator = text[at + 2];
         if (separator != '-' && !(spelling == MacSpelling::Any && separator == ':')) return std::nullopt;
+        if (separator != first) return std::nullopt;
     }
     return mac;
 }

@@ -96,6 +96,9 @@ std::variant<Patch, InputError> PatchFromCheckedJson(const Json& file)
             return InputError{key, "unknown key '" + key + "' in the settings file (network, device, source, comment)",
                               Problem::UnknownField};
         if (!value.is_object()) return InputError{key, "\"" + key + "\" must be an object", Problem::WrongType};
+        // "server3": {"target-port": 1} and "server3.target-port": 2 name one
+        // field; which of the two the file meant is not known.
+        std::set<std::string> given;
         for (const auto& [name, inner] : value.items()) {
             std::vector<std::pair<std::string, const Json*>> leaves;
             if (inner.is_object()) {
@@ -105,6 +108,8 @@ std::variant<Patch, InputError> PatchFromCheckedJson(const Json& file)
             }
             for (const auto& [field, leaf] : leaves) {
                 const std::string where = key + "." + field;
+                if (!given.insert(field).second)
+                    return InputError{where, where + ": given twice; give each field once", Problem::GivenTwice};
                 std::string text;
                 if (auto error = LeafText(where, *leaf, text)) return *error;
                 if (auto error = patch.Set(block, field, text)) {

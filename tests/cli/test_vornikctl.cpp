@@ -639,6 +639,15 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
     std::ofstream(halfDone) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 96)";
     const std::string existing = TempFile("existing.json");
     std::ofstream(existing) << "kept";
+    const std::string valid = TempFile("valid.json");
+    std::ofstream(valid) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
+    const std::string twoSpellings = TempFile("two-spellings.json");
+    std::ofstream(twoSpellings) << R"({"format": "vornik-settings", "version": 1,
+        "network": {"server3": {"target-port": 1}, "server3.target-port": 2}})";
+    const std::string openQuote = TempFile("open-quote.csv");
+    std::ofstream(openQuote) << "mac,ip\n\"02-00-00-00-00-01,192.168.0.9\n";
+    const std::string afterQuote = TempFile("after-quote.csv");
+    std::ofstream(afterQuote) << "mac,ip\n\"02-00-00-00-00-01\"x,192.168.0.9\n";
     const std::vector<BadInput> cases = {
         {{"net", "set", kMac1, "ip=192.168.0.256"}, {"ip", "four numbers 0-255"}},
         {{"net", "set", kMac1, "gateway=10.0.0"}, {"gateway", "four numbers 0-255"}},
@@ -668,6 +677,14 @@ TEST_F(Vornikctl, BadInputIsRefusedWithTheFieldAndRangeAndNothingIsSent)
         {{"export", kMac1, existing}, {existing, "--force"}},
         {{"--bind", "127.0.0.300", "search"}, {"--bind", "four numbers 0-255"}},
         {{"--tries", "0", "search"}, {"--tries", "1-100"}},
+        {{"apply", twoSpellings, kMac1}, {"network.server3.target-port", "given twice"}},
+        {{"apply", valid, "--identities", openQuote}, {"line 2", "not closed"}},
+        {{"apply", valid, "--identities", afterQuote}, {"line 2", "after a quoted value"}},
+        {{"search", "--expect", "-1"}, {"--expect", "'-1' must be a whole number"}},
+        {{"apply", valid, "--all", "--expect", "-3"}, {"--expect", "whole number"}},
+        {{"net", "get", "02:00-00:00-00:01"}, {"MAC", "six hex pairs"}},
+        {{"net", "get", "02-00:00-00-00-01"}, {"MAC", "six hex pairs"}},
+        {{"frobnicate", kMac1}, {"unknown command 'frobnicate'", "search", "apply", "replace"}},
     };
     for (const BadInput& c : cases) {
         std::string shown;
@@ -752,6 +769,9 @@ TEST_F(Vornikctl, ApplyGivesEachDeviceItsOwnAddressOrNoneAtAll)
     const std::vector<Row> rows = {
         {"two devices from a list", "mac,ip,terminal-address\n02:00:00:00:00:02,192.168.0.52,0000000C\n" + m1 + "192.168.0.51,0000000B\n", list, 0,
          {"192.168.0.51", "192.168.0.52", "192.168.0.102"}, ""},
+        // As a spreadsheet saves it: a byte-order mark, cells in quotes, a space before one, CRLF.
+        {"a spreadsheet's CSV", "\xEF\xBB\xBF\"mac\",\"ip\"\r\n\"" + kMac1 + "\", \"192.168.0.51\"\r\n\"" + kMac2 +
+         "\",\"192.168.0.52\"\r\n", list, 0, {"192.168.0.51", "192.168.0.52", "192.168.0.102"}, ""},
         {"a MAC twice", "mac,ip\n" + m1 + "192.168.0.51\n020000000001,192.168.0.52\n", list, 2, factory, "given twice"},
         {"an ip twice", "mac,ip\n" + m1 + "192.168.0.51\n" + m2 + "192.168.0.51\n", list, 2, factory, "given twice"},
         {"the subnet's broadcast address", "mac,ip\n" + m1 + "192.168.0.255\n", list, 2, factory, "broadcast"},

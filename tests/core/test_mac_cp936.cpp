@@ -23,7 +23,8 @@ TEST(ParseMacAny, TakesThreeSpellingsOfTheWholeText)
         {"02-5A-C3-00-00-01", true},
         {"02:5a:c3:00:00:01", true},
         {"025AC3000001", true},
-        {"02-5A:C3-00:00-01", true},      // each separator is either
+        {"02-5A:C3-00:00-01", false},     // one spelling throughout: mixed is a slip
+        {"02:5A-C3:00-00:01", false},
         {"02-5A-C3-00-00-01-", false},    // the window's field ignores a tail, the command line does not
         {"02-5A-C3-00-00-01 ", false},
         {"025AC300000", false},
