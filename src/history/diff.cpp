@@ -1,7 +1,5 @@
 #include "history/diff.h"
 
-#include <map>
-
 namespace vornik::history {
 
 std::vector<Change> Diff(const Event& from, const Event& to)
@@ -18,18 +16,25 @@ std::vector<Change> Diff(const Event& from, const Event& to)
     return changes;
 }
 
+void ChangeTracker::Seed(const Event& state) { m_last.insert_or_assign(state.mac, state); }
+
+std::vector<Change> ChangeTracker::Next(const Event& e)
+{
+    auto [it, first] = m_last.try_emplace(e.mac, e);
+    if (first) return {};
+    Event& seen = it->second;
+    std::vector<Change> changes = Diff(seen, e);
+    if (e.network) seen.network = e.network;
+    if (e.device) seen.device = e.device;
+    return changes;
+}
+
 std::vector<std::vector<Change>> ChangesAlong(const std::vector<Event>& events)
 {
-    std::map<MacAddress, Event> last; // each device's blocks as last seen
+    ChangeTracker tracker;
     std::vector<std::vector<Change>> out;
     out.reserve(events.size());
-    for (const Event& e : events) {
-        auto [it, first] = last.try_emplace(e.mac, e);
-        Event& seen = it->second;
-        out.push_back(first ? std::vector<Change>() : Diff(seen, e));
-        if (e.network) seen.network = e.network;
-        if (e.device) seen.device = e.device;
-    }
+    for (const Event& e : events) out.push_back(tracker.Next(e));
     return out;
 }
 
