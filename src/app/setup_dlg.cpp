@@ -151,6 +151,9 @@ void CSetupDlg::OnInitDialog(bool startLink)
     // 关于 last after a separator).
     m_droppedEntry = m_systemMenu->addAction(QString());
     m_droppedEntry->setEnabled(false);
+    // And those the device list no longer took, once it was full.
+    m_notListedEntry = m_systemMenu->addAction(QString());
+    m_notListedEntry->setEnabled(false);
     m_systemMenu->addSeparator();
     connect(m_systemMenu, &QMenu::aboutToShow, this, [this] { UpdateDroppedEntry(); });
     UpdateDroppedEntry();
@@ -277,10 +280,14 @@ void CSetupDlg::OnFrameReceived(const Datagram& datagram)
 
 uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropped(); }
 
+uint64_t CSetupDlg::RepliesNotListed() const { return m_ops ? m_ops->RepliesNotListed() : 0; }
+
 void CSetupDlg::UpdateDroppedEntry()
 {
     if (m_droppedEntry)
         m_droppedEntry->setText(QCoreApplication::translate("CSetupDlg", "丢弃的数据报：%1").arg(qulonglong(DroppedDatagrams())));
+    if (m_notListedEntry)
+        m_notListedEntry->setText(QCoreApplication::translate("CSetupDlg", "未列出的搜索回复：%1").arg(qulonglong(RepliesNotListed())));
 }
 
 void CSetupDlg::OnTabSelChange()

@@ -54,4 +54,10 @@ inline const Text kLogNoAnswerAfter{QT_TRANSLATE_NOOP("vornik::text", " 在3秒�
 
 inline const Text kLogNothingFound{QT_TRANSLATE_NOOP("vornik::text", "3秒内没有搜索到设备\r\n")};
 
+// Said once when the device list holds as many rows as it takes, and once
+// when the info log is as long as it may grow.
+inline const Text kLogListFull{QT_TRANSLATE_NOOP("vornik::text", "设备列表已满，此后的搜索回复不再列出，未列出的回复数见右键菜单\r\n")};
+
+inline const Text kLogInfoFull{QT_TRANSLATE_NOOP("vornik::text", "提示信息已达上限，此后的信息不再显示，下次操作时清空\r\n")};
+
 } // namespace vornik::text
