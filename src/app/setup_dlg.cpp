@@ -260,14 +260,11 @@ void CSetupDlg::ShowHistory(int row)
         QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(*why));
         return;
     }
-    history::Query query;
-    query.mac = device->mac;
-    auto events = std::get<history::Store*>(opened)->Events(query);
-    if (auto* error = std::get_if<history::Error>(&events)) {
-        QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(error->message));
+    CHistoryDlg dialog(this, device->mac, *std::get<history::Store*>(opened), *m_ops);
+    if (const auto& why = dialog.Failure()) {
+        QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(*why));
         return;
     }
-    CHistoryDlg dialog(this, device->mac, std::move(std::get<std::vector<history::Event>>(events)), *m_ops);
     dialog.exec();
 }
 
