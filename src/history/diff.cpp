@@ -5,11 +5,14 @@ namespace vornik::history {
 std::vector<Change> Diff(const Event& from, const Event& to)
 {
     std::vector<Change> changes;
-    if (from.network && to.network) {
+    // Most events of a history are reads of blocks unchanged since the last:
+    // the same bytes hold the same values, and comparing them field by field
+    // (texts converted from code page 936) is most of a listing's cost.
+    if (from.network && to.network && *from.network != *to.network) {
         for (auto& d : settings::Compare(DecodeNetworkParams(*from.network), DecodeNetworkParams(*to.network)))
             changes.push_back({settings::Block::Network, std::move(d)});
     }
-    if (from.device && to.device) {
+    if (from.device && to.device && *from.device != *to.device) {
         for (auto& d : settings::Compare(DecodeDeviceBlock(*from.device), DecodeDeviceBlock(*to.device)))
             changes.push_back({settings::Block::Device, std::move(d)});
     }
