@@ -38,9 +38,17 @@ private:
 
 } // namespace
 
-void AddressConflicts::Add(const DeviceRow& row) { m_macsByIp[row.ip].insert(row.mac); }
+void AddressConflicts::Add(const DeviceRow& row)
+{
+    if (m_pairs >= m_limit) return;
+    if (m_macsByIp[row.ip].insert(row.mac).second) ++m_pairs;
+}
 
-void AddressConflicts::Clear() { m_macsByIp.clear(); }
+void AddressConflicts::Clear()
+{
+    m_macsByIp.clear();
+    m_pairs = 0;
+}
 
 std::vector<MacAddress> AddressConflicts::Macs(uint32_t ip) const
 {

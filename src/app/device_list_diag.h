@@ -15,14 +15,20 @@
 #include <vector>
 
 #include "ops/device_row.h"
+#include "ops/search_listing.h"
 
 namespace vornik {
 
-// The MAC addresses listed with each IP address. No Qt.
+// The MAC addresses listed with each IP address. No Qt. It holds no more
+// pairs than the device list holds rows, whatever it is given.
 class AddressConflicts {
 public:
+    explicit AddressConflicts(size_t limit = SearchListing::LIMIT) : m_limit(limit) {}
+
     void Add(const DeviceRow& row);
     void Clear();
+    // The address and MAC pairs held.
+    size_t Size() const { return m_pairs; }
 
     // Every MAC address listed with ip, sorted, when there is more than one;
     // empty otherwise. A device heard twice is one MAC.
@@ -30,6 +36,8 @@ public:
     bool InConflict(uint32_t ip) const;
 
 private:
+    size_t m_limit;
+    size_t m_pairs = 0;
     std::map<uint32_t, std::set<MacAddress>> m_macsByIp;
 };
 

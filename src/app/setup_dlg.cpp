@@ -151,6 +151,9 @@ void CSetupDlg::OnInitDialog(bool startLink)
     // 关于 last after a separator).
     m_droppedEntry = m_systemMenu->addAction(QString());
     m_droppedEntry->setEnabled(false);
+    // And those the device list no longer took, once it was full.
+    m_notListedEntry = m_systemMenu->addAction(QString());
+    m_notListedEntry->setEnabled(false);
     m_systemMenu->addSeparator();
     connect(m_systemMenu, &QMenu::aboutToShow, this, [this] { UpdateDroppedEntry(); });
     UpdateDroppedEntry();
@@ -257,14 +260,11 @@ void CSetupDlg::ShowHistory(int row)
         QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(*why));
         return;
     }
-    history::Query query;
-    query.mac = device->mac;
-    auto events = std::get<history::Store*>(opened)->Events(query);
-    if (auto* error = std::get_if<history::Error>(&events)) {
-        QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(error->message));
+    CHistoryDlg dialog(this, device->mac, *std::get<history::Store*>(opened), *m_ops);
+    if (const auto& why = dialog.Failure()) {
+        QMessageBox::warning(this, caption, QCoreApplication::translate("CSetupDlg", "无法读取历史记录：") + QString::fromStdString(*why));
         return;
     }
-    CHistoryDlg dialog(this, device->mac, std::move(std::get<std::vector<history::Event>>(events)), *m_ops);
     dialog.exec();
 }
 
@@ -277,10 +277,14 @@ void CSetupDlg::OnFrameReceived(const Datagram& datagram)
 
 uint64_t CSetupDlg::DroppedDatagrams() const { return m_mainWindow.Queue().Dropped(); }
 
+uint64_t CSetupDlg::RepliesNotListed() const { return m_ops ? m_ops->RepliesNotListed() : 0; }
+
 void CSetupDlg::UpdateDroppedEntry()
 {
     if (m_droppedEntry)
         m_droppedEntry->setText(QCoreApplication::translate("CSetupDlg", "丢弃的数据报：%1").arg(qulonglong(DroppedDatagrams())));
+    if (m_notListedEntry)
+        m_notListedEntry->setText(QCoreApplication::translate("CSetupDlg", "未列出的搜索回复：%1").arg(qulonglong(RepliesNotListed())));
 }
 
 void CSetupDlg::OnTabSelChange()

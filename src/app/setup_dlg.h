@@ -55,6 +55,8 @@ public:
     void OnDatagramsWaiting() { m_pump->Run(); }
     // Datagrams the hand-over dropped because its queue was full.
     uint64_t DroppedDatagrams() const;
+    // Search replies the full device list did not take since the last search.
+    uint64_t RepliesNotListed() const;
     void OnSysCommandAbout();
 
     // Diagnostics beside the specified behaviour (setup_dlg_diag.cpp).
@@ -116,6 +118,7 @@ private:
     CDevParamPage m_devPage;
     QMenu* m_systemMenu = nullptr;
     QAction* m_droppedEntry = nullptr;
+    QAction* m_notListedEntry = nullptr;
 
     UdpLink& m_link;
     MainWindowRef& m_mainWindow;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -345,13 +346,14 @@ std::optional<Error> Store::RecordAll(std::span<const Event> events)
     return std::nullopt;
 }
 
-std::variant<std::vector<Event>, Error> Store::Events(const Query& query) const
+std::optional<Error> Store::EachEvent(const Query& query, const std::function<bool(const Event&)>& each) const
 {
     std::string sql = std::string("SELECT ") + kColumns + " FROM events WHERE 1";
     if (query.mac) sql += " AND mac = ?1";
     if (query.fromMs) sql += " AND time_ms >= ?2";
     if (query.toMs) sql += " AND time_ms <= ?3";
-    sql += " ORDER BY time_ms, id";
+    if (query.before) sql += " AND (time_ms, id) < (?4, ?5)";
+    sql += query.newestFirst ? " ORDER BY time_ms DESC, id DESC" : " ORDER BY time_ms, id";
     if (query.limit) sql += " LIMIT " + std::to_string(query.limit);
     Statement s;
     int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
@@ -360,30 +362,51 @@ std::variant<std::vector<Event>, Error> Store::Events(const Query& query) const
     if (query.mac) sqlite3_bind_text(s.s, 1, mac.c_str(), -1, SQLITE_TRANSIENT);
     if (query.fromMs) sqlite3_bind_int64(s.s, 2, *query.fromMs);
     if (query.toMs) sqlite3_bind_int64(s.s, 3, *query.toMs);
-    std::vector<Event> events;
+    if (query.before) {
+        sqlite3_bind_int64(s.s, 4, query.before->timeMs);
+        sqlite3_bind_int64(s.s, 5, query.before->id);
+    }
     while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-        auto e = EventOfRow(s.s);
+        const auto e = EventOfRow(s.s);
         if (!e) return MakeError(Status::Damaged, m_path, "an event holds values no program recorded");
-        events.push_back(std::move(*e));
+        if (!each(*e)) return std::nullopt;
     }
     if (rc != SQLITE_DONE) return Failure(rc, "cannot read");
+    return std::nullopt;
+}
+
+std::variant<std::vector<Event>, Error> Store::Events(const Query& query) const
+{
+    std::vector<Event> events;
+    if (auto error = EachEvent(query, [&events](const Event& e) {
+            events.push_back(e);
+            return true;
+        }))
+        return *error;
     return events;
 }
 
 std::variant<std::optional<Event>, Error> Store::StateAt(const MacAddress& mac, int64_t timeMs) const
+{
+    return StateThrough(mac, {timeMs, std::numeric_limits<int64_t>::max()});
+}
+
+std::variant<std::optional<Event>, Error> Store::StateThrough(const MacAddress& mac, Position through) const
 {
     // Each block from the last event that holds it: a read of one block
     // leaves the other as it was last seen.
     const std::string hex = FormatMacHex(mac);
     std::optional<Event> state;
     for (const char* column : {"network", "device"}) {
-        const std::string sql = std::string("SELECT ") + kColumns + " FROM events WHERE mac = ? AND time_ms <= ? AND " +
-                                column + " IS NOT NULL ORDER BY time_ms DESC, id DESC LIMIT 1";
+        const std::string sql = std::string("SELECT ") + kColumns +
+                                " FROM events WHERE mac = ? AND (time_ms, id) <= (?, ?) AND " + column +
+                                " IS NOT NULL ORDER BY time_ms DESC, id DESC LIMIT 1";
         Statement s;
         int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
         if (rc != SQLITE_OK) return Failure(rc, "cannot read");
         sqlite3_bind_text(s.s, 1, hex.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(s.s, 2, timeMs);
+        sqlite3_bind_int64(s.s, 2, through.timeMs);
+        sqlite3_bind_int64(s.s, 3, through.id);
         rc = sqlite3_step(s.s);
         if (rc == SQLITE_DONE) continue;
         if (rc != SQLITE_ROW) return Failure(rc, "cannot read");
@@ -401,6 +424,82 @@ std::variant<std::optional<Event>, Error> Store::StateAt(const MacAddress& mac, 
         }
     }
     return state;
+}
+
+std::variant<PruneSummary, Error> Store::Prune(const PruneRule& rule, bool dryRun)
+{
+    // An event is kept by any rule that keeps it and by being the last of
+    // its device to hold one of the blocks: that state is what export,
+    // restore --at and replace give when nothing later is recorded.
+    std::string keptByRule;
+    if (rule.keepFromMs) keptByRule += " OR time_ms >= ?1";
+    if (rule.keepLast) keptByRule += " OR newest <= ?2";
+    const std::string doomed =
+        "WITH ranked AS (SELECT id, mac, time_ms,"
+        "    row_number() OVER (PARTITION BY mac ORDER BY time_ms DESC, id DESC) AS newest FROM events),"
+        " devices AS (SELECT DISTINCT mac FROM events),"
+        " last_blocks AS ("
+        "    SELECT (SELECT id FROM events e WHERE e.mac = d.mac AND e.network IS NOT NULL"
+        "            ORDER BY time_ms DESC, id DESC LIMIT 1) AS id FROM devices d"
+        "    UNION SELECT (SELECT id FROM events e WHERE e.mac = d.mac AND e.device IS NOT NULL"
+        "            ORDER BY time_ms DESC, id DESC LIMIT 1) FROM devices d),"
+        " doomed AS (SELECT id, mac, time_ms FROM ranked WHERE NOT (0" +
+        keptByRule + ") AND id NOT IN (SELECT id FROM last_blocks WHERE id IS NOT NULL)) ";
+    auto bind = [&rule](sqlite3_stmt* s) {
+        if (rule.keepFromMs) sqlite3_bind_int64(s, 1, *rule.keepFromMs);
+        if (rule.keepLast) sqlite3_bind_int64(s, 2, int64_t(*rule.keepLast));
+    };
+    auto rollback = [this](Error error) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return error;
+    };
+    // The summary and the removal see the same events: no other program
+    // records in between.
+    if (int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return Failure(rc, "cannot prune");
+
+    PruneSummary summary;
+    {
+        Statement s;
+        const std::string sql = doomed + "SELECT mac, count(*), min(time_ms), max(time_ms) FROM doomed GROUP BY mac ORDER BY mac";
+        int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
+        if (rc != SQLITE_OK) return rollback(Failure(rc, "cannot prune"));
+        bind(s.s);
+        while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
+            const auto mac = ParseMac(Text(s.s, 0), MacSpelling::Any);
+            if (!mac) return rollback(MakeError(Status::Damaged, m_path, "an event holds values no program recorded"));
+            PrunedDevice d{*mac, size_t(sqlite3_column_int64(s.s, 1)), sqlite3_column_int64(s.s, 2),
+                           sqlite3_column_int64(s.s, 3)};
+            summary.removed += d.removed;
+            summary.devices.push_back(d);
+        }
+        if (rc != SQLITE_DONE) return rollback(Failure(rc, "cannot prune"));
+    }
+    {
+        Statement s;
+        int rc = sqlite3_prepare_v2(m_db, "SELECT count(*) FROM events", -1, &s.s, nullptr);
+        if (rc != SQLITE_OK || (rc = sqlite3_step(s.s)) != SQLITE_ROW) return rollback(Failure(rc, "cannot prune"));
+        summary.kept = size_t(sqlite3_column_int64(s.s, 0)) - summary.removed;
+    }
+    if (dryRun || summary.removed == 0) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return summary;
+    }
+    {
+        Statement s;
+        const std::string sql = doomed + "DELETE FROM events WHERE id IN (SELECT id FROM doomed)";
+        int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
+        if (rc != SQLITE_OK) return rollback(Failure(rc, "cannot prune"));
+        bind(s.s);
+        if ((rc = sqlite3_step(s.s)) != SQLITE_DONE) return rollback(Failure(rc, "cannot prune"));
+    }
+    if (int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return rollback(Failure(rc, "cannot prune"));
+    // The file shrinks only when rebuilt; a program reading it meanwhile
+    // keeps it from that, and the pages freed are then reused by the next
+    // events instead. The removal stands either way.
+    sqlite3_exec(m_db, "VACUUM", nullptr, nullptr, nullptr);
+    return summary;
 }
 
 std::variant<std::optional<Event>, Error> Store::BeforeLastWrite(const MacAddress& mac) const

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -43,11 +44,42 @@ struct Error {
     std::string message; // one line, naming the file
 };
 
+// An event's place in the order events happened: its time, then its id.
+struct Position {
+    int64_t timeMs = 0;
+    int64_t id = 0;
+};
+
 struct Query {
     std::optional<MacAddress> mac;
     std::optional<int64_t> fromMs; // inclusive
     std::optional<int64_t> toMs;   // inclusive
     size_t limit = 0;              // 0: all
+    // Only events before this place: the next page of a listing read back
+    // from the newest.
+    std::optional<Position> before;
+    bool newestFirst = false;
+};
+
+// What `history prune` removes: an event goes when no rule given keeps it.
+// Each device's last state (the last event that holds each of its blocks)
+// is kept whatever the rules say.
+struct PruneRule {
+    std::optional<int64_t> keepFromMs; // keeps the events at or after this time
+    std::optional<size_t> keepLast;    // keeps each device's last N events
+};
+
+struct PrunedDevice {
+    MacAddress mac{};
+    size_t removed = 0;
+    int64_t fromMs = 0; // the first and the last event removed
+    int64_t toMs = 0;
+};
+
+struct PruneSummary {
+    std::vector<PrunedDevice> devices; // those that lose events, by MAC
+    size_t removed = 0;
+    size_t kept = 0;
 };
 
 struct Options {
@@ -74,12 +106,23 @@ public:
     // Several events at once: all of them or none.
     std::optional<Error> RecordAll(std::span<const Event> events);
 
-    // Events in the order they happened (time, then id).
+    // Events in the order they happened (time, then id), or the newest first.
     std::variant<std::vector<Event>, Error> Events(const Query& query) const;
+    // The same events handed over one at a time as they are read, so that a
+    // listing holds one event however many the file has; `each` returns
+    // false to stop. Events handed over before a failure stay handed over.
+    std::optional<Error> EachEvent(const Query& query, const std::function<bool(const Event&)>& each) const;
     // The last event of the device at or before the time that holds the block(s) asked for.
     std::variant<std::optional<Event>, Error> StateAt(const MacAddress& mac, int64_t timeMs) const;
+    // The state the event at `through` left the device in: each block from
+    // the last of its events up to that place that holds it. At most two rows read.
+    std::variant<std::optional<Event>, Error> StateThrough(const MacAddress& mac, Position through) const;
     // The blocks as read before the device's most recent write.
     std::variant<std::optional<Event>, Error> BeforeLastWrite(const MacAddress& mac) const;
+
+    // Removes what the rule does not keep, in one transaction, then gives
+    // the file's free pages back; with `dryRun` only says what would go.
+    std::variant<PruneSummary, Error> Prune(const PruneRule& rule, bool dryRun);
 
     const std::string& Path() const { return m_path; }
 

@@ -66,6 +66,7 @@ void DeviceOps::SearchDevices()
     m_link.OpenEndpoints();
     // Rows go before the request leaves, so every reply to it stays listed.
     m_main.ClearRows(IDC_DEVICE_LIST);
+    m_listing.Restart();
     // Sent once: every reply to a search is a row of its own.
     engine::Request search = engine::Awaited(BuildSearchRequest(), ReplyKind::Search, {});
     search.tries = 1;
@@ -118,8 +119,14 @@ void DeviceOps::HandleSearchReply(const SearchReplyFields& reply)
 {
     const DeviceRow row{reply.ipAddress, reply.mac, reply.firmware,
                         m_replyFrom.sender, m_replyFrom.senderPort, m_replyFrom.adapter};
-    m_main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
-    m_info.Add(text::kLogDeviceFound);
+    switch (m_listing.Next()) {
+    case SearchListing::Reply::Listed:
+        m_main.InsertDeviceRow(IDC_DEVICE_LIST, 0, row);
+        m_info.Add(text::kLogDeviceFound);
+        break;
+    case SearchListing::Reply::ListFull: m_info.Add(text::kLogListFull); break;
+    case SearchListing::Reply::Omitted: break;
+    }
     if (AnsweredNow(Awaiting::SearchReply)) m_awaiting = Awaiting::Nothing;
     FollowWrittenMac(reply.mac, reply.ipAddress);
     RefreshInfoArea();

@@ -20,6 +20,7 @@
 #include "ops/device_row.h"
 #include "ops/info_area.h"
 #include "ops/page_values.h"
+#include "ops/search_listing.h"
 #include "proto/dev_params.h"
 #include "proto/frame.h"
 #include "proto/frame_dispatch.h"
@@ -112,6 +113,8 @@ public:
     void SetClock(std::function<Clock::time_point()> clock) { m_clock = std::move(clock); }
 
     const SetupState& State() const { return m_state; }
+    // Search replies the device list did not take since it was last emptied.
+    uint64_t RepliesNotListed() const { return m_listing.Omitted(); }
     // The MAC a MAC write gave the chosen device, until a search shows whether it took.
     std::optional<MacAddress> MacWritten() const
     {
@@ -232,6 +235,7 @@ private:
     bool m_deviceParamsRead = false;
 
     InfoArea m_info{m_state.InfoLog, m_main};
+    SearchListing m_listing;
     PageValues m_pages{m_state.networkParams, m_state.deviceParams, m_net, m_dev};
     DeviceHistory m_history;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ops/control_ids.h"
+#include "ops/texts.h"
 #include "proto/text_conv.h"
 
 namespace vornik {
@@ -29,16 +30,33 @@ void InfoArea::Restart()
 {
     m_log.clear();
     m_restarted = true;
+    m_full = false;
 }
 
 void InfoArea::Start(const std::string& line936)
 {
     m_log.assign(line936);
     m_restarted = true;
+    m_full = false;
+}
+
+bool InfoArea::Room(size_t size)
+{
+    if (m_full) return false;
+    if (m_log.size() + size <= m_limit) return true;
+    m_full = true;
+    m_log += text::kLogInfoFull.Cp936();
+    return false;
+}
+
+void InfoArea::Add(const std::string& text936)
+{
+    if (Room(text936.size())) m_log += text936;
 }
 
 void InfoArea::AddMacLine(const std::string& before936, const MacAddress& mac, const std::string& after936)
 {
+    if (!Room(before936.size() + 17 + after936.size())) return;
     m_log += before936;
     m_log += FormatMacText(mac);
     m_log += after936;

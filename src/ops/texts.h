@@ -115,4 +115,10 @@ inline const Text kOpRestore{QT_TRANSLATE_NOOP("vornik::text", "恢复历史参�
 inline const Text kOpReplace{QT_TRANSLATE_NOOP("vornik::text", "替换设备")};
 inline const Text kOpExport{QT_TRANSLATE_NOOP("vornik::text", "导出参数")};
 
+// Said once when the device list holds as many rows as it takes, and once
+// when the info log is as long as it may grow.
+inline const Text kLogListFull{QT_TRANSLATE_NOOP("vornik::text", "设备列表已满，此后的搜索回复不再列出，未列出的回复数见右键菜单\r\n")};
+
+inline const Text kLogInfoFull{QT_TRANSLATE_NOOP("vornik::text", "提示信息已达上限，此后的信息不再显示，下次操作时清空\r\n")};
+
 } // namespace vornik::text

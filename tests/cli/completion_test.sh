@@ -33,4 +33,6 @@ check "vornikctl dev set 02-00-00-00-00-01 --" --dry-run -- --force
 check "vornikctl apply site.json --i" --identity --identities --ip-from -- --all
 check "vornikctl defaults --" --dry-run --all-with-mac -- --force
 check "vornikctl --port 40001 apply f.json --d" --dry-run
+check "vornikctl history " export prune
+check "vornikctl history prune --keep 5 --" --older-than --dry-run -- --at
 exit $((failures > 0))

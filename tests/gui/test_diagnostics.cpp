@@ -131,6 +131,41 @@ TEST_F(DiagnosticsTest, TwoMacsOnOneAddressAreTintedAndNamedWhileADeviceHeardTwi
     Screenshot("conflict.png", 1);
 }
 
+// The conflict index holds no more address and MAC pairs than its bound,
+// here 2: a pair beyond it is not kept, a pair held again costs nothing.
+struct ConflictCase {
+    const char* name;
+    std::vector<std::pair<uint32_t, uint8_t>> rows; // ip, last MAC byte
+    size_t pairs;
+    bool firstInConflict;  // 10.0.0.1
+    bool secondInConflict; // 10.0.0.2
+};
+
+class ConflictBound : public testing::TestWithParam<ConflictCase> {};
+
+TEST_P(ConflictBound, HoldsNoMorePairsThanItsBound)
+{
+    const ConflictCase& c = GetParam();
+    AddressConflicts conflicts(2);
+    for (const auto& [ip, mac] : c.rows) conflicts.Add(DeviceRow{ip, {2, 0, 0, 0, 0, mac}, 1, 0, 0, 0});
+    EXPECT_EQ(conflicts.Size(), c.pairs);
+    EXPECT_EQ(conflicts.InConflict(0x0A000001), c.firstInConflict);
+    EXPECT_EQ(conflicts.InConflict(0x0A000002), c.secondInConflict);
+    conflicts.Clear();
+    EXPECT_EQ(conflicts.Size(), 0u);
+    conflicts.Add(DeviceRow{0x0A000002, {2, 0, 0, 0, 0, 9}, 1, 0, 0, 0});
+    EXPECT_EQ(conflicts.Size(), 1u); // a new search fills it again
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Diagnostics, ConflictBound,
+    testing::Values(ConflictCase{"TwoMacsOnOneAddressFillIt", {{0x0A000001, 1}, {0x0A000001, 2}}, 2, true, false},
+                    ConflictCase{"APairBeyondTheBoundIsNotKept",
+                                 {{0x0A000001, 1}, {0x0A000002, 3}, {0x0A000002, 4}, {0x0A000001, 2}}, 2, false, false},
+                    ConflictCase{"ADeviceHeardAgainCostsNothing",
+                                 {{0x0A000001, 1}, {0x0A000001, 1}, {0x0A000001, 1}, {0x0A000001, 2}}, 2, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DiagnosticsTest, ANewSearchForgetsTheEarlierRows)
 {
     Window().OnFrameReceived(SearchReply("A6 00 A8 C0", "00 1A 2B 3C 4D 5E", kAdapterA, 0xC0A800A6));

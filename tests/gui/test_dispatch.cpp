@@ -10,6 +10,7 @@
 
 #include "gui_fixture.h"
 #include "ops/control_ids.h"
+#include "ops/search_listing.h"
 
 namespace vornik::test {
 namespace {
@@ -111,21 +112,31 @@ TEST_F(DispatchTest, RepliesBeyondTheHandOverBoundAreDroppedCountedAndShownInThe
     const size_t fits = DatagramQueue::kDefaultMaxBytes / cost;
     for (size_t i = 0; i < fits + 25; ++i) Deliver(SearchReply({1, 0, 0, 10}, {2, 0, 0, 0, 0, 1}, {1, 0}));
     EXPECT_EQ(Window().DroppedDatagrams(), 25u);
-    ASSERT_TRUE(WaitFor([&] { return Window().DeviceList().RowCount() == int(fits); }, 60000));
+    // Those handed over are listed up to the list's bound and counted past it.
+    const size_t listed = std::min(fits, SearchListing::LIMIT);
+    ASSERT_TRUE(WaitFor([&] { return Window().RepliesNotListed() + size_t(Window().DeviceList().RowCount()) == fits; },
+                        60000));
+    EXPECT_EQ(Window().DeviceList().RowCount(), int(listed));
 
-    QAction* entry = nullptr;
+    QAction* dropped = nullptr;
+    QAction* notListed = nullptr;
     QTimer::singleShot(0, [&] {
         if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            for (QAction* a : popup->actions())
-                if (a->text().contains(QStringLiteral("25"))) entry = a;
+            for (QAction* a : popup->actions()) {
+                if (a->text().startsWith(QStringLiteral(u"丢弃的数据报："))) dropped = a;
+                if (a->text().startsWith(QStringLiteral(u"未列出的搜索回复："))) notListed = a;
+            }
             popup->close();
         }
     });
     Window().SystemMenu()->exec(Window().mapToGlobal(QPoint(5, 5)));
-    ASSERT_NE(entry, nullptr) << "no menu entry shows the count";
-    EXPECT_FALSE(entry->isEnabled());
-    EXPECT_EQ(entry->text(), QStringLiteral(u"丢弃的数据报：25"));
-    // The log has no line for them.
+    ASSERT_NE(dropped, nullptr) << "no menu entry shows the count";
+    EXPECT_FALSE(dropped->isEnabled());
+    EXPECT_EQ(dropped->text(), QStringLiteral(u"丢弃的数据报：25"));
+    ASSERT_NE(notListed, nullptr);
+    EXPECT_FALSE(notListed->isEnabled());
+    EXPECT_EQ(notListed->text(), QStringLiteral(u"未列出的搜索回复：%1").arg(qulonglong(fits - listed)));
+    // The log has no line for the dropped ones.
     EXPECT_EQ(Main().GetText(IDC_INFO).find(Cp936("丢弃")), std::string::npos);
 }
 

@@ -94,11 +94,8 @@ TEST_F(HistoryWindowTest, TheListsHistoryFillsThePagesFromAnEarlierStateAndSends
 
     auto opened = m_root->History().Open();
     ASSERT_TRUE(std::holds_alternative<history::Store*>(opened));
-    history::Query query;
-    query.mac = MacAddress{0x02, 0, 0, 0, 0, 0x01};
-    auto events = std::get<history::Store*>(opened)->Events(query);
-    ASSERT_TRUE(std::holds_alternative<std::vector<history::Event>>(events));
-    CHistoryDlg dialog(&Window(), *query.mac, std::get<std::vector<history::Event>>(events), Window().Ops());
+    CHistoryDlg dialog(&Window(), MacAddress{0x02, 0, 0, 0, 0, 0x01}, *std::get<history::Store*>(opened), Window().Ops());
+    ASSERT_FALSE(dialog.Failure());
     ASSERT_EQ(dialog.List().topLevelItemCount(), 4);
     // Newest first: the read-back, whose changes are worded as the page shows them.
     EXPECT_EQ(dialog.List().topLevelItem(0)->text(3), QStringLiteral(u"写入后读回"));
@@ -122,6 +119,79 @@ TEST_F(HistoryWindowTest, TheListsHistoryFillsThePagesFromAnEarlierStateAndSends
     EXPECT_EQ(device["baud"], 4800);
     EXPECT_EQ(device["channel8"]["temp-upper"], 99.9);
 }
+
+// A device with a long history: the dialog opens on the newest page and
+// reads older pages as asked; every entry's changes are against the entry
+// before it, across the pages' edges too. Each event raises the heartbeat by one.
+struct LongHistory {
+    const char* name;
+    size_t events;
+    std::vector<size_t> rowsAfterEachPage; // at open, then after each LoadMore
+};
+
+class LongHistoryTest : public WindowTest, public testing::WithParamInterface<LongHistory> {
+protected:
+    LongHistoryTest()
+    {
+        fs::create_directories(m_dir);
+        m_historyPath = (m_dir / "history.sqlite").string();
+        auto opened = history::Store::Open(m_historyPath);
+        std::vector<history::Event> events;
+        for (size_t i = 0; i < GetParam().events; ++i) {
+            history::Event e;
+            e.timeMs = 1767225600000 + int64_t(i) * 1000;
+            e.mac = kMac;
+            e.program = "vornikctl";
+            e.operation = "read";
+            e.network.emplace(EncodeNetworkParams(NetworkParams{}));
+            DeviceParams p;
+            p.heartbeatInterval = uint16_t(30 + i);
+            e.device = EncodeDeviceBlock(p);
+            events.push_back(std::move(e));
+        }
+        if (!events.empty()) std::get<history::Store>(opened).RecordAll(events);
+    }
+    ~LongHistoryTest() override { fs::remove_all(m_dir); }
+
+    const MacAddress kMac{0x02, 0, 0, 0, 0, 0x01};
+    const fs::path m_dir = fs::path(testing::TempDir()) / ("vornik-long-history-" + std::to_string(getpid()));
+};
+
+TEST_P(LongHistoryTest, OpensOnTheNewestAndPagesOnDemand)
+{
+    const LongHistory& c = GetParam();
+    auto opened = m_root->History().Open();
+    ASSERT_TRUE(std::holds_alternative<history::Store*>(opened));
+    CHistoryDlg dialog(&Window(), kMac, *std::get<history::Store*>(opened), Window().Ops());
+    ASSERT_FALSE(dialog.Failure());
+    for (size_t page = 0; page < c.rowsAfterEachPage.size(); ++page) {
+        if (page > 0) EXPECT_TRUE(dialog.LoadMore());
+        ASSERT_EQ(size_t(dialog.List().topLevelItemCount()), c.rowsAfterEachPage[page]) << page;
+    }
+    EXPECT_FALSE(dialog.LoadMore()) << "nothing older is left";
+    for (int row = 0; row < dialog.List().topLevelItemCount(); ++row) {
+        const size_t event = c.events - 1 - size_t(row); // newest first
+        const QString changes = dialog.List().topLevelItem(row)->text(5);
+        if (event == 0)
+            EXPECT_EQ(changes, QStringLiteral(u"—"));
+        else
+            EXPECT_TRUE(changes.endsWith(QStringLiteral(" %1 → %2").arg(29 + event).arg(30 + event)))
+                << row << ": " << changes.toStdString();
+    }
+    if (c.events == 0) return;
+    // An entry of the last page read fills the pages with that entry's blocks.
+    const int row = dialog.List().topLevelItemCount() - 1;
+    ASSERT_TRUE(dialog.FillFromRow(row));
+    Settle();
+    EXPECT_EQ(Dev().GetText(IDC_DEV_HEARTBEAT_INTERVAL), std::to_string(30 + c.events - 1 - size_t(row)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    History, LongHistoryTest,
+    testing::Values(LongHistory{"NoEventsNoRows", 0, {0}}, LongHistory{"LessThanAPageAllAtOnce", 150, {150}},
+                    LongHistory{"ExactlyAPageThenNothingMore", CHistoryDlg::PAGE, {CHistoryDlg::PAGE}},
+                    LongHistory{"ThreePagesTheLastPartly", 450, {200, 400, 450}}),
+    [](const testing::TestParamInfo<LongHistory>& info) { return std::string(info.param.name); });
 
 // A history file spoilt before the window starts.
 struct Spoilt {

@@ -42,6 +42,9 @@ const WindowText kWindowTexts[] = {
         {"kLogNoAnswerBefore", text::kLogNoAnswerBefore, "C9 E8 B1 B8 20"},
         {"kLogNoAnswerAfter", text::kLogNoAnswerAfter, "20 D4 DA 33 C3 EB C4 DA C3 BB D3 D0 D3 A6 B4 F0 0D 0A"},
         {"kLogNothingFound", text::kLogNothingFound, "33 C3 EB C4 DA C3 BB D3 D0 CB D1 CB F7 B5 BD C9 E8 B1 B8 0D 0A"},
+        // New lines, against Python's own GB2312 codec.
+        {"kLogListFull", text::kLogListFull, "C9 E8 B1 B8 C1 D0 B1 ED D2 D1 C2 FA A3 AC B4 CB BA F3 B5 C4 CB D1 CB F7 BB D8 B8 B4 B2 BB D4 D9 C1 D0 B3 F6 A3 AC CE B4 C1 D0 B3 F6 B5 C4 BB D8 B8 B4 CA FD BC FB D3 D2 BC FC B2 CB B5 A5 0D 0A"},
+        {"kLogInfoFull", text::kLogInfoFull, "CC E1 CA BE D0 C5 CF A2 D2 D1 B4 EF C9 CF CF DE A3 AC B4 CB BA F3 B5 C4 D0 C5 CF A2 B2 BB D4 D9 CF D4 CA BE A3 AC CF C2 B4 CE B2 D9 D7 F7 CA B1 C7 E5 BF D5 0D 0A"},
         {"kMsgSocketLibrary", text::kMsgSocketLibrary, "CD F8 C2 E7 B1 E0 B3 CC C6 F4 B6 AF B3 F6 B4 ED"},
         {"kMsgReceiveSocket", text::kMsgReceiveSocket, "CC D7 BD D3 D7 D6 B4 ED CE F3 2C C7 EB BC EC B2 E9 B4 ED CE F3 B2 A2 D6 D8 D0 C2 B4 F2 BF AA C8 ED BC FE"},
         {"kMsgReceiveBroadcast", text::kMsgReceiveBroadcast, "C9 E8 D6 C3 B9 E6 D4 F2 CA A7 B0 DC 31"},
