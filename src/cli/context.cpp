@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <unordered_set>
 
 #ifndef _WIN32
 #include <cerrno>
@@ -117,10 +118,13 @@ MacAddress MacArgument(const std::string& what, const std::string& text)
 
 std::vector<MacAddress> MacArguments(const std::vector<std::string>& texts)
 {
+    // Hashed: a list of 40,000 MACs must not cost 40,000 squared looks.
     std::vector<MacAddress> macs;
+    std::unordered_set<uint64_t> seen;
+    seen.reserve(texts.size());
     for (const std::string& t : texts) {
         const MacAddress mac = MacArgument("MAC", t);
-        if (std::find(macs.begin(), macs.end(), mac) == macs.end()) macs.push_back(mac);
+        if (seen.insert(MacKey(mac)).second) macs.push_back(mac);
     }
     return macs;
 }
