@@ -292,7 +292,8 @@ TEST_F(CtlHistory, ReplaceChecksBothAddressesOfTheOldDeviceAndKeepsTheNewOnesOwn
         EXPECT_EQ(d["result"], row.result) << r.out;
         EXPECT_NE(d.value("error", "").find(row.says), std::string::npos) << r.out;
         if (row.result != "confirmed") continue;
-        const auto* now = Find(Events(file), kMac2, "replace", history::Stage::After, true);
+        const auto events = Events(file);
+        const auto* now = Find(events, kMac2, "replace", history::Stage::After, true);
         ASSERT_TRUE(now && now->network);
         for (size_t k = 0; k < 6; ++k) EXPECT_EQ((*now->network)[13 + k], 0) << "byte " << 13 + k << " is the new device's";
         history::Event expected = recorded;
