@@ -40,6 +40,13 @@ protected:
                             << targetPort << "}}}";
         return file;
     }
+    // One simulator per argument list, all on the test's port.
+    std::vector<std::unique_ptr<SimProcess>> StartSims(const std::vector<std::vector<std::string>>& each)
+    {
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        for (const auto& args : each) sims.push_back(std::make_unique<SimProcess>(LoopbackSimArgs(port, args)));
+        return sims;
+    }
     // The block the device holds, asked with nobody else answering.
     Json NetworkOf(const std::string& mac)
     {
@@ -156,11 +163,8 @@ TEST_F(HostileLan, ApplyWritesNoDeviceASearchShowsItWouldHarm)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::vector<std::unique_ptr<SimProcess>> sims;
-        for (const auto& args : row.sims) {
-            sims.push_back(std::make_unique<SimProcess>(LoopbackSimArgs(port, args)));
-            ASSERT_TRUE(sims.back()->Ready());
-        }
+        const auto sims = StartSims(row.sims);
+        for (const auto& sim : sims) ASSERT_TRUE(sim->Ready());
         const RunResult r = Ctl(row.args);
         EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
         const Json doc = Doc(r);
@@ -194,11 +198,8 @@ TEST_F(HostileLan, SearchMarksClonesThatShareTheMacAndTheAddress)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::vector<std::unique_ptr<SimProcess>> sims;
-        for (const auto& args : row.sims) {
-            sims.push_back(std::make_unique<SimProcess>(LoopbackSimArgs(port, args)));
-            ASSERT_TRUE(sims.back()->Ready());
-        }
+        const auto sims = StartSims(row.sims);
+        for (const auto& sim : sims) ASSERT_TRUE(sim->Ready());
         std::atomic<bool> done{false};
         std::thread other;
         if (row.otherTool)

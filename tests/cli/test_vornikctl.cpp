@@ -439,14 +439,7 @@ public:
     StubbornDevice(uint16_t port, vornik::MacAddress mac, int readsAnswered = 1000)
         : m_port(port), m_mac(mac), m_readsLeft(readsAnswered), m_deviceReadsLeft(readsAnswered)
     {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        m_fd = OpenPortSocket(port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~StubbornDevice()

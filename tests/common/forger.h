@@ -19,6 +19,7 @@
 
 #include "proto/frame.h"
 #include "proto/mac_address.h"
+#include "udp_listener.h"
 
 namespace vornik::test {
 
@@ -32,14 +33,8 @@ public:
     };
     Forger(uint16_t port, const MacAddress& mac, Options options) : m_mac(mac), m_options(options), m_port(port)
     {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        m_fd = OpenPortSocket(port);
+        m_bound = m_fd >= 0;
         m_thread = std::thread([this] { Run(); });
     }
     ~Forger()
@@ -64,6 +59,7 @@ private:
         std::vector<uint8_t> in(2048);
         while (!m_stop) {
             pollfd p{m_fd, POLLIN, 0};
+            if (m_fd < 0) return;
             if (::poll(&p, 1, 20) <= 0) continue;
             const ssize_t n = ::recv(m_fd, in.data(), in.size(), 0);
             // A network read request: AA, length, 03, the MAC; replies (55) are its own or a device's.

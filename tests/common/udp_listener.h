@@ -17,6 +17,23 @@
 
 namespace vornik::test {
 
+// A UDP socket on the test's port as a device's would be: bound to every
+// address, sharing the port with the others and allowed to broadcast; -1
+// when the bind fails.
+inline int OpenPortSocket(uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
 class Listener {
 public:
     explicit Listener(uint16_t port)
