@@ -71,15 +71,22 @@ void RefuseUnsteadyReads(Client& client, std::vector<DeviceResult>& results, std
     const std::string whole = "its network block came in a reply longer than the block's " +
                               std::to_string(NETWORK_REPLY_SIZE) + " bytes (or " +
                               std::to_string(NETWORK_REPLY_SIZE + 1) + " with its sum); nothing written";
-    std::vector<size_t> again, kept;
+    std::vector<size_t> again, kept, asked;
+    std::vector<MacAddress> macs;
     for (size_t i : open) {
-        const DeviceResult& r = results[i];
-        if (!r.networkWhole) {
+        if (!results[i].networkWhole) {
             refuse(i, whole);
             continue;
         }
-        const auto recorded = plan.recorded ? plan.recorded(r.mac) : std::nullopt;
-        if (recorded && engine::ReadsAgree(BlocksOf(r), *recorded))
+        asked.push_back(i);
+        macs.push_back(results[i].mac);
+    }
+    // One look into the history for the whole batch, not a query per device.
+    const std::vector<std::optional<engine::Written>> recorded =
+        plan.recorded && !macs.empty() ? plan.recorded(macs) : std::vector<std::optional<engine::Written>>();
+    for (size_t k = 0; k < asked.size(); ++k) {
+        const size_t i = asked[k];
+        if (k < recorded.size() && recorded[k] && engine::ReadsAgree(BlocksOf(results[i]), *recorded[k]))
             kept.push_back(i);
         else
             again.push_back(i);

@@ -165,6 +165,53 @@ TEST(Refused, ARecordThatFailsHalfWayLeavesNoTransactionOpen)
     EXPECT_EQ(Count(store), 2u);
 }
 
+// Many devices' states read at once, as a write of a batch asks them: each
+// its own, each block from the last event that holds it, in the order asked;
+// an event no program could have recorded fails the read and leaves no
+// transaction open.
+TEST(States, ManyDevicesReadAtOnceAreEachTheirOwn)
+{
+    Folder f;
+    auto store = std::get<Store>(Store::Open(f.path));
+    const MacAddress a{0x02, 0, 0, 0, 0, 0x0A}, b{0x02, 0, 0, 0, 0, 0x0B}, never{0x02, 0, 0, 0, 0, 0x0C};
+    std::vector<Event> events(3, AnEvent(0));
+    events[0].timeMs = 1, events[0].mac = a, events[0].network->fill(0x11), events[0].device.emplace().fill(0x21);
+    events[1].timeMs = 2, events[1].mac = a, events[1].network->fill(0x12); // a network write only
+    events[2].timeMs = 3, events[2].mac = b, events[2].network.reset(), events[2].device.emplace().fill(0x23);
+    ASSERT_EQ(store.RecordAll(events), std::nullopt);
+    // The first byte of each block the state holds, 0 for none; nothing at all for no state.
+    using Firsts = std::optional<std::pair<int, int>>;
+    const auto firsts = [](const std::optional<Event>& e) -> Firsts {
+        if (!e) return std::nullopt;
+        return std::pair{e->network ? int((*e->network)[0]) : 0, e->device ? int((*e->device)[0]) : 0};
+    };
+    const struct {
+        const char* name;
+        int64_t at;
+        std::vector<MacAddress> macs;
+        std::vector<Firsts> want;
+    } rows[] = {
+        {"after every event, one device twice", 10, {never, a, b, a},
+         {std::nullopt, std::pair{0x12, 0x21}, std::pair{0, 0x23}, std::pair{0x12, 0x21}}},
+        {"between the events", 2, {b, a}, {std::nullopt, std::pair{0x12, 0x21}}},
+        {"before the first", 0, {a}, {std::nullopt}},
+        {"none asked", 10, {}, {}},
+    };
+    for (const auto& row : rows) {
+        auto states = store.StatesAt(row.macs, row.at);
+        ASSERT_TRUE(std::holds_alternative<std::vector<std::optional<Event>>>(states)) << row.name;
+        std::vector<Firsts> got;
+        for (const auto& e : std::get<std::vector<std::optional<Event>>>(states)) got.push_back(firsts(e));
+        EXPECT_EQ(got, row.want) << row.name;
+    }
+    RawDb other(f.path);
+    ASSERT_EQ(other.Exec("UPDATE events SET device = x'00' WHERE time_ms = 3"), SQLITE_OK);
+    const auto damaged = store.StatesAt(std::vector<MacAddress>{a, b}, 10);
+    ASSERT_TRUE(std::holds_alternative<Error>(damaged));
+    EXPECT_EQ(std::get<Error>(damaged).status, Status::Damaged);
+    EXPECT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(4)))) << "the read left a transaction open";
+}
+
 TEST(Full, AStoreAtItsLimitAnswersFullKeepsWhatItHeldAndStoresNoHalfBatch)
 {
     Folder f;
