@@ -466,13 +466,10 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
 {
     DeviceResult r;
     r.mac = mac;
-    const auto holds = [&](const std::vector<FoundDevice>& found) {
-        for (const FoundDevice& f : found)
-            if (f.reply.mac == newMac) return &f;
-        return static_cast<const FoundDevice*>(nullptr);
-    };
     if (mac != newMac) {
-        if (const FoundDevice* other = holds(searched)) {
+        const auto other = std::find_if(searched.begin(), searched.end(),
+                                        [&](const FoundDevice& f) { return f.reply.mac == newMac; });
+        if (other != searched.end()) {
             r.result = NOT_WRITTEN;
             r.error = "a device at " + AddressText(other->reply.ipAddress) + " already answers with " +
                       FormatMacText(newMac) + "; nothing written";
@@ -483,17 +480,24 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
     // for the new address; an acknowledgement is noted, never waited for.
     engine::MacWrite write(mac, newMac, client.Options().tries);
     std::vector<FoundDevice> found;
+    std::optional<size_t> holder; // the entry of `found` that answers with the new MAC
     for (;;) {
         const Request frame = write.NextRound();
         r.writes = write.Round();
         write.Heard(client.Exchange({frame})[0]);
+        holder.reset();
         found = client.Search(
-            client.Options().interval, [&](const std::vector<FoundDevice>& f) { return holds(f) != nullptr; },
+            client.Options().interval,
+            [&](const std::vector<FoundDevice>& f, size_t heard) {
+                if (f[heard].reply.mac == newMac) holder = heard;
+                return holder.has_value();
+            },
             [&](const ClassifiedReply& other) { write.Heard(other); }, 1);
-        if (write.Searched(holds(found) != nullptr) == engine::Next::Settled) break;
+        if (write.Searched(holder.has_value()) == engine::Next::Settled) break;
     }
     r.acknowledged = write.Acknowledged();
-    if (const FoundDevice* f = holds(found)) {
+    if (holder) {
+        const FoundDevice* f = &found[*holder];
         r.found = *f;
         r.ok = true;
         r.result = write.Word();
