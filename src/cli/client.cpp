@@ -104,10 +104,10 @@ std::optional<Client::Arrival> Client::Next(Clock::time_point deadline)
     }
 }
 
-std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
+std::vector<Outcome> Client::Exchange(std::vector<Request> requests,
                                       const std::function<void(size_t, const Outcome&)>& afterwards)
 {
-    engine::Exchange exchange(requests, Pacing());
+    engine::Exchange exchange(std::move(requests), Pacing());
     if (afterwards) exchange.OnEnd(afterwards);
     const auto send = [this](const Frame& frame) { Send(frame); };
     while (!exchange.Done() && !Interrupted()) {

@@ -81,7 +81,9 @@ public:
 
     // Sends every request (at most `window` waiting at once) and waits for
     // their replies; afterwards() is called once per request as it ends.
-    std::vector<Outcome> Exchange(const std::vector<Request>& requests,
+    // The requests are the exchange's own (moved in, so that a round of many
+    // devices holds its frames once).
+    std::vector<Outcome> Exchange(std::vector<Request> requests,
                                   const std::function<void(size_t index, const Outcome&)>& afterwards = {});
 
     // Broadcasts the search and gathers replies for `wait`; when `until` is given the

@@ -128,7 +128,7 @@ std::vector<engine::Next> RunRound(Client& client, const std::vector<Write*>& wr
     }
     start.push_back(requests.size());
     if (writes.size() > 1) client.Note(std::string(what) + ": " + std::to_string(writes.size()) + " device(s)");
-    const std::vector<Outcome> outcomes = client.Exchange(requests);
+    const std::vector<Outcome> outcomes = client.Exchange(std::move(requests));
     std::vector<engine::Next> next;
     for (size_t k = 0; k < writes.size(); ++k)
         next.push_back(writes[k]->Take(std::span(outcomes).subspan(start[k], start[k + 1] - start[k])));
