@@ -309,6 +309,7 @@ TEST(Times, ShowUtcWithMillisecondsAndReadBackToTheSameMillisecond)
         EXPECT_EQ(TimeText(t.ms), t.shown) << t.name;
         EXPECT_EQ(ParseTimeText(t.shown), t.ms) << t.name;
     }
+    EXPECT_EQ(TimeText(253402300800000), "10000-01-01T00:00:00.000Z") << "a year of five digits, shown whole";
     // Without milliseconds, the last one of that second: a time shown so includes its events.
     EXPECT_EQ(ParseTimeText("2026-12-08 07:01:02"), 1796713262999);
     EXPECT_EQ(ParseTimeText("2026-12-08T07:01:02.000"), 1796713262000);
