@@ -179,29 +179,22 @@ TEST(States, ManyDevicesReadAtOnceAreEachTheirOwn)
     events[1].timeMs = 2, events[1].mac = a, events[1].network->fill(0x12); // a network write only
     events[2].timeMs = 3, events[2].mac = b, events[2].network.reset(), events[2].device.emplace().fill(0x23);
     ASSERT_EQ(store.RecordAll(events), std::nullopt);
-    // The first byte of each block the state holds, 0 for none; nothing at all for no state.
-    using Firsts = std::optional<std::pair<int, int>>;
-    const auto firsts = [](const std::optional<Event>& e) -> Firsts {
-        if (!e) return std::nullopt;
-        return std::pair{e->network ? int((*e->network)[0]) : 0, e->device ? int((*e->device)[0]) : 0};
+    // Each state as the first byte of its network and device block ("-" for none), "none" for no state.
+    const auto shown = [](const std::optional<Event>& e) -> std::string {
+        if (!e) return "none";
+        return (e->network ? std::to_string((*e->network)[0]) : "-") + "/" + (e->device ? std::to_string((*e->device)[0]) : "-");
     };
-    const struct {
-        const char* name;
-        int64_t at;
-        std::vector<MacAddress> macs;
-        std::vector<Firsts> want;
-    } rows[] = {
-        {"after every event, one device twice", 10, {never, a, b, a},
-         {std::nullopt, std::pair{0x12, 0x21}, std::pair{0, 0x23}, std::pair{0x12, 0x21}}},
-        {"between the events", 2, {b, a}, {std::nullopt, std::pair{0x12, 0x21}}},
-        {"before the first", 0, {a}, {std::nullopt}},
+    const struct { const char* name; int64_t at; std::vector<MacAddress> macs; std::vector<std::string> want; } rows[] = {
+        {"after every event, one device twice", 10, {never, a, b, a}, {"none", "18/33", "-/35", "18/33"}},
+        {"between the events", 2, {b, a}, {"none", "18/33"}},
+        {"before the first", 0, {a}, {"none"}},
         {"none asked", 10, {}, {}},
     };
     for (const auto& row : rows) {
         auto states = store.StatesAt(row.macs, row.at);
         ASSERT_TRUE(std::holds_alternative<std::vector<std::optional<Event>>>(states)) << row.name;
-        std::vector<Firsts> got;
-        for (const auto& e : std::get<std::vector<std::optional<Event>>>(states)) got.push_back(firsts(e));
+        std::vector<std::string> got;
+        for (const auto& e : std::get<std::vector<std::optional<Event>>>(states)) got.push_back(shown(e));
         EXPECT_EQ(got, row.want) << row.name;
     }
     RawDb other(f.path);
