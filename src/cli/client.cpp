@@ -104,10 +104,10 @@ std::optional<Client::Arrival> Client::Next(Clock::time_point deadline)
     }
 }
 
-std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
+std::vector<Outcome> Client::Exchange(std::vector<Request> requests,
                                       const std::function<void(size_t, const Outcome&)>& afterwards)
 {
-    engine::Exchange exchange(requests, Pacing());
+    engine::Exchange exchange(std::move(requests), Pacing());
     if (afterwards) exchange.OnEnd(afterwards);
     const auto send = [this](const Frame& frame) { Send(frame); };
     while (!exchange.Done() && !Interrupted()) {
@@ -124,8 +124,7 @@ std::vector<Outcome> Client::Exchange(const std::vector<Request>& requests,
     return std::move(exchange.Outcomes());
 }
 
-std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait,
-                                        const std::function<bool(const std::vector<FoundDevice>&)>& until,
+std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait, const Until& until,
                                         const std::function<void(const ClassifiedReply&)>& other, int rounds)
 {
     return Gather(wait, until, other, rounds > 0 ? rounds : until ? m_options.tries : 1, nullptr);
@@ -136,8 +135,7 @@ std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait, const Se
     return Gather(wait, {}, {}, std::max(1, plan.rounds), &plan);
 }
 
-std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
-                                        const std::function<bool(const std::vector<FoundDevice>&)>& until,
+std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait, const Until& until,
                                         const std::function<void(const ClassifiedReply&)>& other, int rounds,
                                         const SearchPlan* plan)
 {
@@ -153,6 +151,7 @@ std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
     const Frame search = BuildSearchRequest();
     const auto roundLength = until ? std::max(wait, m_options.interval) : wait;
     int sent = 0;
+    bool reached = false; // until() held
     for (int round = 1; round <= rounds && !Interrupted(); ++round) {
         const size_t before = found.size();
         const auto sentAt = Clock::now();
@@ -172,11 +171,11 @@ std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait,
             FoundDevice& f = found[it->second];
             if (d.localAddress) f.heardOn.insert(d.localAddress);
             ++f.replies;
-            if (until && until(found)) break;
+            if (until && (reached = until(found, it->second))) break;
             if (plan && plan->expect && found.size() >= plan->expect) break;
         }
         if (plan && plan->onRound) plan->onRound(round, found.size() - before);
-        if (until && until(found)) break;
+        if (reached) break;
         if (plan && plan->expect && found.size() >= plan->expect) break;
         if (plan && round > 1 && found.size() == before) break;
     }

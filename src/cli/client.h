@@ -66,6 +66,12 @@ struct SearchPlan {
 
 class Client {
 public:
+    // Asked as each search reply is heard, with the devices found so far and
+    // the index of the one it came from (found[heard]): a look at that one
+    // device, however many answered before it. An index, not a pointer, as
+    // `found` grows and moves while the search goes on.
+    using Until = std::function<bool(const std::vector<FoundDevice>& found, size_t heard)>;
+
     // The link's failures (sockets, binds, sends) go to `messages`, in English.
     Client(ClientOptions options, std::function<void(const std::string&)> messages);
     ~Client();
@@ -75,15 +81,16 @@ public:
 
     // Sends every request (at most `window` waiting at once) and waits for
     // their replies; afterwards() is called once per request as it ends.
-    std::vector<Outcome> Exchange(const std::vector<Request>& requests,
+    // The requests are the exchange's own (moved in, so that a round of many
+    // devices holds its frames once).
+    std::vector<Outcome> Exchange(std::vector<Request> requests,
                                   const std::function<void(size_t index, const Outcome&)>& afterwards = {});
 
     // Broadcasts the search and gathers replies for `wait`; when `until` is given the
     // search is sent again every interval (up to the tries) and ends as soon as until()
     // holds. Duplicates are marked.
     // Other replies heard meanwhile go to `other`. `rounds` 0: the tries with `until`, else one.
-    std::vector<FoundDevice> Search(std::chrono::milliseconds wait,
-                                    const std::function<bool(const std::vector<FoundDevice>&)>& until = {},
+    std::vector<FoundDevice> Search(std::chrono::milliseconds wait, const Until& until = {},
                                     const std::function<void(const ClassifiedReply&)>& other = {}, int rounds = 0);
 
     std::vector<FoundDevice> Search(std::chrono::milliseconds wait, const SearchPlan& plan);
@@ -102,8 +109,7 @@ private:
     std::optional<Arrival> Next(Clock::time_point deadline);
     engine::Pacing Pacing() const { return {m_options.tries, m_options.interval, m_options.window}; }
     void Send(const Frame& frame);
-    std::vector<FoundDevice> Gather(std::chrono::milliseconds wait,
-                                    const std::function<bool(const std::vector<FoundDevice>&)>& until,
+    std::vector<FoundDevice> Gather(std::chrono::milliseconds wait, const Until& until,
                                     const std::function<void(const ClassifiedReply&)>& other, int rounds,
                                     const SearchPlan* plan);
 

@@ -29,15 +29,18 @@ HistoryHook HistoryLog::Hook()
     return [this](history::Stage stage, const std::vector<const DeviceResult*>& results) { Record(stage, results); };
 }
 
-std::function<std::optional<engine::Written>(const MacAddress&)> HistoryLog::Recorded()
+RecordedBlocks HistoryLog::Recorded()
 {
     if (!m_recorder.Enabled()) return {};
-    return [this](const MacAddress& mac) -> std::optional<engine::Written> {
-        const std::optional<history::Event> known = m_recorder.LastKnown(mac);
-        if (!known) return std::nullopt;
-        engine::Written blocks;
-        if (known->network) blocks.network = DecodeNetworkParams(*known->network);
-        if (known->device) blocks.device = DecodeDeviceBlock(*known->device);
+    return [this](const std::vector<MacAddress>& macs) {
+        std::vector<std::optional<engine::Written>> blocks(macs.size());
+        const std::vector<std::optional<history::Event>> known = m_recorder.LastKnownOf(macs);
+        for (size_t i = 0; i < known.size() && i < macs.size(); ++i) {
+            if (!known[i]) continue;
+            engine::Written& b = blocks[i].emplace();
+            if (known[i]->network) b.network = DecodeNetworkParams(*known[i]->network);
+            if (known[i]->device) b.device = DecodeDeviceBlock(*known[i]->device);
+        }
         return blocks;
     };
 }

@@ -22,8 +22,8 @@ public:
     // The jobs' hook, or an empty one when nothing is recorded.
     HistoryHook Hook();
     void Record(history::Stage stage, const std::vector<const DeviceResult*>& results);
-    // The blocks last recorded for a device, or an empty function when nothing is recorded.
-    std::function<std::optional<engine::Written>(const MacAddress&)> Recorded();
+    // The blocks last recorded for each device, or an empty function when nothing is recorded.
+    RecordedBlocks Recorded();
 
 private:
     std::string m_operation;

@@ -71,15 +71,22 @@ void RefuseUnsteadyReads(Client& client, std::vector<DeviceResult>& results, std
     const std::string whole = "its network block came in a reply longer than the block's " +
                               std::to_string(NETWORK_REPLY_SIZE) + " bytes (or " +
                               std::to_string(NETWORK_REPLY_SIZE + 1) + " with its sum); nothing written";
-    std::vector<size_t> again, kept;
+    std::vector<size_t> again, kept, asked;
+    std::vector<MacAddress> macs;
     for (size_t i : open) {
-        const DeviceResult& r = results[i];
-        if (!r.networkWhole) {
+        if (!results[i].networkWhole) {
             refuse(i, whole);
             continue;
         }
-        const auto recorded = plan.recorded ? plan.recorded(r.mac) : std::nullopt;
-        if (recorded && engine::ReadsAgree(BlocksOf(r), *recorded))
+        asked.push_back(i);
+        macs.push_back(results[i].mac);
+    }
+    // One look into the history for the whole batch, not a query per device.
+    const std::vector<std::optional<engine::Written>> recorded =
+        plan.recorded && !macs.empty() ? plan.recorded(macs) : std::vector<std::optional<engine::Written>>();
+    for (size_t k = 0; k < asked.size(); ++k) {
+        const size_t i = asked[k];
+        if (k < recorded.size() && recorded[k] && engine::ReadsAgree(BlocksOf(results[i]), *recorded[k]))
             kept.push_back(i);
         else
             again.push_back(i);
@@ -121,7 +128,7 @@ std::vector<engine::Next> RunRound(Client& client, const std::vector<Write*>& wr
     }
     start.push_back(requests.size());
     if (writes.size() > 1) client.Note(std::string(what) + ": " + std::to_string(writes.size()) + " device(s)");
-    const std::vector<Outcome> outcomes = client.Exchange(requests);
+    const std::vector<Outcome> outcomes = client.Exchange(std::move(requests));
     std::vector<engine::Next> next;
     for (size_t k = 0; k < writes.size(); ++k)
         next.push_back(writes[k]->Take(std::span(outcomes).subspan(start[k], start[k + 1] - start[k])));
@@ -459,13 +466,10 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
 {
     DeviceResult r;
     r.mac = mac;
-    const auto holds = [&](const std::vector<FoundDevice>& found) {
-        for (const FoundDevice& f : found)
-            if (f.reply.mac == newMac) return &f;
-        return static_cast<const FoundDevice*>(nullptr);
-    };
     if (mac != newMac) {
-        if (const FoundDevice* other = holds(searched)) {
+        const auto other = std::find_if(searched.begin(), searched.end(),
+                                        [&](const FoundDevice& f) { return f.reply.mac == newMac; });
+        if (other != searched.end()) {
             r.result = NOT_WRITTEN;
             r.error = "a device at " + AddressText(other->reply.ipAddress) + " already answers with " +
                       FormatMacText(newMac) + "; nothing written";
@@ -476,17 +480,24 @@ DeviceResult WriteMac(Client& client, const MacAddress& mac, const MacAddress& n
     // for the new address; an acknowledgement is noted, never waited for.
     engine::MacWrite write(mac, newMac, client.Options().tries);
     std::vector<FoundDevice> found;
+    std::optional<size_t> holder; // the entry of `found` that answers with the new MAC
     for (;;) {
         const Request frame = write.NextRound();
         r.writes = write.Round();
         write.Heard(client.Exchange({frame})[0]);
+        holder.reset();
         found = client.Search(
-            client.Options().interval, [&](const std::vector<FoundDevice>& f) { return holds(f) != nullptr; },
+            client.Options().interval,
+            [&](const std::vector<FoundDevice>& f, size_t heard) {
+                if (f[heard].reply.mac == newMac) holder = heard;
+                return holder.has_value();
+            },
             [&](const ClassifiedReply& other) { write.Heard(other); }, 1);
-        if (write.Searched(holds(found) != nullptr) == engine::Next::Settled) break;
+        if (write.Searched(holder.has_value()) == engine::Next::Settled) break;
     }
     r.acknowledged = write.Acknowledged();
-    if (const FoundDevice* f = holds(found)) {
+    if (holder) {
+        const FoundDevice* f = &found[*holder];
         r.found = *f;
         r.ok = true;
         r.result = write.Word();

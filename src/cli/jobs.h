@@ -44,6 +44,10 @@ struct DeviceResult {
 // devices of one moment, so they can be stored in one transaction.
 using HistoryHook = std::function<void(history::Stage, const std::vector<const DeviceResult*>&)>;
 
+// The blocks the history last recorded for each of the devices, in their
+// order (none for one it holds nothing of); asked once for a whole batch.
+using RecordedBlocks = std::function<std::vector<std::optional<engine::Written>>(const std::vector<MacAddress>&)>;
+
 // Called once per device when its result is settled.
 using Progress = std::function<void(const DeviceResult&)>;
 
@@ -78,9 +82,9 @@ struct ApplyPlan {
     // leaves every device unwritten, or the plan would end half applied.
     bool allOrNothing = false;
     HistoryHook record;
-    // The blocks the history last recorded for a device: a read that agrees
-    // with them needs no second read before it is written.
-    std::function<std::optional<engine::Written>(const MacAddress&)> recorded;
+    // The blocks the history last recorded for each device: a read that
+    // agrees with them needs no second read before it is written.
+    RecordedBlocks recorded;
     // Whole blocks to write (a restore): device i is given networks[i] and
     // devices[i], when set, every byte as it stands, in place of its own
     // block with its patch's fields changed.

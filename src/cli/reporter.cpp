@@ -1,5 +1,7 @@
 #include "cli/reporter.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -40,6 +42,95 @@ std::string TableText(const std::string& text)
 }
 
 void Emit(const Json& doc) { std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n"; }
+
+namespace {
+
+// A value that is no object or array, as the serializer writes it. Plain
+// text and whole numbers, nearly all of a report, skip the serializer's set-up.
+bool PlainText(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+}
+
+void WriteScalar(std::string& out, const Json& v)
+{
+    if (v.is_string()) {
+        const std::string& text = v.get_ref<const std::string&>();
+        if (PlainText(text)) {
+            out += '"';
+            out += text;
+            out += '"';
+            return;
+        }
+    } else if (v.is_number_integer() || v.is_boolean()) {
+        char digits[24];
+        const auto end = v.is_boolean() ? nullptr
+                         : v.is_number_unsigned() ? std::to_chars(digits, digits + sizeof digits, v.get<uint64_t>()).ptr
+                                                  : std::to_chars(digits, digits + sizeof digits, v.get<int64_t>()).ptr;
+        if (end)
+            out.append(digits, end);
+        else
+            out += v.get<bool>() ? "true" : "false";
+        return;
+    }
+    out += v.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+void WriteJson(std::string& out, const Json& v, size_t depth);
+
+// An object's members or an array's elements, each on a line of its own
+// indented two spaces a level, as Emit's dump(2) lays them out.
+void WriteItems(std::string& out, const Json& v, size_t depth, bool& first)
+{
+    for (auto it = v.begin(); it != v.end(); ++it) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out.append(2 * (depth + 1), ' ');
+        if (v.is_object()) {
+            if (PlainText(it.key()))
+                out += '"' + it.key() + "\": ";
+            else
+                out += Json(it.key()).dump(-1, ' ', false, Json::error_handler_t::replace) + ": ";
+        }
+        WriteJson(out, *it, depth + 1);
+    }
+}
+
+void WriteJson(std::string& out, const Json& v, size_t depth)
+{
+    if (!v.is_structured()) return WriteScalar(out, v);
+    const char* brackets = v.is_object() ? "{}" : "[]";
+    out += brackets[0];
+    bool first = true;
+    WriteItems(out, v, depth, first);
+    if (!first) {
+        out += '\n';
+        out.append(2 * depth, ' ');
+    }
+    out += brackets[1];
+}
+
+// The document Emit would print, its "devices" written one at a time as
+// they are made: a batch of thousands is never held as one document.
+void EmitResults(const Json& head, const std::vector<DeviceResult>& results, bool changes, const Json& tail)
+{
+    std::string out = "{";
+    bool first = true;
+    WriteItems(out, head, 0, first);
+    out += ",\n  \"devices\": [";
+    for (size_t i = 0; i < results.size(); ++i) {
+        out += i ? ",\n    " : "\n    ";
+        WriteJson(out, ResultJson(results[i], changes), 2);
+        std::cout << out;
+        out.clear();
+    }
+    out += results.empty() ? "]" : "\n  ]";
+    WriteItems(out, tail, 0, first);
+    out += "\n}\n";
+    std::cout << out;
+}
+
+} // namespace
 
 Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message)
 {
@@ -146,21 +237,19 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
     if (!failure.empty()) std::cerr << "vornikctl: " << failure << "\n";
     if (Interrupted()) std::cerr << "vornikctl: interrupted (Ctrl-C); the results so far:\n";
     if (context.globals.json) {
-        Json devices = Json::array();
-        for (const auto& r : results) devices.push_back(ResultJson(r, context.comparesValues));
-        Json doc{{"command", context.Command()},
-                 {"ok", ok},
-                 {"confirmed", confirmed},
-                 {"failed", results.size() - confirmed},
-                 {"devices", devices}};
+        const Json head{{"command", context.Command()},
+                        {"ok", ok},
+                        {"confirmed", confirmed},
+                        {"failed", results.size() - confirmed}};
+        Json tail = Json::object();
         if (context.comparesValues) {
-            doc["unchanged"] = unchanged;
-            doc["changed"] = changed;
+            tail["unchanged"] = unchanged;
+            tail["changed"] = changed;
         }
-        if (context.dryRun) doc["dry-run"] = true;
-        if (Interrupted()) doc["interrupted"] = true;
-        if (!failure.empty()) doc["error"] = Json{{"message", failure}};
-        Emit(doc);
+        if (context.dryRun) tail["dry-run"] = true;
+        if (Interrupted()) tail["interrupted"] = true;
+        if (!failure.empty()) tail["error"] = Json{{"message", failure}};
+        EmitResults(head, results, context.comparesValues, tail);
     } else {
         for (const auto& r : results) {
             if (details && r.ok) details(r);

@@ -43,6 +43,10 @@ public:
         return Record(stage, operation, std::span<const Blocks>(&device, 1));
     }
     std::optional<Event> LastKnown(const MacAddress& mac) { return m_sink ? m_sink->LastKnown(mac) : std::nullopt; }
+    std::vector<std::optional<Event>> LastKnownOf(std::span<const MacAddress> macs)
+    {
+        return m_sink ? m_sink->LastKnownOf(macs) : std::vector<std::optional<Event>>(macs.size());
+    }
 
     // A new operation: its first failure is said again.
     void StartOperation() { m_failureSaid = false; }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "history/event.h"
 
@@ -19,6 +20,13 @@ public:
     // The device's blocks as last kept, each from the last event that holds it;
     // nothing when none is known or the history cannot be read.
     virtual std::optional<Event> LastKnown(const MacAddress& mac) = 0;
+    // LastKnown of each device, in their order; a file reads them all at once.
+    virtual std::vector<std::optional<Event>> LastKnownOf(std::span<const MacAddress> macs)
+    {
+        std::vector<std::optional<Event>> known;
+        for (const MacAddress& mac : macs) known.push_back(LastKnown(mac));
+        return known;
+    }
 };
 
 } // namespace vornik::history

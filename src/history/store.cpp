@@ -391,30 +391,46 @@ std::variant<std::optional<Event>, Error> Store::StateAt(const MacAddress& mac, 
     return StateThrough(mac, {timeMs, std::numeric_limits<int64_t>::max()});
 }
 
-std::variant<std::optional<Event>, Error> Store::StateThrough(const MacAddress& mac, Position through) const
+// The two queries of a device's state, one per block, prepared once for
+// however many devices are asked after.
+struct Store::StateQueries {
+    Statement blocks[2];
+};
+
+std::optional<Error> Store::Prepare(StateQueries& queries) const
+{
+    const char* columns[2] = {"network", "device"};
+    for (int b = 0; b < 2; ++b) {
+        const std::string sql = std::string("SELECT ") + kColumns +
+                                " FROM events WHERE mac = ? AND (time_ms, id) <= (?, ?) AND " + columns[b] +
+                                " IS NOT NULL ORDER BY time_ms DESC, id DESC LIMIT 1";
+        const int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &queries.blocks[b].s, nullptr);
+        if (rc != SQLITE_OK) return Failure(rc, "cannot read");
+    }
+    return std::nullopt;
+}
+
+std::variant<std::optional<Event>, Error> Store::StateWith(StateQueries& queries, const MacAddress& mac,
+                                                           Position through) const
 {
     // Each block from the last event that holds it: a read of one block
     // leaves the other as it was last seen.
     const std::string hex = FormatMacHex(mac);
     std::optional<Event> state;
-    for (const char* column : {"network", "device"}) {
-        const std::string sql = std::string("SELECT ") + kColumns +
-                                " FROM events WHERE mac = ? AND (time_ms, id) <= (?, ?) AND " + column +
-                                " IS NOT NULL ORDER BY time_ms DESC, id DESC LIMIT 1";
-        Statement s;
-        int rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.s, nullptr);
-        if (rc != SQLITE_OK) return Failure(rc, "cannot read");
-        sqlite3_bind_text(s.s, 1, hex.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(s.s, 2, through.timeMs);
-        sqlite3_bind_int64(s.s, 3, through.id);
-        rc = sqlite3_step(s.s);
+    for (int b = 0; b < 2; ++b) {
+        sqlite3_stmt* s = queries.blocks[b].s;
+        sqlite3_reset(s);
+        sqlite3_bind_text(s, 1, hex.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(s, 2, through.timeMs);
+        sqlite3_bind_int64(s, 3, through.id);
+        const int rc = sqlite3_step(s);
         if (rc == SQLITE_DONE) continue;
         if (rc != SQLITE_ROW) return Failure(rc, "cannot read");
-        auto e = EventOfRow(s.s);
+        auto e = EventOfRow(s);
         if (!e) return MakeError(Status::Damaged, m_path, "an event holds values no program recorded");
         if (!state) {
             state = std::move(e);
-            if (std::string_view(column) == "network") state->device.reset();
+            if (b == 0) state->device.reset();
             continue;
         }
         state->device = e->device;
@@ -424,6 +440,39 @@ std::variant<std::optional<Event>, Error> Store::StateThrough(const MacAddress& 
         }
     }
     return state;
+}
+
+std::variant<std::optional<Event>, Error> Store::StateThrough(const MacAddress& mac, Position through) const
+{
+    StateQueries queries;
+    if (auto error = Prepare(queries)) return *error;
+    return StateWith(queries, mac, through);
+}
+
+std::variant<std::vector<std::optional<Event>>, Error> Store::StatesAt(std::span<const MacAddress> macs,
+                                                                       int64_t timeMs) const
+{
+    std::vector<std::optional<Event>> states;
+    if (macs.empty()) return states;
+    StateQueries queries;
+    if (auto error = Prepare(queries)) return *error;
+    // One read transaction: the devices' states are of one moment of the
+    // file, and it is not opened and closed again for each of them.
+    if (int rc = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return Failure(rc, "cannot read");
+    states.reserve(macs.size());
+    for (const MacAddress& mac : macs) {
+        auto state = StateWith(queries, mac, {timeMs, std::numeric_limits<int64_t>::max()});
+        if (auto* error = std::get_if<Error>(&state)) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return *error;
+        }
+        states.push_back(std::move(std::get<std::optional<Event>>(state)));
+    }
+    for (auto& q : queries.blocks) sqlite3_reset(q.s);
+    if (int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        return Failure(rc, "cannot read");
+    return states;
 }
 
 std::variant<PruneSummary, Error> Store::Prune(const PruneRule& rule, bool dryRun)

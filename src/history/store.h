@@ -117,6 +117,9 @@ public:
     // The state the event at `through` left the device in: each block from
     // the last of its events up to that place that holds it. At most two rows read.
     std::variant<std::optional<Event>, Error> StateThrough(const MacAddress& mac, Position through) const;
+    // StateAt of each device, in their order, read in one transaction.
+    std::variant<std::vector<std::optional<Event>>, Error> StatesAt(std::span<const MacAddress> macs,
+                                                                    int64_t timeMs) const;
     // The blocks as read before the device's most recent write.
     std::variant<std::optional<Event>, Error> BeforeLastWrite(const MacAddress& mac) const;
 
@@ -130,6 +133,10 @@ private:
     Store(std::string path, sqlite3* db);
     std::optional<Error> Migrate();
     Error Failure(int code, const char* what) const;
+    struct StateQueries;
+    std::optional<Error> Prepare(StateQueries& queries) const;
+    std::variant<std::optional<Event>, Error> StateWith(StateQueries& queries, const MacAddress& mac,
+                                                        Position through) const;
 
     std::string m_path;
     sqlite3* m_db = nullptr;

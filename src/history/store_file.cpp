@@ -34,4 +34,15 @@ std::optional<Event> StoreFile::LastKnown(const MacAddress& mac)
     return std::nullopt;
 }
 
+std::vector<std::optional<Event>> StoreFile::LastKnownOf(std::span<const MacAddress> macs)
+{
+    std::vector<std::optional<Event>> none(macs.size());
+    if (m_path.empty() || macs.empty()) return none;
+    auto store = Open();
+    if (!std::holds_alternative<Store*>(store)) return none;
+    auto states = std::get<Store*>(store)->StatesAt(macs, NowMs());
+    if (auto* known = std::get_if<std::vector<std::optional<Event>>>(&states)) return std::move(*known);
+    return none;
+}
+
 } // namespace vornik::history

@@ -20,6 +20,7 @@ public:
 
     std::optional<std::string> Keep(std::span<const Event> events) override;
     std::optional<Event> LastKnown(const MacAddress& mac) override;
+    std::vector<std::optional<Event>> LastKnownOf(std::span<const MacAddress> macs) override;
 
     bool Enabled() const { return !m_path.empty(); }
     const std::string& Path() const { return m_path; }

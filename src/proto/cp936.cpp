@@ -140,20 +140,33 @@ std::optional<std::string> Convert(UINT to, UINT from, std::string_view in, OnFa
 
 #endif
 
+// Both encodings keep ASCII as it is, and most of what devices hold (server
+// addresses, numbers) is ASCII: a converter opened for every field of every
+// device of a large batch would cost more than the rest of its report.
+bool Ascii(std::string_view text)
+{
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 } // namespace
 
 std::string Utf8FromCp936(std::string_view text936)
 {
+    if (Ascii(text936)) return std::string(text936);
     return Convert(kUtf8, kCp936, text936, OnFailure::Replace, "\xEF\xBF\xBD").value_or(std::string());
 }
 
 std::optional<std::string> Cp936FromUtf8(std::string_view utf8)
 {
+    if (Ascii(utf8)) return std::string(utf8);
     return Convert(kCp936, kUtf8, utf8, OnFailure::Stop, {});
 }
 
 std::string Cp936FromUtf8Lossy(std::string_view utf8)
 {
+    if (Ascii(utf8)) return std::string(utf8);
     return Convert(kCp936, kUtf8, utf8, OnFailure::Replace, "?").value_or(std::string());
 }
 

@@ -178,14 +178,25 @@ const char* BlockName(Block block) { return block == Block::Network ? "network" 
 
 std::string JsonText(const Json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
 
-// Puts a value at its dotted name inside obj.
+// Puts a value at its dotted name inside obj. The table lists a group's
+// fields one after another, so the group is looked for among obj's keys
+// (a search along them, in an ordered object) only when it is not the last.
 void PutDotted(Json& obj, const std::string& name, Json value)
 {
     const size_t dot = name.find('.');
-    if (dot == std::string::npos)
+    if (dot == std::string::npos) {
         obj[name] = std::move(value);
-    else
-        obj[name.substr(0, dot)][name.substr(dot + 1)] = std::move(value);
+        return;
+    }
+    const std::string_view group(name.data(), dot);
+    if (!obj.empty() && obj.back().is_object()) {
+        const auto last = std::prev(obj.end());
+        if (last.key() == group) {
+            last->emplace(name.substr(dot + 1), std::move(value));
+            return;
+        }
+    }
+    obj[std::string(group)][name.substr(dot + 1)] = std::move(value);
 }
 
 std::string Hex(std::span<const uint8_t> bytes)
@@ -286,6 +297,9 @@ std::string FieldText(const DeviceParams& params, std::string_view name)
 
 std::vector<Difference> Compare(const NetworkParams& expected, const NetworkParams& actual)
 {
+    // The same bytes show the same values: a read-back that took the write
+    // needs no field put into text (nor a server address converted) to say so.
+    if (expected == actual) return {};
     std::vector<Difference> out = FieldDifferences(Block::Network, expected, actual, &FieldDef::getNet);
     // Bytes no field shows still go back as the device sent them, so they must match too.
     if (expected.carriedBytes != actual.carriedBytes)
@@ -305,6 +319,7 @@ std::vector<Difference> Compare(const NetworkParams& expected, const NetworkPara
 
 std::vector<Difference> Compare(const DeviceParams& expected, const DeviceParams& actual)
 {
+    if (expected == actual) return {};
     return FieldDifferences(Block::Device, expected, actual, &FieldDef::getDev);
 }
 

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ struct RunResult {
     std::string out, err;
     std::chrono::milliseconds took{0};
     std::chrono::milliseconds afterInterrupt{-1}; // from the SIGINT to the end, when one was sent
+    long peakKib = 0; // the child's peak resident memory, as the system counted it
 };
 // Ctrl-C as a user presses it: one SIGINT `after` the child's stderr first holds `seen`.
 struct Interruption { std::string seen; std::chrono::milliseconds after{0}; };
@@ -101,7 +103,9 @@ inline RunResult RunProgram(const std::string& path, const std::vector<std::stri
     ::close(errPipe[0]);
     if (spawned) {
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        rusage usage{};
+        ::wait4(pid, &status, 0, &usage);
+        result.peakKib = usage.ru_maxrss;
         if (!killed && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     }
     result.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);

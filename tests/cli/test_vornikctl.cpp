@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -914,6 +915,70 @@ TEST_F(Vornikctl, AFileIsReplacedWholeOrNotAtAll)
     const RunResult r = Ctl({"export", kMac1, backup, "--force"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(Contents(backup).find("vornik-settings"), std::string::npos);
+}
+
+} // namespace
+} // namespace vornik::test
+
+namespace vornik::test {
+namespace {
+
+// FNV-1a, 64 bits: a whole report held as its length and one number.
+uint64_t Digest(const std::string& bytes)
+{
+    uint64_t h = 0xcbf29ce484222325ULL;
+    for (const unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ULL;
+    return h;
+}
+
+// apply's report, table and --json, byte for byte: the lengths and digests
+// are those of what vornikctl printed when it still built the whole document
+// before writing it (commit 339dbe8), so a report written as it goes must
+// come out the same.
+TEST_F(Vornikctl, ApplyReportsByteForByteWhatTheDocumentOnceHeld)
+{
+    struct Printed { int exitCode; size_t bytes; uint64_t digest; };
+    struct Row {
+        const char* name;
+        std::vector<std::string> sim; // none when empty: a device at 02-5A-C3-00-00-45 whose read-back never shows the write
+        std::vector<std::string> args;
+        Printed json, table;
+    };
+    const std::string file = TempFile("report.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1,
+        "network": {"max-connections": 3, "server3": {"target-address": "数据中心.example", "target-port": 4003}},
+        "device": {"baud": 9600, "channel2": {"temp-lower": -12.5}}})";
+    const std::vector<Row> rows = {
+        {"two devices of their own settings and one silent", {"--devices", "2", "--varied"},
+         {"--tries", "2", "apply", file, kMac1, kMac2, kMac5}, {1, 7805, 0xde662d9903328103}, {1, 998, 0x2756374791c23876}},
+        {"a refused address leaves the plan unwritten", {"--devices", "3"},
+         {"apply", file, kMac2, kMac3, "--ip-from", "192.168.0.99"}, {1, 8049, 0x2f21e85a43b3db23}, {1, 1271, 0x9c4ffbd36e8b7c5b}},
+        {"a read-back that never shows the write", {}, {"apply", file, "02-5A-C3-00-00-45"}, {1, 4524, 0x5913ef0cc9d61e65}, {1, 1076, 0x4e9d473e7a0ec167}},
+        {"a fleet short of its count", {"--devices", "3"},
+         {"apply", file, "--all", "--expect", "5", "--wait", "0.3"}, {1, 781, 0x4b11bdd8ec4f108a}, {1, 394, 0x1ed3b67fb992702}},
+        {"a dry run", {"--devices", "2"},
+         {"apply", file, kMac1, kMac2, "--dry-run"}, {0, 7646, 0x4536a35f961c754d}, {0, 1041, 0x4daafedc2e1f2c25}},
+    };
+    for (const Row& row : rows)
+        for (const bool json : {true, false}) {
+            std::optional<SimProcess> sim;
+            std::optional<StubbornDevice> stubborn;
+            if (row.sim.empty())
+                stubborn.emplace(port, MacAddress{0x02, 0x5A, 0xC3, 0x00, 0x00, 0x45});
+            else
+                ASSERT_TRUE(sim.emplace(LoopbackSimArgs(port, row.sim)).Ready()) << row.name;
+            std::vector<std::string> args{"--quiet", "--port", std::to_string(port), "--broadcast", "127.255.255.255",
+                                          "--bind", "127.0.0.2", "--interval", "0.2"};
+            if (json) args.insert(args.begin(), "--json");
+            args.insert(args.end(), row.args.begin(), row.args.end());
+            const RunResult r = RunProgram(VORNIKCTL_PATH, args);
+            const Printed& want = json ? row.json : row.table;
+            const Printed got{r.exitCode, r.out.size(), Digest(r.out)};
+            EXPECT_TRUE(got.exitCode == want.exitCode && got.bytes == want.bytes && got.digest == want.digest)
+                << row.name << (json ? " (--json)" : " (table)") << ": exit " << got.exitCode << ", " << got.bytes
+                << " bytes, digest 0x" << std::hex << got.digest << std::dec << "\n"
+                << r.out << r.err;
+        }
 }
 
 } // namespace

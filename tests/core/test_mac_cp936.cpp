@@ -52,6 +52,7 @@ TEST(Cp936, ConvertsBothWaysAndMarksWhatItCannot)
         {"网络参数", "CD F8 C2 E7 B2 CE CA FD"},
         {"Vornik多探头", "56 6F 72 6E 69 6B B6 E0 CC BD CD B7"},
         {"€", "80"},          // the one single byte above 0x7F
+        {"192.168.0.1\t~\x7F", "31 39 32 2E 31 36 38 2E 30 2E 31 09 7E 7F"}, // ASCII, controls too, as it is
         {"", ""},
     };
     for (const auto& p : pairs) {

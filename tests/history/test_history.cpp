@@ -165,6 +165,46 @@ TEST(Refused, ARecordThatFailsHalfWayLeavesNoTransactionOpen)
     EXPECT_EQ(Count(store), 2u);
 }
 
+// Many devices' states read at once, as a write of a batch asks them: each
+// its own, each block from the last event that holds it, in the order asked;
+// an event no program could have recorded fails the read and leaves no
+// transaction open.
+TEST(States, ManyDevicesReadAtOnceAreEachTheirOwn)
+{
+    Folder f;
+    auto store = std::get<Store>(Store::Open(f.path));
+    const MacAddress a{0x02, 0, 0, 0, 0, 0x0A}, b{0x02, 0, 0, 0, 0, 0x0B}, never{0x02, 0, 0, 0, 0, 0x0C};
+    std::vector<Event> events(3, AnEvent(0));
+    events[0].timeMs = 1, events[0].mac = a, events[0].network->fill(0x11), events[0].device.emplace().fill(0x21);
+    events[1].timeMs = 2, events[1].mac = a, events[1].network->fill(0x12); // a network write only
+    events[2].timeMs = 3, events[2].mac = b, events[2].network.reset(), events[2].device.emplace().fill(0x23);
+    ASSERT_EQ(store.RecordAll(events), std::nullopt);
+    // Each state as the first byte of its network and device block ("-" for none), "none" for no state.
+    const auto shown = [](const std::optional<Event>& e) -> std::string {
+        if (!e) return "none";
+        return (e->network ? std::to_string((*e->network)[0]) : "-") + "/" + (e->device ? std::to_string((*e->device)[0]) : "-");
+    };
+    const struct { const char* name; int64_t at; std::vector<MacAddress> macs; std::vector<std::string> want; } rows[] = {
+        {"after every event, one device twice", 10, {never, a, b, a}, {"none", "18/33", "-/35", "18/33"}},
+        {"between the events", 2, {b, a}, {"none", "18/33"}},
+        {"before the first", 0, {a}, {"none"}},
+        {"none asked", 10, {}, {}},
+    };
+    for (const auto& row : rows) {
+        auto states = store.StatesAt(row.macs, row.at);
+        ASSERT_TRUE(std::holds_alternative<std::vector<std::optional<Event>>>(states)) << row.name;
+        std::vector<std::string> got;
+        for (const auto& e : std::get<std::vector<std::optional<Event>>>(states)) got.push_back(shown(e));
+        EXPECT_EQ(got, row.want) << row.name;
+    }
+    RawDb other(f.path);
+    ASSERT_EQ(other.Exec("UPDATE events SET device = x'00' WHERE time_ms = 3"), SQLITE_OK);
+    const auto damaged = store.StatesAt(std::vector<MacAddress>{a, b}, 10);
+    ASSERT_TRUE(std::holds_alternative<Error>(damaged));
+    EXPECT_EQ(std::get<Error>(damaged).status, Status::Damaged);
+    EXPECT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(4)))) << "the read left a transaction open";
+}
+
 TEST(Full, AStoreAtItsLimitAnswersFullKeepsWhatItHeldAndStoresNoHalfBatch)
 {
     Folder f;
@@ -262,6 +302,7 @@ TEST(Times, ShowUtcWithMillisecondsAndReadBackToTheSameMillisecond)
         EXPECT_EQ(TimeText(t.ms), t.shown) << t.name;
         EXPECT_EQ(ParseTimeText(t.shown), t.ms) << t.name;
     }
+    EXPECT_EQ(TimeText(253402300800000), "10000-01-01T00:00:00.000Z") << "a year of five digits, shown whole";
     // Without milliseconds, the last one of that second: a time shown so includes its events.
     EXPECT_EQ(ParseTimeText("2026-12-08 07:01:02"), 1796713262999);
     EXPECT_EQ(ParseTimeText("2026-12-08T07:01:02.000"), 1796713262000);
