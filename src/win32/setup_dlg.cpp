@@ -111,6 +111,12 @@ std::wstring FileNameOf(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+LRESULT CALLBACK TypedInUpperCase(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_CHAR) wParam = WPARAM(CharUpperW(reinterpret_cast<LPWSTR>(wParam)));
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
 } // namespace
 
 CSetupDlg::CSetupDlg(HINSTANCE instance, Options options)
@@ -245,6 +251,13 @@ void CSetupDlg::OnInitDialog(bool startLink)
     m_main.SetDialog(m_hwnd);
     m_main.SetOwner(m_hwnd);
     m_tab = m_main.Control(IDC_TAB);
+    // The info area shows typed letters in upper case, but the log as the
+    // operations wrote it: the edit's own upper-casing would change that too.
+    if (HWND info = m_main.Control(IDC_INFO)) {
+        SetWindowLongW(info, GWL_STYLE, GetWindowLongW(info, GWL_STYLE) & ~ES_UPPERCASE);
+        SetWindowSubclass(info, TypedInUpperCase, 0, 0);
+    }
+
 
     // The about item last in the system menu, after a separator.
     if (HMENU system = GetSystemMenu(m_hwnd, FALSE)) {

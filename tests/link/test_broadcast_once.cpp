@@ -18,8 +18,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr uint32_t kLoopback1 = 0x7F000001;  // 127.0.0.1
-constexpr uint32_t kEndpoint = 0x7F000002;   // 127.0.0.2, the link's one sending address
+// Wine binds a socket that names an interface's own address (127.0.0.1 is
+// lo's) to any address on that interface, as Windows hears broadcasts there;
+// another loopback address it binds as it is.
+constexpr uint32_t kEndpoint = 0x7F000001;   // 127.0.0.1, the link's one sending address
+constexpr uint32_t kSender = 0x7F000002;     // 127.0.0.2
+constexpr uint32_t kOther = 0x7F000003;      // 127.0.0.3, no socket of the link's own
 constexpr uint32_t kBroadcast = 0x7FFFFFFF;  // 127.255.255.255
 
 class Inbox {
@@ -63,7 +67,7 @@ void SendTo(uint32_t to, uint16_t port, const std::vector<uint8_t>& bytes)
     ASSERT_NE(s, INVALID_SOCKET_HANDLE);
     const int one = 1;
     SystemSetsockopt(s, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-    const sockaddr_in from = Ipv4Address(kLoopback1, 0);
+    const sockaddr_in from = Ipv4Address(kSender, 0);
     ASSERT_EQ(SystemBind(s, reinterpret_cast<const sockaddr*>(&from), sizeof from), 0);
     const sockaddr_in target = Ipv4Address(to, port);
     EXPECT_EQ(SystemSendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&target),
@@ -90,7 +94,7 @@ constexpr int kBroadcastWithoutReceiver = 0;
 const Row kRows[] = {
     {"a broadcast reply, heard by the receive socket and the endpoint", kBroadcast, false, 1},
     {"a unicast reply to the endpoint's address", kEndpoint, false, 1},
-    {"a unicast reply to another loopback address", kLoopback1, false, 1},
+    {"a unicast reply to another loopback address", kOther, false, 1},
     {"a broadcast while the receive socket could not bind", kBroadcast, true, kBroadcastWithoutReceiver},
     {"a unicast to the endpoint while the receive socket could not bind", kEndpoint, true, 1},
 };
