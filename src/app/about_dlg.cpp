@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "layout/dialogs.h"
+#include "pages/dialog_builder.h"
 #include "pages/dialog_units.h"
 
 namespace vornik {
@@ -15,24 +17,23 @@ constexpr int kIconSize = 32; // the system's large icon
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QCoreApplication::translate("CAboutDlg", "关于 Vornik多探头 V2.0"));
+    const layout::Dialog& box = layout::AboutBox();
+    setWindowTitle(QCoreApplication::translate("vornik::layout", box.title.c_str()));
     setFont(DialogFont());
     const DialogUnits du = DialogUnits::FromFont(font());
-    setFixedSize(du.X(235), du.Y(55));
+    setFixedSize(du.X(box.width), du.Y(box.height));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon(QStringLiteral(":/icon/128")).pixmap(kIconSize, kIconSize));
-    icon->setGeometry(du.X(11), du.Y(17), kIconSize, kIconSize);
-
-    auto* name = new QLabel(QCoreApplication::translate("CAboutDlg", "Vornik多探头 V2.0"), this);
-    name->setTextFormat(Qt::PlainText);
-    name->move(du.X(40), du.Y(10));
-    name->resize(name->sizeHint());
-
-    auto* ok = new QPushButton(QCoreApplication::translate("CAboutDlg", "确定"), this);
-    ok->setProperty("controlId", 1); // IDOK
-    ok->setGeometry(du.Map(178, 6, 50, 14));
+    DialogBuilder b(this, m_controls);
+    QLabel* icon = nullptr;
+    b.Build(box, [this, &icon](const layout::Control& c) -> QWidget* {
+        icon = new QLabel(this);
+        icon->setPixmap(QIcon(QStringLiteral(":/icon/%1").arg(c.icon)).pixmap(kIconSize, kIconSize));
+        return icon;
+    });
+    // An icon keeps the system's size, whatever the units make of its place.
+    if (icon) icon->resize(kIconSize, kIconSize);
+    auto* ok = static_cast<QPushButton*>(m_controls.Control(layout::ID_OK));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -3,11 +3,16 @@
 
 #include <QDialog>
 
+#include "pages/qt_control_ops.h"
+
 namespace vornik {
 
 class CAboutDlg : public QDialog {
 public:
     explicit CAboutDlg(QWidget* parent);
+
+private:
+    QtControlOps m_controls{this};
 };
 
 } // namespace vornik

@@ -28,14 +28,16 @@
 #include "pages/cp936.h"
 #include "pages/dialog_builder.h"
 #include "pages/dialog_units.h"
+#include "layout/dialogs.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace vornik {
 
 namespace {
-
-// The window's template size, in dialog units.
-constexpr int kDialogWidth = 579;
-constexpr int kDialogHeight = 366;
 
 // The pages sit inside the tab control's client area, clear of the tabs.
 constexpr int kPageInsetLeft = 8;
@@ -59,13 +61,13 @@ CSetupDlg::CSetupDlg(UdpLink& link, MainWindowRef& mainWindow, AddressSource hos
       m_mainWindow(mainWindow),
       m_hostAddresses(std::move(hostAddresses))
 {
-    setWindowTitle(QCoreApplication::translate("CSetupDlg", "Vornik多探头 V2.0"));
+    setWindowTitle(QCoreApplication::translate("vornik::layout", layout::MainDialog().title.c_str()));
     // Caption and system menu; no minimise or maximise box; a fixed frame.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFont(DialogFont());
     const DialogUnits du = DialogUnits::FromFont(font());
-    setFixedSize(du.X(kDialogWidth), du.Y(kDialogHeight));
+    setFixedSize(du.X(layout::MainDialog().width), du.Y(layout::MainDialog().height));
 }
 
 void CSetupDlg::Attach(DeviceOps& ops, DatagramPump& pump)
@@ -85,37 +87,34 @@ CSetupDlg::~CSetupDlg() { m_mainWindow.Clear(this); }
 void CSetupDlg::CreateControls()
 {
     DialogBuilder b(this, *this);
-
-    b.Group(QCoreApplication::translate("CSetupDlg", "本机信息"), {7, 7, 236, 41});
-    QLineEdit* localIp = b.Edit(IDC_LOCAL_IP, {15, 25, 74, 14}, true);
-    QLineEdit* localPort = b.Edit(IDC_LOCAL_PORT, {106, 25, 40, 14}, true);
-    QPushButton* search = b.Button(IDC_SEARCH, QCoreApplication::translate("CSetupDlg", "搜索"), {157, 22, 77, 21});
-    b.Label(QCoreApplication::translate("CSetupDlg", "设备列表"), {12, 52, 56, 8}, IDC_DEVICE_LIST_LABEL);
-
-    m_deviceList = new CReportList(this);
+    const layout::Dialog& dialog = layout::MainDialog();
+    const std::vector<QWidget*> built = b.Build(dialog, [this](const layout::Control& c) -> QWidget* {
+        switch (c.id) {
+        case IDC_DEVICE_LIST:
+            m_deviceList = new CReportList(this);
+            return m_deviceList;
+        case IDC_INFO:
+            m_info = new CInfoEdit(this);
+            return m_info;
+        case IDC_TAB:
+            m_tab = new CTabCtrl(this);
+            return m_tab;
+        default: throw std::logic_error("no control " + std::to_string(c.id) + " in the main window");
+        }
+    });
     m_deviceList->setRootIsDecorated(false);
     m_deviceList->setItemsExpandable(false);
     m_deviceList->setUniformRowHeights(true);
     m_deviceList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_deviceList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_deviceList->setSortingEnabled(false);
-    b.Place(m_deviceList, {7, 64, 240, 143}, IDC_DEVICE_LIST);
     m_listDiagnostics = new DeviceListDiagnostics(m_deviceList);
 
-    b.Label(QCoreApplication::translate("CSetupDlg", "信息提示区"), {7, 212, 41, 8});
-    m_info = new CInfoEdit(this);
-    b.Place(m_info, {7, 227, 240, 131}, IDC_INFO);
-
-    m_tab = new CTabCtrl(this);
-    b.Place(m_tab, {254, 7, 315, 352}, IDC_TAB);
-
-    // The local-host fields have the group's title for a label.
-    localIp->setAccessibleName(QCoreApplication::translate("CSetupDlg", "本机IP地址"));
-    localPort->setAccessibleName(QCoreApplication::translate("CSetupDlg", "本机端口"));
-    m_deviceList->setAccessibleName(QCoreApplication::translate("CSetupDlg", "设备列表"));
-    m_info->setAccessibleName(QCoreApplication::translate("CSetupDlg", "信息提示区"));
-
-    DialogBuilder::SetTabOrder({localIp, localPort, search, m_deviceList, m_info, m_tab->Bar()});
+    // The tab control takes the keyboard on its tabs.
+    std::vector<QWidget*> order = DialogBuilder::TabStops(dialog, built);
+    std::replace(order.begin(), order.end(), static_cast<QWidget*>(m_tab), static_cast<QWidget*>(m_tab->Bar()));
+    DialogBuilder::SetTabOrder(order);
+    auto* search = static_cast<QPushButton*>(Control(IDC_SEARCH));
 
     connect(search, &QPushButton::clicked, this, [this] { m_ops->SearchDevices(); });
     // A double-click anywhere in the list; the operation looks at the selection.

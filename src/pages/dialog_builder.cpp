@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyleOptionComplex>
@@ -60,13 +61,6 @@ QStyle* DropDownStyle()
 }
 
 } // namespace
-
-QString FieldLabel(settings::Block block, std::string_view field)
-{
-    const auto label = settings::LabelZh(block, field);
-    if (!label) throw std::logic_error("no settings field " + std::string(field) + " to label");
-    return QString::fromStdString(*label);
-}
 
 DialogBuilder::DialogBuilder(QWidget* dialog, QtControlOps& controls)
     : m_dialog(dialog), m_controls(controls), m_units(DialogUnits::FromFont(dialog->font()))
@@ -145,6 +139,60 @@ QPushButton* DialogBuilder::Button(int id, const QString& text, DuRect at)
     button->setAutoDefault(false);
     Place(button, at, id);
     return button;
+}
+
+std::vector<QWidget*> DialogBuilder::Build(const layout::Dialog& dialog, const Maker& make)
+{
+    using layout::Kind;
+    std::vector<QWidget*> built;
+    for (const layout::Control& c : dialog.controls) {
+        const QString text = QCoreApplication::translate("vornik::layout", layout::ControlText(dialog, c).c_str());
+        const DuRect at{c.at.x, c.at.y, c.at.width, c.at.height};
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case Kind::Group: w = Group(text, at); break;
+        case Kind::Label: w = Label(text, at, c.id); break;
+        case Kind::SourceLabel: w = SourceLabel(c.id, at); break;
+        case Kind::Edit: w = Edit(c.id, at); break;
+        case Kind::ReadOnlyEdit: w = Edit(c.id, at, true); break;
+        case Kind::DropDown: w = DropDown(c.id, at); break;
+        case Kind::Button:
+        case Kind::DefaultButton:
+        case Kind::CancelButton: w = Button(c.id, text, at); break;
+        case Kind::Icon:
+        case Kind::InfoEdit:
+        case Kind::List:
+        case Kind::Tab:
+            if (!make) throw std::logic_error("no maker for control " + std::to_string(c.id));
+            w = make(c);
+            Place(w, at, c.id);
+            break;
+        }
+        if (const std::string name = layout::AccessibleName(dialog, c); !name.empty())
+            Name(w, QString::fromStdString(name));
+        built.push_back(w);
+    }
+    // Some platforms name a drop-down by its current text and its label by relation.
+    for (size_t i = 0; i < dialog.controls.size(); ++i)
+        if (const layout::Control* list = layout::LabelledDropDown(dialog, dialog.controls[i]))
+            static_cast<QLabel*>(built[i])->setBuddy(built[size_t(list - dialog.controls.data())]);
+    return built;
+}
+
+std::vector<QWidget*> DialogBuilder::TabStops(const layout::Dialog& dialog, const std::vector<QWidget*>& built)
+{
+    using layout::Kind;
+    std::vector<QWidget*> stops;
+    for (size_t i = 0; i < dialog.controls.size() && i < built.size(); ++i) {
+        switch (dialog.controls[i].kind) {
+        case Kind::Group:
+        case Kind::Label:
+        case Kind::SourceLabel:
+        case Kind::Icon: break;
+        default: stops.push_back(built[i]);
+        }
+    }
+    return stops;
 }
 
 QWidget* DialogBuilder::Name(QWidget* control, const QString& name)

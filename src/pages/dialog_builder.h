@@ -6,9 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-#include <string_view>
+#include <functional>
 #include <vector>
 
+#include "layout/dialogs.h"
 #include "pages/dialog_units.h"
 
 class QComboBox;
@@ -19,16 +20,8 @@ class QWidget;
 
 namespace vornik {
 
-namespace settings {
-enum class Block;
-}
-
 class CGroupFrame;
 class QtControlOps;
-
-// A settings field's label as the field table words it ("服务器3 目标端口"),
-// for the page that shows the field.
-QString FieldLabel(settings::Block block, std::string_view field);
 
 // Dialog-unit rectangle: x, y, width, height.
 struct DuRect {
@@ -55,6 +48,16 @@ public:
     QPushButton* Button(int id, const QString& text, DuRect at);
     // Places an already made control and registers it under id (0: none).
     void Place(QWidget* control, DuRect at, int id = 0);
+
+    // Every control of the template, in template order, at its place, under
+    // its id, named for screen readers, each label of a drop-down tied to it.
+    // The controls the builder does not make itself (the list, the info
+    // area, the tab control, the icon) come from `make`. One widget per row
+    // of the template, in its order.
+    using Maker = std::function<QWidget*(const layout::Control& control)>;
+    std::vector<QWidget*> Build(const layout::Dialog& dialog, const Maker& make = {});
+    // Of the built controls, those the Tab key visits, in the template's order.
+    static std::vector<QWidget*> TabStops(const layout::Dialog& dialog, const std::vector<QWidget*>& built);
 
     // The name a screen reader gives the control (a drop-down's text field too).
     static QWidget* Name(QWidget* control, const QString& name);
