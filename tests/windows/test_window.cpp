@@ -21,6 +21,7 @@
 #include "ops/read_back.h"
 #include "ops/texts.h"
 #include "proto/mac_address.h"
+#include "win32/history_dlg.h"
 #include "win32/setup_dlg.h"
 #include "win32/wide_text.h"
 #include "win32/win32_control_ops.h"
@@ -542,6 +543,44 @@ TEST_F(Window, FilesThatDoNotReadAndExportsWithoutADeviceAreRefusedInBoxes)
     EXPECT_EQ(g_boxes[0].text, W(text::kPacketRecordNone));
 }
 
+TEST(WindowLink, TheLinksStartFailuresAreBoxesOfTheMainWindowInOrder)
+{
+    Win32ControlOps::SetBoxCall(RecordBox);
+    g_boxes.clear();
+    const struct {
+        const char* name;
+        std::function<void(SocketCalls&)> fail;
+        std::vector<std::wstring> boxes;
+    } rows[] = {
+        // Every later step still runs, so both option messages follow.
+        {"no receive socket",
+         [](SocketCalls& c) {
+             c.socket = [](int, int, int) {
+                 SetLastSocketError(10024);
+                 return INVALID_SOCKET_HANDLE;
+             };
+         },
+         {L"套接字错误,请检查错误并重新打开软件", L"设置规则失败1", L"设置规则失败2"}},
+        {"nothing fails", [](SocketCalls&) {}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_boxes.clear();
+        CSetupDlg::Options options = Loopback(PortFromEnvironment("VORNIK_TEST_SILENT_PORT", 39999));
+        row.fail(options.link.calls);
+        CSetupDlg window(GetModuleHandleW(nullptr), std::move(options));
+        ASSERT_TRUE(window.Create(true));
+        EXPECT_TRUE(g_boxes.empty()); // not inside the start-up: once it has returned
+        Drain(&window);
+        std::vector<std::wstring> texts;
+        for (const Box& box : g_boxes) {
+            texts.push_back(box.text);
+            EXPECT_EQ(box.owner, window.Hwnd());
+        }
+        EXPECT_EQ(texts, row.boxes);
+    }
+}
+
 // --- The road against the simulator ----------------------------------------
 
 struct Road : testing::Test {
@@ -651,6 +690,61 @@ TEST_F(Road, ADeviceThatDoesNotAcknowledgeIsStillConfirmedByItsReadBack)
     ClickOn(*w, w->NetPage(), IDC_NET_WRITE);
     EXPECT_TRUE(PumpUntil(w.get(), [&] { return Has(*w, ReadBackLine936(chosen->mac, settings::Block::Network, {})); }))
         << w->MainControls().GetText(IDC_INFO);
+}
+
+TEST_F(Road, TheHistoryKeepsTheReadAndFillsThePagesAndASettingsFileGoesOutAndBack)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"vornik-window-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CSetupDlg::Options options = Loopback(PortFromEnvironment("VORNIK_TEST_PORT", 0));
+    options.historyPath = Utf8FromWide(folder + L"\\history.sqlite");
+    CSetupDlg w(GetModuleHandleW(nullptr), std::move(options));
+    ASSERT_TRUE(w.Create(true));
+    SearchAndRead(w, 3, 2);
+    const auto chosen = w.MainControls().DeviceRowAt(IDC_DEVICE_LIST, 2);
+    ASSERT_TRUE(chosen);
+
+    const std::string typed = "10.9.8.7";
+    // The pages to a file with a Chinese name and back.
+    const std::wstring file = folder + L"\\设备.json";
+    ASSERT_TRUE(w.ExportSettings(file)) << (g_boxes.empty() ? "" : Utf8FromWide(g_boxes[0].text));
+    EXPECT_TRUE(Has(w, text::kExportDoneBefore.Cp936()));
+    EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    w.NetControls().SetText(IDC_NET_IP_ADDRESS, typed);
+    EXPECT_TRUE(w.ImportSettings(file)) << (g_boxes.empty() ? "" : Utf8FromWide(g_boxes[0].text));
+    EXPECT_EQ(w.NetControls().GetText(IDC_NET_IP_ADDRESS), FormatDottedQuad(chosen->ip));
+    // A file that is no settings file leaves the pages as they are.
+    const std::wstring bad = folder + L"\\bad.json";
+    HANDLE h = CreateFileW(bad.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD wrote = 0;
+    const char bytes[] = "{\"network\": {\"ip\": \"300.1.1.1\"}}";
+    WriteFile(h, bytes, DWORD(sizeof bytes - 1), &wrote, nullptr);
+    CloseHandle(h);
+    g_boxes.clear();
+    w.NetControls().SetText(IDC_NET_IP_ADDRESS, typed);
+    EXPECT_FALSE(w.ImportSettings(bad));
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].text.rfind(L"导入参数失败：", 0), 0u);
+    EXPECT_EQ(w.NetControls().GetText(IDC_NET_IP_ADDRESS), typed);
+
+    // The read is in the history: the dialog lists it and fills the pages from it.
+    w.NetControls().SetText(IDC_NET_IP_ADDRESS, typed);
+    static size_t s_rows;
+    static bool s_filled;
+    s_rows = 0;
+    s_filled = false;
+    CHistoryDlg::SetOpenHook([](HWND dialog, CHistoryDlg& history) {
+        s_rows = size_t(SendDlgItemMessageW(dialog, IDC_HISTORY_LIST, LVM_GETITEMCOUNT, 0, 0));
+        s_filled = history.FillFromRow(0);
+    });
+    w.ShowHistory(2);
+    CHistoryDlg::SetOpenHook(nullptr);
+    EXPECT_GE(s_rows, 1u);
+    EXPECT_TRUE(s_filled);
+    EXPECT_EQ(w.NetControls().GetText(IDC_NET_IP_ADDRESS), FormatDottedQuad(chosen->ip));
+    EXPECT_TRUE(Has(w, text::kHistoryFilledBefore.Cp936() + FormatMacText(chosen->mac)));
 }
 
 TEST_F(Road, ASearchThatFindsNothingNamesTheFirewallRule)

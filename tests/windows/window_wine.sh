@@ -9,6 +9,8 @@
 set -uo pipefail
 wine=$1 test=$2 sim=$3
 work=$(mktemp -d)
+# A prefix of its own, whatever the caller's: the font replacements go into it.
+unset WINEPREFIX
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine_prefix.sh" "$wine" "$work"
 pids=()
