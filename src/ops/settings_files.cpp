@@ -90,7 +90,9 @@ std::optional<std::string> ImportSettingsFile(DeviceOps& ops, const std::string&
     };
     // The sentences are code page 936; the file's name goes in as it is
     // (code page 936 may not hold it), where the mark stands. Nothing of the
-    // file's content is in these sentences, so the mark is the only one.
+    // file's content is in a refusal to read it, so the mark is the only one;
+    // a refusal of what it holds may quote the content, so the name goes in
+    // as code page 936 holds it.
     const auto named = [&pathUtf8](const settings::InputError& error) {
         std::string why = Utf8FromCp936(SettingsErrorText936(error, "\x01"));
         for (size_t at; (at = why.find('\x01')) != std::string::npos;) why.replace(at, 1, pathUtf8);
@@ -100,7 +102,8 @@ std::optional<std::string> ImportSettingsFile(DeviceOps& ops, const std::string&
     const auto text = settings::ReadSettingsFileText(pathUtf8);
     if (const auto* error = std::get_if<settings::InputError>(&text)) return fail(named(*error));
     auto read = settings::PatchFromFileText(std::get<std::string>(text));
-    if (const auto* error = std::get_if<settings::InputError>(&read)) return fail(named(*error));
+    if (const auto* error = std::get_if<settings::InputError>(&read))
+        return fail(Utf8FromCp936(SettingsErrorText936(*error, Cp936FromUtf8Lossy(pathUtf8))));
     if (const auto refusal = ops.ImportPatch(std::get<settings::Patch>(read), Cp936FromUtf8Lossy(fileNameUtf8)))
         return fail(Utf8FromCp936(*refusal));
     return std::nullopt;

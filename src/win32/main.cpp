@@ -17,7 +17,7 @@
 namespace {
 
 constexpr wchar_t kUsage[] = LR"(Usage: Vornik_Setup [--pcap FILE] [--history FILE | --no-history]
-       Vornik_Setup --version | --help
+       Vornik_Setup --screenshot DIR | --version | --help
 
 Opens the configuration window for Vornik multi-probe temperature and
 humidity devices on the local network (UDP port 1901).
@@ -28,6 +28,8 @@ humidity devices on the local network (UDP port 1901).
                      (default %LOCALAPPDATA%\vornik\history.sqlite, the file
                      vornikctl history and restore use)
   --no-history       keep no history
+  --screenshot DIR   write PNGs of the window with each page to DIR and exit
+                     (no network traffic)
   --version          print the version and the commit it was built from
   --help             this text
 )";
@@ -65,6 +67,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     if (!args.empty() && (args[0] == L"--help" || args[0] == L"/?")) {
         Say(kUsage);
         return 0;
+    }
+    if (args.size() >= 2 && args[0] == L"--screenshot") {
+        vornik::win32::CSetupDlg window(instance, {});
+        if (!window.Create(false)) return 1;
+        return window.WriteScreenshots(args[1]) ? 0 : 1;
     }
     std::string pcap;
     std::string historyPath = vornik::history::DefaultPath();

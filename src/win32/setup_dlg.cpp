@@ -16,6 +16,7 @@
 #include "proto/file_name.h"
 #include "proto/net_params.h"
 #include "win32/history_dlg.h"
+#include "win32/screenshot.h"
 #include "win32/wide_text.h"
 
 namespace vornik::win32 {
@@ -479,6 +480,26 @@ void CSetupDlg::OnTabSelChange()
     default:
         break;
     }
+}
+
+void CSetupDlg::SelectTab(int index)
+{
+    SendMessageW(m_tab, TCM_SETCURSEL, WPARAM(index), 0);
+    OnTabSelChange();
+}
+
+bool CSetupDlg::WriteScreenshots(const std::wstring& directory)
+{
+    SetWindowPos(m_hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    bool ok = true;
+    for (const auto& [tab, name] : {std::pair{0, L"windows-net.png"}, std::pair{1, L"windows-dev.png"}}) {
+        SelectTab(tab);
+        RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) Dispatch(message);
+        ok = SaveWindowPng(m_hwnd, directory + L"\\" + name) && ok;
+    }
+    return ok;
 }
 
 void CSetupDlg::OnSysCommandAbout()

@@ -97,6 +97,11 @@ public:
     HMENU BuildMenu(int row) const;
     void RunMenuCommand(UINT command, int row);
     void OnSysCommandAbout();
+    // Selects a tab as a click on it does, and shows its page.
+    void SelectTab(int index);
+    // --screenshot DIR: the window with each page as PNGs (windows-net.png,
+    // windows-dev.png), before any traffic; false when one is not written.
+    bool WriteScreenshots(const std::wstring& directory);
     // "导出参数...", "导入参数...", "保存数据包记录..." on a named file; false on failure (said in a box).
     bool ExportSettings(const std::wstring& path);
     bool ImportSettings(const std::wstring& path);

@@ -33,11 +33,7 @@ namespace {
 
 // --- Message boxes, recorded instead of shown -------------------------------
 
-struct Box {
-    HWND owner;
-    std::wstring text, caption;
-    UINT flags;
-};
+struct Box { HWND owner; std::wstring text, caption; UINT flags; };
 std::vector<Box> g_boxes;
 int g_answer = IDOK;
 
@@ -57,12 +53,7 @@ bool PumpUntil(CSetupDlg* window, const std::function<bool()>& done)
     for (;;) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (window)
-                window->Dispatch(message);
-            else {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
+            window->Dispatch(message);
         }
         if (done()) return true;
         if (std::chrono::steady_clock::now() > end) return false;
@@ -78,14 +69,7 @@ HWND Dialog(int templateId, HWND parent = nullptr)
     return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, Plain, 0);
 }
 
-DeviceRow Row(uint8_t last, uint32_t ip)
-{
-    DeviceRow row;
-    row.ip = ip;
-    row.mac = MacAddress{0x02, 0x56, 0x4B, 0x00, 0x00, last};
-    row.firmware = 0x0102;
-    return row;
-}
+DeviceRow Row(uint8_t last, uint32_t ip) { return {ip, {0x02, 0x56, 0x4B, 0x00, 0x00, last}, 0x0102}; }
 
 // --- The control operations over the real templates -------------------------
 
@@ -97,10 +81,7 @@ struct ControlOps : testing::Test {
         Win32ControlOps::SetBoxCall(RecordBox);
     }
     void SetUp() override { g_boxes.clear(); }
-    void TearDown() override
-    {
-        DestroyWindow(main);
-    }
+    void TearDown() override { DestroyWindow(main); }
     HWND main = Dialog(IDD_SETUP);
     HWND page = Dialog(IDD_NET_PAGE, main); // a page is a child dialog
     Win32ControlOps mainOps{main, main};
@@ -151,14 +132,6 @@ TEST_F(ControlOps, DropDownsHoldTheirEntriesAndSelectOnlyWithinThem)
     // The device page's drop-downs are not this page's, though 1050 and 1056 exist on both.
     EXPECT_EQ(SendDlgItemMessageW(page, IDC_NET_MAX_CONNECTIONS, CB_GETCOUNT, 0, 0),
               LRESULT(DropDownOf(IDC_NET_MAX_CONNECTIONS).entries.size()));
-}
-
-TEST_F(ControlOps, EnableReachesTheControl)
-{
-    pageOps.Enable(IDC_NET_WRITE, false);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_NET_WRITE)));
-    pageOps.Enable(IDC_NET_WRITE, true);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_NET_WRITE)));
 }
 
 TEST_F(ControlOps, ListRowsKeepTheirDevicesAndTheMarkAsRowsGoInAbove)
@@ -233,36 +206,32 @@ TEST_F(ControlOps, TheInfoAreaGrowsByItsTailUnlessTheUserTypedIntoIt)
 
 TEST_F(ControlOps, BoxesAreTheMainWindowsWithTheProgramsNameForNoCaption)
 {
+    constexpr UINT question = MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONEXCLAMATION;
     const struct {
-        const char* name;
         std::function<bool()> show;
         std::wstring caption;
         UINT flags;
         int answer;
         bool expect;
     } rows[] = {
-        {"plain", [&] { pageOps.MessageBox(text::kMsgChooseDeviceFirst); return true; }, L"Vornik_Setup", MB_OK, IDOK, true},
-        {"with caption and icon",
-         [&] { pageOps.MessageBox(text::kMsgReadFirst, text::kCaptionHint, MessageIcon::Exclamation); return true; },
+        {[&] { pageOps.MessageBox(text::kMsgReadFirst); return true; }, L"Vornik_Setup", MB_OK, IDOK, true},
+        {[&] { pageOps.MessageBox(text::kMsgReadFirst, text::kCaptionHint, MessageIcon::Exclamation); return true; },
          L"提示", MB_OK | MB_ICONEXCLAMATION, IDOK, true},
-        {"a question answered OK",
-         [&] { return pageOps.AskOkCancel(text::kMsgReadFirst, text::kCaptionFactoryDefaults); }, L"恢复出厂设置",
-         MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONEXCLAMATION, IDOK, true},
-        {"a question cancelled", [&] { return pageOps.AskOkCancel(text::kMsgReadFirst, ""); }, L"Vornik_Setup",
-         MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONEXCLAMATION, IDCANCEL, false},
+        {[&] { return pageOps.AskOkCancel(text::kMsgReadFirst, text::kCaptionHint); }, L"提示", question, IDOK, true},
+        {[&] { return pageOps.AskOkCancel(text::kMsgReadFirst, ""); }, L"Vornik_Setup", question, IDCANCEL, false},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.flags);
         g_boxes.clear();
         g_answer = row.answer;
         EXPECT_EQ(row.show(), row.expect);
         ASSERT_EQ(g_boxes.size(), 1u);
         EXPECT_EQ(g_boxes[0].owner, main);
+        EXPECT_EQ(g_boxes[0].text, W(text::kMsgReadFirst));
         EXPECT_EQ(g_boxes[0].caption, row.caption);
         EXPECT_EQ(g_boxes[0].flags, row.flags);
     }
     g_answer = IDOK;
-    EXPECT_EQ(g_boxes[0].text, W(text::kMsgReadFirst));
 }
 
 // --- The icon button ---------------------------------------------------------
@@ -464,18 +433,16 @@ TEST_F(Window, F1AndARightClickOpenTheMenuWithTheWindowsItems)
             items.push_back(text);
             grayed.push_back(GetMenuState(menu, UINT(i), MF_BYPOSITION) & MF_GRAYED);
         }
-        return 0u;
+        return 0u; // nothing chosen
     });
     Key(GetDlgItem(window.NetPage(), IDC_NET_GATEWAY), VK_F1);
     const std::vector<std::wstring> expect = {L"历史记录...", L"", L"导出参数...", L"导入参数...", L"保存数据包记录...",
                                               L"", L"关闭(&C)\tAlt+F4", L"", L"丢弃的数据报：0",
                                               L"未列出的搜索回复：0", L"", L"关于 Vornik_Setup(&A)..."};
     EXPECT_EQ(items, expect);
-    // No row, no history, no record in this run: those are greyed.
-    ASSERT_EQ(grayed.size(), expect.size());
-    EXPECT_TRUE(grayed[0]);
-    EXPECT_TRUE(grayed[4]);
-    EXPECT_FALSE(grayed[2]);
+    // No row, no history, no record in this run: those are greyed, as the
+    // counts are (and the separators, as the system reports them).
+    EXPECT_EQ(grayed, (std::vector<bool>{1, 1, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0}));
     items.clear();
     SendMessageW(window.Hwnd(), WM_CONTEXTMENU, WPARAM(window.Hwnd()), MAKELPARAM(10, 10));
     EXPECT_EQ(items, expect);
@@ -561,7 +528,6 @@ TEST(WindowLink, TheLinksStartFailuresAreBoxesOfTheMainWindowInOrder)
              };
          },
          {L"套接字错误,请检查错误并重新打开软件", L"设置规则失败1", L"设置规则失败2"}},
-        {"nothing fails", [](SocketCalls&) {}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -757,58 +723,16 @@ TEST_F(Road, ASearchThatFindsNothingNamesTheFirewallRule)
     EXPECT_EQ(Rows(*w), 0);
 }
 
-// --- Pictures ----------------------------------------------------------------
-
-// The window as the screen shows it, as a 24-bit BMP.
-bool SaveWindow(HWND window, const std::wstring& path)
-{
-    RECT r{};
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    SelectObject(dc, bitmap);
-    BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const DWORD stride = DWORD((w * 3 + 3) & ~3), size = stride * DWORD(h);
-    BITMAPFILEHEADER file{0x4D42, DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
-                          DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
-    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD wrote = 0;
-    bool whole = out != INVALID_HANDLE_VALUE && WriteFile(out, &file, sizeof file, &wrote, nullptr) &&
-                 WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &wrote, nullptr) &&
-                 WriteFile(out, bits, size, &wrote, nullptr);
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return whole;
-}
-
-TEST_F(Road, PicturesOfTheWindowWithBothPages)
+TEST_F(Road, PicturesOfTheWindowWithBothPagesFilled)
 {
     const char* dir = std::getenv("VORNIK_SCREENSHOT_DIR");
     if (!dir) GTEST_SKIP() << "VORNIK_SCREENSHOT_DIR names where the pictures go";
     auto w = Open("VORNIK_TEST_PORT");
-    SetWindowPos(w->Hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
     SearchAndRead(*w, 3, 0);
     ClickOn(*w, w->DevPage(), IDC_DEV_READ);
     ASSERT_TRUE(PumpUntil(w.get(), [&] { return Has(*w, text::kLogDeviceRead); }));
-    RedrawWindow(w->Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Drain(w.get());
-    const std::wstring base = WideFromUtf8(dir);
-    EXPECT_TRUE(SaveWindow(w->Hwnd(), base + L"\\windows-net.bmp"));
-    HWND tab = GetDlgItem(w->Hwnd(), IDC_TAB);
-    SendMessageW(tab, TCM_SETCURSEL, 1, 0);
-    NMHDR header{tab, UINT_PTR(IDC_TAB), UINT(TCN_SELCHANGE)};
-    SendMessageW(w->Hwnd(), WM_NOTIFY, IDC_TAB, LPARAM(&header));
-    RedrawWindow(w->Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Drain(w.get());
-    EXPECT_TRUE(SaveWindow(w->Hwnd(), base + L"\\windows-dev.bmp"));
+    EXPECT_TRUE(w->WriteScreenshots(WideFromUtf8(dir)));
+    EXPECT_TRUE(IsWindowVisible(w->DevPage())); // the last picture is the device page's
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 # stores, one that does not acknowledge, one that stores nothing) and a port
 # where none answers; on a virtual display when there is none, in a prefix
 # whose fonts draw Chinese. With VORNIK_SCREENSHOT_DIR the pictures of both
-# pages are kept there as PNGs.
+# pages are kept there (windows-net.png, windows-dev.png).
 #   window_wine.sh WINE TEST_WINDOW.EXE VORNIK_SIM.EXE
 set -uo pipefail
 wine=$1 test=$2 sim=$3
@@ -49,8 +49,7 @@ fi
 rc=${PIPESTATUS[0]}
 if [ -n "$shots" ]; then
     for page in net dev; do
-        [ -f "$shots/windows-$page.bmp" ] || { echo "no picture of the $page page"; rc=1; continue; }
-        python3 "$here/bmp_to_png.py" "$shots/windows-$page.bmp" "$shots/windows-$page.png" && rm "$shots/windows-$page.bmp"
+        [ -s "$shots/windows-$page.png" ] || { echo "no picture of the $page page"; rc=1; }
     done
 fi
 exit "$rc"
