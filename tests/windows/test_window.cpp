@@ -606,7 +606,19 @@ TEST_F(Road, ASearchListsEachDeviceOnceAndADoubleClickReadsItsNetworkBlock)
     const auto chosen = w->MainControls().DeviceRowAt(IDC_DEVICE_LIST, 0);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(w->NetControls().GetText(IDC_NET_IP_ADDRESS), FormatDottedQuad(chosen->ip));
-    EXPECT_EQ(w->NetControls().GetText(IDC_NET_SOURCE).find(FormatMacText(chosen->mac)) != std::string::npos, true);
+    EXPECT_NE(w->NetControls().GetText(IDC_NET_SOURCE).find(FormatMacText(chosen->mac)), std::string::npos);
+
+    // Enter on the row with the focus reads that row, as a double-click does.
+    HWND list = GetDlgItem(w->Hwnd(), IDC_DEVICE_LIST);
+    LVITEMW focus{};
+    focus.stateMask = focus.state = LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, 1, LPARAM(&focus));
+    SetFocus(list);
+    PostMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
+    const auto second = w->MainControls().DeviceRowAt(IDC_DEVICE_LIST, 1);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(PumpUntil(w.get(), [&] { return w->NetControls().GetText(IDC_NET_IP_ADDRESS) == FormatDottedQuad(second->ip); }));
+    EXPECT_FALSE(w->Closed());
 }
 
 TEST_F(Road, ANetworkAndADeviceWriteAreConfirmedByReadBack)
