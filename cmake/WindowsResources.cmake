@@ -1,9 +1,12 @@
 # Each Windows program's resources: a VERSIONINFO with the project's version,
 # the icon and a manifest, compiled by windres and linked in.
-#   vornik_windows_resources(TARGET NAME DESCRIPTION [WINDOW])
+#   vornik_windows_resources(TARGET NAME DESCRIPTION [WINDOW] [INCLUDE RC])
 # WINDOW: a program with windows, whose manifest also asks for the common
 # controls of version 6 (the list view's and tab control's current look) and
-# says it draws at the monitor's own DPI.
+# says it draws at the monitor's own DPI. INCLUDE: the program's other
+# resources (dialog templates, icons), compiled in one with these: windres
+# numbers an icon's images from 1 in every file it compiles, so two files with
+# icons would clash at the link.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 enable_language(RC)
 set(vornik_windows_dir ${PROJECT_SOURCE_DIR}/packaging/windows)
@@ -20,7 +23,13 @@ add_custom_command(OUTPUT ${VORNIK_ICON}
 add_custom_target(vornik_icon DEPENDS ${VORNIK_ICON})
 
 function(vornik_windows_resources target name description)
-  cmake_parse_arguments(PARSE_ARGV 3 arg "WINDOW" "" "")
+  cmake_parse_arguments(PARSE_ARGV 3 arg "WINDOW" "INCLUDE" "")
+  set(VR_INCLUDE "")
+  set(extra_depends "")
+  if(arg_INCLUDE)
+    set(VR_INCLUDE "#include \"${arg_INCLUDE}\"")
+    set(extra_depends ";${arg_INCLUDE}")
+  endif()
   set(VR_WINDOW_DEPENDENCY "")
   set(VR_WINDOW_SETTINGS "")
   if(arg_WINDOW)
@@ -50,6 +59,6 @@ function(vornik_windows_resources target name description)
   configure_file(${vornik_windows_dir}/app.manifest.in ${VR_MANIFEST} @ONLY)
   configure_file(${vornik_windows_dir}/version.rc.in ${dir}/${name}.rc @ONLY)
   target_sources(${target} PRIVATE ${dir}/${name}.rc)
-  set_source_files_properties(${dir}/${name}.rc PROPERTIES OBJECT_DEPENDS "${VORNIK_ICON};${VR_MANIFEST}")
+  set_source_files_properties(${dir}/${name}.rc PROPERTIES OBJECT_DEPENDS "${VORNIK_ICON};${VR_MANIFEST}${extra_depends}")
   add_dependencies(${target} vornik_icon)
 endfunction()

@@ -36,8 +36,10 @@ vornik_packages_test=(tshark python3-pyatspi at-spi2-core dbus-bin ansible-core)
 # The Windows programs (the "windows" preset) and their run under wine:
 # MinGW-w64 with POSIX threads (std::thread), GoogleTest's source, wine64;
 # the MSI (wixl, and msiinfo for its test), the zip's test (unzip), the
-# icon file (python3); the locales the Chinese cases run wine in (locales).
-vornik_packages_windows=(g++-mingw-w64-x86-64-posix googletest wine64 wixl msitools unzip python3 locales)
+# icon file (python3); the locales the Chinese cases run wine in (locales);
+# the window's display and the Chinese faces its prefix maps 宋体 to.
+vornik_packages_windows=(g++-mingw-w64-x86-64-posix googletest wine64 wixl msitools unzip python3 locales
+                         xvfb fonts-arphic-uming fonts-wqy-microhei)
 # SQLite's amalgamation made from Debian's source package (scripts/fetch-sqlite):
 # dpkg-source, and configure and make with tclsh.
 vornik_packages_sqlite_source=(dpkg-dev gcc make tcl xz-utils)

@@ -18,29 +18,12 @@ namespace vornik {
 
 namespace {
 
-QString FromCp936(const std::string& text) { return QString::fromStdString(Utf8FromCp936(text)); }
-
-QString StageText(history::Stage stage)
-{
-    switch (stage) {
-    case history::Stage::Read: return QCoreApplication::translate("CHistoryDlg", "读取");
-    case history::Stage::Before: return QCoreApplication::translate("CHistoryDlg", "写入前");
-    case history::Stage::After: return QCoreApplication::translate("CHistoryDlg", "写入后读回");
-    }
-    return {};
-}
-
-QString ChangesText(const std::vector<history::Change>& changes)
-{
-    QStringList parts;
-    for (const history::Change& c : changes) parts << FromCp936(DifferencesText936(c.block, {c.difference}));
-    return parts.join(QCoreApplication::translate("CHistoryDlg", "，"));
-}
+QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 } // namespace
 
 CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, const history::Store& store, DeviceOps& ops)
-    : QDialog(parent), m_mac(mac), m_store(store), m_ops(ops)
+    : QDialog(parent), m_pages(mac, store), m_ops(ops)
 {
     const QString macText = QString::fromStdString(FormatMacText(mac));
     setWindowTitle(QCoreApplication::translate("CHistoryDlg", "历史记录 - ") + macText);
@@ -53,17 +36,13 @@ CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, const history::
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setHeaderLabels({QCoreApplication::translate("CHistoryDlg", "时间 (UTC)"), QCoreApplication::translate("CHistoryDlg", "程序"), QCoreApplication::translate("CHistoryDlg", "操作"),
-                             QCoreApplication::translate("CHistoryDlg", "阶段"), QCoreApplication::translate("CHistoryDlg", "设备IP"), QCoreApplication::translate("CHistoryDlg", "改动")});
+    QStringList headings;
+    for (const char* heading : HistoryHeadings()) headings << QString::fromUtf8(heading);
+    m_list->setHeaderLabels(headings);
     m_list->setAccessibleName(QCoreApplication::translate("CHistoryDlg", "历史记录"));
     heading->setBuddy(m_list);
     LoadMore();
-    heading->setText(m_rows.empty()
-                         ? QCoreApplication::translate("CHistoryDlg", "设备 %1 还没有历史记录。").arg(macText)
-                         : QCoreApplication::translate("CHistoryDlg",
-                                                       "设备 %1 的读取和写入，最新的在前。"
-                                                       "选中一项后“填入页面”显示设备在那之后的参数，不发送任何数据。")
-                               .arg(macText));
+    heading->setText(FromUtf8(m_pages.Heading()));
     // Sized from the first page: the columns do not follow the later ones.
     m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_list->header()->setStretchLastSection(true);
@@ -93,7 +72,7 @@ CHistoryDlg::CHistoryDlg(QWidget* parent, const MacAddress& mac, const history::
 
 void CHistoryDlg::LoadWhenNearEnd()
 {
-    if (m_complete || m_failure) return;
+    if (Complete() || Failure()) return;
     const QScrollBar* bar = m_list->verticalScrollBar();
     const int current = m_list->indexOfTopLevelItem(m_list->currentItem());
     if (bar->value() >= bar->maximum() - bar->pageStep() || current + 1 >= m_list->topLevelItemCount()) LoadMore();
@@ -101,69 +80,19 @@ void CHistoryDlg::LoadWhenNearEnd()
 
 bool CHistoryDlg::LoadMore()
 {
-    if (m_complete || m_failure) return false;
-    history::Query query;
-    query.mac = m_mac;
-    query.newestFirst = true;
-    query.limit = PAGE;
-    if (!m_rows.empty()) query.before = m_rows.back();
-    std::vector<history::Event> page; // newest first
-    if (auto error = m_store.EachEvent(query, [&page](const history::Event& e) {
-            page.push_back(e);
-            return true;
-        })) {
-        m_failure = error->message;
-        return false;
-    }
-    m_complete = page.size() < PAGE;
-    if (page.empty()) return false;
-
-    // What each entry changed needs the blocks as they stood before the
-    // page's oldest: the state just before it, not the entries before it.
-    history::ChangeTracker tracker;
-    const history::Event& oldest = page.back();
-    auto before = m_store.StateThrough(m_mac, {oldest.timeMs, oldest.id - 1});
-    if (auto* error = std::get_if<history::Error>(&before)) {
-        m_failure = error->message;
-        return false;
-    }
-    if (const auto& state = std::get<std::optional<history::Event>>(before)) tracker.Seed(*state);
-    std::vector<std::vector<history::Change>> changes(page.size());
-    for (size_t i = page.size(); i-- > 0;) changes[i] = tracker.Next(page[i]);
-
+    std::vector<HistoryRow> rows;
+    if (!m_pages.LoadMore(rows)) return false;
     QList<QTreeWidgetItem*> items;
-    for (size_t i = 0; i < page.size(); ++i) {
-        const history::Event& e = page[i];
+    for (const HistoryRow& row : rows) {
         auto* item = new QTreeWidgetItem;
-        item->setText(0, QString::fromStdString(history::TimeText(e.timeMs)));
-        item->setText(1, QString::fromStdString(e.program));
-        item->setText(2, FromCp936(OperationName936(e.operation)));
-        item->setText(3, StageText(e.stage));
-        item->setText(4, e.ip ? QString::fromStdString(FormatDottedQuad(e.ip)) : QString());
-        item->setText(5, changes[i].empty() ? QCoreApplication::translate("CHistoryDlg", "—") : ChangesText(changes[i]));
+        for (size_t column = 0; column < row.size(); ++column) item->setText(int(column), FromUtf8(row[column]));
         item->setToolTip(5, item->text(5));
         items << item;
-        m_rows.push_back({e.timeMs, e.id});
     }
     m_list->addTopLevelItems(items);
     return true;
 }
 
-bool CHistoryDlg::FillFromRow(int row)
-{
-    if (row < 0 || size_t(row) >= m_rows.size()) return false;
-    const history::Position at = m_rows[size_t(row)];
-    // Each block as the entry left it: from the entry, or from the last one before it that held it.
-    auto state = m_store.StateThrough(m_mac, at);
-    const auto* event = std::get_if<std::optional<history::Event>>(&state);
-    if (!event || !*event) return false;
-    std::optional<DeviceParams> params;
-    if ((*event)->device) params = DecodeDeviceBlock(*(*event)->device);
-    const std::string when = history::TimeText(at.timeMs);
-    m_ops.ShowRecordedState((*event)->network, params, when);
-    m_ops.AppendInfoLine(Cp936FromUtf8Lossy("已从历史记录填入页面：设备 " + FormatMacText(m_mac) + " 在 " + when +
-                                            " 的参数，尚未发送，写入请按“参数配置”或“配置设备参数”\r\n"));
-    return true;
-}
+bool CHistoryDlg::FillFromRow(int row) { return row >= 0 && m_pages.FillPages(size_t(row), m_ops); }
 
 } // namespace vornik

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "history/history.h"
+#include "ops/history_pages.h"
 
 class QLabel;
 class QPushButton;
@@ -26,7 +27,7 @@ class DeviceOps;
 class CHistoryDlg : public QDialog {
 public:
     // Entries read at a time.
-    static constexpr size_t PAGE = 200;
+    static constexpr size_t PAGE = HistoryPages::PAGE;
 
     // The store must outlive the dialog.
     CHistoryDlg(QWidget* parent, const MacAddress& mac, const history::Store& store, DeviceOps& ops);
@@ -34,22 +35,18 @@ public:
     QTreeWidget& List() { return *m_list; }
     QPushButton& FillButton() { return *m_fill; }
     // Why the history could not be read, when it could not.
-    const std::optional<std::string>& Failure() const { return m_failure; }
+    const std::optional<std::string>& Failure() const { return m_pages.Failure(); }
     // Reads the next older page into the list; false when there is none or it could not be read.
     bool LoadMore();
-    bool Complete() const { return m_complete; }
+    bool Complete() const { return m_pages.Complete(); }
     // Fills the pages from the entry in row `row` (0: the newest); false when there is none.
     bool FillFromRow(int row);
 
 private:
     void LoadWhenNearEnd();
 
-    MacAddress m_mac;
-    const history::Store& m_store;
+    HistoryPages m_pages;
     DeviceOps& m_ops;
-    std::vector<history::Position> m_rows; // of each row, newest first
-    bool m_complete = false;
-    std::optional<std::string> m_failure;
     QTreeWidget* m_list = nullptr;
     QPushButton* m_fill = nullptr;
 };

@@ -205,18 +205,11 @@ std::vector<FoundDevice> Client::Gather(std::chrono::milliseconds wait, const Un
             second = n;
         }
     }
-    // Windows hands a broadcast to every socket bound to the port, the
-    // sending endpoints too, and the link reads them all: there each reply
-    // may come once more per endpoint.
-    int copies = 1;
-#ifdef _WIN32
-    for (const EndpointSlot& s : m_link->Slots()) copies += s.open;
-#endif
     for (FoundDevice& f : found) {
         f.duplicateMac = perMac[MacKey(f.reply.mac)] > 1;
         f.duplicateIp = perAddress[f.reply.ipAddress] > 1;
         const double n = perSearch(f), others = n == most ? second : most;
-        const double explained = std::max(double(std::max(1, sent) * copies), others);
+        const double explained = std::max(double(std::max(1, sent)), others);
         f.clones = 2 * n >= 3 * explained;
     }
     return found;

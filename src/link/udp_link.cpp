@@ -51,6 +51,9 @@ struct UdpLink::ReceiveThread {
     DatagramSink sink;
     ReceivedTap tap;
     SocketHandle receiveSocket = INVALID_SOCKET_HANDLE; // closed only after the thread is joined
+    // The receive socket is bound to any address on the port, so it hears
+    // every broadcast; set before the thread starts.
+    bool receiveBound = false;
     WakeChannel wake;
     std::thread thread;
     std::atomic<bool> stopping{false};
@@ -97,11 +100,12 @@ struct UdpLink::ReceiveThread {
     void Run();
 
 private:
-    bool Drain(SocketHandle fd, const sockaddr_in& bound, uint8_t* buffer);
+    bool Drain(SocketHandle fd, const sockaddr_in& bound, uint8_t* buffer, bool endpoint);
 };
 
-bool UdpLink::ReceiveThread::Drain(SocketHandle fd, const sockaddr_in& bound, uint8_t* buffer)
+bool UdpLink::ReceiveThread::Drain(SocketHandle fd, const sockaddr_in& bound, uint8_t* buffer, bool endpoint)
 {
+    const uint32_t own = ntohl(bound.sin_addr.s_addr);
     for (int i = 0; i < kBatchPerSocket && !stopping.load(std::memory_order_relaxed); ++i) {
         ReceivedFrom from;
         switch (ReceiveDatagram(fd, buffer, RECEIVE_BUFFER_SIZE, from)) {
@@ -112,6 +116,12 @@ bool UdpLink::ReceiveThread::Drain(SocketHandle fd, const sockaddr_in& bound, ui
         case ReceiveResult::Datagram: break;
         }
         if (!sink && !tap) continue;
+        // Windows (and wine) hand a broadcast to every socket bound to the
+        // port, an endpoint bound to its adapter's address too; Linux gives an
+        // endpoint only what was sent to its address. An endpoint is read for
+        // the unicast replies, so anything else it hears the receive socket
+        // heard as well, and a device would be listed once more per endpoint.
+        if (endpoint && receiveBound && from.destinationAddress != 0 && from.destinationAddress != own) continue;
         Datagram d;
         d.bytes.assign(buffer, buffer + from.size);
         d.received = std::chrono::system_clock::now();
@@ -149,7 +159,7 @@ void UdpLink::ReceiveThread::Run()
         for (auto [slot, fd] : taken) {
             if (IsSocket(endpoints[slot])) {
                 // Whatever already arrived for the old socket still counts.
-                Drain(endpoints[slot], endpointBound[slot], buffer);
+                Drain(endpoints[slot], endpointBound[slot], buffer, true);
                 CloseSocket(endpoints[slot]);
             }
             endpoints[slot] = fd;
@@ -187,7 +197,7 @@ void UdpLink::ReceiveThread::Run()
                 wake.Drain();
                 continue;
             }
-            if (broken[k] || !Drain(watched[k], *bounds[k], buffer)) failed = true;
+            if (broken[k] || !Drain(watched[k], *bounds[k], buffer, bounds[k] != &receiveBound)) failed = true;
         }
         if (failed) std::this_thread::sleep_for(kRetryPause);
     }
@@ -252,7 +262,9 @@ void UdpLink::Start()
     }
     // A refused bind is not reported: the endpoints still send, and replies
     // addressed to them are still read.
-    calls.bind(r.receiveSocket, reinterpret_cast<const sockaddr*>(&receiveAddress), sizeof receiveAddress);
+    r.receiveBound = IsSocket(r.receiveSocket) &&
+                     calls.bind(r.receiveSocket, reinterpret_cast<const sockaddr*>(&receiveAddress),
+                                sizeof receiveAddress) == 0;
 
     r.wake.Open();
     try {

@@ -101,8 +101,10 @@ void DeviceOps::CheckAnswers()
         return;
     }
     if (m_awaiting == Awaiting::Nothing) return;
-    if (m_awaiting == Awaiting::SearchReply)
+    if (m_awaiting == Awaiting::SearchReply) {
         m_info.Add(text::kLogNothingFound);
+        if (m_firewallHint) m_info.Add(text::kLogFirewallRule);
+    }
     else if (m_awaiting == Awaiting::NetworkReadBack || m_awaiting == Awaiting::DeviceReadBack) {
         const settings::Block block =
             m_awaiting == Awaiting::NetworkReadBack ? settings::Block::Network : settings::Block::Device;

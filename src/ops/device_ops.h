@@ -97,6 +97,10 @@ public:
     // Must outlive the operations.
     void SetHistory(history::Sink* history) { m_history.SetSink(history); }
 
+    // A search that finds nothing also says which inbound firewall rule the
+    // replies need: where the front end runs on Windows.
+    void SetFirewallHint(bool on) { m_firewallHint = on; }
+
     // A line for the info area (code page 936, ending in "\r\n").
     void AppendInfoLine(const std::string& line936);
 
@@ -233,6 +237,7 @@ private:
     uint32_t m_chosenIp = 0; // of the row the last double-click chose
     // Opens the device write; set by the first decoded device-parameter read reply.
     bool m_deviceParamsRead = false;
+    bool m_firewallHint = false;
 
     InfoArea m_info{m_state.InfoLog, m_main};
     SearchListing m_listing;

@@ -121,4 +121,57 @@ inline const Text kLogListFull{QT_TRANSLATE_NOOP("vornik::text", "设备列表�
 
 inline const Text kLogInfoFull{QT_TRANSLATE_NOOP("vornik::text", "提示信息已达上限，此后的信息不再显示，下次操作时清空\r\n")};
 
+// A search that found nothing on Windows: which inbound rule the firewall needs.
+inline const Text kLogFirewallRule{QT_TRANSLATE_NOOP("vornik::text", "设备的回复是发往UDP端口1901的广播，Windows防火墙没有入站规则时会丢弃它们，搜索就找不到设备。请以管理员身份在命令提示符中运行（规则用于专用和域网络）：\r\nnetsh advfirewall firewall add rule name=\"Vornik Setup (UDP 1901 in)\" dir=in action=allow protocol=UDP localport=1901 program=\"%ProgramFiles%\\Vornik Setup\\Vornik_Setup.exe\" profile=domain,private\r\n")};
+
+// The history dialog ("历史记录...").
+inline const Text kHistoryTime{QT_TRANSLATE_NOOP("vornik::text", "时间 (UTC)")};
+inline const Text kHistoryProgram{QT_TRANSLATE_NOOP("vornik::text", "程序")};
+inline const Text kHistoryOperation{QT_TRANSLATE_NOOP("vornik::text", "操作")};
+inline const Text kHistoryStage{QT_TRANSLATE_NOOP("vornik::text", "阶段")};
+inline const Text kHistoryIp{QT_TRANSLATE_NOOP("vornik::text", "设备IP")};
+inline const Text kHistoryChanges{QT_TRANSLATE_NOOP("vornik::text", "改动")};
+inline const Text kHistoryStageRead{QT_TRANSLATE_NOOP("vornik::text", "读取")};
+inline const Text kHistoryStageBefore{QT_TRANSLATE_NOOP("vornik::text", "写入前")};
+inline const Text kHistoryStageAfter{QT_TRANSLATE_NOOP("vornik::text", "写入后读回")};
+inline const Text kHistoryNoChange{QT_TRANSLATE_NOOP("vornik::text", "—")};
+inline const Text kHistoryChangeSeparator{QT_TRANSLATE_NOOP("vornik::text", "，")};
+// The MAC between the parts.
+inline const Text kHistoryEmptyBefore{QT_TRANSLATE_NOOP("vornik::text", "设备 ")};
+inline const Text kHistoryEmptyAfter{QT_TRANSLATE_NOOP("vornik::text", " 还没有历史记录。")};
+inline const Text kHistoryHeadingBefore{QT_TRANSLATE_NOOP("vornik::text", "设备 ")};
+inline const Text kHistoryHeadingAfter{QT_TRANSLATE_NOOP("vornik::text", " 的读取和写入，最新的在前。选中一项后“填入页面”显示设备在那之后的参数，不发送任何数据。")};
+// The MAC, then the time, between the parts.
+inline const Text kHistoryFilledBefore{QT_TRANSLATE_NOOP("vornik::text", "已从历史记录填入页面：设备 ")};
+inline const Text kHistoryFilledAt{QT_TRANSLATE_NOOP("vornik::text", " 在 ")};
+inline const Text kHistoryFilledAfter{QT_TRANSLATE_NOOP("vornik::text", " 的参数，尚未发送，写入请按“参数配置”或“配置设备参数”\r\n")};
+inline const Text kHistoryUnreadable{QT_TRANSLATE_NOOP("vornik::text", "无法读取历史记录：")};
+
+// "导出参数..." and "导入参数...".
+inline const Text kExportFailed{QT_TRANSLATE_NOOP("vornik::text", "导出参数失败：")};
+inline const Text kExportNothingFromDevice{QT_TRANSLATE_NOOP("vornik::text", "两页的参数都不是从设备读取的；请先双击设备读取网络参数，并按“读取设备参数”。未写入文件。")};
+inline const Text kExportNotWritten{QT_TRANSLATE_NOOP("vornik::text", "。未写入文件。")};
+// The file's name between the parts.
+inline const Text kFileNotWrittenBefore{QT_TRANSLATE_NOOP("vornik::text", "无法写入文件 ")};
+inline const Text kFileNotWrittenAfter{QT_TRANSLATE_NOOP("vornik::text", "（目录是否存在、能否写入、磁盘是否已满）")};
+inline const Text kExportDoneBefore{QT_TRANSLATE_NOOP("vornik::text", "已导出参数到 ")};
+inline const Text kExportDoneAfter{QT_TRANSLATE_NOOP("vornik::text", "：")};
+inline const Text kExportNetworkPage{QT_TRANSLATE_NOOP("vornik::text", "网络参数")};
+inline const Text kExportDevicePage{QT_TRANSLATE_NOOP("vornik::text", "设备参数")};
+// The page's name, then the MAC, between the parts.
+inline const Text kExportFromDeviceBefore{QT_TRANSLATE_NOOP("vornik::text", "（来自设备 ")};
+inline const Text kExportFromDeviceAfter{QT_TRANSLATE_NOOP("vornik::text", "）")};
+inline const Text kExportPageNotFromDevice{QT_TRANSLATE_NOOP("vornik::text", "页不是从设备读取的，未导出")};
+inline const Text kExportPartSeparator{QT_TRANSLATE_NOOP("vornik::text", "；")};
+inline const Text kImportFailed{QT_TRANSLATE_NOOP("vornik::text", "导入参数失败：")};
+inline const Text kImportPagesUnchanged{QT_TRANSLATE_NOOP("vornik::text", "。参数页没有改变。")};
+
+// "保存数据包记录...".
+inline const Text kPacketRecordNone{QT_TRANSLATE_NOOP("vornik::text", "保存数据包记录失败：本次运行没有记录数据包。")};
+inline const Text kPacketRecordFailed{QT_TRANSLATE_NOOP("vornik::text", "保存数据包记录失败：")};
+// The file's name, then the count, between the parts.
+inline const Text kPacketRecordSavedBefore{QT_TRANSLATE_NOOP("vornik::text", "已保存数据包记录到 ")};
+inline const Text kPacketRecordSavedCount{QT_TRANSLATE_NOOP("vornik::text", "（")};
+inline const Text kPacketRecordSavedAfter{QT_TRANSLATE_NOOP("vornik::text", " 个数据报）\r\n")};
+
 } // namespace vornik::text

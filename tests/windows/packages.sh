@@ -17,7 +17,7 @@ done
 # ---- the zip ----
 top=$(basename "$zip" .zip)
 unzip -q "$zip" -d "$work/zip" || fail "the zip does not unpack"
-for f in vornikctl.exe vornik-sim.exe README.txt LICENSE.txt; do
+for f in Vornik_Setup.exe vornikctl.exe vornik-sim.exe README.txt LICENSE.txt; do
     [ -s "$work/zip/$top/$f" ] || fail "the zip lacks $top/$f"
 done
 for f in README.txt LICENSE.txt; do
@@ -33,7 +33,7 @@ grep -q 'netsh advfirewall firewall add rule .*dir=in action=allow protocol=UDP 
 for notice in 'CLI11' 'nlohmann-json' 'SQLite' 'winpthreads' 'GCC RUNTIME LIBRARY EXCEPTION' 'All rights reserved'; do
     grep -q "$notice" "$work/zip/$top/LICENSE.txt" || fail "LICENSE.txt lacks the notice of $notice"
 done
-for exe in vornikctl vornik-sim; do
+for exe in Vornik_Setup vornikctl vornik-sim; do
     f=$work/zip/$top/$exe.exe
     [ -f "$f" ] || continue
     # Version resources are UTF-16 text; the manifest is UTF-8.
@@ -43,6 +43,10 @@ for exe in vornikctl vornik-sim; do
     grep -q 'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"' "$f" || fail "$exe.exe: no manifest naming Windows 10"
     grep -q 'requestedExecutionLevel level="asInvoker"' "$f" || fail "$exe.exe: the manifest asks for elevation"
 done
+# The window asks for the common controls of version 6 (the list view's and tab control's look).
+grep -q 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$work/zip/$top/Vornik_Setup.exe" ||
+    grep -q 'Microsoft.Windows.Common-Controls' "$work/zip/$top/Vornik_Setup.exe" ||
+    fail "Vornik_Setup.exe: its manifest asks for no common controls 6"
 version=$(strings -n 3 -e l "$work/zip/$top/vornikctl.exe" | grep -A1 -x 'ProductVersion' | tail -n1)
 [[ "$top" == vornik-setup-"$version"-windows-x86_64 ]] || fail "the zip's name $top does not carry the programs' version $version"
 
@@ -52,13 +56,14 @@ for table in File Component Directory Shortcut Registry Property Icon Upgrade Me
     grep -qx "$table" "$work/tables" || fail "the MSI has no $table table"
 done
 msiinfo export "$msi" File >"$work/File"
-for f in vornikctl.exe vornik-sim.exe README.txt LICENSE.txt vornik-setup.ico; do
+for f in Vornik_Setup.exe vornikctl.exe vornik-sim.exe README.txt LICENSE.txt vornik-setup.ico; do
     grep -qP "\t([^\t|]*\|)?\Q$f\E\t" "$work/File" ||
         fail "the MSI's File table lacks $f"
 done
 msiinfo export "$msi" Shortcut >"$work/Shortcut"
 grep -q 'cmd.exe' "$work/Shortcut" && grep -q 'vornikctl.exe --help' "$work/Shortcut" ||
     fail "no Start-menu entry opening a console with vornikctl's help: $(cat "$work/Shortcut")"
+grep -qP '\[INSTALLDIR\]Vornik_Setup\.exe' "$work/Shortcut" || fail "no Start-menu entry starting the window: $(cat "$work/Shortcut")"
 grep -q 'README.txt' "$work/Shortcut" || fail "no Start-menu entry for the README"
 grep -q 'msiexec.exe' "$work/Shortcut" && grep -q '/x \[ProductCode\]' "$work/Shortcut" || fail "no Start-menu uninstall"
 msiinfo export "$msi" Property >"$work/Property"
@@ -72,7 +77,7 @@ grep -q 'ProgramMenuFolder' "$work/Directory" || fail "no Start-menu folder"
 # The installed programs are the zip's, byte for byte.
 mkdir -p "$work/msi"
 (cd "$work/msi" && msiextract -C . "$msi" >/dev/null) || fail "msiextract cannot unpack the MSI"
-for f in vornikctl.exe vornik-sim.exe README.txt LICENSE.txt; do
+for f in Vornik_Setup.exe vornikctl.exe vornik-sim.exe README.txt LICENSE.txt; do
     got=$(find "$work/msi" -name "$f" -type f | head -n1)
     [ -n "$got" ] && cmp -s "$got" "$work/zip/$top/$f" || fail "the MSI's $f is not the zip's"
 done

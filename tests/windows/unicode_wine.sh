@@ -14,19 +14,14 @@
 #   unicode_wine.sh WINE VORNIKCTL.EXE VORNIK_SIM.EXE ACP_PROBE.EXE
 set -uo pipefail
 wine=$1 ctl=$2 sim=$3 probe=$4
-export WINEDEBUG=-all
 work=$(mktemp -d)
-own_prefix=""
-if [ -z "${WINEPREFIX:-}" ]; then
-    own_prefix=$work/prefix
-    export WINEPREFIX=$own_prefix
-fi
+. "$(cd "$(dirname "$0")" && pwd)/wine_prefix.sh" "$wine" "$work"
 pids=()
 cleanup() {
     local p
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
     wait 2>/dev/null
-    [ -z "$own_prefix" ] || "${wine%/*}/wineserver" -k 2>/dev/null || true
+    wine_cleanup
     rm -rf "$work"
 }
 trap cleanup EXIT
