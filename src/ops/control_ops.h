@@ -19,6 +19,10 @@ public:
     virtual ~IControlOps() = default;
 
     virtual std::string GetText(int id) const = 0;
+    // Whether the control's text has a code page 936 form. What a user types
+    // may hold characters it has none for, which GetText can only give as
+    // '?': a write must refuse such a text rather than send the '?'.
+    virtual bool TextFits936(int) const { return true; }
     virtual void SetText(int id, const std::string& text936) = 0;
     // Adds tail936 at the end of the text: the same as SetText with the text
     // the logic last gave and the tail, at the cost of the tail alone.

@@ -63,17 +63,26 @@ const PageField* PageValues::FirstRefused(settings::Block block,
             const FilledTarget& f = m_targetFilled[size_t(filled - SERVER_CONTROL_IDS.begin())];
             if (f.valid && f.text == text) continue;
         }
-        if (RefusalOf(field, text)) return &field;
+        if (!page.TextFits936(field.control) || RefusalOf(field, text)) return &field;
     }
     return nullptr;
+}
+
+std::string PageValues::RefusalSentence(settings::Block block, const PageField& field) const
+{
+    const IControlOps& page = Page(block);
+    const std::string text = page.GetText(field.control);
+    if (!page.TextFits936(field.control))
+        return FieldLabel936(field.block, field.field) + Cp936("：“") + text + Cp936("”") + text::kMsgNotIn936.Cp936();
+    return vornik::Refusal936(field, text);
 }
 
 bool PageValues::Refuses(settings::Block block)
 {
     const PageField* refused = FirstRefused(block, nullptr);
     if (!refused) return false;
-    IControlOps& page = Page(block);
-    page.MessageBox(*RefusalOf(*refused, page.GetText(refused->control)), text::kCaptionHint, MessageIcon::Exclamation);
+    Page(block).MessageBox(RefusalSentence(block, *refused) + Cp936(QT_TRANSLATE_NOOP("vornik::text", "。未发送任何数据。")),
+                           text::kCaptionHint, MessageIcon::Exclamation);
     return true;
 }
 
@@ -81,7 +90,7 @@ std::optional<std::string> PageValues::Refusal936(settings::Block block) const
 {
     const PageField* refused = FirstRefused(block, nullptr);
     if (!refused) return std::nullopt;
-    return vornik::Refusal936(*refused, Page(block).GetText(refused->control));
+    return RefusalSentence(block, *refused);
 }
 
 void PageValues::SetStartupValues()
@@ -251,7 +260,7 @@ PageValues::Imported PageValues::Import(const settings::Patch& patch, const std:
         const PageField* refused =
             FirstRefused(p.block, [&](const PageField& f) { return patch.Contains(f.block, f.field); });
         if (refused)
-            return {Cp936(p.pageName) + vornik::Refusal936(*refused, p.page.GetText(refused->control)) +
+            return {Cp936(p.pageName) + RefusalSentence(p.block, *refused) +
                         Cp936(QT_TRANSLATE_NOOP("vornik::text", "；文件中没有这一项，请先改正。")),
                     false};
     }

@@ -73,6 +73,8 @@ private:
     // The first field of the page whose text its check refuses, passing over
     // those `skip` names; null when every one passes.
     const PageField* FirstRefused(settings::Block block, const std::function<bool(const PageField&)>& skip) const;
+    // Why the page's text of the field is refused (code page 936), without an ending.
+    std::string RefusalSentence(settings::Block block, const PageField& field) const;
 
     NetworkParams& m_network;
     DeviceParams& m_device;

@@ -32,6 +32,8 @@ inline const Text kLogDeviceRead{QT_TRANSLATE_NOOP("vornik::text", "读取设备
 inline const Text kMsgReadFirst{QT_TRANSLATE_NOOP("vornik::text", "请先执行\"读取设备参数\"操作;然后进行数据修改后再配置")};
 
 inline const Text kCaptionHint{QT_TRANSLATE_NOOP("vornik::text", "提示")};
+// After "服务器1 目标地址：“服务?.cn”": the '?' stands for what code page 936 has no form for.
+inline const Text kMsgNotIn936{QT_TRANSLATE_NOOP("vornik::text", "含有GBK编码无法表示的字符（显示为“?”）")};
 
 inline const Text kMsgTerminalAddressLength{QT_TRANSLATE_NOOP("vornik::text", "终端地址要为8位长度")};
 

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "pages/cp936.h"
+#include "proto/cp936.h"
 #include "pages/drop_down.h"
 #include "pages/group_frame.h"
 #include "pages/report_list.h"
@@ -58,6 +59,14 @@ void QtControlOps::RegisterControl(int id, QWidget* control)
                 if (!state.applying) state.shownValid = false;
             }));
     }
+}
+
+bool QtControlOps::TextFits936(int id) const
+{
+    QWidget* w = Control(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return Cp936FromUtf8(edit->text().toStdString()).has_value();
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return Cp936FromUtf8(combo->currentText().toStdString()).has_value();
+    return true;
 }
 
 QWidget* QtControlOps::Control(int id) const

@@ -38,6 +38,7 @@ public:
     QWidget* Control(int id) const;
 
     std::string GetText(int id) const override;
+    bool TextFits936(int id) const override;
     // A multi-line edit takes its new text when the event loop next has a
     // free moment, once for any number of calls in between: a burst of
     // replies each rewriting the whole info log then costs one repaint.

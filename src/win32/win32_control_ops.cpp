@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ops/drop_downs.h"
+#include "proto/cp936.h"
 #include "win32/wide_text.h"
 
 namespace vornik {
@@ -87,6 +88,12 @@ std::string Win32ControlOps::GetText(int id) const
 {
     HWND control = Control(id);
     return control ? Cp936FromWide(WindowText(control)) : std::string{};
+}
+
+bool Win32ControlOps::TextFits936(int id) const
+{
+    HWND control = Control(id);
+    return !control || Cp936FromUtf8(Utf8FromWide(WindowText(control))).has_value();
 }
 
 void Win32ControlOps::SetText(int id, const std::string& text936)

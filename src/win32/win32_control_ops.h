@@ -48,6 +48,7 @@ public:
     bool OnCustomDraw(const NMHDR* header, LRESULT& result);
 
     std::string GetText(int id) const override;
+    bool TextFits936(int id) const override;
     void SetText(int id, const std::string& text936) override;
     // A multi-line edit adds the tail at its end, unless the user typed
     // into it since: then it shows the logic's whole text again.

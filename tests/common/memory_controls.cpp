@@ -1,5 +1,7 @@
 #include "memory_controls.h"
 
+#include "proto/cp936.h"
+
 namespace vornik {
 
 void MemoryControls::AddList(int id, std::vector<std::string> entries)
@@ -16,6 +18,7 @@ std::string MemoryControls::GetText(int id) const
 void MemoryControls::SetText(int id, const std::string& text936)
 {
     m_texts[id] = text936;
+    m_unfit.erase(id);
     ++m_setTextCounts[id];
 }
 
@@ -115,6 +118,18 @@ bool MemoryControls::AskOkCancel(const std::string& text936, const std::string& 
 void MemoryControls::MessageBox(const std::string& text936, const std::string& caption936, MessageIcon icon)
 {
     m_boxes.push_back(Box{text936, caption936, icon});
+}
+
+void MemoryControls::Type(int id, const std::string& utf8)
+{
+    m_texts[id] = Cp936FromUtf8Lossy(utf8);
+    m_unfit[id] = !Cp936FromUtf8(utf8);
+}
+
+bool MemoryControls::TextFits936(int id) const
+{
+    const auto it = m_unfit.find(id);
+    return it == m_unfit.end() || !it->second;
 }
 
 } // namespace vornik

@@ -45,6 +45,10 @@ public:
     int SetTextCount(int id) const;
     int RowCount(int id) const;
     void SelectRow(int id, int row); // -1 clears the selection
+    // What a user types, in UTF-8: the control holds it in code page 936,
+    // '?' for each character that has no form there, as a window's would.
+    void Type(int id, const std::string& utf8);
+    bool TextFits936(int id) const override;
     const std::vector<Box>& Boxes() const { return m_boxes; }
 
 private:
@@ -61,6 +65,7 @@ private:
         int selected = -1;
     };
     std::map<int, std::string> m_texts;
+    std::map<int, bool> m_unfit; // typed with what code page 936 cannot hold
     std::map<int, int> m_setTextCounts;
     std::map<int, List> m_lists;
     std::map<int, bool> m_disabled;

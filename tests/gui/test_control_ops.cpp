@@ -51,6 +51,29 @@ TEST_F(ControlOpsTest, ControlsCarryTheirIds)
     EXPECT_EQ(m_ops.Control(99), nullptr);
 }
 
+TEST_F(ControlOpsTest, TypedTextCodePage936CannotHoldIsToldApart)
+{
+    const struct {
+        const char* what;
+        QString typed;
+        bool fits;
+    } rows[] = {
+        {"Chinese 936 holds", QStringLiteral(u"服务器.cn"), true},
+        {"a Hungarian letter", QStringLiteral(u"szerver-ő.hu"), false},
+        {"an emoji", QStringLiteral(u"80\U0001F600"), false},
+        {"empty", QString(), true},
+    };
+    for (const auto& row : rows) {
+        m_edit->setText(row.typed);
+        m_combo->setEditText(row.typed);
+        EXPECT_EQ(m_ops.TextFits936(1), row.fits) << row.what;
+        EXPECT_EQ(m_ops.TextFits936(2), row.fits) << row.what;
+    }
+    // Controls that take no typing, and ids of none, fit.
+    EXPECT_TRUE(m_ops.TextFits936(5));
+    EXPECT_TRUE(m_ops.TextFits936(99));
+}
+
 TEST_F(ControlOpsTest, TextsCrossAsCodePage936)
 {
     // 搜索 in code page 936 is CB D1 CB F7.

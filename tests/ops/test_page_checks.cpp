@@ -76,6 +76,46 @@ TEST_F(PageChecks, AValueTheFieldRefusesStopsTheWriteAndNamesTheField)
     }
 }
 
+// What a user types may hold characters code page 936 has no form for: the
+// write refuses it, naming the field and the text as the device would have
+// got it, instead of sending a '?' in their place.
+TEST_F(PageChecks, TextCodePage936CannotHoldStopsTheWrite)
+{
+    const struct {
+        const char* what;
+        Typed typed;                // typed in UTF-8
+        const char* box;            // the whole box, UTF-8; empty: written
+    } rows[] = {
+        {"a server name with ő", {true, SERVER_CONTROL_IDS[0].targetAddress, "服务ő.cn"},
+         "服务器1 目标地址：“服务?.cn”含有GBK编码无法表示的字符（显示为“?”）。未发送任何数据。"},
+        {"a port with an emoji", {true, SERVER_CONTROL_IDS[4].targetPort, "80\U0001F600"},
+         "服务器5 目标端口：“80?”含有GBK编码无法表示的字符（显示为“?”）。未发送任何数据。"},
+        {"a terminal address with ő", {false, IDC_DEV_TERMINAL_ADDRESS, "1234567ő"},
+         "终端地址：“1234567?”含有GBK编码无法表示的字符（显示为“?”）。未发送任何数据。"},
+        {"a Chinese server name 936 holds", {true, SERVER_CONTROL_IDS[0].targetAddress, "服务器.cn"}, ""},
+    };
+    for (const auto& row : rows) {
+        ops.SetStartupValues();
+        DeviceOpsProbe::OpenDeviceWrite(ops);
+        link.frames.clear();
+        MemoryControls& page = row.typed.network ? net : dev;
+        page.Type(row.typed.control, row.typed.text);
+        const size_t boxes = page.Boxes().size();
+        if (row.typed.network)
+            ops.OnWriteNetworkParams();
+        else
+            ops.OnWriteDeviceParams();
+        if (*row.box == 0) {
+            EXPECT_EQ(page.Boxes().size(), boxes) << row.what;
+            EXPECT_FALSE(link.frames.empty()) << row.what;
+            continue;
+        }
+        EXPECT_TRUE(link.frames.empty()) << row.what;
+        ASSERT_EQ(page.Boxes().size(), boxes + 1) << row.what;
+        EXPECT_EQ(page.Boxes().back().text, Gbk(row.box)) << row.what;
+    }
+}
+
 // The ends of each range and the worked values, with their bytes worked out
 // by hand: little-endian, temperatures in two's complement tenths.
 TEST_F(PageChecks, TheEndsOfEveryRangeAreWrittenExactly)

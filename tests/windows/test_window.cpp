@@ -95,17 +95,19 @@ TEST_F(ControlOps, TextsGoThroughCodePage936BothWays)
         int id;
         std::wstring set;      // as the control holds it
         std::string expect936; // as the logic reads it
+        bool fits;             // whether a write may take it
     } rows[] = {
-        {"an address", IDC_NET_IP_ADDRESS, L"192.168.0.101", "192.168.0.101"},
-        {"a Chinese server name", SERVER_CONTROL_IDS[0].targetAddress, L"服务器.cn", text::Cp936("服务器.cn")},
-        {"empty", IDC_NET_GATEWAY, L"", ""},
-        {"a letter code page 936 lacks", IDC_NET_MAC, L"ő", "?"},
-        {"a control the page does not have", 4242, L"x", ""},
+        {"an address", IDC_NET_IP_ADDRESS, L"192.168.0.101", "192.168.0.101", true},
+        {"a Chinese server name", SERVER_CONTROL_IDS[0].targetAddress, L"服务器.cn", text::Cp936("服务器.cn"), true},
+        {"empty", IDC_NET_GATEWAY, L"", "", true},
+        {"a letter code page 936 lacks", IDC_NET_MAC, L"ő", "?", false},
+        {"a control the page does not have", 4242, L"x", "", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         SetDlgItemTextW(page, row.id, row.set.c_str());
         EXPECT_EQ(pageOps.GetText(row.id), row.expect936);
+        EXPECT_EQ(pageOps.TextFits936(row.id), row.fits);
         if (row.id == 4242) continue;
         pageOps.SetText(row.id, row.expect936);
         wchar_t shown[64] = {};
