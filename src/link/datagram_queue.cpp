@@ -61,4 +61,21 @@ size_t DatagramQueue::Bytes() const
     return m_bytes;
 }
 
+bool HandOverSlice(DatagramQueue& queue, std::vector<Datagram>& batch,
+                   const std::function<void(const Datagram&)>& handle, const std::function<void()>& chunkDone)
+{
+    const auto start = std::chrono::steady_clock::now();
+    bool more = false;
+    while (queue.Take(batch, kHandOverChunk)) {
+        for (const Datagram& datagram : batch) handle(datagram);
+        if (chunkDone) chunkDone();
+        if (std::chrono::steady_clock::now() - start >= kHandOverSlice) {
+            more = true;
+            break;
+        }
+    }
+    batch.clear();
+    return more;
+}
+
 } // namespace vornik

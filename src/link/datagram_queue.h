@@ -4,9 +4,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -53,5 +55,19 @@ private:
     bool m_wakePending = false;     // guarded by m_mutex
     std::atomic<uint64_t> m_dropped{0};
 };
+
+// A window's share of the hand-over, on its own thread: datagrams are taken
+// this many at a time and handled for this long at most before the window's
+// events get their turn, so that a flood of replies never holds the event
+// loop (clicks, painting, a close) for long.
+inline constexpr size_t kHandOverChunk = 128;
+inline constexpr auto kHandOverSlice = std::chrono::milliseconds(8);
+
+// Hands the waiting datagrams to `handle` in order, calling `chunkDone` after
+// each chunk, until the queue is empty or the slice is used up. True when the
+// slice ran out first: the queue still counts as woken, so the caller must
+// come back for the rest. `batch` holds the chunk in hand (kept for its buffers).
+bool HandOverSlice(DatagramQueue& queue, std::vector<Datagram>& batch,
+                   const std::function<void(const Datagram&)>& handle, const std::function<void()>& chunkDone = {});
 
 } // namespace vornik

@@ -316,4 +316,10 @@ bool PacketCapture::Save(const std::string& path, std::string* error) const
     return WritePcapFile(path, datagrams, error);
 }
 
+LinkConfig Recorded(LinkConfig config, PacketCapture* record)
+{
+    if (record) record->Attach(config);
+    return config;
+}
+
 } // namespace vornik

@@ -89,4 +89,7 @@ private:
     std::unique_ptr<Stream> m_stream;    // guarded by m_mutex
 };
 
+// The config with the record's taps set, when there is a record.
+LinkConfig Recorded(LinkConfig config, PacketCapture* record);
+
 } // namespace vornik

@@ -79,4 +79,11 @@ std::string DeviceHistory::TakeFailureLine936()
     return line;
 }
 
+history::Options WindowHistoryOptions()
+{
+    history::Options options;
+    options.busyTimeoutMs = 500;
+    return options;
+}
+
 } // namespace vornik

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "history/recorder.h"
+#include "history/store.h"
 
 namespace vornik {
 
@@ -16,6 +17,11 @@ namespace vornik {
 // "net set") in the operator's words (code page 936); a name the table does
 // not know as it is.
 std::string OperationName936(std::string_view operation);
+
+// How a window opens the history: its thread waits while another program
+// holds the file, but not long, since a history left out costs one line and
+// a frozen window costs the operator.
+history::Options WindowHistoryOptions();
 
 class DeviceHistory {
 public:

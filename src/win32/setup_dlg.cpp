@@ -9,6 +9,7 @@
 
 #include "history/history.h"
 #include "link/packet_capture.h"
+#include "ops/device_history.h"
 #include "ops/control_ids.h"
 #include "ops/link_texts.h"
 #include "ops/settings_files.h"
@@ -38,25 +39,6 @@ constexpr int kButtonIconSize = 25;
 constexpr UINT_PTR kAnswerTimer = 1;
 constexpr UINT kAnswerTimerMs = 250;
 
-// The hand-over's datagrams are handled for this long at most before the
-// message loop gets its turn, and taken from the queue this many at a time.
-constexpr auto kHandOverSlice = std::chrono::milliseconds(8);
-constexpr size_t kHandOverChunk = 128;
-
-// The window history waits while another program holds it: not long, since a
-// history left out costs one line and a frozen window costs the operator.
-history::Options WindowHistory()
-{
-    history::Options options;
-    options.busyTimeoutMs = 500;
-    return options;
-}
-
-LinkConfig Recorded(LinkConfig config, PacketCapture* record)
-{
-    if (record) record->Attach(config);
-    return config;
-}
 
 bool IsWithin(HWND window, HWND ancestor) { return window == ancestor || IsChild(ancestor, window); }
 
@@ -123,7 +105,7 @@ LRESULT CALLBACK TypedInUpperCase(HWND edit, UINT message, WPARAM wParam, LPARAM
 CSetupDlg::CSetupDlg(HINSTANCE instance, Options options)
     : m_instance(instance),
       m_options(std::move(options)),
-      m_history(m_options.historyPath, WindowHistory()),
+      m_history(m_options.historyPath, WindowHistoryOptions()),
       m_link(Recorded(m_options.link, m_options.record),
              [this](const LinkError& error) {
                  // Shown once the operation that sent has returned: a box runs
@@ -446,17 +428,11 @@ INT_PTR CSetupDlg::OnPageMessage(HWND page, UINT message, WPARAM wParam, LPARAM 
 
 void CSetupDlg::OnDatagramsWaiting()
 {
-    const auto start = std::chrono::steady_clock::now();
-    while (m_queue.Take(m_batch, kHandOverChunk)) {
-        for (const Datagram& d : m_batch)
-            m_ops->DispatchFrame(d.bytes, ReplyOrigin{d.sourceAddress, d.sourcePort, d.localAddress});
-        if (std::chrono::steady_clock::now() - start >= kHandOverSlice) {
-            // The queue still counts as woken: nothing else posts until this comes back.
-            PostMessageW(m_hwnd, WM_FRAME_RECEIVED, 0, 0);
-            break;
-        }
-    }
-    m_batch.clear();
+    const auto handle = [this](const Datagram& d) {
+        m_ops->DispatchFrame(d.bytes, ReplyOrigin{d.sourceAddress, d.sourcePort, d.localAddress});
+    };
+    // Nothing else posts until this comes back for the rest.
+    if (HandOverSlice(m_queue, m_batch, handle)) PostMessageW(m_hwnd, WM_FRAME_RECEIVED, 0, 0);
 }
 
 void CSetupDlg::ShowLinkMessages()

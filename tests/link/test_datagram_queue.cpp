@@ -2,6 +2,7 @@
 // bytes with every drop counted, and safe between two threads.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "link/datagram_queue.h"
@@ -88,6 +89,60 @@ TEST(DatagramQueue, TwoThreadsKeepOrderAndLoseNothingWithinTheBound)
     producer.join();
     EXPECT_EQ(next, kCount);
     EXPECT_EQ(queue.Dropped(), 0u);
+}
+
+// A window's slice: every waiting datagram in order, a call after each chunk,
+// and when the slice runs out the rest stays queued with the wake-up still
+// counted, so that nothing is lost and nothing handled twice.
+TEST(HandOverSlice, TakesChunksInOrderAndStopsWhenItsTimeIsUp)
+{
+    const struct {
+        const char* what;
+        uint32_t waiting;
+        bool slow;              // the first datagram takes longer than a slice
+        bool more;              // the slice ran out first
+        uint32_t handled;
+        int chunks;
+    } rows[] = {
+        {"nothing waiting", 0, false, false, 0, 0},
+        {"fewer than a chunk", 5, false, false, 5, 1},
+        {"two chunks and a part", 2 * uint32_t(kHandOverChunk) + 44, false, false, 2 * uint32_t(kHandOverChunk) + 44, 3},
+        {"a slow first chunk ends the slice", 2 * uint32_t(kHandOverChunk), true, true, uint32_t(kHandOverChunk), 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        DatagramQueue queue;
+        for (uint32_t n = 0; n < row.waiting; ++n) queue.Push(Numbered(n));
+        std::vector<Datagram> batch;
+        std::vector<uint32_t> handled;
+        int chunks = 0;
+        const bool more = HandOverSlice(
+            queue, batch,
+            [&](const Datagram& d) {
+                if (row.slow && handled.empty()) {
+                    const auto until = std::chrono::steady_clock::now() + kHandOverSlice + std::chrono::milliseconds(2);
+                    while (std::chrono::steady_clock::now() < until) {
+                    }
+                }
+                handled.push_back(NumberOf(d));
+            },
+            [&] { ++chunks; });
+        EXPECT_EQ(more, row.more);
+        EXPECT_EQ(chunks, row.chunks);
+        ASSERT_EQ(handled.size(), row.handled);
+        for (uint32_t n = 0; n < row.handled; ++n) EXPECT_EQ(handled[n], n);
+        EXPECT_TRUE(batch.empty());
+        // What the slice left is next, in order; a push now wakes no one,
+        // as the caller comes back anyway.
+        std::vector<Datagram> rest;
+        if (row.more) {
+            EXPECT_FALSE(queue.Push(Numbered(row.waiting)));
+            ASSERT_TRUE(queue.Take(rest, 1));
+            EXPECT_EQ(NumberOf(rest.front()), row.handled);
+        } else {
+            EXPECT_FALSE(queue.Take(rest, 1));
+        }
+    }
 }
 
 } // namespace
