@@ -39,17 +39,14 @@ namespace vornik {
 
 namespace {
 
-// The pages sit inside the tab control's client area, clear of the tabs.
-constexpr int kPageInsetLeft = 8;
-constexpr int kPageInsetTop = 20;
-constexpr int kPageInsetRight = 8;
-constexpr int kPageInsetBottom = 8;
-
-// Icon resources.
-constexpr int kAppIcon = 128;
-constexpr int kWriteIcon = 133;
-constexpr int kDefaultsIcon = 135;
-constexpr int kButtonIconSize = 25;
+using layout::kButtonIconSize;
+using layout::kPageInsetBottom;
+using layout::kPageInsetLeft;
+using layout::kPageInsetRight;
+using layout::kPageInsetTop;
+constexpr int kAppIcon = layout::IDR_MAINFRAME;
+constexpr int kWriteIcon = layout::IDI_WRITE;
+constexpr int kDefaultsIcon = layout::IDI_DEFAULTS;
 
 } // namespace
 

@@ -25,6 +25,14 @@ inline constexpr int IDD_NET_PAGE = 137;
 inline constexpr int IDD_DEV_PAGE = 138;
 inline constexpr int IDD_HISTORY = 140;
 
+// The pages sit inside the tab control's client area (in pixels), clear of the tabs.
+inline constexpr int kPageInsetLeft = 8;
+inline constexpr int kPageInsetTop = 20;
+inline constexpr int kPageInsetRight = 8;
+inline constexpr int kPageInsetBottom = 8;
+// The icon buttons' icons are loaded at this size, in pixels.
+inline constexpr int kButtonIconSize = 25;
+
 // The history dialog's controls.
 inline constexpr int IDC_HISTORY_LIST = 1200;
 inline constexpr int IDC_HISTORY_HEADING = 1201;

@@ -17,6 +17,7 @@
 #include "proto/file_name.h"
 #include "proto/net_params.h"
 #include "win32/history_dlg.h"
+#include "layout/dialogs.h"
 #include "win32/screenshot.h"
 #include "win32/wide_text.h"
 
@@ -24,16 +25,14 @@ namespace vornik::win32 {
 
 namespace {
 
-// The pages sit inside the tab control's client area, clear of the tabs.
-constexpr int kPageInsetLeft = 8;
-constexpr int kPageInsetTop = 20;
-constexpr int kPageInsetRight = 8;
-constexpr int kPageInsetBottom = 8;
-
-constexpr int kAppIcon = 128;
-constexpr int kWriteIcon = 133;
-constexpr int kDefaultsIcon = 135;
-constexpr int kButtonIconSize = 25;
+using layout::kButtonIconSize;
+using layout::kPageInsetBottom;
+using layout::kPageInsetLeft;
+using layout::kPageInsetRight;
+using layout::kPageInsetTop;
+constexpr int kAppIcon = layout::IDR_MAINFRAME;
+constexpr int kWriteIcon = layout::IDI_WRITE;
+constexpr int kDefaultsIcon = layout::IDI_DEFAULTS;
 
 // A silent device or an empty search is said within a quarter of a second.
 constexpr UINT_PTR kAnswerTimer = 1;
