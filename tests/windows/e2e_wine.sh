@@ -32,8 +32,12 @@ start_sim() { # PORT ARGS...
 ctl() { # PORT ARGS...
     local p=$1
     shift
+    # Through a file: a pipe could be held open by a wine helper the run started.
     "$wine" "$ctl" --port "$p" --broadcast 127.255.255.255 --bind 127.0.0.2 --tries 2 --interval 0.5 -q "$@" \
-        2>"$work/ctl.err" | tr -d '\r'
+        >"$work/ctl.out" 2>"$work/ctl.err"
+    local rc=$?
+    tr -d '\r' <"$work/ctl.out"
+    return "$rc"
 }
 
 start_sim "$port" --devices 3

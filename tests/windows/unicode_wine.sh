@@ -50,7 +50,8 @@ ctl() { # ARGS...   (stdout with CR removed; the exit code in $rc)
 for case in en_US.UTF-8:1252 zh_CN.UTF-8:936; do
     export LC_ALL=${case%%:*}
     acp=${case#*:}
-    got=$("$wine" "$probe" | tr -d '\r')
+    "$wine" "$probe" >"$work/probe.out" 2>&1
+    got=$(tr -d '\r' <"$work/probe.out")
     [ "${got%% *}" = "$acp" ] || { fail "LC_ALL=$LC_ALL gives code page '$got', not $acp: the cases below would prove nothing"; continue; }
 
     "$wine" "$sim" --port "$port" --reply-to 127.255.255.255 --devices 3 >"$work/sim.log" 2>&1 &
