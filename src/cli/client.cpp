@@ -109,6 +109,23 @@ std::vector<Outcome> Client::Exchange(std::vector<Request> requests,
 {
     engine::Exchange exchange(std::move(requests), Pacing());
     if (afterwards) exchange.OnEnd(afterwards);
+    Run(exchange);
+    return std::move(exchange.Outcomes());
+}
+
+void Client::Stream(std::vector<Request> requests,
+                    const std::function<void(size_t index, const Request&, Outcome&&)>& take)
+{
+    engine::Exchange* running = nullptr;
+    engine::Exchange exchange(std::move(requests), Pacing(), [&](size_t index, Outcome&& outcome) {
+        take(index, running->RequestAt(index), std::move(outcome));
+    });
+    running = &exchange;
+    Run(exchange);
+}
+
+void Client::Run(engine::Exchange& exchange)
+{
     const auto send = [this](const Frame& frame) { Send(frame); };
     while (!exchange.Done() && !Interrupted()) {
         const Clock::time_point deadline = exchange.Poll(Clock::now(), send);
@@ -121,7 +138,6 @@ std::vector<Outcome> Client::Exchange(std::vector<Request> requests,
         }
     }
     exchange.Close();
-    return std::move(exchange.Outcomes());
 }
 
 std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait, const Until& until,

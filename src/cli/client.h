@@ -85,6 +85,10 @@ public:
     // devices holds its frames once).
     std::vector<Outcome> Exchange(std::vector<Request> requests,
                                   const std::function<void(size_t index, const Outcome&)>& afterwards = {});
+    // The same, but each outcome goes to `take` as its request ends (with the
+    // request) and is not kept; `take` sees every index once, Ctrl-C or not.
+    void Stream(std::vector<Request> requests,
+                const std::function<void(size_t index, const Request&, Outcome&&)>& take);
 
     // Broadcasts the search and gathers replies for `wait`; when `until` is given the
     // search is sent again every interval (up to the tries) and ends as soon as until()
@@ -102,6 +106,7 @@ public:
     }
 
 private:
+    void Run(engine::Exchange& exchange);
     struct Arrival {
         Datagram datagram;
         Clock::time_point at;

@@ -44,19 +44,19 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
     }
     if (requests.empty()) return;
     if (results.size() > 1) client.Note(std::string(what) + ": " + std::to_string(results.size()) + " device(s)");
-    const auto outcomes = client.Exchange(requests);
-    for (size_t k = 0; k < outcomes.size(); ++k) {
+    // Each reply goes into its device's result as it comes and is not kept.
+    client.Stream(std::move(requests), [&](size_t k, const Request& request, Outcome&& outcome) {
         DeviceResult& r = results[owner[k]];
-        const engine::RoundReplies got = engine::Gather({&requests[k], 1}, {&outcomes[k], 1});
+        const engine::RoundReplies got = engine::Gather({&request, 1}, {&outcome, 1});
         if (got.missing) {
             if (r.error.empty()) r.error = MissingText(*got.missing, what);
-            continue;
+            return;
         }
         if (got.blocks.network) r.network = got.blocks.network;
         if (got.blocks.device) r.device = got.blocks.device;
         r.address = got.address;
         r.networkWhole = got.networkWhole;
-    }
+    });
 }
 
 engine::Written BlocksOf(const DeviceResult& r) { return {r.network, r.device}; }
@@ -121,17 +121,30 @@ template <typename Write>
 std::vector<engine::Next> RunRound(Client& client, const std::vector<Write*>& writes, const char* what)
 {
     std::vector<Request> requests;
-    std::vector<size_t> start;
-    for (Write* w : writes) {
-        start.push_back(requests.size());
-        for (Request& r : w->NextRound()) requests.push_back(std::move(r));
+    std::vector<uint32_t> owner; // the write each request is of
+    std::vector<uint32_t> count; // each write's requests this round
+    for (uint32_t k = 0; k < writes.size(); ++k) {
+        const size_t before = requests.size();
+        for (Request& r : writes[k]->NextRound()) {
+            requests.push_back(std::move(r));
+            owner.push_back(k);
+        }
+        count.push_back(uint32_t(requests.size() - before));
     }
-    start.push_back(requests.size());
     if (writes.size() > 1) client.Note(std::string(what) + ": " + std::to_string(writes.size()) + " device(s)");
-    const std::vector<Outcome> outcomes = client.Exchange(std::move(requests));
-    std::vector<engine::Next> next;
-    for (size_t k = 0; k < writes.size(); ++k)
-        next.push_back(writes[k]->Take(std::span(outcomes).subspan(start[k], start[k + 1] - start[k])));
+    // Each outcome goes to its write as its request ends and is not kept: a
+    // round holds what is in flight, not a reply of every device.
+    std::vector<engine::Next> next(writes.size(), engine::Next::Settled);
+    std::vector<uint32_t> first(writes.size(), 0); // each write's first request
+    for (uint32_t k = 1; k < writes.size(); ++k) first[k] = first[k - 1] + count[k - 1];
+    std::vector<uint32_t> came(writes.size(), 0);
+    client.Stream(std::move(requests), [&](size_t index, const Request&, Outcome&& outcome) {
+        const uint32_t k = owner[index];
+        writes[k]->Hear(index - first[k], outcome);
+        if (++came[k] == count[k]) next[k] = writes[k]->Settle();
+    });
+    for (uint32_t k = 0; k < writes.size(); ++k)
+        if (count[k] == 0) next[k] = writes[k]->Settle();
     return next;
 }
 

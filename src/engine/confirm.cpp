@@ -19,34 +19,55 @@ std::vector<settings::Difference> ReadBackDifferences(const Written& written, co
 
 Result Unconfirmed(bool acknowledged) { return acknowledged ? Result::Written : Result::NotConfirmed; }
 
+void RoundFold::Add(size_t k, const Request& r, const Outcome& o)
+{
+    RoundReplies& got = m_got;
+    if (!r.awaited) {
+        ++got.sentOnce;
+        if (o.reply) ++got.answered;
+        return;
+    }
+    const bool network = r.expect == ReplyKind::NetworkRead;
+    if (!o.reply || !o.answer) {
+        if (!got.missing || k < m_missingAt) {
+            got.missing = Missing{network ? settings::Block::Network : settings::Block::Device, o.sent, o.refused};
+            m_missingAt = k;
+        }
+        return;
+    }
+    if (network && o.answer->network) {
+        got.blocks.network = DecodeNetworkParams(*o.answer->network);
+        const size_t size = o.reply->bytes.size();
+        got.networkWhole = got.networkWhole && (size == NETWORK_REPLY_SIZE || size == NETWORK_REPLY_SIZE + 1);
+    }
+    else if (!network && o.answer->device)
+        got.blocks.device = *o.answer->device;
+    if (!m_hasAddress || k >= m_addressAt) {
+        got.address = o.reply->sourceAddress;
+        m_addressAt = k;
+        m_hasAddress = true;
+    }
+}
+
 RoundReplies Gather(std::span<const Request> requests, std::span<const Outcome> outcomes)
 {
-    RoundReplies got;
-    for (size_t k = 0; k < requests.size() && k < outcomes.size(); ++k) {
-        const Request& r = requests[k];
-        const Outcome& o = outcomes[k];
-        if (!r.awaited) {
-            ++got.sentOnce;
-            if (o.reply) ++got.answered;
-            continue;
-        }
-        const bool network = r.expect == ReplyKind::NetworkRead;
-        if (!o.reply || !o.answer) {
-            if (!got.missing)
-                got.missing = Missing{network ? settings::Block::Network : settings::Block::Device, o.sent, o.refused};
-            continue;
-        }
-        if (network && o.answer->network) {
-            got.blocks.network = DecodeNetworkParams(*o.answer->network);
-            const size_t size = o.reply->bytes.size();
-            got.networkWhole = got.networkWhole && (size == NETWORK_REPLY_SIZE || size == NETWORK_REPLY_SIZE + 1);
-        }
-        else if (!network && o.answer->device)
-            got.blocks.device = *o.answer->device;
-        got.address = o.reply->sourceAddress;
-    }
-    return got;
+    RoundFold fold;
+    for (size_t k = 0; k < requests.size() && k < outcomes.size(); ++k) fold.Add(k, requests[k], outcomes[k]);
+    return fold.Replies();
 }
+
+namespace {
+
+// The round's requests go out; the object keeps what tells their replies
+// apart, not the frames, which for a batch of devices would be held twice.
+std::vector<Request> Handed(std::vector<Request>& kept)
+{
+    std::vector<Request> out = kept;
+    for (Request& r : kept) Frame().swap(r.frame);
+    return out;
+}
+
+} // namespace
 
 std::vector<Request> ReadRequests(const MacAddress& mac, bool network, bool device)
 {
@@ -85,12 +106,25 @@ std::vector<Request> ConfirmedWrite::NextRound()
         m_requests.push_back(SentOnce(BuildDeviceWriteRequest(m_mac, *m_want.device), ReplyKind::DeviceWriteAck, m_mac));
     for (Request& r : ReadRequests(m_mac, m_want.network.has_value(), m_want.device.has_value()))
         m_requests.push_back(std::move(r));
-    return m_requests;
+    m_fold = {};
+    return Handed(m_requests);
 }
 
 Next ConfirmedWrite::Take(std::span<const Outcome> outcomes)
 {
-    const RoundReplies got = Gather(m_requests, outcomes);
+    m_fold = {};
+    for (size_t k = 0; k < m_requests.size() && k < outcomes.size(); ++k) Hear(k, outcomes[k]);
+    return Settle();
+}
+
+void ConfirmedWrite::Hear(size_t k, const Outcome& outcome)
+{
+    if (k < m_requests.size()) m_fold.Add(k, m_requests[k], outcome);
+}
+
+Next ConfirmedWrite::Settle()
+{
+    const RoundReplies& got = m_fold.Replies();
     m_acknowledged = got.sentOnce > 0 && got.answered == got.sentOnce;
     m_missing = got.missing;
     // A read-back that did not come whole leaves the last one that did.
@@ -120,12 +154,25 @@ std::vector<Request> FactoryReset::NextRound()
     ++m_round;
     m_requests = {SentOnce(BuildFactoryDefaultsRequest(m_mac), ReplyKind::DefaultsAck, m_mac)};
     for (Request& r : ReadRequests(m_mac, true, true)) m_requests.push_back(std::move(r));
-    return m_requests;
+    m_fold = {};
+    return Handed(m_requests);
 }
 
 Next FactoryReset::Take(std::span<const Outcome> outcomes)
 {
-    const RoundReplies got = Gather(m_requests, outcomes);
+    m_fold = {};
+    for (size_t k = 0; k < m_requests.size() && k < outcomes.size(); ++k) Hear(k, outcomes[k]);
+    return Settle();
+}
+
+void FactoryReset::Hear(size_t k, const Outcome& outcome)
+{
+    if (k < m_requests.size()) m_fold.Add(k, m_requests[k], outcome);
+}
+
+Next FactoryReset::Settle()
+{
+    const RoundReplies& got = m_fold.Replies();
     m_acknowledged = m_acknowledged || got.answered > 0;
     m_missing = got.missing;
     if (m_missing) return Next::Settled;

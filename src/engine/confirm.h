@@ -55,6 +55,20 @@ struct RoundReplies {
 };
 RoundReplies Gather(std::span<const Request> requests, std::span<const Outcome> outcomes);
 
+// Gather one outcome at a time, in whatever order the requests end: the
+// missing read is still the first in the round's order, the address the
+// last read's. `k` is the request's place in its round.
+class RoundFold {
+public:
+    void Add(size_t k, const Request& request, const Outcome& outcome);
+    const RoundReplies& Replies() const { return m_got; }
+
+private:
+    RoundReplies m_got;
+    size_t m_missingAt = 0, m_addressAt = 0;
+    bool m_hasAddress = false;
+};
+
 // Reads of the blocks asked, awaited with the pacing's tries.
 std::vector<Request> ReadRequests(const MacAddress& mac, bool network, bool device);
 
@@ -77,6 +91,10 @@ public:
     std::vector<Request> NextRound();
     // The outcomes of the round's requests, in the order it gave them.
     Next Take(std::span<const Outcome> outcomes);
+    // The same one outcome at a time (`k`: its request's place in the round,
+    // any order), then Settle once every request of the round has ended.
+    void Hear(size_t k, const Outcome& outcome);
+    Next Settle();
 
     const MacAddress& Mac() const { return m_mac; }
     const Written& Want() const { return m_want; }
@@ -97,7 +115,8 @@ private:
     Written m_want;
     int m_rounds;
     int m_round = 0;
-    std::vector<Request> m_requests; // of the round under way
+    std::vector<Request> m_requests; // of the round under way, without their frames
+    RoundFold m_fold;
     bool m_acknowledged = false;
     std::optional<Written> m_readBack;
     uint32_t m_address = 0;
@@ -115,6 +134,8 @@ public:
 
     std::vector<Request> NextRound();
     Next Take(std::span<const Outcome> outcomes);
+    void Hear(size_t k, const Outcome& outcome);
+    Next Settle();
 
     int Round() const { return m_round; }
     bool Acknowledged() const { return m_acknowledged; }
@@ -131,7 +152,8 @@ private:
     Written m_before;
     int m_rounds;
     int m_round = 0;
-    std::vector<Request> m_requests;
+    std::vector<Request> m_requests; // without their frames
+    RoundFold m_fold;
     bool m_acknowledged = false, m_changed = false;
     std::optional<Written> m_after;
     uint32_t m_address = 0;

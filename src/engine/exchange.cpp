@@ -23,6 +23,27 @@ Exchange::Exchange(std::vector<Request> requests, Pacing pacing)
     m_awaitedTotal = size_t(std::count_if(m_requests.begin(), m_requests.end(), [](const Request& r) { return r.awaited; }));
 }
 
+Exchange::Exchange(std::vector<Request> requests, Pacing pacing, Take take)
+    : m_requests(std::move(requests)), m_pacing(pacing), m_hooks(m_requests.size()), m_take(std::move(take))
+{
+    m_pacing.tries = std::max(1, m_pacing.tries);
+    m_pacing.window = std::max<size_t>(1, m_pacing.window);
+    m_awaitedTotal = size_t(std::count_if(m_requests.begin(), m_requests.end(), [](const Request& r) { return r.awaited; }));
+}
+
+void Exchange::Ended(size_t i)
+{
+    Outcome& outcome = Slot(i);
+    if (m_ended) m_ended(i, outcome);
+    if (!m_take) return;
+    const auto live = m_live.find(i);
+    Outcome handed = std::move(live->second);
+    m_live.erase(live);
+    m_take(i, std::move(handed));
+    std::vector<std::multimap<uint64_t, size_t>::iterator>().swap(m_hooks[i]);
+    Frame().swap(m_requests[i].frame);
+}
+
 void Exchange::Hook(size_t i)
 {
     const Request& r = m_requests[i];
@@ -45,7 +66,7 @@ void Exchange::Finish(size_t i)
     m_active.erase(i);
     Unhook(i);
     ++m_done;
-    if (m_ended) m_ended(i, m_outcomes[i]);
+    Ended(i);
 }
 
 Clock::time_point Exchange::Poll(Clock::time_point now, const std::function<void(const Frame&)>& send)
@@ -60,7 +81,7 @@ Clock::time_point Exchange::Poll(Clock::time_point now, const std::function<void
             m_active[i] = {now};
         else
             m_unawaited[i] = now;
-        m_outcomes[i].sent = 1;
+        Slot(i).sent = 1;
         send(m_requests[i].frame);
     }
 
@@ -75,9 +96,9 @@ Clock::time_point Exchange::Poll(Clock::time_point now, const std::function<void
             continue;
         }
         const int due = std::min(tries, int((now - a.firstSent) / interval) + 1);
-        if (m_outcomes[i].sent < due) {
+        if (Outcome& o = Slot(i); o.sent < due) {
             // One send however many were missed: a late poll does not burst.
-            m_outcomes[i].sent = due;
+            o.sent = due;
             resend.push_back(i);
         }
         next = std::min(next, due < tries ? a.firstSent + due * interval : end);
@@ -96,7 +117,7 @@ Exchange::Offered Exchange::Offer(const ClassifiedReply& reply, Datagram datagra
     if (reply.kind == ReplyKind::None) {
         // A reply of the device that failed its check (CRC, length).
         for (auto& [i, a] : m_active)
-            if (m_requests[i].mac == *reply.mac) ++m_outcomes[i].refused;
+            if (m_requests[i].mac == *reply.mac) ++Slot(i).refused;
         return {};
     }
     uint64_t key = ReplyKey(reply.kind, *reply.mac);
@@ -111,15 +132,16 @@ Exchange::Offered Exchange::Offer(const ClassifiedReply& reply, Datagram datagra
         const auto quiet = m_unawaited.find(i);
         const Clock::time_point sentAt = quiet != m_unawaited.end() ? quiet->second : m_active[i].firstSent;
         if (at < sentAt) continue;
-        m_outcomes[i].answer = reply;
-        m_outcomes[i].answer->deviceFrame = {};
-        m_outcomes[i].reply = std::move(datagram);
+        Outcome& o = Slot(i);
+        o.answer = reply;
+        o.answer->deviceFrame = {};
+        o.reply = std::move(datagram);
         if (quiet != m_unawaited.end()) {
             m_unawaited.erase(quiet);
             Unhook(i);
-            if (m_ended) m_ended(i, m_outcomes[i]);
+            Ended(i);
         } else {
-            if (m_outcomes[i].sent > 1) m_echoes[key] = sentAt + TriesOf(i) * IntervalOf(i);
+            if (o.sent > 1) m_echoes[key] = sentAt + TriesOf(i) * IntervalOf(i);
             Finish(i);
         }
         return {Match::Answered, i};
@@ -130,11 +152,27 @@ Exchange::Offered Exchange::Offer(const ClassifiedReply& reply, Datagram datagra
 
 void Exchange::Close()
 {
-    for (const auto& [i, sentAt] : m_unawaited) {
-        Unhook(i);
-        if (m_ended) m_ended(i, m_outcomes[i]);
-    }
+    const auto unawaited = std::move(m_unawaited);
     m_unawaited.clear();
+    for (const auto& [i, sentAt] : unawaited) {
+        Unhook(i);
+        Ended(i);
+    }
+    if (!m_take) return;
+    // Stopped early (Ctrl-C): what was in flight or never sent still reaches
+    // its owner, as an outcome without a reply.
+    const auto active = std::move(m_active);
+    m_active.clear();
+    for (const auto& [i, a] : active) {
+        Unhook(i);
+        ++m_cut;
+        Ended(i);
+    }
+    for (; m_next < m_requests.size(); ++m_next) {
+        ++m_cut;
+        m_live[m_next];
+        Ended(m_next);
+    }
 }
 
 } // namespace vornik::engine

@@ -54,6 +54,13 @@ struct Pacing {
 class Exchange {
 public:
     Exchange(std::vector<Request> requests, Pacing pacing);
+    // Hands each request's outcome to `take` as the request ends and keeps
+    // neither it nor the request's frame: a batch of thousands of devices
+    // holds only what is in flight. Close hands over what is left, the
+    // requests in flight and those never sent included, so `take` sees every
+    // index exactly once. Outcomes() stays empty, Answered() false.
+    using Take = std::function<void(size_t index, Outcome&& outcome)>;
+    Exchange(std::vector<Request> requests, Pacing pacing, Take take);
 
     // Sends what may go now, sends again what is due and ends what is spent.
     // The k-th send of a request is due k-1 intervals after its first and it
@@ -90,6 +97,9 @@ public:
     void OnEnd(std::function<void(size_t index, const Outcome&)> ended) { m_ended = std::move(ended); }
     // Ends the requests sent once and never answered.
     void Close();
+    // Outcomes handed over by Close to a `take` because the exchange stopped
+    // before they ended (never sent, or in flight).
+    size_t Cut() const { return m_cut; }
 
 private:
     struct Active {
@@ -103,6 +113,9 @@ private:
     void Hook(size_t i);
     void Unhook(size_t i);
     void Finish(size_t i);
+    Outcome& Slot(size_t i) { return m_take ? m_live[i] : m_outcomes[i]; }
+    // The request ended: observers told, and a handed-over outcome let go.
+    void Ended(size_t i);
 
     std::vector<Request> m_requests;
     Pacing m_pacing;
@@ -116,6 +129,9 @@ private:
     std::unordered_map<uint64_t, Clock::time_point> m_echoes;
     size_t m_next = 0, m_done = 0, m_awaitedTotal = 0;
     std::function<void(size_t, const Outcome&)> m_ended;
+    Take m_take;
+    std::unordered_map<size_t, Outcome> m_live; // with a `take`: the requests sent and not ended
+    size_t m_cut = 0;
 };
 
 // A request awaited with the pacing's tries and interval.

@@ -5,6 +5,8 @@
 // reported configured that is not.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/confirm.h"
 
 namespace vornik::test {
@@ -286,6 +288,89 @@ TEST(Gather, TellsANetworkReplyLongerThanItsFrame)
         EXPECT_TRUE(got.blocks.network.has_value()) << row.size;
         EXPECT_EQ(got.networkWhole, row.whole) << row.size;
     }
+}
+
+TEST(RoundFold, TellsARoundAlikeInWhateverOrderItsRequestsEnd)
+{
+    // A round as a write sends it: both writes once, then both reads. The
+    // outcomes as they came; what the round said is fixed by the round's
+    // order: the first read missing, the address of the last read answered.
+    const std::vector<engine::Request> round = [] {
+        engine::ConfirmedWrite write(kMac, {Network(502), Device(9600)}, 3);
+        return write.NextRound();
+    }();
+    ASSERT_EQ(round.size(), 4u);
+    const auto answered = [](ReplyKind kind, uint32_t from) {
+        engine::Outcome o;
+        o.sent = 1;
+        o.answer = Reply(kind, kMac);
+        if (kind == ReplyKind::NetworkRead) o.answer->network = EncodeNetworkParams(Network(502));
+        if (kind == ReplyKind::DeviceRead) o.answer->device = Device(9600);
+        o.reply = Datagram{};
+        o.reply->bytes.resize(kind == ReplyKind::NetworkRead ? NETWORK_REPLY_SIZE : 20);
+        o.reply->sourceAddress = from;
+        return o;
+    };
+    const auto silent = [](int sent, int refused) {
+        engine::Outcome o;
+        o.sent = sent;
+        o.refused = refused;
+        return o;
+    };
+    const struct {
+        const char* name;
+        std::vector<engine::Outcome> outcomes; // in the round's order
+        size_t answeredWrites;
+        std::optional<Block> missing;
+        int missingSent, missingRefused;
+        uint32_t address;
+    } rows[] = {
+        {"both reads answered, from two addresses",
+         {answered(ReplyKind::NetworkWriteAck, 1), silent(1, 0), answered(ReplyKind::NetworkRead, 0x0A000001),
+          answered(ReplyKind::DeviceRead, 0x0A000002)},
+         1, std::nullopt, 0, 0, 0x0A000002},
+        {"neither read answered",
+         {silent(1, 0), silent(1, 0), silent(3, 2), silent(2, 0)},
+         0, Block::Network, 3, 2, 0},
+        {"only the device read missing",
+         {answered(ReplyKind::NetworkWriteAck, 1), answered(ReplyKind::DeviceWriteAck, 1),
+          answered(ReplyKind::NetworkRead, 0x0A000001), silent(3, 1)},
+         2, Block::Device, 3, 1, 0x0A000001},
+    };
+    for (const auto& row : rows) {
+        std::vector<size_t> order{0, 1, 2, 3};
+        do {
+            engine::RoundFold fold;
+            for (size_t k : order) fold.Add(k, round[k], row.outcomes[k]);
+            const engine::RoundReplies& got = fold.Replies();
+            std::string as = row.name + std::string(", ended in the order");
+            for (size_t k : order) as += " " + std::to_string(k);
+            EXPECT_EQ(got.sentOnce, 2u) << as;
+            EXPECT_EQ(got.answered, row.answeredWrites) << as;
+            ASSERT_EQ(got.missing.has_value(), row.missing.has_value()) << as;
+            if (row.missing) {
+                EXPECT_EQ(got.missing->block, *row.missing) << as;
+                EXPECT_EQ(got.missing->sent, row.missingSent) << as;
+                EXPECT_EQ(got.missing->refused, row.missingRefused) << as;
+            }
+            if (row.address) EXPECT_EQ(got.address, row.address) << as;
+        } while (std::next_permutation(order.begin(), order.end()));
+    }
+}
+
+TEST(ConfirmedWrite, HeardOneOutcomeAtATimeEndsAsTakenWhole)
+{
+    // The write's last round, answered as written, heard last request first.
+    engine::ConfirmedWrite write(kMac, {Network(502), Device(9600)}, 1);
+    const std::vector<engine::Request> requests = write.NextRound();
+    const std::vector<engine::Outcome> outcomes =
+        RunRound(requests, {true, true, Back::AsWritten, Back::AsWritten}, write.Want(), write.Want());
+    for (size_t k = outcomes.size(); k-- > 0;) write.Hear(k, outcomes[k]);
+    EXPECT_EQ(write.Settle(), Next::Settled);
+    EXPECT_EQ(write.Word(), Result::Confirmed);
+    EXPECT_TRUE(write.Acknowledged());
+    ASSERT_TRUE(write.ReadBack().has_value());
+    EXPECT_EQ(write.ReadBack()->network->servers[0].targetPort, 502);
 }
 
 } // namespace

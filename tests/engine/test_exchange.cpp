@@ -4,6 +4,9 @@
 // tests/ops/test_resends.cpp; the write rounds in test_confirm.cpp.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "engine/exchange.h"
 #include "hex.h"
 #include "proto/dev_params.h"
@@ -108,6 +111,97 @@ TEST(Exchange, AReplyAnswersTheRequestThatAwaitsItsKindAndMac)
         EXPECT_EQ(rig.Offer(row.reply, row.at).match, row.match) << row.name;
         EXPECT_EQ(rig.exchange.Done(), row.match == Match::Answered) << row.name;
         EXPECT_EQ(rig.exchange.Outcomes()[0].refused, row.refused) << row.name;
+    }
+}
+
+// An exchange that hands its outcomes over: what each index was given, and
+// whether its frame could still be read when it was.
+struct HandingRig {
+    HandingRig(std::vector<engine::Request> requests, engine::Pacing pacing)
+        : exchange(std::move(requests), pacing, [this](size_t i, engine::Outcome&& o) {
+              handed.push_back({i, std::move(o), !exchange.RequestAt(i).frame.empty()});
+          })
+    {
+    }
+    void Poll(int ms) { exchange.Poll(At(ms), [](const Frame&) {}); }
+    void Offer(const std::vector<uint8_t>& datagram, int ms)
+    {
+        exchange.Offer(ClassifyReply(datagram), Datagram{datagram}, At(ms));
+    }
+    struct Handed {
+        size_t index;
+        engine::Outcome outcome;
+        bool frameThere;
+    };
+    Exchange exchange;
+    std::vector<Handed> handed;
+};
+
+TEST(Exchange, HandingOverGivesEachRequestItsOutcomeOnceHoweverItEnds)
+{
+    // An acknowledgement of a network write from kA, as a device sends it.
+    const std::vector<uint8_t> ackA = Hex("55 00 0A 04 02 00 00 00 00 01 00");
+    const auto writeOf = [](const MacAddress& mac) {
+        return engine::SentOnce(BuildNetworkWriteRequest(mac, std::vector<uint8_t>(292, 0)), ReplyKind::NetworkWriteAck,
+                                mac);
+    };
+    struct Expect {
+        bool answered;
+        int sent;
+    };
+    const struct {
+        const char* name;
+        std::vector<engine::Request> requests;
+        size_t window;
+        std::function<void(HandingRig&)> run; // what happens before Close
+        std::vector<Expect> expect;           // by index
+        std::vector<size_t> order;            // the order they are handed in
+        size_t cut;
+    } rows[] = {
+        {"answered, spent, an acknowledged write and a silent one",
+         {ReadOf(kA), ReadOf(kB), writeOf(kA), writeOf(kB)},
+         64,
+         [&](HandingRig& rig) {
+             rig.Poll(0);
+             rig.Offer(NetworkReply(kA), 10);
+             rig.Offer(ackA, 20);
+             rig.Poll(1000);
+             rig.Poll(2000);
+             rig.Poll(3000);
+         },
+         {{true, 1}, {false, 3}, {true, 1}, {false, 1}},
+         {0, 2, 1, 3},
+         0},
+        {"stopped while a read is in flight", {ReadOf(kA)}, 64, [](HandingRig& rig) { rig.Poll(0); }, {{false, 1}}, {0}, 1},
+        {"stopped before the second read could go",
+         {ReadOf(kA), ReadOf(kB)},
+         1,
+         [](HandingRig& rig) { rig.Poll(0); },
+         {{false, 1}, {false, 0}},
+         {0, 1},
+         2},
+        {"nothing polled at all", {ReadOf(kA), writeOf(kB)}, 64, [](HandingRig&) {}, {{false, 0}, {false, 0}}, {0, 1}, 2},
+    };
+    for (const auto& row : rows) {
+        engine::Pacing pacing;
+        pacing.window = row.window;
+        HandingRig rig(row.requests, pacing);
+        row.run(rig);
+        rig.exchange.Close();
+        ASSERT_EQ(rig.handed.size(), row.expect.size()) << row.name;
+        for (size_t n = 0; n < rig.handed.size(); ++n) {
+            const auto& h = rig.handed[n];
+            EXPECT_EQ(h.index, row.order[n]) << row.name << ", handed #" << n;
+            ASSERT_LT(h.index, row.expect.size()) << row.name;
+            EXPECT_EQ(h.outcome.reply.has_value(), row.expect[h.index].answered) << row.name << ", request " << h.index;
+            EXPECT_EQ(h.outcome.sent, row.expect[h.index].sent) << row.name << ", request " << h.index;
+            EXPECT_TRUE(h.frameThere) << row.name << ": request " << h.index << " lost its frame before its owner saw it";
+        }
+        EXPECT_EQ(rig.exchange.Cut(), row.cut) << row.name;
+        EXPECT_TRUE(rig.exchange.Outcomes().empty()) << row.name << ": handed over, yet kept";
+        // Handed over is let go: the frames are not held for the rest of the batch.
+        for (size_t i = 0; i < row.requests.size(); ++i)
+            EXPECT_TRUE(rig.exchange.RequestAt(i).frame.empty()) << row.name << ", request " << i;
     }
 }
 
