@@ -358,8 +358,12 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     std::vector<std::optional<engine::ConfirmedWrite>> writes(results.size());
     for (size_t i : open)
         writes[i].emplace(results[i].mac,
-                          engine::Written{network ? wantNetwork[i] : std::nullopt, device ? wantDevice[i] : std::nullopt},
+                          engine::Written{network ? std::move(wantNetwork[i]) : std::nullopt,
+                                          device ? std::move(wantDevice[i]) : std::nullopt},
                           client.Options().tries);
+    // Each write holds what it wants now; a batch of devices need not hold it twice.
+    std::vector<std::optional<NetworkParams>>().swap(wantNetwork);
+    std::vector<std::optional<DeviceParams>>().swap(wantDevice);
     for (int round = 1; !open.empty() && !Interrupted(); ++round) {
         if (results.size() > 1 || round > 1)
             client.Note("write, round " + std::to_string(round) + ": " + std::to_string(open.size()) + " device(s)");

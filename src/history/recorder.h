@@ -34,8 +34,9 @@ public:
     void SetSink(Sink* sink) { m_sink = sink; }
     bool Enabled() const { return m_sink != nullptr; }
 
-    // One event per device that holds a block, all kept or none, stamped
-    // with one time. Why not, the first time it fails within an operation;
+    // One event per device that holds a block, stamped with one time and
+    // handed to the sink in shares of at most 1,024, each kept whole or not
+    // at all. Why not, the first time it fails within an operation;
     // nothing afterwards, so the operator reads it once.
     std::optional<std::string> Record(Stage stage, std::string_view operation, std::span<const Blocks> devices);
     std::optional<std::string> Record(Stage stage, std::string_view operation, const Blocks& device)

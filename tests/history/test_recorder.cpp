@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "history/history.h"
 #include "history/store_file.h"
@@ -42,6 +43,59 @@ DeviceParams StartupParams()
     DeviceBlock block;
     std::copy(bytes.begin(), bytes.end(), block.begin());
     return DecodeDeviceBlock(block);
+}
+
+TEST(Recorder, ABatchOfThousandsIsKeptInSharesAndAFailedShareIsSaidOnce)
+{
+    // Fails the calls it is told to; keeps the rest.
+    struct Shares : Sink {
+        std::vector<size_t> sizes;
+        std::vector<Event> kept;
+        std::set<size_t> failing; // by call, from 0
+        std::optional<std::string> Keep(std::span<const Event> events) override
+        {
+            const size_t call = sizes.size();
+            sizes.push_back(events.size());
+            if (failing.count(call)) return "disk full";
+            kept.insert(kept.end(), events.begin(), events.end());
+            return std::nullopt;
+        }
+        std::optional<Event> LastKnown(const MacAddress&) override { return std::nullopt; }
+    };
+    // 3,000 devices, every third without a block: 2,000 events.
+    std::vector<Blocks> devices;
+    for (uint32_t i = 0; i < 3000; ++i) {
+        const MacAddress mac{0x02, 0x00, 0x00, 0x00, uint8_t(i >> 8), uint8_t(i)};
+        if (i % 3 == 2)
+            devices.push_back({mac, 0, std::nullopt, std::nullopt});
+        else
+            devices.push_back({mac, 0x0A000000 + i, NetworkParamsImage{}, std::nullopt});
+    }
+    const struct {
+        const char* name;
+        std::set<size_t> failing;
+        bool failureSaid;
+        size_t kept;
+    } rows[] = {
+        {"every share kept", {}, false, 2000},
+        {"the second share refused", {1}, true, 1024},
+        {"the first share refused", {0}, true, 976},
+        {"every share refused", {0, 1}, true, 0},
+    };
+    for (const auto& row : rows) {
+        Shares sink;
+        sink.failing = row.failing;
+        Recorder recorder("vornikctl", &sink);
+        EXPECT_EQ(recorder.Record(Stage::Before, "apply", devices).has_value(), row.failureSaid) << row.name;
+        // Every device with a block handed over once, a refused share not
+        // holding the next back.
+        EXPECT_EQ(sink.sizes, (std::vector<size_t>{1024, 976})) << row.name;
+        EXPECT_EQ(sink.kept.size(), row.kept) << row.name;
+        for (size_t k = 1; k < sink.kept.size(); ++k)
+            EXPECT_EQ(sink.kept[k].timeMs, sink.kept[0].timeMs) << row.name << ": one moment, one time";
+        // The second failure of the same operation is not said again.
+        EXPECT_FALSE(recorder.Record(Stage::After, "apply", devices).has_value()) << row.name;
+    }
 }
 
 TEST(Recorder, OneMomentIsOneCallOfEventsThatHoldABlock)
