@@ -33,11 +33,15 @@ int NetworkReads(const std::vector<Listener::Received>& heard)
 
 class HostileLan : public Vornikctl {
 protected:
-    std::string PortFile(int targetPort)
+    // With `baud` the file changes the device block as well, so the write reads both blocks.
+    std::string PortFile(int targetPort, int baud = 0)
     {
         const std::string file = TempFile("port.json");
-        std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"server1": {"target-port": )"
-                            << targetPort << "}}}";
+        std::ofstream out(file);
+        out << R"({"format": "vornik-settings", "version": 1, "network": {"server1": {"target-port": )" << targetPort
+            << "}}";
+        if (baud) out << R"(, "device": {"baud": )" << baud << "}";
+        out << "}";
         return file;
     }
     // One simulator per argument list, all on the test's port.
@@ -65,11 +69,16 @@ TEST_F(HostileLan, AForgedNetworkBlockIsNeverWrittenBack)
         Forger::Options forger;
         std::vector<std::string> args; // {} : apply the port file
         std::string why;
+        int baud = 0; // the port file changes the device block too
     } rows[] = {
         {"a block made up anew for each read, apply", {false, 0, 7}, {}, "two reads gave different blocks"},
         {"a block made up anew for each read, net set", {false, 0, 8}, {"net", "set", kMac1, "max-connections=2"},
          "two reads gave different blocks"},
         {"one forged block, in replies longer than the block", {true, 40, 9}, {}, "longer than the block"},
+        // The device block's reply, whole and later than the forged one, must
+        // not make the network block's reply count as whole.
+        {"one forged block in longer replies, the device block read as well", {true, 40, 10}, {},
+         "longer than the block", 9600},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -82,7 +91,7 @@ TEST_F(HostileLan, AForgedNetworkBlockIsNeverWrittenBack)
         {
             Forger forger(port, kDevice1, row.forger);
             ASSERT_TRUE(forger.Bound());
-            r = Ctl(row.args.empty() ? std::vector<std::string>{"apply", PortFile(4999), kMac1} : row.args);
+            r = Ctl(row.args.empty() ? std::vector<std::string>{"apply", PortFile(4999, row.baud), kMac1} : row.args);
             EXPECT_GT(forger.Forged(), 0);
         }
         EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
