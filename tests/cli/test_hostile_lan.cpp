@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include <sys/stat.h>
@@ -103,6 +104,60 @@ TEST_F(HostileLan, AForgedNetworkBlockIsNeverWrittenBack)
         EXPECT_FALSE(d.contains("writes")) << r.out;
         EXPECT_EQ(NetworkOf(kMac1), before) << "the device's block was changed";
     }
+}
+
+// A sender that answers the first network read for a MAC and then falls
+// silent, no device behind it: the read to check the first never comes, and
+// that is a refusal of its own, not two reads that differ.
+TEST_F(HostileLan, AReadAgainThatIsNeverAnsweredIsNoWrite)
+{
+    Forger forger(port, kDevice1, {true, 0, 9, {}, 1});
+    ASSERT_TRUE(forger.Bound());
+    const RunResult r = Ctl({"apply", PortFile(4999), kMac1});
+    EXPECT_EQ(forger.Forged(), 1);
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const Json doc = Doc(r);
+    ASSERT_EQ(doc["devices"].size(), 1u) << r.out;
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["result"], "not written") << r.out;
+    const std::string error = d.value("error", "");
+    EXPECT_EQ(error.rfind("read once, but the read again to check it failed: no reply to the network read again to check",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(error.find("two reads gave different blocks"), std::string::npos) << r.out;
+    EXPECT_FALSE(d.contains("writes")) << r.out;
+}
+
+// A write of a plan that is all or nothing (a list of identities) is not
+// made to any device when one device's reads are refused as unsteady: the
+// other device, read steadily, is not written either.
+TEST_F(HostileLan, AnUnsteadyReadOfOneDeviceStopsEveryWriteOfAnAllOrNothingPlan)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "2", "--delay", "1", "--delay-ms", "150"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string csv = TempFile("identities.csv");
+    std::ofstream(csv) << "mac,ip,mask,gateway\n"
+                       << kMac1 << ",192.168.0.51,255.255.255.0,192.168.0.1\n"
+                       << kMac2 << ",192.168.0.52,255.255.255.0,192.168.0.1\n";
+    const Json second = NetworkOf(kMac2);
+    RunResult r;
+    {
+        Forger forger(port, kDevice1, {false, 0, 11});
+        ASSERT_TRUE(forger.Bound());
+        r = Ctl({"apply", PortFile(4999), "--identities", csv});
+        EXPECT_GT(forger.Forged(), 1);
+    }
+    EXPECT_NE(r.exitCode, 0) << r.out << r.err;
+    const Json doc = Doc(r);
+    ASSERT_EQ(doc["devices"].size(), 2u) << r.out;
+    std::map<std::string, Json> byMac;
+    for (const Json& d : doc["devices"]) byMac[d["mac"].get<std::string>()] = d;
+    EXPECT_EQ(byMac[kMac1]["result"], "not written") << r.out;
+    EXPECT_NE(byMac[kMac1].value("error", "").find("two reads gave different blocks"), std::string::npos) << r.out;
+    EXPECT_EQ(byMac[kMac2]["result"], "not written") << r.out;
+    EXPECT_EQ(byMac[kMac2].value("error", ""), "not written: the write to " + kMac1 + " was refused") << r.out;
+    EXPECT_EQ(NetworkOf(kMac2), second) << "the second device was written";
 }
 
 // The read a write is patched from is checked by a second read, or by what
