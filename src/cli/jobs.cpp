@@ -55,7 +55,9 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
         if (got.blocks.network) r.network = got.blocks.network;
         if (got.blocks.device) r.device = got.blocks.device;
         r.address = got.address;
-        r.networkWhole = got.networkWhole;
+        // A device block's outcome says nothing of the network block's reply,
+        // and may end after it: it must not make a long one whole again.
+        r.networkWhole = r.networkWhole && got.networkWhole;
     });
 }
 

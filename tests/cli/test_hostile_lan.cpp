@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include <sys/stat.h>
@@ -33,11 +34,15 @@ int NetworkReads(const std::vector<Listener::Received>& heard)
 
 class HostileLan : public Vornikctl {
 protected:
-    std::string PortFile(int targetPort)
+    // With `baud` the file changes the device block as well, so the write reads both blocks.
+    std::string PortFile(int targetPort, int baud = 0)
     {
         const std::string file = TempFile("port.json");
-        std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"server1": {"target-port": )"
-                            << targetPort << "}}}";
+        std::ofstream out(file);
+        out << R"({"format": "vornik-settings", "version": 1, "network": {"server1": {"target-port": )" << targetPort
+            << "}}";
+        if (baud) out << R"(, "device": {"baud": )" << baud << "}";
+        out << "}";
         return file;
     }
     // One simulator per argument list, all on the test's port.
@@ -65,11 +70,16 @@ TEST_F(HostileLan, AForgedNetworkBlockIsNeverWrittenBack)
         Forger::Options forger;
         std::vector<std::string> args; // {} : apply the port file
         std::string why;
+        int baud = 0; // the port file changes the device block too
     } rows[] = {
         {"a block made up anew for each read, apply", {false, 0, 7}, {}, "two reads gave different blocks"},
         {"a block made up anew for each read, net set", {false, 0, 8}, {"net", "set", kMac1, "max-connections=2"},
          "two reads gave different blocks"},
         {"one forged block, in replies longer than the block", {true, 40, 9}, {}, "longer than the block"},
+        // The device block's reply, whole and later than the forged one, must
+        // not make the network block's reply count as whole.
+        {"one forged block in longer replies, the device block read as well", {true, 40, 10}, {},
+         "longer than the block", 9600},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -82,7 +92,7 @@ TEST_F(HostileLan, AForgedNetworkBlockIsNeverWrittenBack)
         {
             Forger forger(port, kDevice1, row.forger);
             ASSERT_TRUE(forger.Bound());
-            r = Ctl(row.args.empty() ? std::vector<std::string>{"apply", PortFile(4999), kMac1} : row.args);
+            r = Ctl(row.args.empty() ? std::vector<std::string>{"apply", PortFile(4999, row.baud), kMac1} : row.args);
             EXPECT_GT(forger.Forged(), 0);
         }
         EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
@@ -94,6 +104,60 @@ TEST_F(HostileLan, AForgedNetworkBlockIsNeverWrittenBack)
         EXPECT_FALSE(d.contains("writes")) << r.out;
         EXPECT_EQ(NetworkOf(kMac1), before) << "the device's block was changed";
     }
+}
+
+// A sender that answers the first network read for a MAC and then falls
+// silent, no device behind it: the read to check the first never comes, and
+// that is a refusal of its own, not two reads that differ.
+TEST_F(HostileLan, AReadAgainThatIsNeverAnsweredIsNoWrite)
+{
+    Forger forger(port, kDevice1, {true, 0, 9, {}, 1});
+    ASSERT_TRUE(forger.Bound());
+    const RunResult r = Ctl({"apply", PortFile(4999), kMac1});
+    EXPECT_EQ(forger.Forged(), 1);
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const Json doc = Doc(r);
+    ASSERT_EQ(doc["devices"].size(), 1u) << r.out;
+    const Json& d = doc["devices"][0];
+    EXPECT_EQ(d["result"], "not written") << r.out;
+    const std::string error = d.value("error", "");
+    EXPECT_EQ(error.rfind("read once, but the read again to check it failed: no reply to the network read again to check",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(error.find("two reads gave different blocks"), std::string::npos) << r.out;
+    EXPECT_FALSE(d.contains("writes")) << r.out;
+}
+
+// A write of a plan that is all or nothing (a list of identities) is not
+// made to any device when one device's reads are refused as unsteady: the
+// other device, read steadily, is not written either.
+TEST_F(HostileLan, AnUnsteadyReadOfOneDeviceStopsEveryWriteOfAnAllOrNothingPlan)
+{
+    SimProcess sim(LoopbackSimArgs(port, {"--devices", "2", "--delay", "1", "--delay-ms", "150"}));
+    ASSERT_TRUE(sim.Ready());
+    const std::string csv = TempFile("identities.csv");
+    std::ofstream(csv) << "mac,ip,mask,gateway\n"
+                       << kMac1 << ",192.168.0.51,255.255.255.0,192.168.0.1\n"
+                       << kMac2 << ",192.168.0.52,255.255.255.0,192.168.0.1\n";
+    const Json second = NetworkOf(kMac2);
+    RunResult r;
+    {
+        Forger forger(port, kDevice1, {false, 0, 11});
+        ASSERT_TRUE(forger.Bound());
+        r = Ctl({"apply", PortFile(4999), "--identities", csv});
+        EXPECT_GT(forger.Forged(), 1);
+    }
+    EXPECT_NE(r.exitCode, 0) << r.out << r.err;
+    const Json doc = Doc(r);
+    ASSERT_EQ(doc["devices"].size(), 2u) << r.out;
+    std::map<std::string, Json> byMac;
+    for (const Json& d : doc["devices"]) byMac[d["mac"].get<std::string>()] = d;
+    EXPECT_EQ(byMac[kMac1]["result"], "not written") << r.out;
+    EXPECT_NE(byMac[kMac1].value("error", "").find("two reads gave different blocks"), std::string::npos) << r.out;
+    EXPECT_EQ(byMac[kMac2]["result"], "not written") << r.out;
+    EXPECT_EQ(byMac[kMac2].value("error", ""), "not written: the write to " + kMac1 + " was refused") << r.out;
+    EXPECT_EQ(NetworkOf(kMac2), second) << "the second device was written";
 }
 
 // The read a write is patched from is checked by a second read, or by what

@@ -30,6 +30,7 @@ public:
         size_t extra = 0;    // bytes after the block's sum
         uint32_t seed = 1;
         std::vector<uint8_t> fixed; // 292 bytes: this block every time
+        int answers = 0;            // answers only the first this many reads (0: every one)
     };
     Forger(uint16_t port, const MacAddress& mac, Options options) : m_mac(mac), m_options(options), m_port(port)
     {
@@ -65,6 +66,7 @@ private:
             // A network read request: AA, length, 03, the MAC; replies (55) are its own or a device's.
             if (n < 10 || in[0] != 0xAA || in[3] != 0x03 || !std::equal(m_mac.begin(), m_mac.end(), in.begin() + 4))
                 continue;
+            if (m_options.answers > 0 && m_forged >= m_options.answers) continue;
             if (!m_options.steady && m_options.fixed.empty())
                 for (auto& b : block) b = uint8_t(random());
             std::vector<uint8_t> reply{0x55, 0x01, 0x2B, 0x03};

@@ -118,6 +118,10 @@ TEST(ConfirmedWrite, EndsWithTheWordTheDeviceEarned)
         {"both, both acknowledged, the device read-back missing", true, true,
          {{true, true, Back::AsWritten, Back::None}}, Result::Written, 1, Block::Device},
         {"both, read back as written", true, true, {asWritten}, Result::Confirmed, 1},
+        // A round whose read-back is not whole is no ground for writing again,
+        // whatever the block that did come says.
+        {"both, the network read back otherwise, the device read-back missing", true, true,
+         {{true, true, Back::Other, Back::None}}, Result::Written, 1, Block::Device},
     };
     const engine::Written held{Network(2001), Device(9600)};
     const engine::Written other{Network(2999), Device(4800)};

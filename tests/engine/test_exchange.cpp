@@ -114,6 +114,34 @@ TEST(Exchange, AReplyAnswersTheRequestThatAwaitsItsKindAndMac)
     }
 }
 
+// A request sent more than once may be answered once per send: the replies
+// after the first are its echoes until its last try would have been spent
+// (three tries a second apart from 0 ms: until 3,000 ms). One sent once has none.
+TEST(Exchange, AResentRequestsLaterRepliesAreItsEchoesUntilItsTriesAreSpent)
+{
+    const struct {
+        const char* name;
+        std::vector<int> polls;  // before the replies
+        std::vector<int> offers; // the same reply, at these times
+        std::vector<Match> matches;
+    } rows[] = {
+        {"sent once: a second reply is no echo", {0}, {10, 20}, {Match::Answered, Match::None}},
+        {"sent twice: the second reply is an echo", {0, 1000}, {1010, 1020}, {Match::Answered, Match::Duplicate}},
+        {"sent three times", {0, 1000, 2000}, {2010, 2500, 2999}, {Match::Answered, Match::Duplicate, Match::Duplicate}},
+        {"an echo heard after the tries' end", {0, 1000}, {1010, 3000}, {Match::Answered, Match::None}},
+    };
+    for (const auto& row : rows) {
+        Rig rig({ReadOf(kA)});
+        for (int ms : row.polls) rig.Poll(ms);
+        std::vector<Match> got;
+        for (int ms : row.offers) {
+            if (ms >= 3000) rig.Poll(ms);
+            got.push_back(rig.Offer(NetworkReply(kA), ms).match);
+        }
+        EXPECT_EQ(got, row.matches) << row.name;
+    }
+}
+
 // An exchange that hands its outcomes over: what each index was given, and
 // whether its frame could still be read when it was.
 struct HandingRig {

@@ -205,6 +205,90 @@ TEST(States, ManyDevicesReadAtOnceAreEachTheirOwn)
     EXPECT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(4)))) << "the read left a transaction open";
 }
 
+// A prune however it ends, a dry run and one that finds nothing to remove
+// included, holds no transaction after it: another program writes at once.
+// Five events of one device, one a millisecond; the numbers are worked out by
+// hand from which of them each rule keeps.
+TEST(Prune, EndsItsTransactionHoweverItEnds)
+{
+    const struct {
+        const char* name;
+        PruneRule rule;
+        bool dryRun;
+        size_t removed, kept, left; // left: events in the file after
+        int64_t fromMs, toMs;       // the first and last removed
+    } rows[] = {
+        {"a dry run", PruneRule{.keepLast = 2}, true, 3, 2, 5, 1, 3},
+        {"nothing to remove", PruneRule{.keepLast = 10}, false, 0, 5, 5, 0, 0},
+        {"the last two kept", PruneRule{.keepLast = 2}, false, 3, 2, 2, 1, 3},
+        {"those from the fourth millisecond kept", PruneRule{.keepFromMs = 4}, false, 3, 2, 2, 1, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Folder f;
+        auto store = std::get<Store>(Store::Open(f.path, Options{.busyTimeoutMs = 200}));
+        for (int64_t t = 1; t <= 5; ++t) ASSERT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(t))));
+        const auto pruned = store.Prune(row.rule, row.dryRun);
+        ASSERT_TRUE(std::holds_alternative<PruneSummary>(pruned)) << std::get<Error>(pruned).message;
+        const PruneSummary& summary = std::get<PruneSummary>(pruned);
+        EXPECT_EQ(summary.removed, row.removed);
+        EXPECT_EQ(summary.kept, row.kept);
+        ASSERT_EQ(summary.devices.size(), row.removed ? 1u : 0u);
+        if (row.removed) {
+            EXPECT_EQ(summary.devices[0].removed, row.removed);
+            EXPECT_EQ(summary.devices[0].fromMs, row.fromMs);
+            EXPECT_EQ(summary.devices[0].toMs, row.toMs);
+        }
+        EXPECT_EQ(Count(store), row.left);
+        RawDb other(f.path);
+        sqlite3_busy_timeout(other.db, 0);
+        EXPECT_EQ(other.Exec("BEGIN IMMEDIATE"), SQLITE_OK) << "the prune left its transaction open";
+        EXPECT_EQ(other.Exec("COMMIT"), SQLITE_OK);
+        EXPECT_TRUE(std::holds_alternative<int64_t>(store.Record(AnEvent(6))));
+    }
+}
+
+// Events of one millisecond are in the order they were recorded: the state
+// is the later one's, whichever block it holds.
+TEST(States, OfOneMillisecondTheLaterRecordedIsTheState)
+{
+    const struct {
+        const char* name;
+        bool firstNetwork, firstDevice, laterNetwork, laterDevice;
+        const char* want; // the state's program, then its blocks' first bytes
+    } rows[] = {
+        {"a network read, then a device read", true, false, false, true, "later 17/34"},
+        {"a device read, then a network read", false, true, true, false, "later 18/33"},
+        {"both, then the network again", true, true, true, false, "later 18/33"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Folder f;
+        auto store = std::get<Store>(Store::Open(f.path));
+        std::vector<Event> events(2, AnEvent(7));
+        events[0].program = "first", events[1].program = "later";
+        const auto blocks = [](Event& e, bool network, bool device, uint8_t n, uint8_t d) {
+            e.network.reset();
+            if (network) e.network.emplace().fill(n);
+            if (device) e.device.emplace().fill(d);
+        };
+        blocks(events[0], row.firstNetwork, row.firstDevice, 0x11, 0x21);
+        blocks(events[1], row.laterNetwork, row.laterDevice, 0x12, 0x22);
+        ASSERT_EQ(store.RecordAll(events), std::nullopt);
+        for (const auto& state : {store.StateAt(events[0].mac, 7), store.StateAt(events[0].mac, 8)}) {
+            const auto& e = std::get<std::optional<Event>>(state);
+            ASSERT_TRUE(e.has_value());
+            EXPECT_EQ(e->program + " " + (e->network ? std::to_string((*e->network)[0]) : "-") + "/" +
+                          (e->device ? std::to_string((*e->device)[0]) : "-"),
+                      row.want);
+        }
+        const auto many = store.StatesAt(std::vector<MacAddress>{events[0].mac}, 7);
+        ASSERT_TRUE(std::holds_alternative<std::vector<std::optional<Event>>>(many));
+        ASSERT_TRUE(std::get<std::vector<std::optional<Event>>>(many)[0].has_value());
+        EXPECT_EQ(std::get<std::vector<std::optional<Event>>>(many)[0]->program, "later");
+    }
+}
+
 TEST(Full, AStoreAtItsLimitAnswersFullKeepsWhatItHeldAndStoresNoHalfBatch)
 {
     Folder f;

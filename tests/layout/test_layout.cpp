@@ -2,6 +2,7 @@
 // and the order of the templates, row by row as the design gives them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -208,6 +209,19 @@ TEST(AllDialogs, IdsOnceEachAndEveryControlInside)
             EXPECT_LE(c.at.x + c.at.width, d->width) << c.id;
         }
     }
+}
+
+// Statics carry no id of their own (the resource compiler's -1): asking for
+// id 0, as a table row with no control does, finds none of them.
+TEST(AllDialogs, NoIdFindsNoControl)
+{
+    size_t withStatics = 0;
+    for (const Dialog* d : AllDialogs()) {
+        SCOPED_TRACE(d->resource);
+        withStatics += std::any_of(d->controls.begin(), d->controls.end(), [](const Control& c) { return c.id == 0; });
+        EXPECT_EQ(Find(*d, 0), nullptr);
+    }
+    EXPECT_GE(withStatics, 3u) << "the main window and both pages have labels";
 }
 
 TEST(AllDialogs, NamesForScreenReaders)
