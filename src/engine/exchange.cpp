@@ -15,16 +15,9 @@ uint64_t AnyDeviceKey(ReplyKind kind) { return (uint64_t(1) << 63) | (uint64_t(k
 
 } // namespace
 
-Exchange::Exchange(std::vector<Request> requests, Pacing pacing)
-    : m_requests(std::move(requests)), m_pacing(pacing), m_outcomes(m_requests.size()), m_hooks(m_requests.size())
-{
-    m_pacing.tries = std::max(1, m_pacing.tries);
-    m_pacing.window = std::max<size_t>(1, m_pacing.window);
-    m_awaitedTotal = size_t(std::count_if(m_requests.begin(), m_requests.end(), [](const Request& r) { return r.awaited; }));
-}
-
 Exchange::Exchange(std::vector<Request> requests, Pacing pacing, Take take)
-    : m_requests(std::move(requests)), m_pacing(pacing), m_hooks(m_requests.size()), m_take(std::move(take))
+    : m_requests(std::move(requests)), m_pacing(pacing), m_outcomes(take ? 0 : m_requests.size()),
+      m_hooks(m_requests.size()), m_take(std::move(take))
 {
     m_pacing.tries = std::max(1, m_pacing.tries);
     m_pacing.window = std::max<size_t>(1, m_pacing.window);

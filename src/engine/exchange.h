@@ -53,14 +53,14 @@ struct Pacing {
 
 class Exchange {
 public:
-    Exchange(std::vector<Request> requests, Pacing pacing);
-    // Hands each request's outcome to `take` as the request ends and keeps
-    // neither it nor the request's frame: a batch of thousands of devices
-    // holds only what is in flight. Close hands over what is left, the
+    // Without `take` every outcome is kept in Outcomes(). With it, each
+    // request's outcome goes to `take` as the request ends, and neither it
+    // nor the request's frame is kept: a batch of thousands of devices holds
+    // only what is in flight. Close then hands over what is left, the
     // requests in flight and those never sent included, so `take` sees every
-    // index exactly once. Outcomes() stays empty, Answered() false.
+    // index exactly once; Outcomes() stays empty, Answered() false.
     using Take = std::function<void(size_t index, Outcome&& outcome)>;
-    Exchange(std::vector<Request> requests, Pacing pacing, Take take);
+    Exchange(std::vector<Request> requests, Pacing pacing, Take take = {});
 
     // Sends what may go now, sends again what is due and ends what is spent.
     // The k-th send of a request is due k-1 intervals after its first and it
@@ -87,7 +87,7 @@ public:
     bool Done() const { return m_done == m_awaitedTotal && m_next == m_requests.size(); }
     // An awaited request more could go out now.
     bool HasRoom() const { return m_active.size() < m_pacing.window && m_next < m_requests.size(); }
-    bool Answered(size_t index) const { return m_outcomes[index].reply.has_value(); }
+    bool Answered(size_t index) const { return index < m_outcomes.size() && m_outcomes[index].reply.has_value(); }
     const std::vector<Outcome>& Outcomes() const { return m_outcomes; }
     std::vector<Outcome>& Outcomes() { return m_outcomes; }
     const Request& RequestAt(size_t index) const { return m_requests[index]; }

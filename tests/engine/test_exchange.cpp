@@ -228,8 +228,10 @@ TEST(Exchange, HandingOverGivesEachRequestItsOutcomeOnceHoweverItEnds)
         EXPECT_EQ(rig.exchange.Cut(), row.cut) << row.name;
         EXPECT_TRUE(rig.exchange.Outcomes().empty()) << row.name << ": handed over, yet kept";
         // Handed over is let go: the frames are not held for the rest of the batch.
-        for (size_t i = 0; i < row.requests.size(); ++i)
+        for (size_t i = 0; i < row.requests.size(); ++i) {
             EXPECT_TRUE(rig.exchange.RequestAt(i).frame.empty()) << row.name << ", request " << i;
+            EXPECT_FALSE(rig.exchange.Answered(i)) << row.name << ", request " << i << ": its outcome went to its owner";
+        }
     }
 }
 
