@@ -133,11 +133,11 @@ int RunApply(const ApplyOptions& options, const Context& context)
             identities = NumberedIdentities(macs, options.ipFrom, patch);
         }
     }
-    std::vector<settings::Patch> patches;
-    if (identities.empty()) {
-        patches.assign(macs.size(), patch);
-    } else {
+    // One patch for every device, or each device's own.
+    std::vector<settings::Patch> patches{patch};
+    if (!identities.empty()) {
         macs.clear();
+        patches.clear();
         for (Identity& id : identities) {
             macs.push_back(id.mac);
             patches.push_back(std::move(id.patch));
@@ -149,32 +149,40 @@ int RunApply(const ApplyOptions& options, const Context& context)
         // the rest wrongly: a fleet short of its count is left as it is.
         shortfall = std::to_string(foundCount) + " device(s) answered the search, " +
                     std::to_string(options.expect) + " expected";
-        std::vector<DeviceResult> results = skipped;
+        ResultReport report(context);
+        for (const DeviceResult& r : skipped) report.Add(r);
         for (const MacAddress& mac : macs) {
             DeviceResult r;
             r.mac = mac;
             r.result = engine::Result::NotWritten;
             r.error = "not written: " + shortfall;
-            results.push_back(r);
+            report.Add(r);
         }
-        return ReportResults(context, results, {}, shortfall);
+        return report.Finish(shortfall);
     }
     ApplyPlan plan = session.WritePlan();
     plan.dryRun = options.dryRun;
     plan.allOrNothing = !identities.empty();
     if (!options.force) plan.check = AddressingCheck(found, macs);
-    auto results = ApplyPatches(*client, macs, patches, LineProgress(context.globals, macs.size()), plan);
-    std::unordered_set<uint64_t> reported;
-    for (const auto& r : results) reported.insert(MacKey(r.mac));
-    for (auto& r : skipped)
-        if (reported.insert(MacKey(r.mac)).second) results.push_back(r);
-    if (results.empty()) {
+    // The check keeps what it needs of the search; the rest is a fleet's worth.
+    std::vector<FoundDevice>().swap(found);
+    // Each result is told as its share of the fleet ends and is not kept.
+    ResultReport report(context);
+    ApplyPatchesInShares(*client, macs, patches, LineProgress(context.globals, macs.size()), plan,
+                         [&](DeviceResult&& r) { report.Add(r); });
+    if (!skipped.empty()) {
+        std::unordered_set<uint64_t> reported;
+        for (const MacAddress& mac : macs) reported.insert(MacKey(mac));
+        for (auto& r : skipped)
+            if (reported.insert(MacKey(r.mac)).second) report.Add(r);
+    }
+    if (report.Count() == 0) {
         // Nothing answered the search, so nothing was applied.
         std::cerr << "vornikctl: no device found\n";
         if (context.globals.json) Emit(ErrorDoc(context.Command(), "--all", "no device answered the search"));
         return EXIT_DEVICE_FAILED;
     }
-    return ReportResults(context, results, {}, shortfall);
+    return report.Finish(shortfall);
 }
 
 } // namespace

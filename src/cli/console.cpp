@@ -9,20 +9,27 @@ namespace vornik::cli {
 
 namespace {
 
-void Write(std::ostream& out, const char* format, std::va_list args)
+// Hands `write` the formatted text; a line of usual length costs no allocation.
+template <typename Write>
+void Formatted(const Write& write, const char* format, std::va_list args)
 {
     char small[512];
     std::va_list again;
     va_copy(again, args);
     const int n = std::vsnprintf(small, sizeof small, format, args);
     if (n >= 0 && size_t(n) < sizeof small) {
-        out.write(small, n);
+        write(small, size_t(n));
     } else if (n >= 0) {
         std::string text(size_t(n) + 1, '\0');
         std::vsnprintf(text.data(), text.size(), format, again);
-        out.write(text.data(), n);
+        write(text.data(), size_t(n));
     }
     va_end(again);
+}
+
+void Write(std::ostream& out, const char* format, std::va_list args)
+{
+    Formatted([&](const char* text, size_t n) { out.write(text, std::streamsize(n)); }, format, args);
 }
 
 } // namespace
@@ -33,6 +40,16 @@ void Print(const char* format, ...)
     va_start(args, format);
     Write(std::cout, format, args);
     va_end(args);
+}
+
+std::string Format(const char* format, ...)
+{
+    std::string text;
+    std::va_list args;
+    va_start(args, format);
+    Formatted([&](const char* t, size_t n) { text.assign(t, n); }, format, args);
+    va_end(args);
+    return text;
 }
 
 void PrintError(const char* format, ...)

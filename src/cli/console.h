@@ -15,6 +15,8 @@ namespace vornik::cli {
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The same onto std::cerr.
 void PrintError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same into a string, for text printed later.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 #ifdef _WIN32
 // Called first in wmain, before anything is written.

@@ -416,6 +416,31 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
     return results;
 }
 
+void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
+                          const std::vector<settings::Patch>& patches, const Progress& progress, const ApplyPlan& plan,
+                          const std::function<void(DeviceResult&&)>& take, size_t shareDevices)
+{
+    const size_t n = macs.size();
+    size_t share = std::max({shareDevices, size_t(1), (n + MAX_SHARES - 1) / MAX_SHARES});
+    if (plan.allOrNothing) share = std::max(share, n);
+    const bool ownPatches = patches.size() != 1;
+    const auto slice = [](const auto& all, size_t from, size_t to) {
+        using List = std::decay_t<decltype(all)>;
+        return from < all.size() ? List(all.begin() + from, all.begin() + std::min(to, all.size())) : List();
+    };
+    for (size_t from = 0; from < n; from += share) {
+        const size_t to = std::min(n, from + share);
+        const std::vector<MacAddress> part(macs.begin() + from, macs.begin() + to);
+        const std::vector<settings::Patch> partPatches =
+            ownPatches ? slice(patches, from, to)
+                       : std::vector<settings::Patch>(to - from, patches.empty() ? settings::Patch() : patches[0]);
+        ApplyPlan partPlan = plan;
+        partPlan.networks = slice(plan.networks, from, to);
+        partPlan.devices = slice(plan.devices, from, to);
+        for (DeviceResult& r : ApplyPatches(client, part, partPatches, progress, partPlan)) take(std::move(r));
+    }
+}
+
 std::vector<DeviceResult> FactoryDefaults(Client& client, const std::vector<MacAddress>& macs,
                                           const Progress& progress, bool dryRun, const HistoryHook& record,
                                           bool acceptAcknowledgement)

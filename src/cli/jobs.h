@@ -103,6 +103,18 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
                                        const std::vector<settings::Patch>& patches, const Progress& progress,
                                        const ApplyPlan& plan);
 
+// ApplyPatches over a fleet, a share of the devices at a time from the read
+// to the result: each result goes to `take` as its share ends and is not
+// kept, so memory holds one share's blocks and writes however many devices
+// there are. `patches` is one per device, or one for all. The shares are few
+// (each waits out its own retries on a LAN that loses datagrams), never
+// smaller than `shareDevices`; an all-or-nothing plan is one share.
+inline constexpr size_t SHARE_DEVICES = 1024;
+inline constexpr size_t MAX_SHARES = 8;
+void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
+                          const std::vector<settings::Patch>& patches, const Progress& progress, const ApplyPlan& plan,
+                          const std::function<void(DeviceResult&&)>& take, size_t shareDevices = SHARE_DEVICES);
+
 // The factory reset, confirmed by its acknowledgement or by blocks that
 // changed; the blocks read afterwards are in the result. With `dryRun` the
 // devices are only read: the factory values are each device's own and not

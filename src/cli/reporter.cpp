@@ -110,26 +110,6 @@ void WriteJson(std::string& out, const Json& v, size_t depth)
     out += brackets[1];
 }
 
-// The document Emit would print, its "devices" written one at a time as
-// they are made: a batch of thousands is never held as one document.
-void EmitResults(const Json& head, const std::vector<DeviceResult>& results, bool changes, const Json& tail)
-{
-    std::string out = "{";
-    bool first = true;
-    WriteItems(out, head, 0, first);
-    out += ",\n  \"devices\": [";
-    for (size_t i = 0; i < results.size(); ++i) {
-        out += i ? ",\n    " : "\n    ";
-        WriteJson(out, ResultJson(results[i], changes), 2);
-        std::cout << out;
-        out.clear();
-    }
-    out += results.empty() ? "]" : "\n  ]";
-    WriteItems(out, tail, 0, first);
-    out += "\n}\n";
-    std::cout << out;
-}
-
 } // namespace
 
 Json ErrorDoc(const std::string& command, const std::string& field, const std::string& message)
@@ -222,60 +202,90 @@ void ReportFound(const Context& context, const std::vector<FoundDevice>& found, 
 }
 
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
-                  const std::function<void(const DeviceResult&)>& details, const std::string& given)
+                  const std::function<void(const DeviceResult&)>& details, const std::string& failure)
+{
+    ResultReport report(context, details);
+    for (const auto& r : results) report.Add(r);
+    return report.Finish(failure);
+}
+
+ResultReport::ResultReport(const Context& context, std::function<void(const DeviceResult&)> details)
+    : m_context(context), m_details(std::move(details))
+{
+}
+
+void ResultReport::Add(const DeviceResult& r)
+{
+    m_confirmed += r.ok;
+    m_unchanged += r.Is(engine::Result::Unchanged);
+    m_changed += r.ok && r.writes > 0 && !r.changes.empty();
+    const bool first = m_count++ == 0;
+    std::string out;
+    if (m_context.globals.json) {
+        // Laid out as Emit's dump(2) lays out the element of "devices".
+        out = first ? "\n    " : ",\n    ";
+        WriteJson(out, ResultJson(r, m_context.comparesValues), 2);
+        m_devices.Write(out);
+        return;
+    }
+    // Ahead of the table, which waits in its spool until Finish.
+    if (m_details && r.ok) m_details(r);
+    std::string detail = r.error;
+    if (r.ok && r.Is(engine::Result::Confirmed)) detail = r.changed ? "the parameters read after it changed" : "by read-back";
+    if (r.ok && r.Is(engine::Result::Acknowledged))
+        detail = "the parameters read after it did not change (already the factory values?)";
+    if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
+    if (r.Is(engine::Result::Unchanged)) detail = "holds these values already; nothing written";
+    if (r.Is(engine::Result::WouldChange)) detail = "nothing written (--dry-run)";
+    out = Format("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.Word().c_str(), TableText(detail).c_str());
+    for (const auto& c : r.changes)
+        out += Format("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), TableText(c.expected).c_str(),
+                      TableText(c.actual).c_str());
+    for (const auto& d : r.differences)
+        out += Format("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), TableText(d.expected).c_str(),
+                      TableText(d.actual).c_str());
+    m_devices.Write(out);
+}
+
+int ResultReport::Finish(const std::string& given)
 {
     // A packet record cut short fails the command as a device would.
-    const std::string record = context.RecordError();
+    const std::string record = m_context.RecordError();
     const std::string failure = given.empty() ? record : record.empty() ? given : given + "; " + record;
-    size_t confirmed = 0, unchanged = 0, changed = 0;
-    for (const auto& r : results) {
-        confirmed += r.ok;
-        unchanged += r.Is(engine::Result::Unchanged);
-        changed += r.ok && r.writes > 0 && !r.changes.empty();
-    }
-    const bool ok = confirmed == results.size() && failure.empty() && !Interrupted();
+    const bool ok = m_confirmed == m_count && failure.empty() && !Interrupted();
     if (!failure.empty()) std::cerr << "vornikctl: " << failure << "\n";
     if (Interrupted()) std::cerr << "vornikctl: interrupted (Ctrl-C); the results so far:\n";
-    if (context.globals.json) {
-        const Json head{{"command", context.Command()},
+    if (m_context.globals.json) {
+        const Json head{{"command", m_context.Command()},
                         {"ok", ok},
-                        {"confirmed", confirmed},
-                        {"failed", results.size() - confirmed}};
+                        {"confirmed", m_confirmed},
+                        {"failed", m_count - m_confirmed}};
         Json tail = Json::object();
-        if (context.comparesValues) {
-            tail["unchanged"] = unchanged;
-            tail["changed"] = changed;
+        if (m_context.comparesValues) {
+            tail["unchanged"] = m_unchanged;
+            tail["changed"] = m_changed;
         }
-        if (context.dryRun) tail["dry-run"] = true;
+        if (m_context.dryRun) tail["dry-run"] = true;
         if (Interrupted()) tail["interrupted"] = true;
         if (!failure.empty()) tail["error"] = Json{{"message", failure}};
-        EmitResults(head, results, context.comparesValues, tail);
+        std::string out = "{";
+        bool first = true;
+        WriteItems(out, head, 0, first);
+        out += ",\n  \"devices\": [";
+        std::cout << out;
+        m_devices.CopyTo(std::cout);
+        out = m_count ? "\n  ]" : "]";
+        WriteItems(out, tail, 0, first);
+        out += "\n}\n";
+        std::cout << out;
     } else {
-        for (const auto& r : results) {
-            if (details && r.ok) details(r);
-        }
         Print("%-17s  %-22s  %s\n", "MAC", "RESULT", "DETAIL");
-        for (const auto& r : results) {
-            std::string detail = r.error;
-            if (r.ok && r.Is(engine::Result::Confirmed)) detail = r.changed ? "the parameters read after it changed" : "by read-back";
-            if (r.ok && r.Is(engine::Result::Acknowledged))
-                detail = "the parameters read after it did not change (already the factory values?)";
-            if (r.found) detail = "found at " + AddressText(r.found->reply.ipAddress);
-            if (r.Is(engine::Result::Unchanged)) detail = "holds these values already; nothing written";
-            if (r.Is(engine::Result::WouldChange)) detail = "nothing written (--dry-run)";
-            Print("%-17s  %-22s  %s\n", FormatMacText(r.mac).c_str(), r.Word().c_str(), TableText(detail).c_str());
-            for (const auto& c : r.changes)
-                Print("%-17s  %-22s  %s: %s -> %s\n", "", "", c.field.c_str(), TableText(c.expected).c_str(),
-                  TableText(c.actual).c_str());
-            for (const auto& d : r.differences)
-                Print("%-17s  %-22s  %s: wrote %s, read %s\n", "", "", d.field.c_str(), TableText(d.expected).c_str(),
-                  TableText(d.actual).c_str());
-        }
-        if (context.comparesValues)
-            Print("%zu of %zu device(s) ok, %zu changed, %zu unchanged%s\n", confirmed, results.size(), changed,
-                        unchanged, context.dryRun ? " (--dry-run: nothing written)" : "");
+        m_devices.CopyTo(std::cout);
+        if (m_context.comparesValues)
+            Print("%zu of %zu device(s) ok, %zu changed, %zu unchanged%s\n", m_confirmed, m_count, m_changed,
+                  m_unchanged, m_context.dryRun ? " (--dry-run: nothing written)" : "");
         else
-            Print("%zu of %zu device(s) ok\n", confirmed, results.size());
+            Print("%zu of %zu device(s) ok\n", m_confirmed, m_count);
     }
     if (Interrupted()) return EXIT_INTERRUPTED;
     return ok ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;

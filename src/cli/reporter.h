@@ -8,6 +8,7 @@
 
 #include "cli/context.h"
 #include "cli/jobs.h"
+#include "cli/spool.h"
 #include "proto/mac_address.h"
 
 namespace vornik::cli {
@@ -33,6 +34,25 @@ SearchPlan SearchPlanFor(const Client& client, size_t expect);
 // `failure`, when given, fails the whole command over and above the devices.
 int ReportResults(const Context& context, const std::vector<DeviceResult>& results,
                   const std::function<void(const DeviceResult&)>& details = {}, const std::string& failure = "");
+
+// ReportResults told one device at a time: each device's part is made as it
+// comes and spooled, not kept, and printed after the counts that head it, so
+// a fleet's report costs no memory of its own.
+class ResultReport {
+public:
+    // `details` prints at once, as each confirmed device is added.
+    explicit ResultReport(const Context& context, std::function<void(const DeviceResult&)> details = {});
+    void Add(const DeviceResult& result);
+    size_t Count() const { return m_count; }
+    // Prints the report; the exit code.
+    int Finish(const std::string& failure = "");
+
+private:
+    const Context& m_context;
+    std::function<void(const DeviceResult&)> m_details;
+    size_t m_count = 0, m_confirmed = 0, m_unchanged = 0, m_changed = 0;
+    Spool m_devices; // each device's part, in order
+};
 
 // One block's fields, name and value, a line each.
 // A device's text as a table shows it: control characters escaped.

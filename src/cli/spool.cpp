@@ -1,0 +1,97 @@
+#include "cli/spool.h"
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace vornik::cli {
+
+namespace {
+
+std::FILE* TemporaryFile()
+{
+#ifdef _WIN32
+    // The C runtime's tmpfile() makes its file in the drive's root, which a
+    // user may not write; the user's temporary folder is theirs. "D" removes
+    // the file when it is closed, whatever ends the program.
+    wchar_t folder[MAX_PATH + 1], path[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH || !GetTempFileNameW(folder, L"vkr", 0, path)) return nullptr;
+    std::FILE* file = _wfopen(path, L"w+bTD");
+    if (!file) DeleteFileW(path);
+    return file;
+#else
+    return std::tmpfile();
+#endif
+}
+
+// The first `size` bytes of `file`, or what of them it gives.
+std::string ReadBack(std::FILE* file, size_t size)
+{
+    std::string text;
+    std::rewind(file);
+    char chunk[65536];
+    while (text.size() < size) {
+        const size_t got = std::fread(chunk, 1, std::min(sizeof chunk, size - text.size()), file);
+        if (got == 0) break;
+        text.append(chunk, got);
+    }
+    return text;
+}
+
+} // namespace
+
+Spool::Spool(std::FILE* (*makeFile)()) : m_makeFile(makeFile ? makeFile : TemporaryFile) {}
+
+Spool::~Spool()
+{
+    if (m_file) std::fclose(m_file);
+}
+
+void Spool::Write(std::string_view text)
+{
+    if (!m_file) {
+        m_held.append(text);
+        if (m_held.size() < IN_MEMORY || m_noFile) return;
+        m_file = m_makeFile();
+        if (!m_file) {
+            m_noFile = true;
+            return;
+        }
+        text = m_held;
+    }
+    // Flushed each time, so that a full disk is known here, while what the
+    // file holds is still known to be whole: the report is not cut short,
+    // it only stays in memory from then on.
+    if (std::fwrite(text.data(), 1, text.size(), m_file) == text.size() && std::fflush(m_file) == 0) {
+        m_inFile += text.size();
+        if (text.data() == m_held.data()) std::string().swap(m_held);
+        return;
+    }
+    std::string kept = ReadBack(m_file, m_inFile);
+    std::fclose(m_file);
+    m_file = nullptr;
+    m_noFile = true;
+    kept.append(text); // from m_held when the file was new, and then nothing else is held
+    m_held = std::move(kept);
+}
+
+void Spool::CopyTo(std::ostream& out)
+{
+    if (m_file) {
+        std::rewind(m_file);
+        char chunk[65536];
+        for (size_t left = m_inFile, got; left > 0 && (got = std::fread(chunk, 1, std::min(sizeof chunk, left), m_file)) > 0;
+             left -= got)
+            out.write(chunk, std::streamsize(got));
+        std::fclose(m_file);
+        m_file = nullptr;
+        m_inFile = 0;
+    }
+    out.write(m_held.data(), std::streamsize(m_held.size()));
+    std::string().swap(m_held);
+}
+
+} // namespace vornik::cli

@@ -1,0 +1,190 @@
+// vornikctl apply over a fleet larger than one share: the devices go from
+// read to result a share at a time, and the report is spooled out of memory.
+// Whatever the shares, the report must be the one a single batch gives (each
+// device once, in the order given), a plan of addresses must stay all or
+// nothing, and Ctrl-C must stop the shares not begun.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "vornikctl_fixture.h"
+
+namespace vornik::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Three shares of the fleet: two of 1,024 devices and a short one.
+constexpr int kFleet = 2100;
+
+// The simulator's MAC for fleet device `i` (from 1), as vornikctl writes it.
+std::string FleetMac(int i)
+{
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "02-00-00-00-%02X-%02X", (i >> 8) & 0xFF, i & 0xFF);
+    return mac;
+}
+
+std::vector<std::string> FleetMacs(int from, int to)
+{
+    std::vector<std::string> macs;
+    for (int i = from; i <= to; ++i) macs.push_back(FleetMac(i));
+    return macs;
+}
+
+// The writes the simulator with `--stats path` has received.
+long WritesIn(const std::string& path)
+{
+    std::string word;
+    long writes = -1;
+    std::ifstream(path) >> word >> writes;
+    return writes;
+}
+
+class Shares : public Vornikctl {
+protected:
+    std::string BaudFile()
+    {
+        const std::string file = TempFile("baud.json");
+        std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "device": {"baud": 9600}})";
+        return file;
+    }
+    int BaudOf(const std::string& mac) { return Doc(Ctl({"dev", "get", mac}))["devices"][0]["device"].value("baud", 0); }
+};
+
+// Devices that do not answer, placed in the first, second and last share, are
+// reported there by name; every other device of every share is confirmed.
+TEST_F(Shares, EveryDeviceIsReportedOnceInTheOrderGivenWhateverItsShare)
+{
+    struct Row { std::string name; std::vector<int> silentAt; };
+    const std::vector<Row> rows = {
+        {"all answer", {}},
+        {"one silent in each share", {0, 1500, 2099}},
+    };
+    const std::string file = BaudFile();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SimProcess fleet(LoopbackSimArgs(port, {"--devices", std::to_string(kFleet)}));
+        SimProcess silent(LoopbackSimArgs(port, {"--devices", "3", "--base-mac", "02-00-00-00-F0-01", "--base-ip",
+                                                 "192.168.200.1", "--drop", "1"}));
+        ASSERT_TRUE(fleet.Ready() && silent.Ready());
+        std::vector<std::string> macs = FleetMacs(1, kFleet);
+        for (size_t k = 0; k < row.silentAt.size(); ++k)
+            macs.insert(macs.begin() + row.silentAt[k], "02-00-00-00-F0-0" + std::to_string(k + 1));
+        std::vector<std::string> args{"apply", file};
+        args.insert(args.end(), macs.begin(), macs.end());
+        const RunResult r = Ctl(args, {"--tries", "2"});
+        const Json doc = Doc(r);
+        EXPECT_EQ(r.exitCode, row.silentAt.empty() ? 0 : 1) << r.err;
+        EXPECT_EQ(doc["confirmed"], kFleet);
+        EXPECT_EQ(doc["failed"], row.silentAt.size());
+        EXPECT_EQ(doc["changed"], kFleet);
+        ASSERT_EQ(doc["devices"].size(), macs.size());
+        for (size_t k = 0; k < macs.size(); ++k) {
+            const Json& d = doc["devices"][k];
+            ASSERT_EQ(d["mac"], macs[k]) << k;
+            if (macs[k].starts_with("02-00-00-00-F0")) {
+                EXPECT_EQ(d["result"], "not written") << k;
+                EXPECT_NE(d.value("error", "").find("no reply to the device read (2 tries)"), std::string::npos) << d;
+            } else {
+                ASSERT_EQ(d["result"], "confirmed") << k << d;
+                ASSERT_EQ(d["device"]["baud"], 9600) << k;
+            }
+        }
+        // Asked again, each device of the last share holds what was written.
+        EXPECT_EQ(BaudOf(FleetMac(kFleet)), 9600);
+    }
+}
+
+// The table is the one report too: its lines in the order given, then the sum.
+TEST_F(Shares, TheTableListsEveryDeviceOfEveryShareBeforeItsSum)
+{
+    SimProcess fleet(LoopbackSimArgs(port, {"--devices", std::to_string(kFleet)}));
+    ASSERT_TRUE(fleet.Ready());
+    std::vector<std::string> args{"apply", BaudFile()};
+    const std::vector<std::string> macs = FleetMacs(1, kFleet);
+    args.insert(args.end(), macs.begin(), macs.end());
+    std::istringstream table(TableOf(args));
+    std::string line;
+    ASSERT_TRUE(std::getline(table, line));
+    EXPECT_TRUE(line.starts_with("MAC ")) << line;
+    for (const std::string& mac : macs) {
+        ASSERT_TRUE(std::getline(table, line));
+        ASSERT_TRUE(line.starts_with(mac + "  confirmed")) << mac << ": " << line;
+        ASSERT_TRUE(std::getline(table, line));
+        ASSERT_NE(line.find("baud: 4800 -> 9600"), std::string::npos) << mac << ": " << line;
+    }
+    ASSERT_TRUE(std::getline(table, line));
+    EXPECT_EQ(line, "2100 of 2100 device(s) ok, 2100 changed, 0 unchanged");
+    EXPECT_FALSE(std::getline(table, line)) << line;
+}
+
+// A plan of addresses is one: a refusal in what would be its second share
+// leaves the devices of the first unwritten too.
+TEST_F(Shares, APlanOfAddressesLargerThanAShareIsStillAllOrNothing)
+{
+    constexpr int kPlan = 1100;
+    const std::string stats = TempFile("stats");
+    SimProcess fleet(LoopbackSimArgs(port, {"--devices", std::to_string(kPlan + 1), "--stats", stats}));
+    ASSERT_TRUE(fleet.Ready());
+    // Device kPlan + 1 stays outside the plan; numbered from the second
+    // device's address, the plan's last device would take its address.
+    const Json found = Doc(Ctl({"search"}));
+    ASSERT_EQ(found["count"], kPlan + 1);
+    std::map<std::string, std::string> ipOf;
+    for (const Json& d : found["devices"]) ipOf[d["mac"]] = d["ip"];
+    const std::string file = TempFile("mask.json");
+    std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"mask": "255.255.0.0"}, "device": {"baud": 9600}})";
+    std::vector<std::string> args{"apply", file, "--ip-from", ipOf[FleetMac(2)]};
+    const std::vector<std::string> plan = FleetMacs(1, kPlan);
+    args.insert(args.end(), plan.begin(), plan.end());
+    const RunResult r = Ctl(args);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const Json doc = Doc(r);
+    EXPECT_EQ(doc["confirmed"], 0);
+    ASSERT_EQ(doc["devices"].size(), kPlan);
+    EXPECT_NE(doc["devices"][kPlan - 1].value("error", "").find(ipOf[FleetMac(kPlan + 1)]), std::string::npos)
+        << doc["devices"][kPlan - 1];
+    EXPECT_NE(doc["devices"][0].value("error", "").find("the write to " + FleetMac(kPlan) + " was refused"),
+              std::string::npos)
+        << doc["devices"][0];
+    EXPECT_EQ(WritesIn(stats), 0);
+    EXPECT_EQ(BaudOf(FleetMac(1)), 4800);
+}
+
+// Ctrl-C while the first share is written: the shares after it are neither
+// read nor written, and the command ends at once.
+TEST_F(Shares, CtrlCInTheFirstShareLeavesTheLaterSharesUntouched)
+{
+    const std::string late = "02-00-00-00-F0-01", stats = TempFile("stats");
+    SimProcess fleet(LoopbackSimArgs(port, {"--devices", std::to_string(kFleet), "--stats", stats}));
+    // Its replies come seconds late, so the first share's write round is under way when Ctrl-C comes.
+    SimProcess slow(LoopbackSimArgs(port, {"--base-mac", late, "--base-ip", "192.168.200.1", "--delay", "1",
+                                           "--delay-ms", "4000"}));
+    ASSERT_TRUE(fleet.Ready() && slow.Ready());
+    std::vector<std::string> args{"--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind", "127.0.0.2",
+                                  "--interval", "3", "--tries", "20", "--json", "apply", BaudFile(), late};
+    const std::vector<std::string> macs = FleetMacs(1, kFleet);
+    args.insert(args.end(), macs.begin(), macs.end());
+    const RunResult r = RunProgram(VORNIKCTL_PATH, args, 60s, {}, Interruption{"write, round 1", 0ms});
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_GE(r.afterInterrupt.count(), 0) << r.err;
+    EXPECT_LT(r.afterInterrupt, 1500ms) << "Ctrl-C must not wait for the later shares";
+    const Json doc = Doc(r);
+    ASSERT_EQ(doc["devices"].size(), kFleet + 1);
+    EXPECT_EQ(doc["interrupted"], true);
+    // The first share is the late device and 1,023 of the fleet.
+    for (size_t k = 1024; k < doc["devices"].size(); ++k) {
+        const Json& d = doc["devices"][k];
+        ASSERT_EQ(d["result"], "not written") << k << d;
+        ASSERT_NE(d.value("error", "").find("interrupted"), std::string::npos) << k << d;
+    }
+    EXPECT_LE(WritesIn(stats), 2 * 1023) << "no write beyond the first share";
+    EXPECT_EQ(BaudOf(FleetMac(1024)), 4800);
+    EXPECT_EQ(BaudOf(FleetMac(kFleet)), 4800);
+}
+
+} // namespace
+} // namespace vornik::test
