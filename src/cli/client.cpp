@@ -138,6 +138,7 @@ void Client::Run(engine::Exchange& exchange)
         }
     }
     exchange.Close();
+    m_answeredOnRetry += exchange.AnsweredOnRetry();
 }
 
 std::vector<FoundDevice> Client::Search(std::chrono::milliseconds wait, const Until& until,

@@ -100,6 +100,8 @@ public:
     std::vector<FoundDevice> Search(std::chrono::milliseconds wait, const SearchPlan& plan);
 
     const ClientOptions& Options() const { return m_options; }
+    // Requests answered only after a send again, over every exchange so far.
+    size_t AnsweredOnRetry() const { return m_answeredOnRetry; }
     void Note(const std::string& text) const
     {
         if (m_options.note) m_options.note(text);
@@ -119,6 +121,7 @@ private:
                                     const SearchPlan* plan);
 
     ClientOptions m_options;
+    size_t m_answeredOnRetry = 0;
     std::function<void(const std::string&)> m_messages;
     // Bounded as the window's is: a flood is dropped at the door, never held.
     DatagramQueue m_queue;

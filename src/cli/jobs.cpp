@@ -428,8 +428,9 @@ void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
         using List = std::decay_t<decltype(all)>;
         return from < all.size() ? List(all.begin() + from, all.begin() + std::min(to, all.size())) : List();
     };
-    for (size_t from = 0; from < n; from += share) {
-        const size_t to = std::min(n, from + share);
+    for (size_t from = 0, to = 0; from < n; from = to) {
+        to = std::min(n, from + share);
+        const size_t retried = client.AnsweredOnRetry();
         const std::vector<MacAddress> part(macs.begin() + from, macs.begin() + to);
         const std::vector<settings::Patch> partPatches =
             ownPatches ? slice(patches, from, to)
@@ -438,6 +439,14 @@ void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
         partPlan.networks = slice(plan.networks, from, to);
         partPlan.devices = slice(plan.devices, from, to);
         for (DeviceResult& r : ApplyPatches(client, part, partPatches, progress, partPlan)) take(std::move(r));
+        // On a LAN that loses datagrams each share waits out the retries of
+        // its last requests, an interval a stage: the rest go as one share,
+        // which costs the memory the shares saved but not that time again.
+        if (client.AnsweredOnRetry() > retried && to < n && share < n - to) {
+            share = n - to;
+            client.Note("replies came only after a request was sent again: the other " + std::to_string(share) +
+                        " device(s) go as one share");
+        }
     }
 }
 

@@ -134,7 +134,10 @@ Exchange::Offered Exchange::Offer(const ClassifiedReply& reply, Datagram datagra
             Unhook(i);
             Ended(i);
         } else {
-            if (o.sent > 1) m_echoes[key] = sentAt + TriesOf(i) * IntervalOf(i);
+            if (o.sent > 1) {
+                m_echoes[key] = sentAt + TriesOf(i) * IntervalOf(i);
+                ++m_answeredOnRetry;
+            }
             Finish(i);
         }
         return {Match::Answered, i};

@@ -100,6 +100,9 @@ public:
     // Outcomes handed over by Close to a `take` because the exchange stopped
     // before they ended (never sent, or in flight).
     size_t Cut() const { return m_cut; }
+    // Requests answered only after they were sent again: the LAN lost a
+    // datagram or a device was late (one that never answers is not counted).
+    size_t AnsweredOnRetry() const { return m_answeredOnRetry; }
 
 private:
     struct Active {
@@ -132,6 +135,7 @@ private:
     Take m_take;
     std::unordered_map<size_t, Outcome> m_live; // with a `take`: the requests sent and not ended
     size_t m_cut = 0;
+    size_t m_answeredOnRetry = 0;
 };
 
 // A request awaited with the pacing's tries and interval.

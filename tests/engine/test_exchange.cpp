@@ -142,6 +142,37 @@ TEST(Exchange, AResentRequestsLaterRepliesAreItsEchoesUntilItsTriesAreSpent)
     }
 }
 
+// A reply that comes only after its request was sent again says the LAN lost
+// a datagram (or a device was late); a device that never answers says nothing of it.
+TEST(Exchange, CountsTheRequestsAnsweredOnlyAfterASendAgain)
+{
+    struct Event {
+        char what; // 'P' a poll, 'A' or 'B' that device's reply
+        int ms;
+    };
+    const struct {
+        const char* name;
+        std::vector<Event> events;
+        size_t answeredOnRetry;
+    } rows[] = {
+        {"both answered at once", {{'P', 0}, {'A', 10}, {'B', 20}}, 0},
+        {"one answered after its second send", {{'P', 0}, {'B', 10}, {'P', 1000}, {'A', 1010}}, 1},
+        {"its echo counts no more", {{'P', 0}, {'B', 10}, {'P', 1000}, {'A', 1010}, {'A', 1020}}, 1},
+        {"both after a send again", {{'P', 0}, {'P', 1000}, {'B', 1010}, {'A', 1020}}, 2},
+        {"one never answers", {{'P', 0}, {'B', 10}, {'P', 1000}, {'P', 2000}, {'P', 3000}}, 0},
+    };
+    for (const auto& row : rows) {
+        Rig rig({ReadOf(kA), ReadOf(kB)});
+        for (const Event& e : row.events) {
+            if (e.what == 'P')
+                rig.Poll(e.ms);
+            else
+                rig.Offer(NetworkReply(e.what == 'A' ? kA : kB), e.ms);
+        }
+        EXPECT_EQ(rig.exchange.AnsweredOnRetry(), row.answeredOnRetry) << row.name;
+    }
+}
+
 // An exchange that hands its outcomes over: what each index was given, and
 // whether its frame could still be read when it was.
 struct HandingRig {
