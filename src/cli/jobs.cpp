@@ -422,7 +422,8 @@ void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
 {
     const size_t n = macs.size();
     size_t share = std::max({shareDevices, size_t(1), (n + MAX_SHARES - 1) / MAX_SHARES});
-    if (plan.allOrNothing) share = std::max(share, n);
+    // A plan of addresses, and whole blocks (a restore's, one per device), go as one.
+    if (plan.allOrNothing || !plan.networks.empty() || !plan.devices.empty()) share = std::max(share, n);
     const bool ownPatches = patches.size() != 1;
     const auto slice = [](const auto& all, size_t from, size_t to) {
         using List = std::decay_t<decltype(all)>;
@@ -435,10 +436,7 @@ void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
         const std::vector<settings::Patch> partPatches =
             ownPatches ? slice(patches, from, to)
                        : std::vector<settings::Patch>(to - from, patches.empty() ? settings::Patch() : patches[0]);
-        ApplyPlan partPlan = plan;
-        partPlan.networks = slice(plan.networks, from, to);
-        partPlan.devices = slice(plan.devices, from, to);
-        for (DeviceResult& r : ApplyPatches(client, part, partPatches, progress, partPlan)) take(std::move(r));
+        for (DeviceResult& r : ApplyPatches(client, part, partPatches, progress, plan)) take(std::move(r));
         // On a LAN that loses datagrams each share waits out the retries of
         // its last requests, an interval a stage: the rest go as one share,
         // which costs the memory the shares saved but not that time again.
