@@ -425,17 +425,15 @@ void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
     // A plan of addresses, and whole blocks (a restore's, one per device), go as one.
     if (plan.allOrNothing || !plan.networks.empty() || !plan.devices.empty()) share = std::max(share, n);
     const bool ownPatches = patches.size() != 1;
-    const auto slice = [](const auto& all, size_t from, size_t to) {
-        using List = std::decay_t<decltype(all)>;
-        return from < all.size() ? List(all.begin() + from, all.begin() + std::min(to, all.size())) : List();
-    };
     for (size_t from = 0, to = 0; from < n; from = to) {
         to = std::min(n, from + share);
         const size_t retried = client.AnsweredOnRetry();
         const std::vector<MacAddress> part(macs.begin() + from, macs.begin() + to);
+        // A device past the end of `patches` gets none, as ApplyPatches gives it.
         const std::vector<settings::Patch> partPatches =
-            ownPatches ? slice(patches, from, to)
-                       : std::vector<settings::Patch>(to - from, patches.empty() ? settings::Patch() : patches[0]);
+            ownPatches ? std::vector<settings::Patch>(patches.begin() + std::min(from, patches.size()),
+                                                      patches.begin() + std::min(to, patches.size()))
+                       : std::vector<settings::Patch>(to - from, patches[0]);
         for (DeviceResult& r : ApplyPatches(client, part, partPatches, progress, plan)) take(std::move(r));
         // On a LAN that loses datagrams each share waits out the retries of
         // its last requests, an interval a stage: the rest go as one share,

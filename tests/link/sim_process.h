@@ -24,6 +24,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <thread>
@@ -85,6 +86,16 @@ inline std::vector<std::string> LoopbackSimArgs(uint16_t port, const std::vector
     std::vector<std::string> args{"--port", std::to_string(port), "--reply-to", "127.255.255.255"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
+}
+
+// The writes a simulator started with `--stats path` has received so far
+// (-1 before it has written the file).
+inline long SimWrites(const std::string& statsPath)
+{
+    std::string word;
+    long writes = -1;
+    std::ifstream(statsPath) >> word >> writes;
+    return writes;
 }
 
 class SimProcess {
