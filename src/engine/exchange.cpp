@@ -136,7 +136,9 @@ Exchange::Offered Exchange::Offer(const ClassifiedReply& reply, Datagram datagra
         } else {
             if (o.sent > 1) {
                 m_echoes[key] = sentAt + TriesOf(i) * IntervalOf(i);
-                ++m_answeredOnRetry;
+                // Heard before its send again was due, only taken after it (a
+                // busy host): an answer to the first send, nothing was lost.
+                if (at >= sentAt + IntervalOf(i)) ++m_answeredOnRetry;
             }
             Finish(i);
         }

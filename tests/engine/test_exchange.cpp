@@ -118,8 +118,9 @@ TEST(Exchange, AReplyAnswersTheRequestThatAwaitsItsKindAndMac)
 // after the first are its echoes until its last try would have been spent
 // (three tries a second apart from 0 ms: until 3,000 ms). One sent once has none.
 // A reply after a send again also says the LAN lost a datagram (or the
-// device was late): the exchange counts each such request once, its echoes
-// and a request never answered not at all.
+// device was late): the exchange counts each such request once, its echoes,
+// a request never answered and a reply that came before the send again was
+// due (though taken after it) not at all.
 TEST(Exchange, AResentRequestsLaterRepliesAreItsEchoesUntilItsTriesAreSpent)
 {
     const struct {
@@ -133,6 +134,7 @@ TEST(Exchange, AResentRequestsLaterRepliesAreItsEchoesUntilItsTriesAreSpent)
         {"sent twice: the second reply is an echo", {0, 1000}, {1010, 1020}, {Match::Answered, Match::Duplicate}, 1},
         {"sent three times", {0, 1000, 2000}, {2010, 2500, 2999}, {Match::Answered, Match::Duplicate, Match::Duplicate}, 1},
         {"an echo heard after the tries' end", {0, 1000}, {1010, 3000}, {Match::Answered, Match::None}, 1},
+        {"heard before its send again, taken after it", {0, 1000}, {990, 1010}, {Match::Answered, Match::Duplicate}, 0},
         {"never answered", {0, 1000, 2000, 3000}, {}, {}, 0},
     };
     for (const auto& row : rows) {
