@@ -209,8 +209,9 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
     return report.Finish(failure);
 }
 
-ResultReport::ResultReport(const Context& context, std::function<void(const DeviceResult&)> details)
-    : m_context(context), m_details(std::move(details))
+ResultReport::ResultReport(const Context& context, std::function<void(const DeviceResult&)> details,
+                           std::FILE* (*makeFile)())
+    : m_context(context), m_details(std::move(details)), m_devices(makeFile)
 {
 }
 
@@ -253,6 +254,8 @@ int ResultReport::Finish(const std::string& given)
     const std::string record = m_context.RecordError();
     const std::string failure = given.empty() ? record : record.empty() ? given : given + "; " + record;
     const bool ok = m_confirmed == m_count && failure.empty() && !Interrupted();
+    const char* const lost = "the report lost device lines: its temporary file could not be read back";
+    bool whole = true;
     if (!failure.empty()) std::cerr << "vornikctl: " << failure << "\n";
     if (Interrupted()) std::cerr << "vornikctl: interrupted (Ctrl-C); the results so far:\n";
     if (m_context.globals.json) {
@@ -273,22 +276,26 @@ int ResultReport::Finish(const std::string& given)
         WriteItems(out, head, 0, first);
         out += ",\n  \"devices\": [";
         std::cout << out;
-        m_devices.CopyTo(std::cout);
+        whole = m_devices.CopyTo(std::cout);
+        if (!whole) tail["error"] = Json{{"message", failure.empty() ? lost : failure + "; " + lost}};
         out = m_count ? "\n  ]" : "]";
         WriteItems(out, tail, 0, first);
         out += "\n}\n";
         std::cout << out;
     } else {
         Print("%-17s  %-22s  %s\n", "MAC", "RESULT", "DETAIL");
-        m_devices.CopyTo(std::cout);
+        whole = m_devices.CopyTo(std::cout);
         if (m_context.comparesValues)
             Print("%zu of %zu device(s) ok, %zu changed, %zu unchanged%s\n", m_confirmed, m_count, m_changed,
                   m_unchanged, m_context.dryRun ? " (--dry-run: nothing written)" : "");
         else
             Print("%zu of %zu device(s) ok\n", m_confirmed, m_count);
     }
+    // Known only once the counts ahead of them are out: the command fails
+    // rather than end as if the devices missing from the report were not there.
+    if (!whole) std::cerr << "vornikctl: " << lost << "\n";
     if (Interrupted()) return EXIT_INTERRUPTED;
-    return ok ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
+    return ok && whole ? EXIT_CONFIRMED : EXIT_DEVICE_FAILED;
 }
 
 namespace {

@@ -40,8 +40,10 @@ int ReportResults(const Context& context, const std::vector<DeviceResult>& resul
 // a fleet's report costs no memory of its own.
 class ResultReport {
 public:
-    // `details` prints at once, as each confirmed device is added.
-    explicit ResultReport(const Context& context, std::function<void(const DeviceResult&)> details = {});
+    // `details` prints at once, as each confirmed device is added; `makeFile`
+    // makes the spool's file (none: the system's temporary file).
+    explicit ResultReport(const Context& context, std::function<void(const DeviceResult&)> details = {},
+                          std::FILE* (*makeFile)() = nullptr);
     void Add(const DeviceResult& result);
     size_t Count() const { return m_count; }
     // Prints the report; the exit code.

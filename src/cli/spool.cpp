@@ -71,6 +71,7 @@ void Spool::Write(std::string_view text)
         return;
     }
     std::string kept = ReadBack(m_file, m_inFile);
+    m_lost = kept.size() < m_inFile;
     std::fclose(m_file);
     m_file = nullptr;
     m_noFile = true;
@@ -78,20 +79,24 @@ void Spool::Write(std::string_view text)
     m_held = std::move(kept);
 }
 
-void Spool::CopyTo(std::ostream& out)
+bool Spool::CopyTo(std::ostream& out)
 {
+    bool whole = !m_lost;
     if (m_file) {
         std::rewind(m_file);
         char chunk[65536];
-        for (size_t left = m_inFile, got; left > 0 && (got = std::fread(chunk, 1, std::min(sizeof chunk, left), m_file)) > 0;
-             left -= got)
+        size_t left = m_inFile;
+        for (size_t got; left > 0 && (got = std::fread(chunk, 1, std::min(sizeof chunk, left), m_file)) > 0; left -= got)
             out.write(chunk, std::streamsize(got));
+        whole = whole && left == 0;
         std::fclose(m_file);
         m_file = nullptr;
         m_inFile = 0;
     }
     out.write(m_held.data(), std::streamsize(m_held.size()));
     std::string().swap(m_held);
+    m_lost = false;
+    return whole;
 }
 
 } // namespace vornik::cli

@@ -20,8 +20,9 @@ public:
     Spool& operator=(const Spool&) = delete;
 
     void Write(std::string_view text);
-    // Everything written, in order; the spool is empty afterwards.
-    void CopyTo(std::ostream& out);
+    // Everything written, in order; the spool is empty afterwards. False when
+    // some of it was lost: its file could not be read back.
+    bool CopyTo(std::ostream& out);
     bool InFile() const { return m_file != nullptr; }
 
     // What is held in memory before the file is made.
@@ -33,6 +34,7 @@ private:
     std::FILE* m_file = nullptr;
     size_t m_inFile = 0;    // bytes the file is known to hold
     bool m_noFile = false;  // the file failed once; not tried again
+    bool m_lost = false;    // what the file held could not all be read back
 };
 
 } // namespace vornik::cli
