@@ -43,7 +43,9 @@ void ReadInto(Client& client, std::vector<DeviceResult>& results, bool network, 
         }
     }
     if (requests.empty()) return;
-    if (results.size() > 1) client.Note(std::string(what) + ": " + std::to_string(results.size()) + " device(s)");
+    // After Ctrl-C a stage sends nothing, so no note says one goes.
+    if (results.size() > 1 && !Interrupted())
+        client.Note(std::string(what) + ": " + std::to_string(results.size()) + " device(s)");
     // Each reply goes into its device's result as it comes and is not kept.
     client.Stream(std::move(requests), [&](size_t k, const Request& request, Outcome&& outcome) {
         DeviceResult& r = results[owner[k]];
@@ -133,7 +135,8 @@ std::vector<engine::Next> RunRound(Client& client, const std::vector<Write*>& wr
         }
         count.push_back(uint32_t(requests.size() - before));
     }
-    if (writes.size() > 1) client.Note(std::string(what) + ": " + std::to_string(writes.size()) + " device(s)");
+    if (writes.size() > 1 && !Interrupted())
+        client.Note(std::string(what) + ": " + std::to_string(writes.size()) + " device(s)");
     // Each outcome goes to its write as its request ends and is not kept: a
     // round holds what is in flight, not a reply of every device.
     std::vector<engine::Next> next(writes.size(), engine::Next::Settled);
@@ -422,18 +425,16 @@ void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,
 {
     const size_t n = macs.size();
     size_t share = std::max({shareDevices, size_t(1), (n + MAX_SHARES - 1) / MAX_SHARES});
-    // A plan of addresses, and whole blocks (a restore's, one per device), go as one.
-    if (plan.allOrNothing || !plan.networks.empty() || !plan.devices.empty()) share = std::max(share, n);
+    // Patches of each device's own (a plan of addresses) and whole blocks (a
+    // restore's) go as one: such a plan is all or nothing.
     const bool ownPatches = patches.size() != 1;
+    if (plan.allOrNothing || ownPatches || !plan.networks.empty() || !plan.devices.empty()) share = std::max(share, n);
     for (size_t from = 0, to = 0; from < n; from = to) {
         to = std::min(n, from + share);
         const size_t retried = client.AnsweredOnRetry();
         const std::vector<MacAddress> part(macs.begin() + from, macs.begin() + to);
-        // A device past the end of `patches` gets none, as ApplyPatches gives it.
         const std::vector<settings::Patch> partPatches =
-            ownPatches ? std::vector<settings::Patch>(patches.begin() + std::min(from, patches.size()),
-                                                      patches.begin() + std::min(to, patches.size()))
-                       : std::vector<settings::Patch>(to - from, patches[0]);
+            ownPatches ? patches : std::vector<settings::Patch>(to - from, patches[0]);
         for (DeviceResult& r : ApplyPatches(client, part, partPatches, progress, plan)) take(std::move(r));
         // On a LAN that loses datagrams each share waits out the retries of
         // its last requests, an interval a stage: the rest go as one share,

@@ -108,10 +108,10 @@ std::vector<DeviceResult> ApplyPatches(Client& client, const std::vector<MacAddr
 // kept, so memory holds one share's blocks and writes however many devices
 // there are. `patches` is one per device, or one for all. The shares are few
 // (each waits out its own retries), never smaller than `shareDevices`. One
-// share takes an all-or-nothing plan, a plan of whole blocks (a restore's),
-// and the devices left once a share had a reply only after a request was
-// sent again (on a LAN that loses datagrams each share would wait out its
-// retries).
+// share takes an all-or-nothing plan, patches of each device's own, a plan
+// of whole blocks (a restore's), and the devices left once a share had a
+// reply only after a request was sent again (on a LAN that loses datagrams
+// each share would wait out its retries).
 inline constexpr size_t SHARE_DEVICES = 1024;
 inline constexpr size_t MAX_SHARES = 8;
 void ApplyPatchesInShares(Client& client, const std::vector<MacAddress>& macs,

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "vornikctl_fixture.h"
 
@@ -36,13 +37,15 @@ std::vector<std::string> FleetMacs(int from, int to)
 
 class Shares : public Vornikctl {
 protected:
-    // vornikctl --json on this test's link, its progress notes on stderr;
+    // vornikctl --json (or its table) on this test's link, its progress notes on stderr;
     // `devices` are the MACs, with apply's own options if any.
     RunResult Apply(const std::vector<std::string>& options, const std::string& file,
-                    const std::vector<std::string>& devices, const std::optional<Interruption>& interruption = {})
+                    const std::vector<std::string>& devices, const std::optional<Interruption>& interruption = {},
+                    bool json = true)
     {
-        std::vector<std::string> args{"--json", "--port", std::to_string(port), "--broadcast", "127.255.255.255",
-                                      "--bind", "127.0.0.2"};
+        std::vector<std::string> args{"--port", std::to_string(port), "--broadcast", "127.255.255.255", "--bind",
+                                      "127.0.0.2"};
+        if (json) args.insert(args.begin(), "--json");
         args.insert(args.end(), options.begin(), options.end());
         args.insert(args.end(), {"apply", file});
         args.insert(args.end(), devices.begin(), devices.end());
@@ -60,6 +63,7 @@ protected:
 // Devices that never answer, one in each share, are reported there by name;
 // every other device is confirmed. A LAN that loses replies puts the devices
 // after the first share in one, as the notes say; a silent device does not.
+// As a table the devices are listed likewise, in order, before the sum.
 TEST_F(Shares, EveryDeviceIsReportedOnceInTheOrderGivenWhateverItsShare)
 {
     struct Row {
@@ -67,6 +71,7 @@ TEST_F(Shares, EveryDeviceIsReportedOnceInTheOrderGivenWhateverItsShare)
         std::vector<std::string> sim, timing;
         std::vector<int> silentAt;
         std::vector<std::string> notes; // in this order on stderr
+        bool table = false;             // the report as a table, not JSON
     };
     const std::vector<std::string> calm{"--interval", "1", "--tries", "2"};
     const std::string read = "vornikctl: read: ";
@@ -76,6 +81,8 @@ TEST_F(Shares, EveryDeviceIsReportedOnceInTheOrderGivenWhateverItsShare)
          {read + "1024 device(s)", read + "1024 device(s)", read + "55 device(s)"}},
         {"a LAN that loses a reply in twenty", {"--drop", "0.05", "--seed", "7"}, {"--interval", "0.2", "--tries", "6"}, {},
          {read + "1024 device(s)", "the other 1076 device(s) go as one share", read + "1076 device(s)"}},
+        {"all answer, as a table", {}, calm, {}, {read + "1024 device(s)", read + "1024 device(s)", read + "52 device(s)"},
+         true},
     };
     const std::string file = BaudFile();
     for (const Row& row : rows) {
@@ -89,9 +96,36 @@ TEST_F(Shares, EveryDeviceIsReportedOnceInTheOrderGivenWhateverItsShare)
         std::vector<std::string> macs = FleetMacs(1, kFleet);
         for (size_t k = 0; k < row.silentAt.size(); ++k)
             macs.insert(macs.begin() + row.silentAt[k], kSilent + std::to_string(k + 1));
-        const RunResult r = Apply(row.timing, file, macs);
-        const Json doc = Doc(r);
+        const RunResult r = Apply(row.timing, file, macs, {}, !row.table);
         EXPECT_EQ(r.exitCode, row.silentAt.empty() ? 0 : 1);
+        size_t at = 0;
+        for (const std::string& note : row.notes) {
+            at = r.err.find(note + "\n", at);
+            ASSERT_NE(at, std::string::npos) << note << " (in order)";
+        }
+        if (row.sim.empty()) {
+            EXPECT_EQ(r.err.find("as one share"), std::string::npos);
+        }
+        EXPECT_EQ(BaudOf(FleetMac(kFleet)), 9600) << "the last share holds what was written";
+        if (row.table) {
+            // A device's line starts with its MAC, the lines of its changes with blanks.
+            std::istringstream lines(r.out);
+            std::string line, last;
+            std::vector<std::string> listed;
+            std::getline(lines, line);
+            EXPECT_TRUE(line.starts_with("MAC ")) << line;
+            while (std::getline(lines, line)) {
+                if (line.starts_with("02-")) {
+                    listed.push_back(line.substr(0, 17));
+                    ASSERT_NE(line.find(" confirmed "), std::string::npos) << line;
+                }
+                last = line;
+            }
+            EXPECT_EQ(listed, macs);
+            EXPECT_EQ(last, "2100 of 2100 device(s) ok, 2100 changed, 0 unchanged");
+            continue;
+        }
+        const Json doc = Doc(r);
         EXPECT_EQ(doc["confirmed"], kFleet);
         EXPECT_EQ(doc["failed"], row.silentAt.size());
         EXPECT_EQ(doc["changed"], kFleet);
@@ -107,13 +141,6 @@ TEST_F(Shares, EveryDeviceIsReportedOnceInTheOrderGivenWhateverItsShare)
                 ASSERT_EQ(d["device"]["baud"], 9600) << k;
             }
         }
-        size_t at = 0;
-        for (const std::string& note : row.notes) {
-            at = r.err.find(note + "\n", at);
-            ASSERT_NE(at, std::string::npos) << note << " (in order)";
-        }
-        if (row.sim.empty()) EXPECT_EQ(r.err.find("as one share"), std::string::npos);
-        EXPECT_EQ(BaudOf(FleetMac(kFleet)), 9600) << "the last share holds what was written";
     }
 }
 
@@ -150,7 +177,7 @@ TEST_F(Shares, APlanOfAddressesLargerThanAShareIsStillAllOrNothing)
 }
 
 // Ctrl-C while the first share is written: the shares after it are neither
-// read nor written, and the command ends at once.
+// read nor written (nor said to be), and the command ends at once.
 TEST_F(Shares, CtrlCInTheFirstShareLeavesTheLaterSharesUntouched)
 {
     const std::string late = kSilent + "1", stats = TempFile("stats");
@@ -176,6 +203,9 @@ TEST_F(Shares, CtrlCInTheFirstShareLeavesTheLaterSharesUntouched)
         ASSERT_NE(d.value("error", "").find("interrupted"), std::string::npos) << k << d;
     }
     EXPECT_LE(SimWrites(stats), 2 * 1023) << "no write beyond the first share";
+    size_t reads = 0;
+    for (size_t at = 0; (at = r.err.find("vornikctl: read: ", at)) != std::string::npos; ++at) ++reads;
+    EXPECT_EQ(reads, 1) << "no later share is said to be read";
     EXPECT_EQ(BaudOf(FleetMac(1024)), 4800);
     EXPECT_EQ(BaudOf(FleetMac(kFleet)), 4800);
 }
