@@ -43,12 +43,7 @@ int Bench(int devices, int rounds, bool acks, bool history, const char* drop = n
     const std::string file = "/tmp/bench_cli_apply-" + std::to_string(port) + ".json";
     const std::string historyFile = "/tmp/bench_cli_apply-" + std::to_string(port) + ".sqlite";
     const std::string report = "/tmp/bench_cli_apply-" + std::to_string(port) + "-report.json";
-    std::vector<std::string> macs;
-    for (int i = 1; i <= devices; ++i) {
-        char mac[18];
-        std::snprintf(mac, sizeof mac, "02-00-00-00-%02X-%02X", (i >> 8) & 0xFF, i & 0xFF);
-        macs.push_back(mac);
-    }
+    const std::vector<std::string> macs = SimMacs(1, devices);
     std::printf("apply to %d simulated devices on loopback (network and device block)\n", devices);
     int failures = 0;
     for (int round = 1; round <= rounds; ++round) {

@@ -27,18 +27,18 @@ std::FILE* TemporaryFile()
 #endif
 }
 
-// The first `size` bytes of `file`, or what of them it gives.
-std::string ReadBack(std::FILE* file, size_t size)
+// Hands `take` the first `size` bytes of `file` a chunk at a time; how many
+// it could read.
+template <typename Take>
+size_t ReadBack(std::FILE* file, size_t size, const Take& take)
 {
-    std::string text;
     std::rewind(file);
     char chunk[65536];
-    while (text.size() < size) {
-        const size_t got = std::fread(chunk, 1, std::min(sizeof chunk, size - text.size()), file);
-        if (got == 0) break;
-        text.append(chunk, got);
-    }
-    return text;
+    size_t done = 0;
+    for (size_t got; done < size && (got = std::fread(chunk, 1, std::min(sizeof chunk, size - done), file)) > 0;
+         done += got)
+        take(chunk, got);
+    return done;
 }
 
 } // namespace
@@ -70,8 +70,8 @@ void Spool::Write(std::string_view text)
         if (text.data() == m_held.data()) std::string().swap(m_held);
         return;
     }
-    std::string kept = ReadBack(m_file, m_inFile);
-    m_lost = kept.size() < m_inFile;
+    std::string kept;
+    m_lost = ReadBack(m_file, m_inFile, [&](const char* bytes, size_t n) { kept.append(bytes, n); }) < m_inFile;
     std::fclose(m_file);
     m_file = nullptr;
     m_noFile = true;
@@ -83,12 +83,8 @@ bool Spool::CopyTo(std::ostream& out)
 {
     bool whole = !m_lost;
     if (m_file) {
-        std::rewind(m_file);
-        char chunk[65536];
-        size_t left = m_inFile;
-        for (size_t got; left > 0 && (got = std::fread(chunk, 1, std::min(sizeof chunk, left), m_file)) > 0; left -= got)
-            out.write(chunk, std::streamsize(got));
-        whole = whole && left == 0;
+        const auto write = [&](const char* bytes, size_t n) { out.write(bytes, std::streamsize(n)); };
+        whole = ReadBack(m_file, m_inFile, write) == m_inFile && whole;
         std::fclose(m_file);
         m_file = nullptr;
         m_inFile = 0;

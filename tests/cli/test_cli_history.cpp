@@ -379,7 +379,9 @@ TEST_F(CtlHistory, RestoreConfirmsOnlyWhatEachDeviceReadsBackAndWritesNothingFor
         ASSERT_TRUE(doc.contains("devices")) << r.out;
         ASSERT_EQ(doc["devices"].size(), row.results.size());
         for (size_t i = 0; i < row.results.size(); ++i) EXPECT_EQ(doc["devices"][i]["result"], row.results[i]) << i;
-        if (row.writes >= 0) EXPECT_EQ(SimWrites(stats), row.writes);
+        if (row.writes >= 0) {
+            EXPECT_EQ(SimWrites(stats), row.writes);
+        }
         std::filesystem::remove(check);
         for (const MacAddress& mac : {kMac1, kMac2}) {
             ASSERT_EQ(Ctl({"export", FormatMacText(mac), "-"}, {"--history", check}).exitCode, 0);

@@ -20,20 +20,8 @@ using namespace std::chrono_literals;
 constexpr int kFleet = 2100;
 const std::string kSilent = "02-00-00-00-F0-0"; // then 1, 2, 3: a simulator of its own
 
-// The simulator's MAC for fleet device `i` (from 1), as vornikctl writes it.
-std::string FleetMac(int i)
-{
-    char mac[18];
-    std::snprintf(mac, sizeof mac, "02-00-00-00-%02X-%02X", (i >> 8) & 0xFF, i & 0xFF);
-    return mac;
-}
-
-std::vector<std::string> FleetMacs(int from, int to)
-{
-    std::vector<std::string> macs;
-    for (int i = from; i <= to; ++i) macs.push_back(FleetMac(i));
-    return macs;
-}
+// The simulator's MAC for fleet device `i` (from 1).
+std::string FleetMac(int i) { return SimMacs(i, i)[0]; }
 
 class Shares : public Vornikctl {
 protected:
@@ -93,7 +81,7 @@ TEST_F(Shares, EveryDeviceIsReportedOnceInTheOrderGivenWhateverItsShare)
         SimProcess silent(LoopbackSimArgs(port, {"--devices", "3", "--base-mac", kSilent + "1", "--base-ip",
                                                  "192.168.200.1", "--drop", "1"}));
         ASSERT_TRUE(fleet.Ready() && silent.Ready());
-        std::vector<std::string> macs = FleetMacs(1, kFleet);
+        std::vector<std::string> macs = SimMacs(1, kFleet);
         for (size_t k = 0; k < row.silentAt.size(); ++k)
             macs.insert(macs.begin() + row.silentAt[k], kSilent + std::to_string(k + 1));
         const RunResult r = Apply(row.timing, file, macs, {}, !row.table);
@@ -161,7 +149,7 @@ TEST_F(Shares, APlanOfAddressesLargerThanAShareIsStillAllOrNothing)
     const std::string file = TempFile("mask.json");
     std::ofstream(file) << R"({"format": "vornik-settings", "version": 1, "network": {"mask": "255.255.0.0"}, "device": {"baud": 9600}})";
     std::vector<std::string> plan{"--ip-from", ipOf[FleetMac(2)]};
-    for (const std::string& mac : FleetMacs(1, kPlan)) plan.push_back(mac);
+    for (const std::string& mac : SimMacs(1, kPlan)) plan.push_back(mac);
     const RunResult r = Apply({"--interval", "0.2"}, file, plan);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const Json doc = Doc(r);
@@ -186,7 +174,7 @@ TEST_F(Shares, CtrlCInTheFirstShareLeavesTheLaterSharesUntouched)
     SimProcess slow(LoopbackSimArgs(port, {"--base-mac", late, "--base-ip", "192.168.200.1", "--delay", "1",
                                            "--delay-ms", "4000"}));
     ASSERT_TRUE(fleet.Ready() && slow.Ready());
-    std::vector<std::string> macs = FleetMacs(1, kFleet);
+    std::vector<std::string> macs = SimMacs(1, kFleet);
     macs.insert(macs.begin(), late);
     const RunResult r =
         Apply({"--interval", "3", "--tries", "20"}, BaudFile(), macs, Interruption{"write, round 1", 0ms});

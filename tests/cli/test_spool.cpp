@@ -32,18 +32,13 @@ std::FILE* WriteOnlyFile()
 }
 
 #ifndef _WIN32
-// The same on a disk that fills after 300 KiB.
-std::FILE* SmallWriteOnlyDisk()
-{
-    static char disk[300 * 1024];
-    return fmemopen(disk, sizeof disk, "w");
-}
-
-// A "disk" that fills after 300 KiB: the spool's first writes to it succeed, a later one fails.
+// A "disk" that fills after 300 KiB: the spool's first writes to it succeed,
+// a later one fails; unless `readable`, it gives nothing back either.
+template <bool readable>
 std::FILE* SmallDisk()
 {
     static char disk[300 * 1024];
-    return fmemopen(disk, sizeof disk, "w+");
+    return fmemopen(disk, sizeof disk, readable ? "w+" : "w");
 }
 #endif
 
@@ -65,8 +60,8 @@ TEST(Spool, GivesBackEveryByteInOrderWhereverItKeptThem)
         {"the file takes nothing", ReadOnlyFile, 2000, false},
         {"the file gives nothing back", WriteOnlyFile, 2000, true, false},
 #ifndef _WIN32
-        {"the disk fills half way", SmallDisk, 2000, false},
-        {"the disk fills half way and gives nothing back", SmallWriteOnlyDisk, 2000, false, false},
+        {"the disk fills half way", SmallDisk<true>, 2000, false},
+        {"the disk fills half way and gives nothing back", SmallDisk<false>, 2000, false, false},
 #endif
     };
     for (const Case& c : cases) {

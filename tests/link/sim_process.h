@@ -24,6 +24,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <initializer_list>
 #include <string>
@@ -86,6 +87,19 @@ inline std::vector<std::string> LoopbackSimArgs(uint16_t port, const std::vector
     std::vector<std::string> args{"--port", std::to_string(port), "--reply-to", "127.255.255.255"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
+}
+
+// The MAC texts of a simulator's devices `from` to `to` (the first is 1)
+// without --base-mac, as vornikctl writes them.
+inline std::vector<std::string> SimMacs(int from, int to)
+{
+    std::vector<std::string> macs;
+    for (int i = from; i <= to; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02-00-00-00-%02X-%02X", (i >> 8) & 0xFF, i & 0xFF);
+        macs.push_back(mac);
+    }
+    return macs;
 }
 
 // The writes a simulator started with `--stats path` has received so far
